@@ -1,0 +1,266 @@
+#include "model/KZTreeWalker.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace kz {
+
+namespace {
+
+struct LinuxDirent64 {
+    uint64_t d_ino;
+    int64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
+constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+constexpr size_t kMaxOpenDescriptors = 48;
+
+struct Frame {
+    int fd;
+    uint64_t device;
+    uint64_t inode;
+    std::vector<char> names;
+    size_t next = 0;
+    size_t pathLength; // length of `path` for this folder
+    struct statx st;   // the folder's own record (not used for the root)
+    std::string name;  // the folder's name in its parent
+};
+
+} // namespace
+
+int readDirectoryNames(int dirFd, std::vector<char>& names)
+{
+    alignas(8) char buffer[32768];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, dirFd, buffer, sizeof buffer);
+        if (n == 0) return 0;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        for (long pos = 0; pos < n;) {
+            auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
+            pos += d->d_reclen;
+            const char* nm = d->d_name;
+            if (nm[0] == '.' && (nm[1] == 0 || (nm[1] == '.' && nm[2] == 0))) continue;
+            names.insert(names.end(), nm, nm + std::strlen(nm) + 1);
+        }
+    }
+}
+
+int statEntry(int dirFd, const char* name, struct statx& st)
+{
+    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, kStatMask, &st) != 0)
+        return errno;
+    return 0;
+}
+
+int openDirectoryAt(int dirFd, const char* name)
+{
+    int fd;
+    do {
+        fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int openDirectoryPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/') {
+        errno = EINVAL;
+        return -1;
+    }
+    // Short paths open in one call; long ones a piece at a time, each piece well under
+    // PATH_MAX, so a folder 10,000 levels deep still opens.
+    constexpr size_t kPiece = 2048;
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    if (p.size() < kPiece) {
+        int fd;
+        do {
+            fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+        } while (fd < 0 && errno == EINTR);
+        return fd;
+    }
+    int fd = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    size_t pos = 1;
+    while (fd >= 0 && pos < p.size()) {
+        size_t end = std::min(p.size(), pos + kPiece);
+        if (end < p.size()) {
+            const size_t slash = p.rfind('/', end);
+            if (slash == std::string::npos || slash <= pos) {
+                ::close(fd);
+                errno = ENAMETOOLONG;
+                return -1;
+            }
+            end = slash;
+        }
+        const std::string piece = p.substr(pos, end - pos);
+        const int next = openDirectoryAt(fd, piece.c_str());
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        fd = next;
+        pos = end + 1;
+    }
+    return fd;
+}
+
+bool walkTree(const std::string& root, const TreeWalkCallbacks& callbacks, TreeWalkOptions options)
+{
+    const int fd = openDirectoryPath(root);
+    if (fd < 0) return false;
+    const bool ok = walkTreeAt(fd, root, callbacks, options);
+    ::close(fd);
+    return ok;
+}
+
+bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks& callbacks,
+                TreeWalkOptions options)
+{
+    struct stat rootSt {};
+    if (::fstat(rootFd, &rootSt) != 0) return false;
+    const uint64_t rootDevice = (uint64_t(major(rootSt.st_dev)) << 32) | minor(rootSt.st_dev);
+
+    std::string path = rootPath;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+
+    std::vector<Frame> stack;
+    stack.reserve(64);
+    {
+        Frame f{};
+        f.fd = rootFd;
+        f.device = rootDevice;
+        f.inode = rootSt.st_ino;
+        f.pathLength = path.size();
+        if (int err = readDirectoryNames(rootFd, f.names)) {
+            if (callbacks.failed) callbacks.failed(path, err);
+        }
+        stack.push_back(std::move(f));
+    }
+    size_t openCount = 0; // descriptors the walk opened itself (the root's is the caller's)
+    bool stopped = false;
+
+    auto closeFrame = [&](Frame& f) {
+        if (f.fd >= 0 && &f != &stack.front()) {
+            ::close(f.fd);
+            --openCount;
+        }
+        f.fd = -1;
+    };
+
+    while (!stack.empty() && !stopped) {
+        Frame& top = stack.back();
+        if (top.next >= top.names.size()) {
+            // Leaving a folder: make sure its parent is open again, then report it.
+            Frame done = std::move(stack.back());
+            stack.pop_back();
+            if (stack.empty()) break;
+            Frame& parent = stack.back();
+            if (parent.fd < 0) {
+                const int up = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                struct stat upSt {};
+                if (up < 0 || ::fstat(up, &upSt) != 0 ||
+                    ((uint64_t(major(upSt.st_dev)) << 32 | minor(upSt.st_dev)) != parent.device) ||
+                    upSt.st_ino != parent.inode) {
+                    if (up >= 0) ::close(up);
+                    if (callbacks.failed) callbacks.failed(path.substr(0, parent.pathLength), ESTALE);
+                    ::close(done.fd);
+                    --openCount;
+                    return false;
+                }
+                parent.fd = up;
+                ++openCount;
+            }
+            ::close(done.fd);
+            --openCount;
+            path.resize(parent.pathLength);
+            path.push_back('/');
+            path += done.name;
+            if (callbacks.leave) {
+                const WalkEntry entry{parent.fd, done.name.c_str(), path, done.st, stack.size()};
+                if (callbacks.leave(entry) == WalkAction::Stop) stopped = true;
+            }
+            path.resize(parent.pathLength);
+            continue;
+        }
+
+        const char* name = top.names.data() + top.next;
+        top.next += std::strlen(name) + 1;
+        path.resize(top.pathLength);
+        path.push_back('/');
+        path += name;
+
+        struct statx st {};
+        if (int err = statEntry(top.fd, name, st)) {
+            if (err != ENOENT && callbacks.failed) callbacks.failed(path, err);
+            continue;
+        }
+        const WalkEntry entry{top.fd, name, path, st, stack.size()};
+        const WalkAction action = callbacks.visit ? callbacks.visit(entry) : WalkAction::Continue;
+        if (action == WalkAction::Stop) {
+            stopped = true;
+            break;
+        }
+        if (action == WalkAction::Skip || !S_ISDIR(st.stx_mode)) continue;
+        if (options.stayOnDevice && deviceOf(st) != rootDevice) continue;
+
+        const int child = openDirectoryAt(top.fd, name);
+        if (child < 0) {
+            const int err = errno;
+            if (err != ENOENT && callbacks.failed) callbacks.failed(path, err);
+            if (callbacks.leave && callbacks.leave(entry) == WalkAction::Stop) stopped = true;
+            continue;
+        }
+        struct stat childSt {};
+        if (::fstat(child, &childSt) != 0 || childSt.st_ino != st.stx_ino ||
+            ((uint64_t(major(childSt.st_dev)) << 32) | minor(childSt.st_dev)) != deviceOf(st)) {
+            // Replaced between the look and the open.
+            ::close(child);
+            if (callbacks.failed) callbacks.failed(path, ESTALE);
+            continue;
+        }
+        ++openCount;
+        Frame f{};
+        f.fd = child;
+        f.device = deviceOf(st);
+        f.inode = st.stx_ino;
+        f.pathLength = path.size();
+        f.st = st;
+        f.name = name;
+        if (int err = readDirectoryNames(child, f.names)) {
+            if (callbacks.failed) callbacks.failed(path, err);
+        }
+        stack.push_back(std::move(f));
+        // Bound the open descriptors: close the shallowest ones; they are reopened through
+        // ".." (and checked) on the way back up.
+        if (openCount > kMaxOpenDescriptors) {
+            for (size_t i = 1; i + 1 < stack.size() && openCount > kMaxOpenDescriptors / 2; ++i)
+                if (stack[i].fd >= 0) closeFrame(stack[i]);
+        }
+    }
+    for (size_t i = 1; i < stack.size(); ++i) closeFrame(stack[i]);
+    return !stopped;
+}
+
+uint64_t deepSizeOfFolder(const std::string& root)
+{
+    uint64_t total = 0;
+    TreeWalkCallbacks cb;
+    cb.visit = [&](const WalkEntry& e) {
+        if (!S_ISDIR(e.st.stx_mode)) total += e.st.stx_size;
+        return WalkAction::Continue;
+    };
+    walkTree(root, cb);
+    return total;
+}
+
+} // namespace kz

@@ -1,0 +1,42 @@
+#include "platform/KZUserDatabase.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace kz {
+
+std::string homeDirectoryForCurrentUser()
+{
+    static const std::string home = [] {
+        long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buffer(size > 0 ? size_t(size) : 16384);
+        passwd entry{};
+        passwd* result = nullptr;
+        while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &result) == ERANGE)
+            buffer.resize(buffer.size() * 2);
+        std::string dir = (result && result->pw_dir && *result->pw_dir) ? result->pw_dir : "/";
+        while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+        return dir;
+    }();
+    return home;
+}
+
+bool isUserHomeFolder(std::string_view path)
+{
+    std::string p(path);
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    if (p.empty()) return false;
+    if (p == "/root") return true;
+    const std::string home = homeDirectoryForCurrentUser();
+    if (home != "/" && p == home) return true;
+    for (std::string_view base : {std::string_view("/home/"), std::string_view("/Users/")}) {
+        if (p.size() > base.size() && p.compare(0, base.size(), base) == 0 &&
+            p.find('/', base.size()) == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+} // namespace kz

@@ -1,0 +1,200 @@
+#include "model/KZFile.h"
+#include "model/KZPath.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+KZFilePtr fileOfSize(KZDirectory* parent, const char* name, double size)
+{
+    KZFilePtr f = KZFile::childWithName(parent, name);
+    f->setFileSize(size);
+    parent->addChild(f.get());
+    return f;
+}
+
+TEST(FileRecord, PathsOfFoldersEndWithSlash)
+{
+    EXPECT_EQ(KZDirectory::fileWithPath("/a/b")->path(), "/a/b/");
+    EXPECT_EQ(KZDirectory::fileWithPath("/a/b/")->path(), "/a/b/");
+    EXPECT_EQ(KZDirectory::fileWithPath("/")->path(), "/");
+    EXPECT_EQ(KZFile::fileWithPath("/a/b/")->path(), "/a/b/");
+    EXPECT_EQ(KZFile::fileWithPath("/a/b")->path(), "/a/b");
+}
+
+TEST(FileRecord, ChildPathsComeFromTheParentChain)
+{
+    KZDirectoryPtr root = KZDirectory::fileWithPath("/r");
+    KZDirectoryPtr sub = KZDirectory::childWithName(root.get(), "s");
+    root->addChild(sub.get());
+    KZFilePtr f = fileOfSize(sub.get(), "f.txt", 3);
+    EXPECT_EQ(f->path(), "/r/s/f.txt");
+    EXPECT_EQ(sub->path(), "/r/s/");
+    EXPECT_EQ(f->fileName(), QStringLiteral("f.txt"));
+    EXPECT_EQ(root->fileName(), QStringLiteral("r"));
+    EXPECT_EQ(KZDirectory::fileWithPath("/")->nameBytes(), "/");
+}
+
+TEST(FileRecord, PathSurvivesDetachingAndParentDeath)
+{
+    KZFilePtr keep;
+    KZDirectoryPtr keepDir;
+    {
+        KZDirectoryPtr root = KZDirectory::fileWithPath("/r");
+        KZDirectoryPtr sub = KZDirectory::childWithName(root.get(), "s");
+        root->addChild(sub.get());
+        keep = fileOfSize(sub.get(), "f", 1);
+        keepDir = KZDirectory::childWithName(sub.get(), "d");
+        sub->addChild(keepDir.get());
+        KZFilePtr g = fileOfSize(keepDir.get(), "g", 1);
+        sub->removeChild(keepDir.get());
+        EXPECT_EQ(keepDir->parent(), nullptr);
+        EXPECT_EQ(keepDir->path(), "/r/s/d/");
+        EXPECT_EQ(g->path(), "/r/s/d/g");
+    }
+    // The tree is gone; records still held keep their paths, and their parent reads null.
+    EXPECT_EQ(keep->parent(), nullptr);
+    EXPECT_EQ(keep->path(), "/r/s/f");
+    EXPECT_EQ(keepDir->path(), "/r/s/d/");
+    ASSERT_EQ(keepDir->childCount(), 1u);
+    EXPECT_EQ(keepDir->children()[0]->path(), "/r/s/d/g");
+}
+
+TEST(FileRecord, TypeCategories)
+{
+    EXPECT_EQ(KZDirectory::fileWithPath("/x/Tools.app")->fileType(), KZFileTypeApplication);
+    EXPECT_EQ(KZDirectory::fileWithPath("/x/Tools.APP")->fileType(), KZFileTypeOther);
+    KZFilePtr pdf = KZFile::fileWithPath("/x/x.pdf");
+    EXPECT_EQ(pdf->fileType(), KZFileTypeText);
+    EXPECT_TRUE(pdf->UTI().empty());
+    EXPECT_EQ(KZFile::fileWithPath("/x/x.PDF")->fileType(), KZFileTypeOther);
+    EXPECT_EQ(KZFile::fileWithPath("/x/a.JPG")->fileType(), KZFileTypeImage);
+    EXPECT_EQ(KZFile::fileWithPath("/x/a.mp4")->fileType(), KZFileTypeVideo);
+    EXPECT_EQ(KZFile::fileWithPath("/x/a.flac")->fileType(), KZFileTypeAudio);
+    EXPECT_EQ(KZFile::fileWithPath("/x/a.tar")->fileType(), KZFileTypeArchive);
+    EXPECT_EQ(KZFile::fileWithPath("/x/noext")->fileType(), KZFileTypeOther);
+    EXPECT_EQ(KZFile::fileWithPath("/x/.hidden")->fileType(), KZFileTypeOther);
+}
+
+TEST(FileRecord, PackageTest)
+{
+    KZDirectoryPtr root = KZDirectory::fileWithPath("/p");
+    KZDirectoryPtr kit = KZDirectory::childWithName(root.get(), "Kit.Framework");
+    root->addChild(kit.get());
+    EXPECT_TRUE(kit->isPackage());
+    EXPECT_TRUE(kit->isPackage());
+    KZDirectoryPtr inner = KZDirectory::childWithName(kit.get(), "Inner");
+    kit->addChild(inner.get());
+    EXPECT_TRUE(inner->isPackage());
+    EXPECT_TRUE(inner->inPackage());
+    KZFilePtr f = fileOfSize(inner.get(), "a", 1);
+    EXPECT_TRUE(f->inPackage());
+
+    KZDirectoryPtr plain = KZDirectory::childWithName(root.get(), "plain");
+    root->addChild(plain.get());
+    EXPECT_FALSE(plain->isPackage());
+    EXPECT_TRUE(plain->checkedIsPackage());
+}
+
+TEST(FileRecord, FolderTotalsAreCachedOnce)
+{
+    KZDirectoryPtr empty = KZDirectory::fileWithPath("/e");
+    EXPECT_EQ(empty->fileSize(), 0);
+    empty->setIgnoredSize(10);
+    EXPECT_EQ(empty->fileSize(), 10);
+
+    KZDirectoryPtr a = KZDirectory::fileWithPath("/a");
+    KZFilePtr big = fileOfSize(a.get(), "big", 200);
+    KZFilePtr small = fileOfSize(a.get(), "small", 100);
+    EXPECT_EQ(a->fileSize(), 300);
+    a->deleteChild(small.get());
+    EXPECT_EQ(a->fileSize(), 300);
+
+    KZDirectoryPtr b = KZDirectory::fileWithPath("/b");
+    fileOfSize(b.get(), "big", 200);
+    KZFilePtr s2 = fileOfSize(b.get(), "small", 100);
+    b->deleteChild(s2.get());
+    EXPECT_EQ(b->fileSize(), 200);
+
+    KZDirectoryPtr c = KZDirectory::fileWithPath("/c");
+    fileOfSize(c.get(), "big", 200);
+    KZFilePtr s3 = fileOfSize(c.get(), "small", 100);
+    c->removeChild(s3.get());
+    EXPECT_EQ(c->fileSize(), 300);
+    EXPECT_EQ(s3->parent(), nullptr);
+
+    c->removeAllChildren();
+    EXPECT_EQ(c->childCount(), 0u);
+    EXPECT_EQ(c->fileSize(), 300);
+}
+
+TEST(FileRecord, AddingTwiceListsTwiceAndRemovingAStrangerDoesNothing)
+{
+    KZDirectoryPtr d = KZDirectory::fileWithPath("/d");
+    KZFilePtr f = fileOfSize(d.get(), "f", 5);
+    d->addChild(f.get());
+    EXPECT_EQ(d->childCount(), 2u);
+    KZFilePtr stranger = KZFile::fileWithPath("/elsewhere");
+    d->removeChild(stranger.get());
+    EXPECT_EQ(d->childCount(), 2u);
+    EXPECT_EQ(d->removedFileSizes(), 0);
+}
+
+TEST(FileRecord, NetworkFlagPropagates)
+{
+    KZDirectoryPtr root = KZDirectory::fileWithPath("/n");
+    KZDirectoryPtr sub = KZDirectory::childWithName(root.get(), "s");
+    root->addChild(sub.get());
+    KZFilePtr f = fileOfSize(sub.get(), "f", 1);
+    root->setIsNetworkVolume(true);
+    EXPECT_TRUE(sub->isNetworkItem());
+    EXPECT_TRUE(sub->isNetworkVolume());
+    EXPECT_TRUE(f->isNetworkItem());
+    KZFilePtr late = fileOfSize(sub.get(), "late", 1);
+    EXPECT_TRUE(late->isNetworkItem());
+}
+
+TEST(FileRecord, SelectionNeedsTheItemOnDisk)
+{
+    kztest::TempDir dir;
+    kztest::makeFile(dir / "x", 3);
+    KZFilePtr f = KZFile::fileWithPath(dir / "x", true);
+    EXPECT_EQ(f->fileSize(), 3);
+    f->setIsSelected(true);
+    EXPECT_TRUE(f->isSelected());
+    ::unlink((dir / "x").c_str());
+    EXPECT_FALSE(f->isSelected());
+}
+
+TEST(FileRecord, DeepTreesNeitherRecurseNorOverflow)
+{
+    KZDirectoryPtr root = KZDirectory::fileWithPath("/deep");
+    KZDirectory* cur = root.get();
+    KZFilePtr leaf;
+    for (int i = 0; i < 200000; ++i) {
+        KZDirectoryPtr next = KZDirectory::childWithName(cur, "d");
+        cur->addChild(next.get());
+        cur = next.get();
+    }
+    leaf = fileOfSize(cur, "leaf", 7);
+    EXPECT_EQ(root->fileSize(), 7);
+    EXPECT_FALSE(cur->isPackage());
+    root->setIsNetworkVolume(true);
+    EXPECT_TRUE(leaf->isNetworkItem());
+    root = nullptr; // frees 200,000 nested folders without recursion; the leaf survives
+    EXPECT_EQ(leaf->parent(), nullptr);
+    EXPECT_EQ(leaf->path().size(), std::string("/deep/").size() + 200000 * 2 + 4);
+}
+
+TEST(FileRecord, Description)
+{
+    KZFilePtr f = KZFile::fileWithPath("/a/b.txt");
+    f->setFileSize(12);
+    const std::string d = f->description();
+    EXPECT_NE(d.find("path=/a/b.txt"), std::string::npos);
+    EXPECT_NE(d.find("fileSize=12.000000"), std::string::npos);
+    EXPECT_NE(d.find("fileType=2"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+#include "model/Preferences.h"
+#include "platform/KZUserDefaults.h"
+#include "tests/support/TestSupport.h"
+#include "treemap/TQTheme.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PreferencesTest : ::testing::Test {
+    kztest::TempDir dir;
+    QString file() const { return QString::fromStdString(dir / "settings.json"); }
+};
+
+TEST_F(PreferencesTest, DefaultsForANewUser)
+{
+    KZUserDefaults store(file());
+    Preferences p(store);
+    EXPECT_EQ(p.minFileSize(), 50000.0);
+    EXPECT_EQ(p.minFileSizeType(), 1);
+    EXPECT_TRUE(p.useTrash());
+    EXPECT_TRUE(p.firstRun());
+    EXPECT_TRUE(p.deleteCompressedOriginal());
+    EXPECT_TRUE(p.useDepth());
+    EXPECT_EQ(p.selectedThemeName(), QStringLiteral("Blue Skies"));
+    EXPECT_EQ(p.ignoredPaths().value(), (QStringList{"/proc", "/sys", "/dev", "/run"}));
+    EXPECT_FALSE(p.ignoreList().has_value());
+    EXPECT_EQ(p.timesRun(), 0);
+    EXPECT_FALSE(p.showHiddenFiles());
+    EXPECT_FALSE(p.useDeleteQueue());
+    EXPECT_EQ(p.propertyMap().size(), 21);
+}
+
+TEST_F(PreferencesTest, EverySetWritesThroughAndSignals)
+{
+    KZUserDefaults store(file());
+    Preferences p(store);
+    QSignalSpy spy(&p, &Preferences::showHiddenFilesChanged);
+    p.setShowHiddenFiles(true);
+    p.setShowHiddenFiles(true);
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_TRUE(KZUserDefaults(file()).boolForKey("ShowHiddenFiles"));
+
+    p.setMinFileSize(123456789.0);
+    p.incrementTimesRun();
+    KZUserDefaults reread(file());
+    Preferences q(reread);
+    EXPECT_EQ(q.minFileSize(), 123456789.0);
+    EXPECT_EQ(q.timesRun(), 1);
+    EXPECT_TRUE(q.showHiddenFiles());
+}
+
+TEST_F(PreferencesTest, NilPathsFallBackToTheResourceList)
+{
+    KZUserDefaults store(file());
+    Preferences p(store);
+    p.setIgnoredPaths(QStringList{"/x"});
+    p.setIgnoredPaths(std::nullopt);
+    EXPECT_FALSE(KZUserDefaults(file()).hasStoredValue("IgnoredPaths"));
+    KZUserDefaults reread(file());
+    EXPECT_EQ(Preferences(reread).ignoredPaths().value(), Preferences::defaultIgnoredPaths());
+}
+
+TEST_F(PreferencesTest, AddIgnoredFilePaths)
+{
+    KZUserDefaults store(file());
+    Preferences p(store);
+    p.setIgnoredPaths(QStringList{"/b"});
+    p.addIgnoredFilePaths({"/a", "/b"});
+    EXPECT_EQ(p.ignoredPaths().value(), (QStringList{"/b", "/a"}));
+    p.addIgnoredFilePaths({"/a/b", "/a/b/", "/n", "/n"});
+    EXPECT_EQ(p.ignoredPaths().value(), (QStringList{"/b", "/a", "/a/b", "/a/b/", "/n", "/n"}));
+}
+
+TEST_F(PreferencesTest, BadStoredValuesReadAsDefaultsAndTheUnitIsClamped)
+{
+    {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"({"MinimumFileSizeType": 99, "MinimumFileSize": "lots", "UseTrash": [],
+                    "SelectedThemeName": 3, "IgnoredPaths": {"x": 1}})");
+    }
+    KZUserDefaults store(file());
+    Preferences p(store);
+    EXPECT_EQ(p.minFileSizeType(), 6);
+    EXPECT_EQ(p.minFileSize(), 50000.0);
+    EXPECT_TRUE(p.useTrash());
+    EXPECT_EQ(p.selectedThemeName(), QStringLiteral("Blue Skies"));
+    EXPECT_EQ(p.ignoredPaths().value(), Preferences::defaultIgnoredPaths());
+    p.setMinFileSizeType(-3);
+    EXPECT_EQ(p.minFileSizeType(), 0);
+}
+
+TEST_F(PreferencesTest, SelectedThemeFallsBackToTheFirst)
+{
+    TQTheme::resetRegistry();
+    TQTheme::registerAvailableThemes();
+    KZUserDefaults store(file());
+    Preferences p(store);
+    p.setSelectedThemeName("No Such Theme");
+    ASSERT_TRUE(p.selectedTheme());
+    EXPECT_EQ(p.selectedTheme()->name(), QStringLiteral("Blue Skies"));
+    p.setSelectedThemeName("Melon");
+    EXPECT_EQ(p.selectedTheme()->name(), QStringLiteral("Melon"));
+    TQTheme::resetRegistry();
+}
+
+} // namespace
