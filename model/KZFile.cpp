@@ -142,6 +142,7 @@ KZFilePtr KZFile::fileWithPath(std::string_view path, bool populateMetadata)
             f->fileSize_ = meta->fileSize;
             f->setCreationTime(meta->creationTime);
             f->setModificationTime(meta->modificationTime);
+            f->setDeviceAndInode(meta->device, meta->inode);
         }
     }
     return ref;
@@ -171,6 +172,7 @@ KZDirectoryPtr KZDirectory::fileWithPath(std::string_view path, bool populateMet
             d->directoryFileSize_ = meta->fileSize;
             d->setCreationTime(meta->creationTime);
             d->setModificationTime(meta->modificationTime);
+            d->setDeviceAndInode(meta->device, meta->inode);
         }
     }
     return ref;

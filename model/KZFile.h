@@ -50,7 +50,8 @@ struct KZFileMetadata {
 class KZFile {
 public:
     // A new record for the path; sent to KZDirectory (its own fileWithPath) it makes a folder
-    // record whose path gains a final "/". With populateMetadata, size and dates are read.
+    // record whose path gains a final "/". With populateMetadata, size, dates, device and inode
+    // are read.
     static KZFilePtr fileWithPath(std::string_view path, bool populateMetadata = false);
     static KZFilePtr fileWithURL(const QUrl& url);
     // A record named `name` inside `parent`: stores only the name and links to the parent
