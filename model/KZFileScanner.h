@@ -1,0 +1,104 @@
+#pragma once
+// Turns one folder into a tree of file records on background threads and reports what it is
+// doing to its owner on the main thread: item count, running byte total, the current path,
+// and at the end the finished tree or a cancellation. Reports are coalesced (at most one
+// pending delivery, about 30 a second); the last count, total and path are delivered before
+// the completion. Exactly one of completion, cancellation or failure ends a scan.
+//
+// Rules applied while walking: ignored paths and extensions leave items out entirely; files
+// smaller than the minimum size are left out but their bytes stay in their folder's total
+// (ignoredSize); packages are measured in one deep pass and not entered; links are never
+// followed; /proc-like pseudo-filesystems and bind-mount loops are never entered.
+//
+// Owners hold the scanner through a shared_ptr; the running scan holds it too, so an owner
+// may drop its reference. Block properties are read on the main thread just before each
+// report, so clearing one silences that report. With an owner object set, no report reaches
+// the owner after it is destroyed.
+
+#include "model/KZFile.h"
+#include "model/KZIgnoreList.h"
+
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QObject;
+
+class KZFileScanner : public std::enable_shared_from_this<KZFileScanner> {
+public:
+    // Receives a one-element list holding the root folder.
+    using CompletionBlock = std::function<void(const KZFileList& files)>;
+    // Receives an error message (empty: the scanner had no path).
+    using FailureBlock = std::function<void(const QString& error)>;
+    using CancelledBlock = std::function<void()>;
+    using CurrentPathBlock = std::function<void(const std::string& path)>;
+    using ProgressBlock = std::function<void(qint64 count)>;
+    using TotalBytesProgressBlock = std::function<void(double bytes)>;
+
+    // Paths nested in another given path are dropped (with a "[DEBUG]" line); only the first
+    // remaining path is scanned. Files smaller than minimumFileSize (bytes; 0 or less keeps
+    // every file) get no record.
+    static std::shared_ptr<KZFileScanner> scannerWithPaths(const std::vector<std::string>& paths,
+                                                           double minimumFileSize);
+    ~KZFileScanner();
+
+    void setIgnoredPaths(const std::optional<QStringList>& paths) { ignoreList_.setIgnoredPaths(paths); }
+    void setIgnoredExtensions(const std::optional<QStringList>& extensions)
+    {
+        ignoreList_.setIgnoredExtensions(extensions);
+    }
+
+    void setCompletionBlock(CompletionBlock b) { completionBlock_ = std::move(b); }
+    void setFailureBlock(FailureBlock b) { failureBlock_ = std::move(b); }
+    void setCancelledBlock(CancelledBlock b) { cancelledBlock_ = std::move(b); }
+    void setCurrentPathBlock(CurrentPathBlock b) { currentPathBlock_ = std::move(b); }
+    void setProgressBlock(ProgressBlock b) { progressBlock_ = std::move(b); }
+    void setTotalBytesProgressBlock(TotalBytesProgressBlock b) { totalBytesProgressBlock_ = std::move(b); }
+    // Reports are dropped once this object is destroyed.
+    void setOwner(QObject* owner);
+
+    // Begins the scan. With no path, calls the failure block at once, on the calling thread.
+    void start();
+    // Stops the scan at its next item; the cancelled block follows on the main thread. After
+    // the completion has been queued this changes nothing.
+    void cancel() { wasCancelled_.store(true, std::memory_order_relaxed); }
+    bool wasCancelled() const { return wasCancelled_.load(std::memory_order_relaxed); }
+
+    const std::vector<std::string>& paths() const { return paths_; }
+    double minimumFileSize() const { return minimumFileSize_; }
+    const KZIgnoreList& ignoreList() const { return ignoreList_; }
+    KZIgnoreList& ignoreList() { return ignoreList_; }
+
+    // Test seam: decides whether an item counts as readable (default: the permission bits
+    // against the process's user and groups). Called on scanning threads.
+    using ReadabilityCheck = std::function<bool(const std::string& path, bool isDirectory)>;
+    void setReadabilityCheck(ReadabilityCheck check) { readabilityCheck_ = std::move(check); }
+
+private:
+    KZFileScanner(std::vector<std::string> paths, double minimumFileSize);
+    struct Scan;
+    friend struct Scan;
+
+    std::vector<std::string> paths_;
+    double minimumFileSize_;
+    KZIgnoreList ignoreList_;
+    std::atomic<bool> wasCancelled_{false};
+    bool started_ = false;
+
+    QPointer<QObject> owner_;
+    bool hasOwner_ = false;
+    ReadabilityCheck readabilityCheck_;
+
+    CompletionBlock completionBlock_;
+    FailureBlock failureBlock_;
+    CancelledBlock cancelledBlock_;
+    CurrentPathBlock currentPathBlock_;
+    ProgressBlock progressBlock_;
+    TotalBytesProgressBlock totalBytesProgressBlock_;
+};
