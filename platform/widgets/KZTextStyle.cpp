@@ -7,6 +7,15 @@
 
 #include <algorithm>
 
+KZTextStyle KZTextStyle::applying(const KZTextAttributes& attributes) const
+{
+    KZTextStyle copy = *this;
+    if (attributes.foreground) copy.color = attributes.foreground;
+    if (attributes.kern) copy.letterSpacing = *attributes.kern;
+    if (attributes.shadow) copy.shadow = attributes.shadow;
+    return copy;
+}
+
 QFont KZTextStyle::effectiveFont(const std::optional<QFont>& runFont) const
 {
     QFont f = runFont ? *runFont : font;

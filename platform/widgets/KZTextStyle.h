@@ -24,6 +24,13 @@ struct KZShadow {
     friend bool operator==(const KZShadow&, const KZShadow&) = default;
 };
 
+// Attributes laid over a style (a theme's title attributes): only what is set changes.
+struct KZTextAttributes {
+    std::optional<QColor> foreground;
+    std::optional<qreal> kern;
+    std::optional<KZShadow> shadow;
+};
+
 class KZTextStyle {
 public:
     struct Run {
@@ -40,6 +47,8 @@ public:
     Qt::Alignment alignment = Qt::AlignCenter;
     Qt::TextElideMode elideMode = Qt::ElideNone;
 
+    // A copy with the attributes laid over it.
+    KZTextStyle applying(const KZTextAttributes& attributes) const;
     // The font with the letter spacing applied.
     QFont effectiveFont(const std::optional<QFont>& runFont = std::nullopt) const;
     QSizeF size(const QString& text) const;
