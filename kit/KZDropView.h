@@ -7,6 +7,7 @@
 #include "kit/KZDraggingDestination.h"
 #include "platform/widgets/KZAnimationClock.h"
 
+#include <QFileDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -15,7 +16,7 @@
 #include <vector>
 
 class KZDropView;
-class QFileDialog;
+
 
 class KZDropViewDelegate {
 public:
