@@ -83,14 +83,14 @@ std::vector<std::string> ITPathbar::componentPaths(const std::string& base, cons
     std::string partial;
     for (const std::string& component : kz_pathComponents(trimmed)) {
         if (component == "/") {
-            if (partial.empty()) partial.push_back('/');
-            continue;
+            if (!partial.empty()) continue;
+            partial.push_back('/');
+        } else {
+            if (partial.empty() || partial.back() != '/') partial += '/';
+            partial += component;
         }
-        if (partial.empty() || partial.back() != '/') partial += '/';
-        partial += component;
         if (kz_isChildOfPath(partial, base) || kz_isEqualToPath(partial, base)) result.push_back(partial);
     }
-    if (trimmed == "/" && (kz_isChildOfPath("/", base) || kz_isEqualToPath("/", base))) result.push_back("/");
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -38,7 +39,10 @@ KZMemoryFormatter* KZSpaceLabel::memoryFormatter()
 
 QString KZSpaceLabel::titleText(double value, const QString& unit)
 {
-    return QString::asprintf("%0.1f", value) + unit;
+    // The C library's rounding (halves to even), as the platform's formatter does.
+    char digits[64];
+    std::snprintf(digits, sizeof digits, "%0.1f", value);
+    return QString::fromLatin1(digits) + unit;
 }
 
 QFont KZSpaceLabel::unitFont(const QFont&)
