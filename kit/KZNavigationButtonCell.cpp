@@ -19,7 +19,9 @@ QRectF KZNavigationButtonCell::navigationTitleRect(const QRectF& frame, int tag)
 QRectF KZNavigationButtonCell::drawTitle(QPainter& painter, const QString& title, const QRectF& frame,
                                          const KZButton& button)
 {
-    const QRectF r = navigationTitleRect(frame, button.tag());
+    // A bordered button's title area stops short of the bezel's lower edge, which leaves
+    // room for the bezel's shadow; the nudge then brings the title to the bezel's centre.
+    const QRectF r = navigationTitleRect(frame.adjusted(0, 0, 0, -4), button.tag());
     navigationTitleStyle(button.titleStyle(), button.isEnabled()).draw(painter, r, title, button.palette());
     return r;
 }

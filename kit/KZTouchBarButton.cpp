@@ -131,6 +131,7 @@ void KZTouchBarButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setOpacity(alphaValue_);
     const QRectF frame(rect());
-    cell_->drawBezel(painter, frame, palette());
-    cell_->drawInterior(painter, frame, text(), image_, palette());
+    const QPalette colours = KZTouchBarButtonCell::touchBarPalette();
+    cell_->drawBezel(painter, frame, colours);
+    cell_->drawInterior(painter, frame, text(), image_, colours);
 }

@@ -19,6 +19,19 @@ std::unique_ptr<KZTouchBarButtonCell> KZTouchBarButtonCell::cellWithClassName(co
     return std::make_unique<KZTouchBarButtonCell>();
 }
 
+QPalette KZTouchBarButtonCell::touchBarPalette()
+{
+    QPalette p;
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, QPalette::WindowText, Qt::white);
+        p.setColor(group, QPalette::ButtonText, Qt::white);
+        p.setColor(group, QPalette::Window, Qt::black);
+        p.setColor(group, QPalette::Button, QColor(66, 66, 66));
+        p.setColor(group, QPalette::Highlight, QColor(0, 122, 255));
+    }
+    return p;
+}
+
 QColor KZTouchBarButtonCell::titleColor(const QPalette&) const { return titleColor_; }
 QColor KZTouchBarButtonCell::titleColorPressed(const QPalette&) const { return titleColorPressed_; }
 QColor KZTouchBarButtonCell::backgroundColor(const QPalette&) const { return backgroundColor_; }

@@ -24,6 +24,8 @@ public:
     // the plain cell.
     static std::unique_ptr<KZTouchBarButtonCell> cellWithClassName(const QString& className);
     virtual QString className() const { return QStringLiteral("KZTouchBarButtonCell"); }
+    // The Touch Bar's own colours (it is always dark): white labels, dark grey controls.
+    static QPalette touchBarPalette();
 
     bool isMouseDown() const { return mouseDown_; }
     void setMouseDown(bool down) { mouseDown_ = down; }

@@ -48,6 +48,7 @@ PPTableView::PPTableView(QWidget* parent) : QTableView(parent)
     setItemDelegate(new RowDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     verticalHeader()->hide();
+    horizontalHeader()->setStretchLastSection(true);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
     setRowHeight(24);

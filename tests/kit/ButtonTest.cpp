@@ -256,7 +256,8 @@ TEST(TouchBarButton, RedPressedFillsAtEightTenthsAndMovingDropsIt)
     KZTouchBarButton b;
     b.resize(100, 30);
     b.setCellClass(QStringLiteral("KZRedTouchBarButtonCell"));
-    const QPalette p = b.palette();
+    const QPalette p = KZTouchBarButtonCell::touchBarPalette();
+    EXPECT_EQ(b.cell()->titleColor(p), QColor(Qt::white));
     EXPECT_NEAR(b.cell()->backgroundColor(p).alphaF(), 1.0, 1e-6);
     EXPECT_NEAR(b.cell()->backgroundColorPressed(p).alphaF(), 0.8, 1e-3);
     QTouchEvent begin(QEvent::TouchBegin);
