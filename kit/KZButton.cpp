@@ -172,7 +172,6 @@ bool KZButton::hitButton(const QPoint& pos) const
 
 void KZButton::sendAction()
 {
-    QPointer<KZButton> guard(this);
     emit clicked(state_ == On);
 }
 

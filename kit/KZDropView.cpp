@@ -42,7 +42,10 @@ KZDropView::KZDropView(QWidget* parent) : QWidget(parent)
 
 KZDropView::~KZDropView()
 {
+    const bool panelOpen = panel_;
     delete panel_.data();
+    // The Touch Bar must not stay blank because the view went before its delay ran out.
+    if (touchBarHidden_ || panelOpen) KZTouchBarController::sharedController().setHidden(false);
 }
 
 bool KZDropView::shouldAcceptFileWithPath(const std::string& path) const
@@ -142,6 +145,7 @@ void KZDropView::open()
         return;
     }
     KZTouchBarController::sharedController().setHidden(true);
+    touchBarHidden_ = true;
     auto* panel = new QFileDialog(window());
     panel_ = panel;
     panel->setAttribute(Qt::WA_DeleteOnClose);
@@ -159,7 +163,8 @@ void KZDropView::open()
 
 void KZDropView::panelDidEnd(int result, const QStringList& chosen)
 {
-    showTouchBarTimer_ = KZAnimationClock::shared().schedule(0.2, false, [] {
+    showTouchBarTimer_ = KZAnimationClock::shared().schedule(0.2, false, [this] {
+        touchBarHidden_ = false;
         KZTouchBarController::sharedController().setHidden(false);
     });
     if (result != QDialog::Accepted || chosen.isEmpty()) return;

@@ -83,5 +83,6 @@ private:
     std::vector<std::string> filePaths_;
     QPointer<QFileDialog> panel_;
     bool dragAccepted_ = false;
+    bool touchBarHidden_ = false;
     std::unique_ptr<KZAnimationClock::Timer> showTouchBarTimer_;
 };

@@ -28,7 +28,7 @@ public:
 
     // The fill's width for a fraction in a bar of that width: ceil(min(W, max(p * W, 8))).
     static double progressWidth(double progress, double barWidth);
-    // The stretched middle piece's width for a fill width, never negative.
+    // The stretched middle slice's width for a fill width, never negative.
     static double middleWidth(double fillWidth, double leftWidth, double rightWidth);
 
     // What is on screen now (mid-animation values while one runs).

@@ -173,6 +173,17 @@ TEST_F(DropFixture, CancelledPanelLeavesThePaths)
     view.setParent(nullptr);
 }
 
+TEST(DropView, GoingWhileThePanelRunsShowsTheTouchBarAgain)
+{
+    KZManualAnimationClock clock;
+    QWidget topLevel;
+    auto* view = new KZDropView(&topLevel);
+    view->open();
+    EXPECT_TRUE(KZTouchBarController::sharedController().hidden());
+    delete view;
+    EXPECT_FALSE(KZTouchBarController::sharedController().hidden());
+}
+
 TEST_F(DropFixture, DestinationButtonHandsTheDragToTheView)
 {
     KZDropDestinationButton button;
