@@ -18,6 +18,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -212,10 +213,14 @@ KZDirectoryPtr KZParallelScan::run(const std::string& path)
         std::vector<std::thread> helpers;
         helpers.reserve(threads - 1);
         for (unsigned i = 1; i < threads; ++i) {
-            helpers.emplace_back([this, &workers, i] {
-                kz::lowerCurrentThreadPriority();
-                work(workers[i]);
-            });
+            try {
+                helpers.emplace_back([this, &workers, i] {
+                    kz::lowerCurrentThreadPriority();
+                    work(workers[i]);
+                });
+            } catch (const std::system_error&) {
+                break; // fewer helpers; the walk still finishes
+            }
         }
         work(workers[0]);
         for (std::thread& t : helpers) t.join();
