@@ -12,6 +12,7 @@ command -v gdu >/dev/null 2>&1 || ./scripts/deps gdu
 
 now() { date +%s.%N; }
 fastest() { printf '%s\n' "$@" | sort -g | head -n 1; }
+calc() { awk "BEGIN { print $1 }"; }
 
 # Warm the cache.
 du -sb "$DIR" >/dev/null
@@ -22,17 +23,17 @@ for i in 1 2 3; do
     line=$("$BUILD/bench/scan" --min-size 0 "$DIR" 2>/dev/null | tail -n 1)
     t1=$(now)
     ours_runs="$ours_runs $(printf '%s\n' "$line" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')"
-    process_runs="$process_runs $(echo "$t1 - $t0" | bc -l)"
+    process_runs="$process_runs $(calc "$t1 - $t0")"
 done
 du_runs=""; du_bytes=""
 for i in 1 2 3; do
     t0=$(now); du_bytes=$(du -sb "$DIR" | cut -f1); t1=$(now)
-    du_runs="$du_runs $(echo "$t1 - $t0" | bc -l)"
+    du_runs="$du_runs $(calc "$t1 - $t0")"
 done
 gdu_runs=""
 for i in 1 2 3; do
     t0=$(now); gdu -n -p -c "$DIR" >/dev/null; t1=$(now)
-    gdu_runs="$gdu_runs $(echo "$t1 - $t0" | bc -l)"
+    gdu_runs="$gdu_runs $(calc "$t1 - $t0")"
 done
 gdu_rss_kb=""
 if [ -x /usr/bin/time ]; then
@@ -48,8 +49,8 @@ printf 'sizemere process (start to exit): %.3fs\n' "$process"
 printf 'du -sb: %.3fs (%s bytes, folders counted at their own size)\n' "$du_s" "$du_bytes"
 printf 'gdu -n -p -c: %.3fs%s\n' "$gdu_s" "${gdu_rss_kb:+, max RSS ${gdu_rss_kb} KB}"
 gdu_per_entry=""
-[ -n "$gdu_rss_kb" ] && [ -n "$items" ] && gdu_per_entry=$(echo "$gdu_rss_kb * 1024 / $items" | bc)
+[ -n "$gdu_rss_kb" ] && [ -n "$items" ] && gdu_per_entry=$(calc "int($gdu_rss_kb * 1024 / $items)")
 printf 'items=%s seconds=%s process_seconds=%.3f gdu_seconds=%.3f du_seconds=%.3f vs_gdu=%.2f process_vs_gdu=%.2f vs_du=%.2f rss_bytes_per_record=%s gdu_rss_bytes_per_entry=%s\n' \
     "$items" "$ours" "$process" "$gdu_s" "$du_s" \
-    "$(echo "$ours / $gdu_s" | bc -l)" "$(echo "$process / $gdu_s" | bc -l)" "$(echo "$ours / $du_s" | bc -l)" \
+    "$(calc "$ours / $gdu_s")" "$(calc "$process / $gdu_s")" "$(calc "$ours / $du_s")" \
     "$per_record" "${gdu_per_entry:-?}"
