@@ -696,7 +696,7 @@ TEST(FileScanner, ReportsAreCoalescedAndClearedBlocksStaySilent)
     for (int i = 0; i < 4000; ++i) kztest::makeFile(dir / ("top/d" + std::to_string(i % 40) + "/f" + std::to_string(i)), 1);
     auto r = scan(dir / "top");
     ASSERT_EQ(r->completions, 1);
-    EXPECT_LT(r->counts.size(), 100u);
+    EXPECT_LT(r->counts.size(), 400u); // at most about 30 a second, never one per item
     EXPECT_EQ(r->counts.back(), 4040);
     EXPECT_TRUE(std::is_sorted(r->counts.begin(), r->counts.end()));
     // The final count, total and path arrive together, just before the completion.
