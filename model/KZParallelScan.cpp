@@ -436,7 +436,7 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
             if (network != child->isNetworkItem()) child->setIsNetworkItem(network);
         }
         if (package) {
-            const uint64_t deep = measurePackage(childFd, child.get(), e.device);
+            const uint64_t deep = measurePackage(childFd, child.get());
             ::close(childFd);
             child->setFileSize(double(deep));
             w.bytes += deep;
@@ -478,33 +478,15 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
         s.wake.notify_all();
 }
 
-uint64_t KZParallelScan::measurePackage(int fd, const KZDirectory* package, uint64_t device)
+uint64_t KZParallelScan::measurePackage(int fd, const KZDirectory* package)
 {
     // One serial pass under the package, by the same rules as the walk: links not followed,
-    // pseudo-file systems and loops not entered.
-    const KZMountTable& mounts = state_->mounts;
+    // pseudo-file systems and loops not entered (the walker guards both).
     uint64_t total = 0;
-    std::vector<std::pair<uint64_t, uint64_t>> chain; // folders entered inside the package
     kz::TreeWalkCallbacks callbacks;
     callbacks.visit = [&](const kz::WalkEntry& e) {
         if (cancelled_.load(std::memory_order_relaxed)) return kz::WalkAction::Stop;
-        if (!S_ISDIR(e.st.stx_mode)) {
-            total += e.st.stx_size;
-            return kz::WalkAction::Continue;
-        }
-        const uint64_t dev = kz::deviceOf(e.st);
-        const uint64_t ino = e.st.stx_ino;
-        chain.resize(e.depth - 1);
-        const uint64_t parentDevice = chain.empty() ? device : chain.back().first;
-        const bool boundary = (e.st.stx_attributes & STATX_ATTR_MOUNT_ROOT) || dev != parentDevice;
-        const bool known = (e.st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
-        if (boundary && mounts.kindOfDevice(dev) == KZMountTable::Kind::Pseudo) return kz::WalkAction::Skip;
-        if (boundary || !known) {
-            for (const auto& id : chain)
-                if (id.first == dev && id.second == ino) return kz::WalkAction::Skip;
-            if (isOnAncestorChain(package, dev, ino)) return kz::WalkAction::Skip;
-        }
-        chain.emplace_back(dev, ino);
+        if (!S_ISDIR(e.st.stx_mode)) total += e.st.stx_size;
         return kz::WalkAction::Continue;
     };
     kz::walkTreeAt(fd, package->path(), callbacks);

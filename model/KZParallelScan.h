@@ -62,7 +62,7 @@ private:
     void work(Worker& worker);
     void readFolder(Task& task, Worker& worker);
     void flush(Worker& worker);
-    uint64_t measurePackage(int fd, const KZDirectory* package, uint64_t device);
+    uint64_t measurePackage(int fd, const KZDirectory* package);
 
     const KZIgnoreList& ignoreList_;
     Options options_;

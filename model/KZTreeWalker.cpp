@@ -1,9 +1,12 @@
 #include "model/KZTreeWalker.h"
 
+#include "model/KZMountTable.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -147,6 +150,7 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
         stack.push_back(std::move(f));
     }
     size_t openCount = 0; // descriptors the walk opened itself (the root's is the caller's)
+    std::optional<KZMountTable> mounts; // read when the first mount boundary is met
     bool stopped = false;
 
     auto closeFrame = [&](Frame& f) {
@@ -211,13 +215,29 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
             break;
         }
         if (action == WalkAction::Skip || !S_ISDIR(st.stx_mode)) continue;
-        if (options.stayOnDevice && deviceOf(st) != rootDevice) continue;
+        const uint64_t device = deviceOf(st);
+        const bool boundary = device != top.device || (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+        if (options.stayOnDevice && device != rootDevice) continue;
+        if (boundary || !(st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)) {
+            bool loop = false;
+            for (const Frame& f : stack) loop = loop || (f.device == device && f.inode == st.stx_ino);
+            if (loop) continue;
+        }
+        if (boundary && options.skipPseudoFileSystems) {
+            if (!mounts) mounts = KZMountTable::current();
+            if (mounts->kindOfDevice(device) == KZMountTable::Kind::Pseudo) continue;
+        }
 
         const int child = openDirectoryAt(top.fd, name);
         if (child < 0) {
             const int err = errno;
             if (err != ENOENT && callbacks.failed) callbacks.failed(path, err);
             if (callbacks.leave && callbacks.leave(entry) == WalkAction::Stop) stopped = true;
+            continue;
+        }
+        if (boundary && options.skipPseudoFileSystems && !mounts->kindOfDevice(device) &&
+            KZMountTable::kindOfOpenFolder(child) == KZMountTable::Kind::Pseudo) {
+            ::close(child);
             continue;
         }
         struct stat childSt {};

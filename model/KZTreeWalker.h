@@ -50,9 +50,12 @@ struct TreeWalkCallbacks {
 
 struct TreeWalkOptions {
     bool stayOnDevice = false; // don't enter folders on another device than the root
+    // Don't enter pseudo-file systems (proc, sysfs, ...) met at a mount boundary.
+    bool skipPseudoFileSystems = true;
 };
 
-// Walks everything below the folder at `root` (the root itself is not visited). Returns
+// Walks everything below the folder at `root` (the root itself is not visited). A folder that
+// is one of its own ancestors (a bind mount of an ancestor below itself) is never entered. Returns
 // false when the root can't be opened (errno set) or a callback stopped the walk.
 bool walkTree(const std::string& root, const TreeWalkCallbacks& callbacks, TreeWalkOptions options = {});
 // As above, starting from a folder descriptor the caller owns (it is not closed).
