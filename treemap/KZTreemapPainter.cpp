@@ -61,26 +61,99 @@ void KZTreemapPainter::paint(QPainter& painter, const std::vector<KZTreemapDrawI
 
 void KZTreemapPainter::layoutNode(QPainter& painter, const KZTreemapDrawItem& item, const QColor& color)
 {
-    const QRectF drawn = item.drawnRect();
-    if (color.isValid()) {
-        const QColor stroke = strokeColorForFill(color);
-        const double radius = cornerRadiusForRect(drawn);
-        if (radius == 0 && isIntegral(item.rect) && color.alpha() == 255) {
-            // A one-unit outline centred on a rectangle inset by half a unit covers exactly the
-            // outer ring of the laid-out rectangle's pixels; fill both directly.
-            const QRect outer = item.rect.toRect();
-            painter.fillRect(outer, stroke);
-            if (outer.width() > 2 && outer.height() > 2) painter.fillRect(outer.adjusted(1, 1, -1, -1), color);
-        } else {
-            painter.save();
-            painter.setRenderHint(QPainter::Antialiasing, true);
-            painter.setPen(QPen(stroke, 1));
-            painter.setBrush(color);
-            painter.drawRoundedRect(drawn, radius, radius);
-            painter.restore();
-        }
+    if (color.isValid()) drawRectangle(painter, item.rect, color);
+    drawMetaDataForNode(painter, *item.node, item.drawnRect(), color);
+}
+
+void KZTreemapPainter::drawRectangle(QPainter& painter, const QRectF& rect, const QColor& color)
+{
+    const QRectF drawn = rect.adjusted(0.5, 0.5, -0.5, -0.5);
+    const double radius = cornerRadiusForRect(drawn);
+    // A one-unit outline centred on a rectangle inset by half a unit covers exactly the outer
+    // ring of the laid-out rectangle's pixels, so on a pixel grid the rectangle is painted with
+    // plain fills (and pre-rendered corners when rounded).
+    const QTransform& t = painter.deviceTransform();
+    const bool pixelAligned = t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) &&
+                              t.dy() == std::floor(t.dy()) && isIntegral(rect) && color.alpha() == 255;
+    if (pixelAligned) {
+        drawAlignedRectangle(painter, rect.toRect(), radius > 0, color);
+    } else {
+        drawRectangleAsPath(painter, drawn, radius, color);
     }
-    drawMetaDataForNode(painter, *item.node, drawn, color);
+}
+
+void KZTreemapPainter::drawRectangleAsPath(QPainter& painter, const QRectF& drawnRect, double radius, const QColor& fill)
+{
+    QPainterPath path;
+    if (radius > 0) {
+        path.addRoundedRect(drawnRect, radius, radius);
+    } else {
+        path.addRect(drawnRect);
+    }
+    // The outline as a filled shape (mitred), not the thin-line stroker, which cuts square
+    // corners off.
+    QPainterPathStroker stroker;
+    stroker.setWidth(1);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.fillPath(path, fill);
+    painter.fillPath(stroker.createStroke(path), strokeColorForFill(fill));
+    painter.restore();
+}
+
+namespace {
+// Pixels from each corner that a corner of radius 2 on a half-unit inset outline reaches.
+constexpr int kCornerTile = 4;
+constexpr int kTileImage = 3 * kCornerTile;
+} // namespace
+
+const QImage& KZTreemapPainter::cornerTiles(const QColor& fill)
+{
+    auto it = cornerTiles_.find(fill.rgba());
+    if (it != cornerTiles_.end()) return *it;
+    // A small rounded rectangle on transparency; its four corner blocks composite over any
+    // background exactly as the anti-aliased path would.
+    QImage tiles(kTileImage, kTileImage, QImage::Format_ARGB32_Premultiplied);
+    tiles.fill(Qt::transparent);
+    QPainter p(&tiles);
+    drawRectangleAsPath(p, QRectF(0.5, 0.5, kTileImage - 1, kTileImage - 1), kCornerRadius, fill);
+    p.end();
+    if (cornerTiles_.size() > 64) cornerTiles_.clear();
+    return *cornerTiles_.insert(fill.rgba(), tiles);
+}
+
+void KZTreemapPainter::drawAlignedRectangle(QPainter& painter, const QRect& r, bool rounded, const QColor& fill)
+{
+    const QColor stroke = strokeColorForFill(fill);
+    const int x = r.x(), y = r.y(), w = r.width(), h = r.height();
+    if (w <= 2 || h <= 2) {
+        painter.fillRect(r, stroke);
+        return;
+    }
+    if (!rounded) {
+        painter.fillRect(QRect(x, y, w, 1), stroke);
+        painter.fillRect(QRect(x, y + h - 1, w, 1), stroke);
+        painter.fillRect(QRect(x, y + 1, 1, h - 2), stroke);
+        painter.fillRect(QRect(x + w - 1, y + 1, 1, h - 2), stroke);
+        painter.fillRect(QRect(x + 1, y + 1, w - 2, h - 2), fill);
+        return;
+    }
+    const int c = kCornerTile;
+    // Outline between the corners, then the inside in three bands around the corners.
+    painter.fillRect(QRect(x + c, y, w - 2 * c, 1), stroke);
+    painter.fillRect(QRect(x + c, y + h - 1, w - 2 * c, 1), stroke);
+    painter.fillRect(QRect(x, y + c, 1, h - 2 * c), stroke);
+    painter.fillRect(QRect(x + w - 1, y + c, 1, h - 2 * c), stroke);
+    painter.fillRect(QRect(x + c, y + 1, w - 2 * c, c - 1), fill);
+    painter.fillRect(QRect(x + 1, y + c, w - 2, h - 2 * c), fill);
+    painter.fillRect(QRect(x + c, y + h - c, w - 2 * c, c - 1), fill);
+    const QImage& tiles = cornerTiles(fill);
+    const int far = kTileImage - c;
+    painter.drawImage(QPoint(x, y), tiles, QRect(0, 0, c, c));
+    painter.drawImage(QPoint(x + w - c, y), tiles, QRect(far, 0, c, c));
+    painter.drawImage(QPoint(x, y + h - c), tiles, QRect(0, far, c, c));
+    painter.drawImage(QPoint(x + w - c, y + h - c), tiles, QRect(far, far, c, c));
 }
 
 void KZTreemapPainter::drawMetaDataForNode(QPainter& painter, const KZTreemapNode& node, const QRectF& drawnRect,

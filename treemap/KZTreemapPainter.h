@@ -12,6 +12,8 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
 
 #include <functional>
 #include <memory>
@@ -39,6 +41,8 @@ public:
     void paint(QPainter& painter, const std::vector<KZTreemapDrawItem>& items, const ColorProvider& colorForNode);
     // Fill and outline of one item, then its texts; an invalid colour draws only the texts.
     void layoutNode(QPainter& painter, const KZTreemapDrawItem& item, const QColor& color);
+    // Fill and outline of a laid-out rectangle (the outline centred half a unit inside it).
+    void drawRectangle(QPainter& painter, const QRectF& rect, const QColor& color);
     // The texts of one node in its drawn rectangle.
     void drawMetaDataForNode(QPainter& painter, const KZTreemapNode& node, const QRectF& drawnRect,
                              const QColor& backgroundColor);
@@ -52,7 +56,15 @@ public:
     const QFont& titleFont() const { return titleFont_; }
     const QFont& labelFont() const { return labelFont_; }
 
+    // Paints fill and outline of a rounded (or square) rectangle as a path, anti-aliased: the
+    // reference for the faster pixel-aligned painting used when the rectangle allows it.
+    static void drawRectangleAsPath(QPainter& painter, const QRectF& drawnRect, double radius, const QColor& fill);
+
 private:
+    // The corners of a rounded rectangle in a colour, pre-rendered.
+    const QImage& cornerTiles(const QColor& fill);
+    void drawAlignedRectangle(QPainter& painter, const QRect& rect, bool rounded, const QColor& fill);
+
     void drawText(QPainter& painter, const QString& text, const QRectF& rect, const QFont& font,
                   const QFontMetricsF& metrics, Qt::Alignment alignment, Qt::TextElideMode elide, const QColor& color);
 
@@ -63,4 +75,5 @@ private:
     KZMemoryFormatter formatter_;
     // The colour of the rescan paths, fixed by the first one drawn.
     std::optional<QColor> pathColor_;
+    QHash<QRgb, QImage> cornerTiles_;
 };

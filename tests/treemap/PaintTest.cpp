@@ -185,3 +185,47 @@ TEST_F(Paint, ARescannedFolderIsGreyWithThePathItReads)
 }
 
 } // namespace
+
+namespace {
+
+// A background with every pixel different, so that blending shows.
+QImage patterned(int w, int h)
+{
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image.setPixelColor(x, y, QColor((x * 37) % 256, (y * 53) % 256, (x * y) % 256));
+    return image;
+}
+
+TEST(PaintRectangles, PixelAlignedPaintingMatchesTheAntialiasedPath)
+{
+    KZTreemapPainter painter;
+    const std::vector<QColor> colors{TQThemeBlueSkies().depth1Color(), TQThemeMelon().selectionColor(), Qt::white};
+    const std::vector<QRect> rects{{3, 4, 3, 3},   {2, 2, 15, 15},  {5, 1, 16, 16},
+                                   {0, 0, 17, 40}, {7, 3, 100, 37}, {1, 9, 60, 2}};
+    for (const QColor& color : colors) {
+        for (const QRect& r : rects) {
+            QImage fast = patterned(120, 60), reference = fast;
+            {
+                QPainter p(&fast);
+                painter.drawRectangle(p, QRectF(r), color);
+            }
+            {
+                QPainter p(&reference);
+                const QRectF drawn = QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5);
+                KZTreemapPainter::drawRectangleAsPath(p, drawn, KZTreemapPainter::cornerRadiusForRect(drawn), color);
+            }
+            int worst = 0;
+            for (int y = 0; y < fast.height(); ++y)
+                for (int x = 0; x < fast.width(); ++x) {
+                    const QColor a = fast.pixelColor(x, y), b = reference.pixelColor(x, y);
+                    worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                                      std::abs(a.blue() - b.blue())});
+                }
+            EXPECT_LE(worst, 2) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height() << " "
+                                << color.name().toStdString();
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+// Times the treemap's work for one frame of a scanned folder: building the node lists of the
+// root, the layout, and painting into a 1600x1000 image; then the node lists of a synthetic
+// folder of 100,000 direct children (files, and empty folders).
+//
+//   bench_treemap FOLDER [RUNS]
+//
+// Prints key=value figures; the last line holds lists_ms, layout_ms, paint_ms and rects.
+#include "model/KZFile.h"
+#include "model/KZTreeWalker.h"
+#include "treemap/KZTreemapColorRule.h"
+#include "treemap/KZTreemapLayout.h"
+#include "treemap/KZTreemapNodeLists.h"
+#include "treemap/KZTreemapPainter.h"
+#include "treemap/TQTheme.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The tree of a folder, built from a serial walk (no minimum size).
+KZDirectoryPtr scanFolder(const std::string& path, size_t& entries)
+{
+    KZDirectoryPtr root = KZDirectory::fileWithPath(path, true);
+    std::vector<KZDirectory*> stack{root.get()};
+    kz::TreeWalkCallbacks callbacks;
+    callbacks.visit = [&](const kz::WalkEntry& e) {
+        while (stack.size() > e.depth) stack.pop_back();
+        KZDirectory* parent = stack.back();
+        ++entries;
+        if (kz::isDirectoryMode(e.st.stx_mode)) {
+            KZDirectoryPtr d = KZDirectory::childWithName(parent, e.name);
+            parent->addChild(d.get());
+            stack.push_back(d.get());
+        } else {
+            KZFilePtr f = KZFile::childWithName(parent, e.name);
+            f->setFileSize(double(e.st.stx_size));
+            parent->addChild(f.get());
+        }
+        return kz::WalkAction::Continue;
+    };
+    kz::walkTree(path, callbacks);
+    root->fileSize();
+    return root;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double timeMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_treemap FOLDER [RUNS]\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    TQTheme::registerAvailableThemes();
+    const auto theme = TQTheme::themeWithName(QStringLiteral("Blue Skies"));
+
+    size_t entries = 0;
+    KZDirectoryPtr root;
+    const double scanMs = timeMs([&] { root = scanFolder(folder, entries); });
+
+    KZTreemapNodeLists lists;
+    lists.setDirectory(root);
+    lists.setMinimumFileSize([] { return 0.0; });
+    const QRectF bounds(0, 0, 1600, 1000);
+    const auto settings = KZTreemapLayoutSettings::atRest();
+
+    std::vector<double> listTimes, firstLayoutTimes, layoutTimes, paintTimes;
+    std::vector<KZTreemapDrawItem> items;
+    KZTreemapPainter painter;
+    QImage image(1600, 1000, QImage::Format_ARGB32_Premultiplied);
+    const KZTreemapPainter::ColorProvider colors = [&](const KZTreemapNode& node, double percent, bool selected,
+                                                       bool reloading, int64_t depth) {
+        return KZTreemapColorRule::colorForNode(node, percent, selected, reloading, depth, *theme, true);
+    };
+    for (int run = 0; run < runs; ++run) {
+        lists.removeAllLists();
+        listTimes.push_back(timeMs([&] { lists.storeList(root.get(), *lists.dataForDirectory(root.get())); }));
+        // The first layout also builds the lists of every folder it enters.
+        firstLayoutTimes.push_back(timeMs([&] { items = KZTreemapLayout::layout(lists, root.get(), bounds, settings); }));
+        layoutTimes.push_back(timeMs([&] { items = KZTreemapLayout::layout(lists, root.get(), bounds, settings); }));
+        image.fill(Qt::black);
+        paintTimes.push_back(timeMs([&] {
+            QPainter p(&image);
+            painter.paint(p, items, colors);
+        }));
+    }
+    image.save(QStringLiteral("bench-treemap.png"));
+
+    // A folder of 100,000 direct children: files of varied sizes, then empty folders.
+    auto big = KZDirectory::fileWithPath("/synthetic");
+    for (int i = 0; i < 100000; ++i) {
+        KZFilePtr f = KZFile::childWithName(big.get(), "file" + std::to_string(i));
+        f->setFileSize(double((i * 7919) % 100000 + 1));
+        big->addChild(f.get());
+    }
+    auto empties = KZDirectory::fileWithPath("/synthetic-empty");
+    for (int i = 0; i < 100000; ++i) {
+        KZDirectoryPtr d = KZDirectory::childWithName(empties.get(), "dir" + std::to_string(i));
+        empties->addChild(d.get());
+    }
+    std::vector<double> bigTimes, emptyTimes;
+    KZTreemapNodeLists bigLists;
+    bigLists.setMinimumFileSize([] { return 0.0; });
+    for (int run = 0; run < runs; ++run) {
+        bigLists.setDirectory(big);
+        bigTimes.push_back(timeMs([&] { bigLists.dataForDirectory(big.get()); }));
+        bigLists.setDirectory(empties);
+        emptyTimes.push_back(timeMs([&] { bigLists.dataForDirectory(empties.get()); }));
+    }
+
+    std::printf("entries=%zu scan_ms=%.1f runs=%d first_layout_ms=%.2f lists100k_ms=%.2f lists100k_empty_ms=%.2f\n",
+                entries, scanMs, runs, median(firstLayoutTimes), median(bigTimes), median(emptyTimes));
+    std::printf("lists_ms=%.2f layout_ms=%.2f paint_ms=%.2f rects=%zu\n", median(listTimes), median(layoutTimes),
+                median(paintTimes), items.size());
+    return 0;
+}
