@@ -2,6 +2,7 @@
 
 #include "model/KZFileScanner.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <unistd.h>
@@ -148,6 +149,38 @@ TEST_F(Rescan, FromStartToGraftWhileZoomed)
     EXPECT_EQ(view->directory(), newB);
     EXPECT_TRUE(view->zoomOut());
     EXPECT_EQ(view->directory(), KZDirectoryPtr(a));
+}
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+TEST_F(Rescan, ProgressRepaintsAtMostAboutThirtyTimesASecond)
+{
+    for (int i = 0; i < 4000; ++i) kztest::makeFile(tmp / ("D/many/f" + std::to_string(i)), 10);
+    KZDirectoryPtr r = scan(tmp.path());
+    ASSERT_TRUE(r);
+    auto view = makeView(r);
+    const auto* d = item(*view, "D");
+    ASSERT_NE(d, nullptr);
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, d->rect.toRect().topLeft() + QPoint(3, 8));
+    PaintCounter counter;
+    view->installEventFilter(&counter);
+    QElapsedTimer timer;
+    timer.start();
+    view->reloadSelectedDirectory();
+    const std::string path = kz_asDirectory(childNamed(r, "D"))->path();
+    ASSERT_TRUE(kztest::waitFor([&] { return !view->nodeLists().isReloadingPath(path); }));
+    const double seconds = double(timer.elapsed()) / 1000.0;
+    // Every report asks for a repaint; the repaints themselves are spaced.
+    EXPECT_LE(counter.paints, int(seconds * 30.0 * 1.5) + 6) << seconds << " s";
+    view->removeEventFilter(&counter);
 }
 
 TEST_F(Rescan, DestroyingTheViewCancelsItsRescans)
