@@ -3,8 +3,8 @@
 #include "model/KZFileScanner.h"
 #include "model/Preferences.h"
 #include "treemap/KZNestedTreemapViewDelegate.h"
-#include "treemap/KZNestedTreemapViewServices.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -61,9 +61,13 @@ KZNestedTreemapView::~KZNestedTreemapView()
     for (auto& [path, scanner] : rescans_) scanner->cancel();
 }
 
-KZNestedTreemapViewServices& KZNestedTreemapView::services() const
+void KZNestedTreemapView::beep() const
 {
-    return services_ ? *services_ : KZNestedTreemapViewServices::defaultServices();
+    if (beep_) {
+        beep_();
+    } else {
+        QApplication::beep();
+    }
 }
 
 Preferences& KZNestedTreemapView::preferences() const
@@ -339,7 +343,7 @@ void KZNestedTreemapView::zoomIn()
     const KZTreemapNodePtr node = clickedNodes_.front();
     KZDirectoryPtr target = node->file() ? kz_asDirectory(node->file()) : node->parentDirectory();
     if (node->isReloading() || !target || target->childCount() == 0) {
-        services().beep();
+        beep();
         return;
     }
     zoomToDirectory(target);
@@ -350,7 +354,7 @@ void KZNestedTreemapView::zoomToDirectory(const KZDirectoryPtr& folder)
     if (!folder || folder == directory_) return;
     // A folder being rescanned has no children to show until its rescan ends.
     if (lists_.isReloadingPath(folder->path())) {
-        services().beep();
+        beep();
         return;
     }
     zoomedNodes_.push_back(directory_);

@@ -7,7 +7,8 @@
 //
 // Owned by the results screen, which sets itself as delegate (not owned; cleared by the
 // owner). The view owns its node lists, its painter and its running rescans, which it cancels
-// when it goes.
+// when it goes. It reveals and opens items through the shared workspace and reports a failed
+// rescan through the shared alert service.
 
 #include "model/KZFile.h"
 #include "model/Preferences.h"
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -26,7 +28,6 @@
 
 class KZFileScanner;
 class KZNestedTreemapViewDelegate;
-class KZNestedTreemapViewServices;
 class QMenu;
 
 class KZNestedTreemapView : public QWidget {
@@ -58,8 +59,8 @@ public:
 
     KZNestedTreemapViewDelegate* delegate() const { return delegate_; }
     void setDelegate(KZNestedTreemapViewDelegate* delegate) { delegate_ = delegate; }
-    // The desktop services (the shared default when none is set).
-    void setServices(KZNestedTreemapViewServices* services) { services_ = services; }
+    // What a request that can't be met does (the system beep unless replaced).
+    void setBeep(std::function<void()> beep) { beep_ = std::move(beep); }
     // The settings read for the minimum file size (the shared settings when none is set).
     void setPreferences(Preferences* preferences) { preferences_ = preferences; }
 
@@ -153,12 +154,12 @@ private:
     void invalidateLayout();
     bool isInTree(const KZDirectory* folder) const;
     std::vector<KZFilePtr> filesOfSelection() const;
-    KZNestedTreemapViewServices& services() const;
+    void beep() const;
     Preferences& preferences() const;
     void selectionEdited() { selectionEdited_ = true; }
 
     KZNestedTreemapViewDelegate* delegate_ = nullptr;
-    KZNestedTreemapViewServices* services_ = nullptr;
+    std::function<void()> beep_;
     QPointer<Preferences> preferences_;
 
     KZDirectoryPtr root_;

@@ -6,7 +6,8 @@
 #include "model/Preferences.h"
 #include "platform/KZDispatch.h"
 #include "treemap/KZNestedTreemapViewDelegate.h"
-#include "treemap/KZNestedTreemapViewServices.h"
+#include "platform/widgets/KZAlertService.h"
+#include "platform/widgets/KZWorkspace.h"
 
 #include <QMenu>
 
@@ -49,14 +50,14 @@ QMenu* KZNestedTreemapView::menuForPoint(const QPoint& point, QEvent* event)
 
 void KZNestedTreemapView::openInFinder()
 {
-    for (const KZFilePtr& file : filesOfSelection()) services().openFile(file->path());
+    for (const KZFilePtr& file : filesOfSelection()) KZWorkspace::shared().openFile(file->path());
 }
 
 void KZNestedTreemapView::showInFinder()
 {
     std::vector<std::string> paths;
     for (const KZFilePtr& file : filesOfSelection()) paths.push_back(file->path());
-    if (!paths.empty()) services().revealFiles(paths);
+    if (!paths.empty()) KZWorkspace::shared().revealInFileManager(paths);
 }
 
 void KZNestedTreemapView::addToIgnoreList()
@@ -146,7 +147,12 @@ void KZNestedTreemapView::rescanFinished(const KZDirectoryPtr& folder, const std
     const KZDirectoryPtr scanned = files && !files->empty() ? kz_asDirectory(files->front()) : nullptr;
     if (!scanned) {
         reloadDataShouldClear(true);
-        services().showAlert(this, RescanFailedMessage, RescanFailedInformativeText, RescanFailedButton);
+        KZAlert alert;
+        alert.messageText = RescanFailedMessage;
+        alert.informativeText = RescanFailedInformativeText;
+        alert.buttons = {RescanFailedButton};
+        // Modal: nothing of the view is touched once it returns.
+        KZAlertService::shared().runModal(alert);
         return;
     }
     // The fresh record takes the old one's place; what the scan can't know about the folder

@@ -1,6 +1,6 @@
 #include "treemap/KZTreemapPainter.h"
 
-#include "platform/KZColor.h"
+#include "platform/KZColorUtilities.h"
 #include "platform/KZPathString.h"
 
 #include <QGuiApplication>
@@ -45,7 +45,11 @@ QColor KZTreemapPainter::textColorForBackground(const QColor& backgroundColor)
 
 QColor KZTreemapPainter::strokeColorForFill(const QColor& fill)
 {
-    return kz_blendedColor(fill, kOutlineDarkening, Qt::black);
+    // The fill blended kOutlineDarkening of the way towards black.
+    const QColor c = fill.toRgb();
+    const float keep = float(1.0 - kOutlineDarkening);
+    return QColor::fromRgbF(c.redF() * keep, c.greenF() * keep, c.blueF() * keep,
+                            c.alphaF() + (1.0f - c.alphaF()) * float(kOutlineDarkening));
 }
 
 void KZTreemapPainter::paint(QPainter& painter, const std::vector<KZTreemapDrawItem>& items,

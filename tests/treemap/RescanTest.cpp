@@ -58,7 +58,7 @@ struct Rescan : ::testing::Test {
     {
         auto view = std::make_unique<KZNestedTreemapView>(r);
         view->setPreferences(&prefs.preferences);
-        view->setServices(&services);
+        services.attach(*view);
         view->setDelegate(&delegate);
         view->resize(800, 500);
         view->show();
@@ -141,12 +141,21 @@ TEST_F(Rescan, FromStartToGraftWhileZoomed)
     EXPECT_FALSE(grafted->node->isReloading());
     EXPECT_NE(item(*view, "new"), nullptr);
     EXPECT_NE(item(*view, std::string("odd\xff\nname", 9)), nullptr);
-    EXPECT_TRUE(services.alerts.empty());
+    EXPECT_TRUE(services.alerts.service.shown().empty());
 
     // Zooming into the new record works; the old one has left the tree and is skipped on
     // the way out.
     view->zoomToDirectory(newB);
     EXPECT_EQ(view->directory(), newB);
+    // A name that is not UTF-8 draws and is hit like any other, and keeps its bytes.
+    const auto* odd = item(*view, std::string("odd\xff\nname", 9));
+    ASSERT_NE(odd, nullptr);
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, odd->rect.toRect().center());
+    ASSERT_EQ(view->selectedFiles().size(), 1u);
+    EXPECT_EQ(view->selectedFiles()[0]->path(), path + std::string("odd\xff\nname", 9));
+    view->showSelectedFileInFinder();
+    ASSERT_EQ(services.revealed().size(), 1u);
+    EXPECT_EQ(services.revealed()[0][0], path + std::string("odd\xff\nname", 9));
     EXPECT_TRUE(view->zoomOut());
     EXPECT_EQ(view->directory(), KZDirectoryPtr(a));
 }

@@ -4,10 +4,11 @@
 #include "model/KZFile.h"
 #include "model/Preferences.h"
 #include "platform/KZUserDefaults.h"
+#include "platform/widgets/KZAlertService.h"
+#include "platform/widgets/KZWorkspace.h"
 #include "tests/support/TestSupport.h"
 #include "treemap/KZNestedTreemapView.h"
 #include "treemap/KZNestedTreemapViewDelegate.h"
-#include "treemap/KZNestedTreemapViewServices.h"
 #include "treemap/KZTreemapColorRule.h"
 #include "treemap/TQTheme.h"
 
@@ -56,18 +57,21 @@ struct TestPreferences {
     TestPreferences() { preferences.setMinFileSize(0); }
 };
 
-struct FakeServices : KZNestedTreemapViewServices {
-    std::vector<std::vector<std::string>> revealed;
-    std::vector<std::string> opened;
+// Records what the view asks of the desktop: reveals and opens, alerts and beeps.
+struct FakeServices {
+    KZRecordingWorkspace workspace;
+    KZScopedAlertService alerts;
     int beeps = 0;
-    std::vector<QString> alerts;
-    void revealFiles(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
-    void openFile(const std::string& path) override { opened.push_back(path); }
-    void beep() override { ++beeps; }
-    void showAlert(QWidget*, const QString& message, const QString&, const QString&) override
+    FakeServices() { KZWorkspace::setShared(&workspace); }
+    ~FakeServices() { KZWorkspace::setShared(nullptr); }
+    FakeServices(const FakeServices&) = delete;
+    FakeServices& operator=(const FakeServices&) = delete;
+    void attach(KZNestedTreemapView& view)
     {
-        alerts.push_back(message);
+        view.setBeep([this] { ++beeps; });
     }
+    const std::vector<std::vector<std::string>>& revealed() const { return workspace.revealed; }
+    const std::vector<std::string>& opened() const { return workspace.opened; }
 };
 
 // Answers with the colour rule of a theme; records what it is told.

@@ -47,7 +47,7 @@ struct View : ::testing::Test {
     {
         view = std::make_unique<KZNestedTreemapView>(r);
         view->setPreferences(&prefs.preferences);
-        view->setServices(&services);
+        services.attach(*view);
         view->setDelegate(&delegate);
         view->resize(800, 500);
         view->show();
@@ -184,10 +184,10 @@ TEST_F(View, ContextMenuItemsForAFileAFolderAndAPackage)
 
     // The actions reach the view.
     menu->actions()[0]->trigger();
-    ASSERT_EQ(services.revealed.size(), 1u);
-    EXPECT_EQ(services.revealed[0], (std::vector<std::string>{"/r/Big.app/"}));
+    ASSERT_EQ(services.revealed().size(), 1u);
+    EXPECT_EQ(services.revealed()[0], (std::vector<std::string>{"/r/Big.app/"}));
     menu->actions()[1]->trigger();
-    EXPECT_EQ(services.opened, (std::vector<std::string>{"/r/Big.app/"}));
+    EXPECT_EQ(services.opened(), (std::vector<std::string>{"/r/Big.app/"}));
     menu->actions()[4]->trigger();
     ASSERT_EQ(delegate.compressed.size(), 1u);
     EXPECT_EQ(names(delegate.compressed[0]), (std::vector<std::string>{"Big.app"}));
@@ -203,12 +203,12 @@ TEST_F(View, ContextMenuItemsForAFileAFolderAndAPackage)
 TEST_F(View, DoubleClicksZoomIntoFoldersAndRevealFiles)
 {
     QTest::mouseDClick(view.get(), Qt::LeftButton, {}, pointIn(item("big")));
-    ASSERT_EQ(services.revealed.size(), 1u);
-    EXPECT_EQ(services.revealed[0], (std::vector<std::string>{"/r/big"}));
+    ASSERT_EQ(services.revealed().size(), 1u);
+    EXPECT_EQ(services.revealed()[0], (std::vector<std::string>{"/r/big"}));
 
     // A grouped node of the folder shown reveals nothing (it has no record) and stays.
     QTest::mouseDClick(view.get(), Qt::LeftButton, {}, pointIn(groupIn(r)));
-    EXPECT_EQ(services.revealed.size(), 1u);
+    EXPECT_EQ(services.revealed().size(), 1u);
     EXPECT_EQ(view->directory(), r);
 
     QTest::mouseDClick(view.get(), Qt::LeftButton, {}, pointIn(item("a")));

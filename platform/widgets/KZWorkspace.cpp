@@ -1,0 +1,112 @@
+#include "platform/widgets/KZWorkspace.h"
+
+#include "platform/KZDispatch.h"
+#include "platform/KZPathString.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMimeDatabase>
+#include <QPointer>
+#include <QStyle>
+
+#include <sys/stat.h>
+
+namespace {
+KZWorkspace* overridden = nullptr;
+
+QUrl urlForPath(const std::string& path)
+{
+    return QUrl::fromLocalFile(QFile::decodeName(kz::toByteArray(path)));
+}
+
+std::string parentOf(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+} // namespace
+
+KZWorkspace& KZWorkspace::shared()
+{
+    static KZDesktopWorkspace real;
+    return overridden ? *overridden : real;
+}
+
+void KZWorkspace::setShared(KZWorkspace* workspace)
+{
+    overridden = workspace;
+}
+
+void KZDesktopWorkspace::revealInFileManager(const std::vector<std::string>& paths)
+{
+    if (paths.empty()) return;
+    QStringList uris;
+    for (const std::string& p : paths) uris << urlForPath(p).toString(QUrl::FullyEncoded);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << uris << QString();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
+    if (reply.type() == QDBusMessage::ReplyMessage) return;
+    QDesktopServices::openUrl(urlForPath(parentOf(paths.front())));
+}
+
+bool KZDesktopWorkspace::openFile(const std::string& path)
+{
+    return QDesktopServices::openUrl(urlForPath(path));
+}
+
+bool KZDesktopWorkspace::openURL(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+QIcon kz_genericFileIcon()
+{
+    QIcon icon = QIcon::fromTheme(QStringLiteral("text-x-generic"));
+    if (icon.isNull() && qApp) icon = qApp->style()->standardIcon(QStyle::SP_FileIcon);
+    return icon;
+}
+
+namespace {
+std::pair<QString, QString> iconNamesForFile(const std::string& path)
+{
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return {QStringLiteral("folder"), QString()};
+    const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(QFile::decodeName(kz::toByteArray(p)));
+    return {type.iconName(), type.genericIconName()};
+}
+} // namespace
+
+QString kz_iconNameForFile(const std::string& path)
+{
+    return iconNamesForFile(path).first;
+}
+
+void kz_asyncIconForFile(const std::string& path, const QObject* context, std::function<void(const QIcon&)> block)
+{
+    // The guard is made here, on the caller's thread, and read only on the main thread.
+    QPointer<QObject> guard(const_cast<QObject*>(context));
+    const bool hadContext = context != nullptr;
+    KZRunInBackground([path, guard, hadContext, block = std::move(block)]() mutable {
+        const auto [name, generic] = iconNamesForFile(path);
+        KZRunOnMainThread([name, generic, guard, hadContext, block = std::move(block)] {
+            if (hadContext && !guard) return;
+            QIcon icon = QIcon::fromTheme(name);
+            if (icon.isNull() && !generic.isEmpty()) icon = QIcon::fromTheme(generic);
+            if (icon.isNull()) {
+                icon = name == QLatin1String("folder") && qApp ? qApp->style()->standardIcon(QStyle::SP_DirIcon)
+                                                              : kz_genericFileIcon();
+            }
+            block(icon);
+        });
+    });
+}

@@ -1,0 +1,142 @@
+#include "platform/KZColorUtilities.h"
+#include "platform/KZCollections.h"
+#include "platform/widgets/KZAlertService.h"
+#include "platform/widgets/KZSound.h"
+#include "platform/widgets/KZWindowUtilities.h"
+#include "platform/widgets/KZWorkspace.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSoundEffect>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+TEST(Colors, HueSaturationBrightness)
+{
+    const QColor c = kz_colorWithEasyHue(180, 50, 100);
+    EXPECT_NEAR(c.hsvHueF(), 0.5, 1e-3);
+    EXPECT_NEAR(c.hsvSaturationF(), 0.5, 1e-3);
+    EXPECT_NEAR(c.valueF(), 1.0, 1e-3);
+    EXPECT_NEAR(c.alphaF(), 1.0, 1e-6);
+}
+
+TEST(Colors, LuminanceAndLegibleText)
+{
+    EXPECT_TRUE(kz_isDarkColor(Qt::black));
+    EXPECT_FALSE(kz_isDarkColor(Qt::white));
+    EXPECT_NEAR(kz_luminance(Qt::white), 1.0, 1e-3);
+    EXPECT_NEAR(kz_luminance(QColor::fromRgbF(0.5f, 0.5f, 0.5f)), 0.5339, 2e-3);
+    EXPECT_EQ(kz_luminance(QColor()), 0.0);
+    const QColor onBlack = kz_legibleTextColor(Qt::black);
+    EXPECT_NEAR(onBlack.redF(), 1.0, 1e-3);
+    EXPECT_NEAR(onBlack.alphaF(), 0.9, 1e-3);
+    const QColor onWhite = kz_legibleTextColor(Qt::white);
+    EXPECT_NEAR(onWhite.valueF(), 0.2, 1e-3);
+    EXPECT_NEAR(onWhite.alphaF(), 1.0, 1e-3);
+}
+
+TEST(Collections, Chunks)
+{
+    auto sizes = [](const std::vector<std::vector<int>>& chunks) {
+        std::vector<size_t> s;
+        for (auto& c : chunks) s.push_back(c.size());
+        return s;
+    };
+    auto range = [](int n) {
+        std::vector<int> v(size_t(n), 0);
+        for (int i = 0; i < n; ++i) v[size_t(i)] = i;
+        return v;
+    };
+    EXPECT_TRUE(kz::chunkyArray(range(0), 50).empty());
+    EXPECT_EQ(sizes(kz::chunkyArray(range(50), 50)), (std::vector<size_t>{50}));
+    EXPECT_EQ(sizes(kz::chunkyArray(range(51), 50)), (std::vector<size_t>{50, 1}));
+    EXPECT_EQ(sizes(kz::chunkyArray(range(120), 50)), (std::vector<size_t>{50, 50, 20}));
+    const auto odd = kz::chunkyArray<int>(range(7), 2, [](const int& v) -> std::optional<int> {
+        return v % 2 ? std::optional<int>(v) : std::nullopt;
+    });
+    EXPECT_EQ(odd, (std::vector<std::vector<int>>{{1, 3}, {5}}));
+    EXPECT_FALSE(kz::dictionaryByReplacingObject({{"a", 1}}, QVariant(), "a").has_value());
+    EXPECT_EQ(kz::dictionaryByMergingWithDictionary({{"a", 1}, {"b", 2}}, {{"b", 3}}).value("b").toInt(), 3);
+    EXPECT_TRUE(kz::dictionaryContainsObject({{"a", 1}}, 1));
+}
+
+TEST(AlertService, SheetsShowOnALaterTurnAndAnswerWithTheButtonIndex)
+{
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    KZAlert alert;
+    alert.messageText = "Delete?";
+    alert.buttons = {"Delete", "Cancel"};
+    alert.showsSuppressionButton = true;
+    std::optional<KZAlertResult> result;
+    kz_beginSheetModalForWindow(alert, &window, [&](const KZAlertResult& r) { result = r; });
+    EXPECT_EQ(window.findChild<QMessageBox*>(), nullptr);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(kztest::waitFor([&] { return (box = window.findChild<QMessageBox*>()) != nullptr; }));
+    EXPECT_EQ(box->text(), "Delete?");
+    box->checkBox()->setChecked(true);
+    ASSERT_EQ(box->buttons().size(), 2);
+    box->buttons()[1]->click();
+    ASSERT_TRUE(kztest::waitFor([&] { return result.has_value(); }));
+    EXPECT_EQ(result->response, KZAlertSecondButtonReturn);
+    EXPECT_TRUE(result->suppressionState);
+}
+
+TEST(AlertService, ScriptedServiceRecordsAndAnswers)
+{
+    KZScopedAlertService scoped;
+    scoped.service.answerNext(KZAlertSecondButtonReturn, true);
+    KZAlert a;
+    a.messageText = "Q";
+    std::optional<KZAlertResult> r;
+    kz_beginSheetModalForWindow(a, nullptr, [&](const KZAlertResult& res) { r = res; });
+    EXPECT_FALSE(r);
+    ASSERT_TRUE(kztest::waitFor([&] { return r.has_value(); }));
+    EXPECT_EQ(r->response, KZAlertSecondButtonReturn);
+    EXPECT_TRUE(r->suppressionState);
+    EXPECT_EQ(KZAlertService::shared().runModal(a).response, KZAlertFirstButtonReturn);
+    EXPECT_EQ(scoped.service.shown().size(), 2u);
+}
+
+TEST(WindowUtilities, ContentResizingKeepsTopAndCentre)
+{
+    QWidget w;
+    w.setGeometry(300, 100, 400, 300);
+    kz_setContentSize(&w, QSize(440, 400), false);
+    EXPECT_EQ(w.geometry(), QRect(280, 100, 440, 400));
+    kz_removeResizing(&w);
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    kz_makeResizable(&w);
+    EXPECT_NE(w.minimumSize(), w.maximumSize());
+}
+
+TEST(Workspace, IconsArriveOnTheMainThreadOnlyForLivingContexts)
+{
+    kztest::TempDir dir;
+    kztest::makeFile(dir / "a.txt", 3);
+    EXPECT_EQ(kz_iconNameForFile(dir.path()), "folder");
+    EXPECT_EQ(kz_iconNameForFile(dir / "a.txt"), "text-plain");
+    bool got = false;
+    QObject context;
+    kz_asyncIconForFile(dir / "a.txt", &context, [&](const QIcon&) { got = true; });
+    ASSERT_TRUE(kztest::waitFor([&] { return got; }));
+    bool late = false;
+    auto gone = std::make_unique<QObject>();
+    kz_asyncIconForFile(dir / "a.txt", gone.get(), [&](const QIcon&) { late = true; });
+    gone.reset();
+    kztest::spin(std::chrono::milliseconds(100));
+    EXPECT_FALSE(late);
+}
+
+TEST(Sound, TheChimeIsBundled)
+{
+    QSoundEffect* s = kz_triToneSound();
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s, kz_triToneSound());
+    kz_playTriTone(); // silent without an audio device, never an error
+}
