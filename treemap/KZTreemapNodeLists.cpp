@@ -15,13 +15,9 @@ std::optional<KZTreemapNodeList> KZTreemapNodeLists::dataForDirectory(const KZDi
     if (!directory || directory->childCount() == 0) return std::nullopt;
 
     // Sizes are read once, before sorting: a folder's total may have to be computed.
-    struct Child {
-        double size;
-        uint32_t index;
-        KZFile* file;
-    };
     const auto children = directory->children();
-    std::vector<Child> sorted;
+    std::vector<Child>& sorted = sortBuffer_;
+    sorted.clear();
     sorted.reserve(children.size());
     for (size_t i = 0; i < children.size(); ++i) {
         const double size = children[i]->fileSize();

@@ -63,6 +63,12 @@ public:
     const std::unordered_map<std::string, KZTreemapNodePtr>& reloadingNodes() const { return reloadingNodes_; }
 
 private:
+    // One child while a list is built: its size read once, its place among the children.
+    struct Child {
+        double size;
+        uint32_t index;
+        KZFile* file;
+    };
     struct Entry {
         KZDirectoryPtr directory; // keeps the key's record alive, so its address is never reused
         KZTreemapNodeList list;
@@ -75,4 +81,5 @@ private:
     MinimumFileSize minimumFileSize_;
     std::unordered_map<const KZDirectory*, Entry> cache_;
     std::unordered_map<std::string, KZTreemapNodePtr> reloadingNodes_;
+    std::vector<Child> sortBuffer_; // reused from list to list
 };

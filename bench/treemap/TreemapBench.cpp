@@ -2,7 +2,7 @@
 // root, the layout, and painting into a 1600x1000 image; then the node lists of a synthetic
 // folder of 100,000 direct children (files, and empty folders).
 //
-//   bench_treemap FOLDER [RUNS]
+//   bench_treemap [--min-size BYTES] [--runs N] FOLDER
 //
 // Prints key=value figures; the last line holds lists_ms, layout_ms, paint_ms and rects.
 #include "model/KZFile.h"
@@ -27,8 +27,9 @@
 
 namespace {
 
-// The tree of a folder, built from a serial walk (no minimum size).
-KZDirectoryPtr scanFolder(const std::string& path, size_t& entries)
+// The tree of a folder, built from a serial walk; files smaller than the minimum size get no
+// record, their bytes staying in their folder's total.
+KZDirectoryPtr scanFolder(const std::string& path, double minimumSize, size_t& entries)
 {
     KZDirectoryPtr root = KZDirectory::fileWithPath(path, true);
     std::vector<KZDirectory*> stack{root.get()};
@@ -41,6 +42,8 @@ KZDirectoryPtr scanFolder(const std::string& path, size_t& entries)
             KZDirectoryPtr d = KZDirectory::childWithName(parent, e.name);
             parent->addChild(d.get());
             stack.push_back(d.get());
+        } else if (minimumSize > 0 && double(e.st.stx_size) < minimumSize) {
+            parent->addIgnoredSize(double(e.st.stx_size));
         } else {
             KZFilePtr f = KZFile::childWithName(parent, e.name);
             f->setFileSize(double(e.st.stx_size));
@@ -73,22 +76,33 @@ int main(int argc, char** argv)
 {
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_treemap FOLDER [RUNS]\n");
+    std::string folder;
+    double minimumSize = 0;
+    int runs = 10;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--min-size" && i + 1 < argc) {
+            minimumSize = std::atof(argv[++i]);
+        } else if (arg == "--runs" && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else {
+            folder = arg;
+        }
+    }
+    if (folder.empty()) {
+        std::fprintf(stderr, "usage: bench_treemap [--min-size BYTES] [--runs N] FOLDER\n");
         return 2;
     }
-    const std::string folder = argv[1];
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
     TQTheme::registerAvailableThemes();
     const auto theme = TQTheme::themeWithName(QStringLiteral("Blue Skies"));
 
     size_t entries = 0;
     KZDirectoryPtr root;
-    const double scanMs = timeMs([&] { root = scanFolder(folder, entries); });
+    const double scanMs = timeMs([&] { root = scanFolder(folder, minimumSize, entries); });
 
     KZTreemapNodeLists lists;
     lists.setDirectory(root);
-    lists.setMinimumFileSize([] { return 0.0; });
+    lists.setMinimumFileSize([minimumSize] { return minimumSize; });
     const QRectF bounds(0, 0, 1600, 1000);
     const auto settings = KZTreemapLayoutSettings::atRest();
 
