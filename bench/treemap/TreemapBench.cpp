@@ -2,7 +2,9 @@
 // root, the layout, and painting into a 1600x1000 image; then the node lists of a synthetic
 // folder of 100,000 direct children (files, and empty folders).
 //
-//   bench_treemap [--min-size BYTES] [--runs N] FOLDER
+//   bench_treemap [--min-size BYTES] [--runs N] [--png FILE] FOLDER
+//
+// --png writes the last painted frame to FILE, to look at.
 //
 // Prints key=value figures; the last line holds lists_ms, layout_ms, paint_ms and rects.
 #include "model/KZFile.h"
@@ -79,10 +81,13 @@ int main(int argc, char** argv)
     std::string folder;
     double minimumSize = 0;
     int runs = 10;
+    QString png;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--min-size" && i + 1 < argc) {
             minimumSize = std::atof(argv[++i]);
+        } else if (arg == "--png" && i + 1 < argc) {
+            png = QString::fromLocal8Bit(argv[++i]);
         } else if (arg == "--runs" && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
         } else {
@@ -90,7 +95,7 @@ int main(int argc, char** argv)
         }
     }
     if (folder.empty()) {
-        std::fprintf(stderr, "usage: bench_treemap [--min-size BYTES] [--runs N] FOLDER\n");
+        std::fprintf(stderr, "usage: bench_treemap [--min-size BYTES] [--runs N] [--png FILE] FOLDER\n");
         return 2;
     }
     TQTheme::registerAvailableThemes();
@@ -126,7 +131,7 @@ int main(int argc, char** argv)
             painter.paint(p, items, colors);
         }));
     }
-    image.save(QStringLiteral("bench-treemap.png"));
+    if (!png.isEmpty()) image.save(png);
 
     // A folder of 100,000 direct children: files of varied sizes, then empty folders.
     auto big = KZDirectory::fileWithPath("/synthetic");
