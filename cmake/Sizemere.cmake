@@ -23,6 +23,5 @@ function(sizemere_test name dir)
   target_link_libraries(${name} PRIVATE ${ARGN} sizemere_testsupport GTest::gtest Qt6::Test)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SIZEMERE_TEST_OUTPUT=${CMAKE_BINARY_DIR}/test-output"
-    TIMEOUT 120)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
 endfunction()

@@ -527,7 +527,7 @@ void KZDirectory::reserveChildren(size_t count)
     if (!grown) throw std::bad_alloc();
     children_ = grown;
     capacity_ = uint32_t(count);
-    setFlag(kHasChildrenArray, true);
+    if (!hasChildrenArray()) setFlag(kHasChildrenArray, true);
 }
 
 void KZDirectory::shrinkChildren()
@@ -548,7 +548,9 @@ void KZDirectory::shrinkChildren()
 void KZDirectory::addChild(KZFile* child)
 {
     if (!child) return;
-    setFlag(kHasChildrenArray, true);
+    // Written once: while a scan runs, other threads read this folder's flags (to build
+    // paths) once its first child has been handed out, so later adds must not store to them.
+    if (!hasChildrenArray()) setFlag(kHasChildrenArray, true);
     child->setParent(this);
     child->setIsNetworkItem(isNetworkVolume());
     if (isPackage()) {

@@ -75,8 +75,9 @@ public:
     const KZIgnoreList& ignoreList() const { return ignoreList_; }
     KZIgnoreList& ignoreList() { return ignoreList_; }
 
-    // Test seam: decides whether an item counts as readable (default: the permission bits
-    // against the process's user and groups). Called on scanning threads.
+    // Test seam: decides whether an item counts as readable, by its path as its record would
+    // show it (a folder's ends with "/"); default: the permission bits against the process's
+    // user and groups. Called on scanning threads.
     using ReadabilityCheck = std::function<bool(const std::string& path, bool isDirectory)>;
     void setReadabilityCheck(ReadabilityCheck check) { readabilityCheck_ = std::move(check); }
 

@@ -153,7 +153,11 @@ bool KZIgnoreList::pathIsUnremovable(std::string_view path) const
         for (const std::string& entry : *unremovablePaths_)
             if (kz_isEqualToPath(path, entry)) return true;
     }
-    return kz_isUserDirectory(path);
+    if (kz_isUserDirectory(path)) return true;
+    // "/" and every folder that holds a home folder are never removable either.
+    const std::string folder = kz_withTrailingSlash(path);
+    if (folder == "/" || folder == "/home/" || folder == "/Users/") return true;
+    return kz_isChildOfPath(actualHomeDirectory(), folder);
 }
 
 bool KZIgnoreList::fileIsUnremovable(const KZFile& file) const

@@ -46,7 +46,8 @@ public:
     bool fileIsIgnored(const KZFile& file) const;
     // Not allowed, and under a system path.
     bool pathIsChildOfSystemPath(std::string_view path) const;
-    // Equal to an unremovable folder, or a user's home folder (allowed paths don't override).
+    // Equal to an unremovable folder, a user's home folder, "/" or a folder that holds a home
+    // folder (allowed paths don't override).
     bool fileIsUnremovable(const KZFile& file) const;
     bool pathIsUnremovable(std::string_view path) const;
 

@@ -8,7 +8,7 @@
 //
 // Prints key=value figures; the last line holds lists_ms, layout_ms, paint_ms and rects.
 #include "model/KZFile.h"
-#include "model/KZTreeWalker.h"
+#include "model/KZFileScanner.h"
 #include "treemap/KZTreemapColorRule.h"
 #include "treemap/KZTreemapLayout.h"
 #include "treemap/KZTreemapNodeLists.h"
@@ -16,6 +16,7 @@
 #include "treemap/TQTheme.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -29,32 +30,22 @@
 
 namespace {
 
-// The tree of a folder, built from a serial walk; files smaller than the minimum size get no
-// record, their bytes staying in their folder's total.
-KZDirectoryPtr scanFolder(const std::string& path, double minimumSize, size_t& entries)
+// The tree of a folder as the scanner makes it.
+KZDirectoryPtr scanFolder(const std::string& path, double minimumSize, qint64& entries)
 {
-    KZDirectoryPtr root = KZDirectory::fileWithPath(path, true);
-    std::vector<KZDirectory*> stack{root.get()};
-    kz::TreeWalkCallbacks callbacks;
-    callbacks.visit = [&](const kz::WalkEntry& e) {
-        while (stack.size() > e.depth) stack.pop_back();
-        KZDirectory* parent = stack.back();
-        ++entries;
-        if (kz::isDirectoryMode(e.st.stx_mode)) {
-            KZDirectoryPtr d = KZDirectory::childWithName(parent, e.name);
-            parent->addChild(d.get());
-            stack.push_back(d.get());
-        } else if (minimumSize > 0 && double(e.st.stx_size) < minimumSize) {
-            parent->addIgnoredSize(double(e.st.stx_size));
-        } else {
-            KZFilePtr f = KZFile::childWithName(parent, e.name);
-            f->setFileSize(double(e.st.stx_size));
-            parent->addChild(f.get());
-        }
-        return kz::WalkAction::Continue;
-    };
-    kz::walkTree(path, callbacks);
-    root->fileSize();
+    KZDirectoryPtr root;
+    QEventLoop loop;
+    auto scanner = KZFileScanner::scannerWithPaths({path}, minimumSize);
+    scanner->setProgressBlock([&](qint64 count) { entries = count; });
+    scanner->setCompletionBlock([&](const KZFileList& files) {
+        if (!files.empty()) root = kz_asDirectory(files.front());
+        loop.quit();
+    });
+    scanner->setFailureBlock([&](const QString&) { loop.quit(); });
+    scanner->setCancelledBlock([&] { loop.quit(); });
+    scanner->start();
+    loop.exec();
+    if (root) root->fileSize();
     return root;
 }
 
@@ -101,9 +92,13 @@ int main(int argc, char** argv)
     TQTheme::registerAvailableThemes();
     const auto theme = TQTheme::themeWithName(QStringLiteral("Blue Skies"));
 
-    size_t entries = 0;
+    qint64 entries = 0;
     KZDirectoryPtr root;
     const double scanMs = timeMs([&] { root = scanFolder(folder, minimumSize, entries); });
+    if (!root) {
+        std::fprintf(stderr, "could not scan %s\n", folder.c_str());
+        return 1;
+    }
 
     KZTreemapNodeLists lists;
     lists.setDirectory(root);
@@ -155,8 +150,8 @@ int main(int argc, char** argv)
         emptyTimes.push_back(timeMs([&] { bigLists.dataForDirectory(empties.get()); }));
     }
 
-    std::printf("entries=%zu scan_ms=%.1f runs=%d first_layout_ms=%.2f lists100k_ms=%.2f lists100k_empty_ms=%.2f\n",
-                entries, scanMs, runs, median(firstLayoutTimes), median(bigTimes), median(emptyTimes));
+    std::printf("entries=%lld scan_ms=%.1f runs=%d first_layout_ms=%.2f lists100k_ms=%.2f lists100k_empty_ms=%.2f\n",
+                static_cast<long long>(entries), scanMs, runs, median(firstLayoutTimes), median(bigTimes), median(emptyTimes));
     std::printf("lists_ms=%.2f layout_ms=%.2f paint_ms=%.2f rects=%zu\n", median(listTimes), median(layoutTimes),
                 median(paintTimes), items.size());
     return 0;

@@ -84,7 +84,7 @@ void spin(std::chrono::milliseconds duration)
 QString outputFolder()
 {
     QString dir = qEnvironmentVariable("SIZEMERE_TEST_OUTPUT");
-    if (dir.isEmpty()) dir = QDir::tempPath() + QStringLiteral("/sizemere-test-output");
+    if (dir.isEmpty()) dir = QStringLiteral(SIZEMERE_TEST_OUTPUT_DIR);
     QDir().mkpath(dir);
     return dir;
 }

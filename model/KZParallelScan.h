@@ -1,0 +1,75 @@
+#pragma once
+// The multi-threaded walk behind KZFileScanner: turns one folder into a tree of records with a
+// small pool of worker threads taking folder tasks. A folder's entries are read, measured and
+// appended to it only by the thread that reads that folder; every child folder becomes a task
+// that carries a descriptor opened relative to its parent, so neither depth nor path length
+// matters. One statx per entry; links are never followed; pseudo-file systems and bind-mount
+// loops are never entered. After the walk, folders that are packages by their extension lose
+// their records (their totals stay), and every folder total below the root is computed.
+//
+// This class knows nothing of Qt's event loop: it counts, and calls `progress` on its own
+// threads; KZFileScanner turns that into coalesced reports on the main thread. One instance
+// runs one scan.
+
+#include "model/KZFile.h"
+#include "model/KZFolderIgnoreRules.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class KZIgnoreList;
+
+class KZParallelScan {
+public:
+    struct Options {
+        // Files smaller than this get no record, their bytes go to their folder's
+        // ignoredSize; 0 or less keeps every file.
+        double minimumFileSize = 0;
+        // Whether an item counts as readable, by its path (a folder's ends with "/"); unset:
+        // the permission bits against the process's user and groups.
+        std::function<bool(const std::string& path, bool isDirectory)> readabilityCheck;
+        // Worker threads; 0 for one per core.
+        unsigned threads = 0;
+        // Called on a scanning thread whenever the counters have moved, with the record that
+        // thread made last (null when none yet). Must be cheap and thread-safe.
+        std::function<void(const KZFile* latest)> progress;
+    };
+
+    KZParallelScan(const KZIgnoreList& ignoreList, Options options, const std::atomic<bool>& cancelled);
+    ~KZParallelScan();
+    KZParallelScan(const KZParallelScan&) = delete;
+    KZParallelScan& operator=(const KZParallelScan&) = delete;
+
+    // Walks the folder and returns its tree; never null (a folder that can't be read gives a
+    // root without children). After a cancellation the tree is partial and should be dropped.
+    KZDirectoryPtr run(const std::string& path);
+
+    // Items counted so far (not ignored, readable; files below the minimum included) and the
+    // bytes they hold (a package counts its deep size). Safe to read from any thread.
+    int64_t itemCount() const { return items_.load(std::memory_order_relaxed); }
+    uint64_t byteCount() const { return bytes_.load(std::memory_order_relaxed); }
+    // Path of a record made last; "" when the scan made none. Set by run().
+    const std::string& lastPath() const { return lastPath_; }
+
+private:
+    struct State;
+    struct Worker;
+    struct Task;
+
+    void work(Worker& worker);
+    void readFolder(Task& task, Worker& worker);
+    void flush(Worker& worker);
+    uint64_t measurePackage(int fd, const KZDirectory* package, uint64_t device);
+
+    const KZIgnoreList& ignoreList_;
+    Options options_;
+    const std::atomic<bool>& cancelled_;
+    std::atomic<int64_t> items_{0};
+    std::atomic<uint64_t> bytes_{0};
+    std::atomic<const KZFile*> lastRecord_{nullptr};
+    std::string lastPath_;
+    std::unique_ptr<State> state_;
+};
