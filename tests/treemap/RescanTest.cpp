@@ -104,8 +104,10 @@ TEST_F(Rescan, FromStartToGraftWhileZoomed)
 
     // Under way: the folder keeps its size and its node, which is a leaf that can't be
     // selected or entered.
+    // The scanner reports on later turns of the main thread, so the rescan is under way here.
     const std::string path = oldB->path();
-    if (view->nodeLists().isReloadingPath(path)) {
+    ASSERT_TRUE(view->nodeLists().isReloadingPath(path));
+    {
         EXPECT_EQ(oldB->childCount(), 0u);
         EXPECT_EQ(oldB->fileSize(), sizeBefore);
         EXPECT_TRUE(view->selectedFiles().empty());
@@ -158,6 +160,23 @@ TEST_F(Rescan, FromStartToGraftWhileZoomed)
     EXPECT_EQ(services.revealed()[0][0], path + std::string("odd\xff\nname", 9));
     EXPECT_TRUE(view->zoomOut());
     EXPECT_EQ(view->directory(), KZDirectoryPtr(a));
+}
+
+TEST_F(Rescan, AFolderThatVanishedLeavesTheTreemap)
+{
+    KZDirectoryPtr r = scan(tmp.path());
+    ASSERT_TRUE(r);
+    auto view = makeView(r);
+    const auto* d = item(*view, "D");
+    ASSERT_NE(d, nullptr);
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, d->rect.toRect().topLeft() + QPoint(3, 8));
+    ::unlink((tmp / "D/d").c_str());
+    ::rmdir((tmp / "D").c_str());
+    const std::string path = kz_asDirectory(childNamed(r, "D"))->path();
+    view->reloadSelectedDirectory();
+    ASSERT_TRUE(kztest::waitFor([&] { return !view->nodeLists().isReloadingPath(path); }));
+    EXPECT_EQ(item(*view, "D"), nullptr);
+    EXPECT_NE(item(*view, "A"), nullptr);
 }
 
 // Counts the paint events a widget receives.
