@@ -5,9 +5,9 @@
 #include "model/KZFileScanner.h"
 #include "model/Preferences.h"
 #include "platform/KZDispatch.h"
-#include "treemap/KZNestedTreemapViewDelegate.h"
 #include "platform/widgets/KZAlertService.h"
 #include "platform/widgets/KZWorkspace.h"
+#include "treemap/KZNestedTreemapViewDelegate.h"
 
 #include <QMenu>
 
