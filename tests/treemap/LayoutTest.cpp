@@ -1,0 +1,219 @@
+#include "TreemapFixtures.h"
+
+#include "treemap/KZTreemapLayout.h"
+
+#include <gtest/gtest.h>
+
+using namespace treetest;
+
+namespace {
+
+// A list of file nodes with the given weights.
+KZTreemapNodeList weights(std::initializer_list<double> values)
+{
+    static auto holder = root("/w");
+    KZTreemapNodeList list;
+    int i = 0;
+    for (double v : values) {
+        auto f = KZFile::childWithName(holder.get(), "n" + std::to_string(i++));
+        f->setFileSize(v);
+        list.push_back(KZTreemapNode::nodeWithFile(f));
+    }
+    return list;
+}
+
+std::vector<KZTreemapDrawItem> layOut(const KZTreemapNodeList& nodes, const QRectF& r,
+                                      KZTreemapLayoutSettings settings = KZTreemapLayoutSettings::atRest())
+{
+    KZTreemapNodeLists lists;
+    std::vector<KZTreemapDrawItem> out;
+    KZTreemapLayout::calcNodePositions(lists, nodes, r, r.width(), r.height(), 0, r, settings, out);
+    return out;
+}
+
+TEST(Layout, SplitsIntoRunsOfAboutEqualWeight)
+{
+    // 10 and 1: half is 5.5, the walk stops at index 1, ratio 10/11.
+    auto items = layOut(weights({10, 1}), QRectF(0, 0, 111, 50));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 100, 50));
+    EXPECT_EQ(items[1].rect, QRectF(101, 0, 10, 50));
+
+    // 1 and 1: the walk never stops; split stays at 1, ratio 0.5; ceil(49.5) = 50.
+    items = layOut(weights({1, 1}), QRectF(0, 0, 100, 40));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 50, 40));
+    EXPECT_EQ(items[1].rect, QRectF(51, 0, 49, 40));
+
+    // 3, 1, 1, 1: half 3; running is 3 after index 0 (not more), 4 after index 1: A holds two
+    // nodes (4), B two (2). A is then cut 3:1 across its width, B 1:1 across its height.
+    items = layOut(weights({3, 1, 1, 1}), QRectF(0, 0, 100, 50));
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 49, 50));
+    EXPECT_EQ(items[1].rect, QRectF(50, 0, 16, 50));
+    EXPECT_EQ(items[2].rect, QRectF(67, 0, 33, 25));
+    EXPECT_EQ(items[3].rect, QRectF(67, 26, 33, 24));
+}
+
+TEST(Layout, TheCutRoundsRatioTimesWidthLessOneUpwards)
+{
+    // 14 / 25 × 25 comes out as 14.000000000000002 in double precision; its ceiling is 15.
+    auto items = layOut(weights({14, 11}), QRectF(0, 0, 26, 20));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 15, 20));
+    EXPECT_EQ(items[1].rect, QRectF(16, 0, 10, 20));
+    // Across the height the same way.
+    items = layOut(weights({29, 6}), QRectF(0, 0, 20, 36));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 20, 30));
+    EXPECT_EQ(items[1].rect, QRectF(0, 31, 20, 5));
+}
+
+TEST(Layout, AllZeroWeights)
+{
+    // Wider than high: halves of W - 1.
+    auto items = layOut(weights({0, 0}), QRectF(0, 0, 41, 20));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 20, 20));
+    EXPECT_EQ(items[1].rect, QRectF(21, 0, 20, 20));
+    // At least as high as wide: both parts are empty and nothing is drawn.
+    EXPECT_TRUE(layOut(weights({0, 0, 0}), QRectF(0, 0, 40, 40)).empty());
+}
+
+TEST(Layout, SmallestSideAndDeepestDepthAtRestAndDuringLiveResize)
+{
+    EXPECT_TRUE(layOut(weights({1}), QRectF(0, 0, 100, 2)).empty());
+    EXPECT_EQ(layOut(weights({1}), QRectF(0, 0, 100, 3)).size(), 1u);
+    const auto live = KZTreemapLayoutSettings::duringLiveResize();
+    EXPECT_TRUE(layOut(weights({1}), QRectF(0, 0, 10, 100), live).empty());
+    EXPECT_EQ(layOut(weights({1}), QRectF(0, 0, 11, 100), live).size(), 1u);
+
+    // A chain of nested folders: depths 0 to 6 at rest, 0 to 2 while resizing.
+    auto r = root("/deep");
+    KZDirectoryPtr d = r;
+    for (int i = 0; i < 10; ++i) d = dir(d, "d" + std::to_string(i));
+    file(d, "leaf", 1000);
+    KZTreemapNodeLists lists;
+    lists.setDirectory(r);
+    lists.setMinimumFileSize([] { return 0.0; });
+    lists.storeList(r.get(), *lists.dataForDirectory(r.get()));
+    auto items = KZTreemapLayout::layout(lists, r.get(), QRectF(0, 0, 800, 800), KZTreemapLayoutSettings::atRest());
+    ASSERT_EQ(items.size(), 7u);
+    EXPECT_EQ(items.back().depth, 6);
+    items = KZTreemapLayout::layout(lists, r.get(), QRectF(0, 0, 800, 800), live);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items.back().depth, 2);
+}
+
+// One folder node holding one file, laid out in `r`; the child's rectangle.
+std::optional<QRectF> childRectOfFolderIn(const QRectF& r)
+{
+    auto top = root("/t");
+    auto folder = dir(top, "folder");
+    file(folder, "child", 10);
+    KZTreemapNodeLists lists;
+    lists.setDirectory(top);
+    lists.setMinimumFileSize([] { return 0.0; });
+    std::vector<KZTreemapDrawItem> out;
+    KZTreemapLayout::calcNodePositions(lists, {KZTreemapNode::nodeWithFile(folder)}, r, r.width(), r.height(), 0, r,
+                                       KZTreemapLayoutSettings::atRest(), out);
+    if (out.size() < 2) return std::nullopt;
+    EXPECT_EQ(out[1].parentRect, r);
+    EXPECT_EQ(out[1].depth, 1);
+    return out[1].rect;
+}
+
+TEST(Layout, TitleBandOnlyAboveSeventeenHighAndFortyWide)
+{
+    EXPECT_EQ(childRectOfFolderIn(QRectF(10, 10, 41, 60)), QRectF(15, 32, 31, 33));
+    EXPECT_EQ(childRectOfFolderIn(QRectF(10, 10, 40, 60)), QRectF(15, 15, 30, 50));
+    EXPECT_EQ(childRectOfFolderIn(QRectF(10, 10, 100, 17)), QRectF(15, 15, 90, 7));
+    // 18 high gets a band, which leaves no room for the children.
+    EXPECT_EQ(childRectOfFolderIn(QRectF(10, 10, 100, 18)), std::nullopt);
+}
+
+TEST(Layout, ParentsComeBeforeChildrenAndSharesUseTheDrawnRectangle)
+{
+    auto r = root("/r");
+    auto a = dir(r, "a");
+    file(a, "a1", 300);
+    file(a, "a2", 100);
+    file(r, "b", 400);
+    KZTreemapNodeLists lists;
+    lists.setDirectory(r);
+    lists.setMinimumFileSize([] { return 0.0; });
+    lists.storeList(r.get(), *lists.dataForDirectory(r.get()));
+    auto items = KZTreemapLayout::layout(lists, r.get(), QRectF(0, 0, 401.5, 200), KZTreemapLayoutSettings::atRest());
+    ASSERT_EQ(items.size(), 4u);
+    std::vector<std::string> order;
+    for (const auto& i : items) order.push_back(i.node->file()->nameBytes());
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "a1", "a2", "b"}));
+    // The bounds' width is rounded up (402) before the cut.
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 201, 200));
+    EXPECT_EQ(items[3].rect, QRectF(202, 0, 200, 200));
+    EXPECT_DOUBLE_EQ(items[0].share, (200.0 * 199.0) / (401.5 * 200.0));
+    EXPECT_EQ(items[1].parentRect, items[0].rect);
+    // The nested list was built and cached by the layout.
+    EXPECT_NE(lists.cachedList(a.get()), nullptr);
+}
+
+TEST(Layout, NothingWithoutACachedTopList)
+{
+    auto r = root("/r");
+    file(r, "x", 10);
+    KZTreemapNodeLists lists;
+    lists.setDirectory(r);
+    EXPECT_TRUE(KZTreemapLayout::layout(lists, r.get(), QRectF(0, 0, 100, 100), {}).empty());
+}
+
+TEST(HitTest, InnermostPaintedRectangleWinsAndGapsHitTheFolder)
+{
+    auto r = root("/r");
+    auto a = dir(r, "a");
+    file(a, "a1", 300);
+    file(a, "a2", 300);
+    file(r, "b", 600);
+    KZTreemapNodeLists lists;
+    lists.setDirectory(r);
+    lists.setMinimumFileSize([] { return 0.0; });
+    lists.storeList(r.get(), *lists.dataForDirectory(r.get()));
+    auto items = KZTreemapLayout::layout(lists, r.get(), QRectF(0, 0, 401, 200), KZTreemapLayoutSettings::atRest());
+    ASSERT_EQ(items.size(), 4u);
+    // a: (0,0,200,200); b: (201,0,200,200); a's children inside (5,22,190,173): a1 (5,22,95,173),
+    // a2 (101,22,94,173).
+    EXPECT_EQ(items[1].rect, QRectF(5, 22, 95, 173));
+    auto nameAt = [&](double x, double y) -> std::string {
+        const int i = KZTreemapLayout::itemAtPoint(items, QPointF(x, y));
+        return i < 0 ? "" : items[size_t(i)].node->file()->nameBytes();
+    };
+    EXPECT_EQ(nameAt(200, 100), "");   // the gap between a and b
+    EXPECT_EQ(nameAt(199, 100), "a");  // a's outline pixel
+    EXPECT_EQ(nameAt(201, 100), "b");
+    EXPECT_EQ(nameAt(50, 10), "a");    // a's title band
+    EXPECT_EQ(nameAt(50, 100), "a1");
+    EXPECT_EQ(nameAt(5, 22), "a1");    // a1's first pixel
+    EXPECT_EQ(nameAt(100, 100), "a");  // the gap between a1 and a2 lies in a
+    EXPECT_EQ(nameAt(101, 100), "a2");
+    EXPECT_EQ(nameAt(400, 199), "b");
+    EXPECT_EQ(nameAt(401, 100), "");
+    EXPECT_EQ(nameAt(-1, 100), "");
+}
+
+TEST(HitTest, OrderOfItemsDoesNotMatter)
+{
+    // The innermost rectangle is found whatever order the table lists them in.
+    auto r = root("/r");
+    auto a = dir(r, "a");
+    auto a1 = file(a, "a1", 1);
+    std::vector<KZTreemapDrawItem> items(2);
+    items[0].node = KZTreemapNode::nodeWithFile(a1);
+    items[0].rect = QRectF(10, 10, 20, 20);
+    items[0].depth = 1;
+    items[1].node = KZTreemapNode::nodeWithFile(a);
+    items[1].rect = QRectF(0, 0, 100, 100);
+    items[1].depth = 0;
+    EXPECT_EQ(KZTreemapLayout::itemAtPoint(items, QPointF(15, 15)), 0);
+    EXPECT_EQ(KZTreemapLayout::itemAtPoint(items, QPointF(50, 50)), 1);
+}
+
+} // namespace

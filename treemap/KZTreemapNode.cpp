@@ -1,0 +1,42 @@
+#include "treemap/KZTreemapNode.h"
+
+#include <cstdio>
+
+KZTreemapNodePtr KZTreemapNode::nodeWithFile(const KZFilePtr& file)
+{
+    auto node = std::make_shared<KZTreemapNode>();
+    node->file_ = file;
+    node->value_ = file ? file->fileSize() : 0;
+    return node;
+}
+
+KZTreemapNodePtr KZTreemapNode::nodeWithGroupedFileArray(std::vector<KZFilePtr> files,
+                                                         const KZDirectoryPtr& parentDirectory)
+{
+    auto node = std::make_shared<KZTreemapNode>();
+    node->isGroupedFilesNode_ = true;
+    node->isGroupedNode_ = true;
+    double total = 0;
+    for (const KZFilePtr& f : files) total += f->fileSize();
+    node->totalFiles_ = int64_t(files.size());
+    node->fileSize_ = total;
+    node->value_ = total;
+    node->files_ = std::move(files);
+    node->parentDirectory_ = parentDirectory;
+    return node;
+}
+
+std::string KZTreemapNode::description() const
+{
+    char buffer[96];
+    if (isGroupedNode_) {
+        std::snprintf(buffer, sizeof buffer, "<KZTreemapNode: %p, totalFiles=%lld>", static_cast<const void*>(this),
+                      static_cast<long long>(totalFiles_));
+        return buffer;
+    }
+    std::snprintf(buffer, sizeof buffer, "<KZTreemapNode: %p, file=", static_cast<const void*>(this));
+    std::string out = buffer;
+    out += file_ ? file_->path() : std::string("(null)");
+    out += ">";
+    return out;
+}
