@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include "model/KZTreeWalker.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,6 +20,30 @@ TempDir::TempDir() : dir_(QDir::tempPath() + QStringLiteral("/sizemere-test-XXXX
 {
     if (!dir_.isValid()) throw std::runtime_error("no temporary folder");
     path_ = QFile::encodeName(dir_.path()).toStdString();
+    dir_.setAutoRemove(false);
+}
+
+TempDir::~TempDir()
+{
+    removeTree(path_);
+}
+
+void removeTree(const std::string& path)
+{
+    // QTemporaryDir decodes names lossily and would leave names that are not UTF-8 behind.
+    kz::TreeWalkCallbacks cb;
+    cb.visit = [](const kz::WalkEntry& e) {
+        if (!S_ISDIR(e.st.stx_mode)) ::unlinkat(e.parentFd, e.name, 0);
+        return kz::WalkAction::Continue;
+    };
+    cb.leave = [](const kz::WalkEntry& e) {
+        ::unlinkat(e.parentFd, e.name, AT_REMOVEDIR);
+        return kz::WalkAction::Continue;
+    };
+    kz::TreeWalkOptions options;
+    options.stayOnDevice = true;
+    kz::walkTree(path, cb, options);
+    ::rmdir(path.c_str());
 }
 
 static void makeParents(const std::string& path)

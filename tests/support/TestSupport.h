@@ -14,6 +14,7 @@ namespace kztest {
 class TempDir {
 public:
     TempDir();
+    ~TempDir();
     // The folder's path without a final "/".
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
@@ -23,6 +24,9 @@ private:
     std::string path_;
 };
 
+// Removes a folder and everything in it (names that are not UTF-8 included), never following
+// a link.
+void removeTree(const std::string& path);
 // Creates a file of the given logical size (sparse), making missing parent folders.
 void makeFile(const std::string& path, long long size = 0);
 void makeDir(const std::string& path);
