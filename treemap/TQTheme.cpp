@@ -57,52 +57,47 @@ void TQTheme::resetRegistry()
     registry() = nullptr;
 }
 
-QString TQThemeBlueSkies::name() const { return QStringLiteral("Blue Skies"); }
-QColor TQThemeBlueSkies::depth1Color() const { return rgb(0.26, 0.67, 0.99); }
-QColor TQThemeBlueSkies::depth2Color() const { return rgb(0.4, 0.74, 0.99); }
-QColor TQThemeBlueSkies::depth3Color() const { return rgb(0.55, 0.8, 0.99); }
-QColor TQThemeBlueSkies::depth4Color() const { return rgb(0.7, 0.87, 0.99); }
-QColor TQThemeBlueSkies::depth5Color() const { return rgb(0.85, 0.93, 1.0); }
-QColor TQThemeBlueSkies::depth6Color() const { return rgb(0.93, 0.97, 1.0); }
-QColor TQThemeBlueSkies::fileColor() const { return rgb(1.0, 1.0, 1.0); }
-QColor TQThemeBlueSkies::selectionColor() const { return rgb(1.0, 0.93, 0.48); }
+TQThemeBlueSkies::TQThemeBlueSkies()
+    : TQFixedTheme({"Blue Skies",
+                    {rgb(0.26, 0.67, 0.99), rgb(0.4, 0.74, 0.99), rgb(0.55, 0.8, 0.99), rgb(0.7, 0.87, 0.99),
+                     rgb(0.85, 0.93, 1.0), rgb(0.93, 0.97, 1.0)},
+                    rgb(1.0, 1.0, 1.0),
+                    rgb(1.0, 0.93, 0.48)})
+{
+}
 
-QString TQThemeRainbow::name() const { return QStringLiteral("Rainbow"); }
-QColor TQThemeRainbow::depth1Color() const { return rgb(1.0, 0.32, 0.29); }
-QColor TQThemeRainbow::depth2Color() const { return rgb(1.0, 0.61, 0.26); }
-QColor TQThemeRainbow::depth3Color() const { return rgb(1.0, 0.9, 0.19); }
-QColor TQThemeRainbow::depth4Color() const { return rgb(0.42, 0.84, 0.15); }
-QColor TQThemeRainbow::depth5Color() const { return rgb(0.28, 0.61, 0.95); }
-QColor TQThemeRainbow::depth6Color() const { return rgb(0.66, 0.36, 0.96); }
-QColor TQThemeRainbow::fileColor() const { return rgb(1.0, 1.0, 1.0); }
-QColor TQThemeRainbow::selectionColor() const { return rgb(0.2, 0.2, 0.2); }
+TQThemeRainbow::TQThemeRainbow()
+    : TQFixedTheme({"Rainbow",
+                    {rgb(1.0, 0.32, 0.29), rgb(1.0, 0.61, 0.26), rgb(1.0, 0.9, 0.19), rgb(0.42, 0.84, 0.15),
+                     rgb(0.28, 0.61, 0.95), rgb(0.66, 0.36, 0.96)},
+                    rgb(1.0, 1.0, 1.0),
+                    rgb(0.2, 0.2, 0.2)})
+{
+}
 
-QString TQThemeObsidian::name() const { return QStringLiteral("Obsidian"); }
-QColor TQThemeObsidian::depth1Color() const { return rgb(0.26, 0.29, 0.3); }
-QColor TQThemeObsidian::depth2Color() const { return rgb(0.92, 0.53, 0.18); }
-QColor TQThemeObsidian::depth3Color() const { return rgb(0.99, 0.8, 0.26); }
-QColor TQThemeObsidian::depth4Color() const { return rgb(0.63, 0.77, 0.44); }
-QColor TQThemeObsidian::depth5Color() const { return rgb(0.62, 0.64, 0.75); }
-QColor TQThemeObsidian::depth6Color() const { return rgb(0.44, 0.57, 0.67); }
-QColor TQThemeObsidian::fileColor() const { return rgb(1.0, 1.0, 1.0); }
-QColor TQThemeObsidian::selectionColor() const { return rgb(0.27, 0.33, 0.37); }
+TQThemeObsidian::TQThemeObsidian()
+    : TQFixedTheme({"Obsidian",
+                    {rgb(0.26, 0.29, 0.3), rgb(0.92, 0.53, 0.18), rgb(0.99, 0.8, 0.26), rgb(0.63, 0.77, 0.44),
+                     rgb(0.62, 0.64, 0.75), rgb(0.44, 0.57, 0.67)},
+                    rgb(1.0, 1.0, 1.0),
+                    rgb(0.27, 0.33, 0.37)})
+{
+}
 
-QString TQThemeMelon::name() const { return QStringLiteral("Melon"); }
-QColor TQThemeMelon::depth1Color() const { return rgb(0.95, 0.45, 0.57); }
-QColor TQThemeMelon::depth2Color() const { return rgb(0.98, 0.63, 0.53); }
-QColor TQThemeMelon::depth3Color() const { return rgb(0.99, 0.76, 0.58); }
-QColor TQThemeMelon::depth4Color() const { return rgb(0.89, 0.92, 0.69); }
-QColor TQThemeMelon::depth5Color() const { return rgb(0.77, 0.87, 0.63); }
-QColor TQThemeMelon::depth6Color() const { return rgb(0.87, 0.94, 0.78); }
-QColor TQThemeMelon::fileColor() const { return rgb(0.97, 0.98, 0.92); }
-QColor TQThemeMelon::selectionColor() const { return rgb(0.95, 0.24, 0.4); }
+TQThemeMelon::TQThemeMelon()
+    : TQFixedTheme({"Melon",
+                    {rgb(0.95, 0.45, 0.57), rgb(0.98, 0.63, 0.53), rgb(0.99, 0.76, 0.58),
+                     rgb(0.89, 0.92, 0.69), rgb(0.77, 0.87, 0.63), rgb(0.87, 0.94, 0.78)},
+                    rgb(0.97, 0.98, 0.92),
+                    rgb(0.95, 0.24, 0.4)})
+{
+}
 
-QString TQThemeSunrise::name() const { return QStringLiteral("Sunrise"); }
-QColor TQThemeSunrise::depth1Color() const { return rgb(0.41, 0.36, 0.42); }
-QColor TQThemeSunrise::depth2Color() const { return rgb(0.59, 0.39, 0.4); }
-QColor TQThemeSunrise::depth3Color() const { return rgb(0.77, 0.5, 0.46); }
-QColor TQThemeSunrise::depth4Color() const { return rgb(0.82, 0.51, 0.46); }
-QColor TQThemeSunrise::depth5Color() const { return rgb(0.98, 0.75, 0.47); }
-QColor TQThemeSunrise::depth6Color() const { return rgb(0.98, 0.87, 0.65); }
-QColor TQThemeSunrise::fileColor() const { return rgb(0.93, 0.89, 0.85); }
-QColor TQThemeSunrise::selectionColor() const { return rgb(0.24, 0.22, 0.25); }
+TQThemeSunrise::TQThemeSunrise()
+    : TQFixedTheme({"Sunrise",
+                    {rgb(0.41, 0.36, 0.42), rgb(0.59, 0.39, 0.4), rgb(0.77, 0.5, 0.46), rgb(0.82, 0.51, 0.46),
+                     rgb(0.98, 0.75, 0.47), rgb(0.98, 0.87, 0.65)},
+                    rgb(0.93, 0.89, 0.85),
+                    rgb(0.24, 0.22, 0.25)})
+{
+}

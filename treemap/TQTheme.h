@@ -9,7 +9,8 @@
 #include <memory>
 #include <vector>
 
-class TQTheme {
+class TQTheme
+{
 public:
     virtual ~TQTheme() = default;
 
@@ -26,11 +27,7 @@ public:
     // The same light grey for every theme.
     QColor reloadingColor() const;
 
-    template <class T>
-    static std::shared_ptr<TQTheme> theme()
-    {
-        return std::make_shared<T>();
-    }
+    template <class T> static std::shared_ptr<TQTheme> theme() { return std::make_shared<T>(); }
 
     static void registerTheme(std::shared_ptr<TQTheme> theme);
     // The registry in registration order; null before the first registration.
@@ -44,67 +41,60 @@ public:
     static void resetRegistry();
 };
 
-class TQThemeBlueSkies : public TQTheme {
+// A theme made of fixed colours: a name, six depth colours, the file and selection colours.
+class TQFixedTheme : public TQTheme
+{
 public:
-    QString name() const override;
-    QColor depth1Color() const override;
-    QColor depth2Color() const override;
-    QColor depth3Color() const override;
-    QColor depth4Color() const override;
-    QColor depth5Color() const override;
-    QColor depth6Color() const override;
-    QColor fileColor() const override;
-    QColor selectionColor() const override;
+    struct Palette
+    {
+        const char* name;
+        QColor depth[6];
+        QColor file;
+        QColor selection;
+    };
+    QString name() const override { return QString::fromLatin1(palette_.name); }
+    QColor depth1Color() const override { return palette_.depth[0]; }
+    QColor depth2Color() const override { return palette_.depth[1]; }
+    QColor depth3Color() const override { return palette_.depth[2]; }
+    QColor depth4Color() const override { return palette_.depth[3]; }
+    QColor depth5Color() const override { return palette_.depth[4]; }
+    QColor depth6Color() const override { return palette_.depth[5]; }
+    QColor fileColor() const override { return palette_.file; }
+    QColor selectionColor() const override { return palette_.selection; }
+
+protected:
+    explicit TQFixedTheme(Palette palette) : palette_(std::move(palette)) {}
+
+private:
+    Palette palette_;
 };
 
-class TQThemeRainbow : public TQTheme {
+class TQThemeBlueSkies : public TQFixedTheme
+{
 public:
-    QString name() const override;
-    QColor depth1Color() const override;
-    QColor depth2Color() const override;
-    QColor depth3Color() const override;
-    QColor depth4Color() const override;
-    QColor depth5Color() const override;
-    QColor depth6Color() const override;
-    QColor fileColor() const override;
-    QColor selectionColor() const override;
+    TQThemeBlueSkies();
 };
 
-class TQThemeObsidian : public TQTheme {
+class TQThemeRainbow : public TQFixedTheme
+{
 public:
-    QString name() const override;
-    QColor depth1Color() const override;
-    QColor depth2Color() const override;
-    QColor depth3Color() const override;
-    QColor depth4Color() const override;
-    QColor depth5Color() const override;
-    QColor depth6Color() const override;
-    QColor fileColor() const override;
-    QColor selectionColor() const override;
+    TQThemeRainbow();
 };
 
-class TQThemeMelon : public TQTheme {
+class TQThemeObsidian : public TQFixedTheme
+{
 public:
-    QString name() const override;
-    QColor depth1Color() const override;
-    QColor depth2Color() const override;
-    QColor depth3Color() const override;
-    QColor depth4Color() const override;
-    QColor depth5Color() const override;
-    QColor depth6Color() const override;
-    QColor fileColor() const override;
-    QColor selectionColor() const override;
+    TQThemeObsidian();
 };
 
-class TQThemeSunrise : public TQTheme {
+class TQThemeMelon : public TQFixedTheme
+{
 public:
-    QString name() const override;
-    QColor depth1Color() const override;
-    QColor depth2Color() const override;
-    QColor depth3Color() const override;
-    QColor depth4Color() const override;
-    QColor depth5Color() const override;
-    QColor depth6Color() const override;
-    QColor fileColor() const override;
-    QColor selectionColor() const override;
+    TQThemeMelon();
+};
+
+class TQThemeSunrise : public TQFixedTheme
+{
+public:
+    TQThemeSunrise();
 };
