@@ -460,6 +460,13 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
     int err = statAt(parentFd, name.c_str(), AT_SYMLINK_NOFOLLOW, st);
     if (!err && expected && (deviceOf(st) != expected->device || st.stx_ino != expected->inode)) err = ESTALE;
     if (!err && S_ISDIR(st.stx_mode) && isProtectedFolder({deviceOf(st), st.stx_ino})) err = EPERM;
+    if (!err && S_ISDIR(st.stx_mode)) {
+        // A mounted volume is not a folder to empty: refused whole.
+        struct statx parentSt {};
+        if (statAt(parentFd, "", AT_EMPTY_PATH, parentSt) == 0 &&
+            (deviceOf(parentSt) != deviceOf(st) || (mountOf(parentSt) && mountOf(st) && mountOf(parentSt) != mountOf(st))))
+            err = EXDEV;
+    }
     if (!err) {
         Removal removal(result);
         if (S_ISDIR(st.stx_mode)) {

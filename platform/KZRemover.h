@@ -3,9 +3,10 @@
 // descriptors: never follows a link (a folder path's final "/" is dropped first, so "link/"
 // removes the link, never what it points to), never enters a folder on another file system
 // (or another mount of the same one), goes on past a failure inside a folder and reports
-// each failure. Refuses "", relative paths, "." and ".." components, "/", home folders and
-// the folders above them (by path and, for folders, by identity, so a path through a link
-// to "/" can't reach them either). Thread-safe; runs on the caller's thread.
+// each failure. Refuses a mounted volume itself (EXDEV), "", relative paths, "." and ".."
+// components, "/", home folders and the folders above them (by path and, for folders, by
+// identity, so a path through a link to "/" can't reach them either). Thread-safe; runs on
+// the caller's thread.
 
 #include <cstdint>
 #include <optional>

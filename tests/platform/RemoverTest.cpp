@@ -198,6 +198,9 @@ TEST(Remover, NeverEntersAnotherFileSystem)
     EXPECT_EQ(result.failures[0].error, EXDEV);
     EXPECT_TRUE(exists(dir / "tree/volume/precious"));
     EXPECT_FALSE(exists(dir / "tree/file"));
+    // The volume itself is not emptied either.
+    EXPECT_EQ(kz::removeItemAtPath(dir / "tree/volume/").error, EXDEV);
+    EXPECT_TRUE(exists(dir / "tree/volume/precious"));
 }
 
 TEST(Remover, MarksItsPathAsTheProgramsOwnChange)
