@@ -340,6 +340,9 @@ void KZFileCompressor::end()
     progressCopyTimer_.reset();
     updateTimer_.reset();
     cleanUp();
+    // Our own changes are over; the registry keeps them marked for its grace period.
+    if (selfChangeToken_) KZSelfChangeRegistry::shared().endChange(std::exchange(selfChangeToken_, 0));
+    if (temporaryChangeToken_) KZSelfChangeRegistry::shared().endChange(std::exchange(temporaryChangeToken_, 0));
 }
 
 void KZFileCompressor::fail(std::optional<KZError> error)
