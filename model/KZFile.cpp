@@ -383,6 +383,11 @@ uint64_t KZFile::device() const
     return unpackDevice(device_);
 }
 
+uint64_t KZFile::recordedDevice(uint64_t device)
+{
+    return unpackDevice(packDevice(device));
+}
+
 void KZFile::setDeviceAndInode(uint64_t device, uint64_t inode)
 {
     device_ = packDevice(device);

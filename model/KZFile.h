@@ -117,6 +117,9 @@ public:
     uint64_t inode() const { return inode_; }
     bool hasDeviceAndInode() const { return flag(kHasIdentity); }
     void setDeviceAndInode(uint64_t device, uint64_t inode);
+    // A device number (major << 32 | minor) in the form device() answers it, for comparing a
+    // live item with a record (records keep 12 bits of the major and 20 of the minor).
+    static uint64_t recordedDevice(uint64_t device);
 
     // Whether anything exists at the path now (lstat).
     bool exists() const;

@@ -1,0 +1,564 @@
+#include "model/CDEvents.h"
+
+#include "model/KZTreeWalker.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZLog.h"
+#include "platform/KZPathString.h"
+#include "platform/KZSelfChangeRegistry.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+constexpr uint32_t kEventMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB |
+                                IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+
+std::atomic<uint64_t> nextEventIdentifier{1};
+std::atomic<size_t> watchLimit{0};
+
+// Lexically tidied absolute path: no "//", no "." or ".." components, no final "/".
+std::string standardizedPath(const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        const size_t end = std::min(path.find('/', pos), path.size());
+        const std::string part = path.substr(pos, end - pos);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        pos = end + 1;
+    }
+    std::string out;
+    for (const std::string& p : parts) out += "/" + p;
+    return out.empty() ? std::string("/") : out;
+}
+
+std::string joined(const std::string& folder, const char* name)
+{
+    return folder == "/" ? "/" + std::string(name) : folder + "/" + name;
+}
+
+std::string parentOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
+}
+
+bool isAtOrBelow(const std::string& path, const std::string& folder)
+{
+    if (folder == "/") return true;
+    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+// File systems with nothing a person keeps files in; never watched.
+bool isPseudoFileSystem(int fd)
+{
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x9fa0:     // proc
+    case 0x62656572: // sysfs
+    case 0x1cd1:     // devpts
+    case 0x27e0eb:   // cgroup
+    case 0x63677270: // cgroup2
+    case 0x64626720: // debugfs
+    case 0x74726163: // tracefs
+    case 0x73636673: // securityfs
+    case 0x6165676c: // pstore
+    case 0xcafe4a11: // bpf
+    case 0x62656570: // configfs
+    case 0x65735543: // fusectl
+    case 0x19800202: // mqueue
+    case 0x958458f6: // hugetlbfs
+    case 0x0187:     // autofs
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint32_t kindOf(const std::string& path, bool isDir)
+{
+    if (isDir) return CDEventFlags::ItemIsDir;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return CDEventFlags::ItemIsSymlink;
+    return CDEventFlags::ItemIsFile;
+}
+
+} // namespace
+
+// The inotify descriptor and its watches, shared with the background walks that add them.
+struct CDEvents::Watches {
+    int fd = -1;
+    std::mutex mutex;
+    std::unordered_map<int, std::string> paths; // watch -> folder
+    std::map<std::string, int> byPath;          // folder -> watch
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> outOfWatches{false};
+    std::atomic<int> walks{0};
+    std::vector<std::string> excluded;
+
+    ~Watches()
+    {
+        if (fd >= 0) ::close(fd);
+    }
+
+    // Adds a watch for the folder; false when the system has no watch left.
+    bool add(const std::string& path, bool followLink)
+    {
+        std::lock_guard lock(mutex);
+        if (stopped) return true;
+        const size_t limit = watchLimit.load();
+        const int wd = limit && paths.size() >= limit
+                           ? (errno = ENOSPC, -1)
+                           : ::inotify_add_watch(fd, path.c_str(), kEventMask | (followLink ? 0 : IN_DONT_FOLLOW));
+        if (wd < 0) {
+            if (errno == ENOSPC) {
+                if (!outOfWatches.exchange(true))
+                    KZSystemLog(QStringLiteral("Sizemere: no more folders can be watched (fs.inotify.max_user_watches); "
+                                               "changes below %1 and other folders may go unnoticed.")
+                                    .arg(kz::displayString(path)));
+                return false;
+            }
+            return true; // gone or unreadable: nothing to watch
+        }
+        auto old = paths.find(wd);
+        if (old != paths.end()) byPath.erase(old->second);
+        paths[wd] = path;
+        byPath[path] = wd;
+        return true;
+    }
+
+    std::optional<std::string> folderOf(int wd)
+    {
+        std::lock_guard lock(mutex);
+        auto it = paths.find(wd);
+        if (it == paths.end()) return std::nullopt;
+        return it->second;
+    }
+
+    void forget(int wd)
+    {
+        std::lock_guard lock(mutex);
+        auto it = paths.find(wd);
+        if (it == paths.end()) return;
+        auto p = byPath.find(it->second);
+        if (p != byPath.end() && p->second == wd) byPath.erase(p);
+        paths.erase(it);
+    }
+
+    // Every watch at or below `from` now stands at or below `to`.
+    void rename(const std::string& from, const std::string& to)
+    {
+        std::lock_guard lock(mutex);
+        std::vector<std::pair<std::string, int>> moved;
+        for (auto it = byPath.lower_bound(from); it != byPath.end() && isAtOrBelow(it->first, from);) {
+            moved.emplace_back(it->first, it->second);
+            it = byPath.erase(it);
+        }
+        for (auto& [path, wd] : moved) {
+            std::string now = to + path.substr(from.size());
+            paths[wd] = now;
+            byPath[now] = wd;
+        }
+    }
+
+    // Stops watching everything at or below the folder (it left the watched tree).
+    void drop(const std::string& folder)
+    {
+        std::lock_guard lock(mutex);
+        for (auto it = byPath.lower_bound(folder); it != byPath.end() && isAtOrBelow(it->first, folder);) {
+            ::inotify_rm_watch(fd, it->second);
+            paths.erase(it->second);
+            it = byPath.erase(it);
+        }
+    }
+
+    bool excludedPath(const std::string& path) const
+    {
+        for (const std::string& e : excluded)
+            if (isAtOrBelow(path, e)) return true;
+        return false;
+    }
+
+    // Watches every folder below `root` (its own watch is there already). With
+    // `reportContents`, what is found is handed to `found` as created.
+    void addTree(const std::string& root, bool reportContents,
+                 const std::function<void(std::vector<Pending>)>& found)
+    {
+        std::vector<Pending> items;
+        const int rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (rootFd >= 0) {
+            struct stat rootSt {};
+            ::fstat(rootFd, &rootSt);
+            kz::TreeWalkCallbacks cb;
+            cb.visit = [&](const kz::WalkEntry& e) {
+                if (stopped || outOfWatches) return kz::WalkAction::Stop;
+                const bool isDir = S_ISDIR(e.st.stx_mode);
+                if (reportContents)
+                    items.push_back({e.path, CDEventFlags::ItemCreated |
+                                                 (isDir ? CDEventFlags::ItemIsDir
+                                                        : S_ISLNK(e.st.stx_mode) ? CDEventFlags::ItemIsSymlink
+                                                                                  : CDEventFlags::ItemIsFile)});
+                if (!isDir) return kz::WalkAction::Continue;
+                if (excludedPath(e.path)) return kz::WalkAction::Skip;
+                if (kz::deviceOf(e.st) != ((uint64_t(major(rootSt.st_dev)) << 32) | minor(rootSt.st_dev))) {
+                    const int probe = kz::openDirectoryAt(e.parentFd, e.name);
+                    const bool pseudo = probe >= 0 && isPseudoFileSystem(probe);
+                    if (probe >= 0) ::close(probe);
+                    if (pseudo) return kz::WalkAction::Skip;
+                }
+                return add(e.path, false) ? kz::WalkAction::Continue : kz::WalkAction::Stop;
+            };
+            kz::walkTreeAt(rootFd, root, cb);
+            ::close(rootFd);
+        }
+        if (!items.empty() && found) found(std::move(items));
+    }
+};
+
+CDEvents::CDEvents(std::vector<std::string> watchedPaths, EventBlock block, uint64_t sinceEventIdentifier,
+                   double notificationLatency, bool ignoreEventsFromSubDirs, std::vector<std::string> excludedPaths,
+                   uint32_t streamCreationFlags, QObject* parent)
+    : QObject(parent), eventBlock_(std::move(block)), since_(sinceEventIdentifier), latency_(notificationLatency),
+      ignoreSubDirs_(ignoreEventsFromSubDirs), flags_(streamCreationFlags)
+{
+    if (watchedPaths.empty() || !eventBlock_) throw CDEventsInvalidArgumentException();
+    for (const std::string& p : watchedPaths) {
+        if (p.empty() || p[0] != '/') throw CDEventsInvalidArgumentException();
+        watched_.push_back(standardizedPath(p));
+    }
+    for (const std::string& p : excludedPaths)
+        if (!p.empty() && p[0] == '/') excluded_.push_back(standardizedPath(p));
+    self_ = this;
+    start();
+}
+
+CDEvents::CDEvents(std::vector<std::string> watchedPaths, EventBlock block, QObject* parent)
+    : CDEvents(std::move(watchedPaths), std::move(block), kCDEventsSinceEventNow, kCDEventsDefaultEventLatency, false,
+               {}, kCDEventsDefaultEventStreamFlags, parent)
+{
+}
+
+static std::vector<std::string> pathsOf(const QList<QUrl>& urls)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) paths.push_back(kz::toStdString(QFile::encodeName(url.toLocalFile())));
+    return paths;
+}
+
+CDEvents::CDEvents(const QList<QUrl>& watchedURLs, EventBlock block, QObject* parent)
+    : CDEvents(pathsOf(watchedURLs), std::move(block), parent)
+{
+}
+
+CDEvents::~CDEvents()
+{
+    disposeEventStream();
+}
+
+void CDEvents::start()
+{
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0) throw CDEventsEventStreamCreationFailureException();
+    watches_ = std::make_shared<Watches>();
+    watches_->fd = fd;
+    watches_->excluded = ignoreSubDirs_ ? std::vector<std::string>{} : excluded_;
+    for (const std::string& root : watched_) watches_->add(root, true);
+
+    notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &CDEvents::readEvents);
+    latencyTimer_ = std::make_unique<QTimer>();
+    latencyTimer_->setSingleShot(true);
+    connect(latencyTimer_.get(), &QTimer::timeout, this, &CDEvents::deliver);
+
+    // Events of sub-folders are never delivered when they are ignored: the watched folders'
+    // own watches are enough then.
+    if (!ignoreSubDirs_) {
+        auto watches = watches_;
+        const auto roots = watched_;
+        ++watches->walks;
+        KZRunInBackground([watches, roots] {
+            for (const std::string& root : roots) watches->addTree(root, false, {});
+            --watches->walks;
+        });
+    }
+    // There is no history to replay: a watcher asked for past events gets only its end.
+    if (since_ != kCDEventsSinceEventNow) emitChange(watched_.front(), CDEventFlags::HistoryDone);
+}
+
+void CDEvents::disposeEventStream()
+{
+    if (!watches_) return;
+    {
+        std::lock_guard lock(watches_->mutex);
+        watches_->stopped = true;
+    }
+    notifier_.reset();
+    latencyTimer_.reset();
+    batch_.clear();
+    watches_.reset(); // the descriptor closes when the last background walk lets go
+}
+
+size_t CDEvents::watchCount() const
+{
+    if (!watches_) return 0;
+    std::lock_guard lock(watches_->mutex);
+    return watches_->paths.size();
+}
+
+void CDEvents::setWatchLimitForTesting(size_t limit)
+{
+    watchLimit = limit;
+}
+
+bool CDEvents::isWatchingEverything() const
+{
+    return watches_ && watches_->walks.load() == 0;
+}
+
+void CDEvents::readEvents()
+{
+    if (!watches_) return;
+    alignas(struct inotify_event) char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(watches_->fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) continue;
+            break;
+        }
+        for (ssize_t pos = 0; pos < n;) {
+            const auto* ev = reinterpret_cast<const struct inotify_event*>(buffer + pos);
+            pos += ssize_t(sizeof(struct inotify_event) + ev->len);
+            handle(ev->wd, ev->mask, ev->cookie, ev->len ? ev->name : nullptr);
+        }
+    }
+    // A move whose other half did not come with it left (or entered) the watched tree.
+    flushMove();
+    scheduleDelivery();
+}
+
+void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
+{
+    using namespace CDEventFlags;
+    if (mask & IN_Q_OVERFLOW) {
+        for (const std::string& root : watched_) emitChange(root, MustScanSubDirs | KernelDropped);
+        return;
+    }
+    const auto folder = watches_->folderOf(wd);
+    if (!folder) return;
+    if (mask & IN_IGNORED) {
+        watches_->forget(wd);
+        return;
+    }
+    const bool isRoot = std::find(watched_.begin(), watched_.end(), *folder) != watched_.end();
+    if (mask & IN_UNMOUNT) {
+        emitChange(*folder, Unmount | ItemIsDir);
+        return;
+    }
+    if (mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+        if (isRoot && (flags_ & CDEventsStreamFlags::WatchRoot)) emitChange(*folder, RootChanged);
+        return;
+    }
+    if (!name) return;
+    const std::string path = joined(*folder, name);
+    const bool isDir = mask & IN_ISDIR;
+
+    if (!(mask & IN_MOVED_TO)) flushMove();
+    if (mask & IN_CREATE) {
+        emitChange(path, ItemCreated | kindOf(path, isDir));
+        if (isDir && !ignoreSubDirs_ && !watches_->excludedPath(path) && watches_->add(path, false)) {
+            // What was made inside before the watch took hold is reported as created.
+            auto watches = watches_;
+            auto self = self_;
+            ++watches->walks;
+            KZRunInBackground([watches, self, path] {
+                watches->addTree(path, true, [self](std::vector<Pending> items) {
+                    KZRunOnMainThread([self, items = std::move(items)] {
+                        if (self) self->catchUp(items);
+                    });
+                });
+                --watches->walks;
+            });
+        }
+    } else if (mask & IN_DELETE) {
+        emitChange(path, ItemRemoved | (isDir ? ItemIsDir : ItemIsFile));
+    } else if (mask & IN_MOVED_FROM) {
+        emitChange(path, ItemRenamed | (isDir ? ItemIsDir : kindOf(path, false)));
+        moveFrom_ = {cookie, path, isDir, true};
+    } else if (mask & IN_MOVED_TO) {
+        const bool paired = moveFrom_.active && moveFrom_.cookie == cookie;
+        emitChange(path, ItemRenamed | kindOf(path, isDir));
+        if (paired) {
+            if (isDir) watches_->rename(moveFrom_.path, path);
+            moveFrom_.active = false;
+        } else {
+            flushMove();
+            if (isDir && !ignoreSubDirs_ && !watches_->excludedPath(path) && watches_->add(path, false)) {
+                auto watches = watches_;
+                ++watches->walks;
+                KZRunInBackground([watches, path] {
+                    watches->addTree(path, false, {});
+                    --watches->walks;
+                });
+            }
+        }
+    } else if (mask & IN_CLOSE_WRITE) {
+        emitChange(path, ItemModified | ItemIsFile);
+    } else if (mask & IN_ATTRIB) {
+        emitChange(path, ItemInodeMetaMod | kindOf(path, isDir));
+    }
+}
+
+void CDEvents::flushMove()
+{
+    if (!moveFrom_.active) return;
+    moveFrom_.active = false;
+    if (moveFrom_.isDir) watches_->drop(moveFrom_.path); // it left the watched tree
+}
+
+void CDEvents::catchUp(const std::vector<Pending>& items)
+{
+    if (!watches_) return;
+    for (const Pending& item : items) {
+        // Only what is not in the batch already.
+        const bool known = std::any_of(batch_.begin(), batch_.end(), [&](const Pending& p) {
+            return p.path == item.path && (p.flags & CDEventFlags::ItemCreated);
+        });
+        if (!known) emitChange(item.path, item.flags);
+    }
+    scheduleDelivery();
+}
+
+void CDEvents::emitChange(std::string path, uint32_t flags)
+{
+    if ((flags_ & CDEventsStreamFlags::IgnoreSelf) && KZSelfChangeRegistry::shared().isOwnChange(path)) return;
+    batch_.push_back({std::move(path), flags});
+}
+
+void CDEvents::scheduleDelivery()
+{
+    if (batch_.empty() || !latencyTimer_ || latencyTimer_->isActive()) return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 latencyMs = qint64(latency_ * 1000);
+    const bool quiet = now - lastDelivery_ >= latencyMs;
+    latencyTimer_->start((flags_ & CDEventsStreamFlags::NoDefer) && quiet ? 0 : int(latencyMs));
+}
+
+bool CDEvents::isExcluded(const std::string& path) const
+{
+    for (const std::string& e : excluded_)
+        if (isAtOrBelow(path, e)) return true;
+    return false;
+}
+
+void CDEvents::deliver()
+{
+    using namespace CDEventFlags;
+    std::vector<Pending> batch = std::move(batch_);
+    batch_.clear();
+    lastDelivery_ = QDateTime::currentMSecsSinceEpoch();
+    constexpr uint32_t itemBits = ItemCreated | ItemRemoved | ItemInodeMetaMod | ItemRenamed | ItemModified |
+                                  ItemFinderInfoMod | ItemChangeOwner | ItemXattrMod | ItemIsFile | ItemIsDir |
+                                  ItemIsSymlink;
+    if (!(flags_ & CDEventsStreamFlags::FileEvents)) {
+        // Without single-item events, the folder that changed is reported once.
+        std::vector<Pending> folders;
+        std::unordered_set<std::string> seen;
+        for (Pending& p : batch) {
+            if (p.flags & itemBits) {
+                p.path = parentOf(p.path);
+                p.flags &= ~itemBits;
+            }
+            if (seen.insert(p.path + '\0' + std::to_string(p.flags)).second) folders.push_back(std::move(p));
+        }
+        batch = std::move(folders);
+    }
+    QPointer<CDEvents> guard(this);
+    CDEventPtr last;
+    for (const Pending& p : batch) {
+        if (ignoreSubDirs_) {
+            if (std::find(watched_.begin(), watched_.end(), p.path) == watched_.end()) continue;
+        } else if (isExcluded(p.path)) {
+            continue;
+        }
+        last = CDEvent::eventWithIdentifier(nextEventIdentifier++, QDateTime::currentDateTime(), p.path, p.flags);
+        {
+            std::lock_guard lock(lastMutex_);
+            lastEvent_ = last;
+        }
+        const EventBlock block = eventBlock_;
+        block(*this, last);
+        if (!guard || !watches_) return; // destroyed or stopped by the block
+    }
+}
+
+std::unique_ptr<CDEvents> CDEvents::copy() const
+{
+    return std::make_unique<CDEvents>(watched_, eventBlock_, since_, latency_, ignoreSubDirs_, excluded_, flags_);
+}
+
+std::vector<std::string> CDEvents::watchedPaths() const
+{
+    return watched_;
+}
+
+QList<QUrl> CDEvents::watchedURLs() const
+{
+    QList<QUrl> urls;
+    for (const std::string& p : watched_) urls.push_back(QUrl::fromLocalFile(kz::pathToQString(p)));
+    return urls;
+}
+
+std::vector<std::string> CDEvents::excludedPaths() const
+{
+    return excluded_;
+}
+
+QList<QUrl> CDEvents::excludedURLs() const
+{
+    QList<QUrl> urls;
+    for (const std::string& p : excluded_) urls.push_back(QUrl::fromLocalFile(kz::pathToQString(p)));
+    return urls;
+}
+
+CDEventPtr CDEvents::lastEvent() const
+{
+    std::lock_guard lock(lastMutex_);
+    return lastEvent_;
+}
+
+std::string CDEvents::description() const
+{
+    char head[64];
+    std::snprintf(head, sizeof head, "<CDEvents: %p { watchedURLs = (", static_cast<const void*>(this));
+    std::string out = head;
+    for (size_t i = 0; i < watched_.size(); ++i) {
+        if (i) out += ", ";
+        out += QUrl::fromLocalFile(kz::pathToQString(watched_[i])).toString().toStdString();
+    }
+    return out + ") }>";
+}

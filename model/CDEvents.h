@@ -1,0 +1,143 @@
+#pragma once
+// Watches folders for changes and hands each one to a block as a CDEvent, on the thread that
+// made the watcher (the main thread for the results screen). Built on inotify:
+// - every folder below the watched ones is watched (added in the background; a folder
+//   created later is watched as it appears, and what was made in it before the watch took
+//   hold is reported as created);
+// - events of one latency period are delivered together, at the end of the period;
+// - a folder renamed inside the watched tree keeps being watched under its new name;
+//   renames are reported for the old and the new path;
+// - content changes are reported when a file written to is closed (IN_CLOSE_WRITE);
+// - with the IgnoreSelf creation flag, changes the program makes itself (registered in
+//   KZSelfChangeRegistry by the remover, the Trash and the compressor) are not reported;
+// - running out of inotify watches is logged and the watcher goes on with what it has.
+// The creation flags are those of an FSEvents stream; docs/platform.md lists what each one
+// and each inotify event becomes. Destroying the watcher stops it at once: its block is
+// never called afterwards.
+
+#include "model/CDEvent.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
+class QTimer;
+
+// No paths to watch, or no block.
+class CDEventsInvalidArgumentException : public std::invalid_argument {
+public:
+    CDEventsInvalidArgumentException() : std::invalid_argument("Invalid arguments passed to CDEvents init-method.") {}
+    static const char* name() { return "NSInvalidArgumentException"; }
+};
+
+// The system would not give the watcher an event stream.
+class CDEventsEventStreamCreationFailureException : public std::runtime_error {
+public:
+    CDEventsEventStreamCreationFailureException() : std::runtime_error("Failed to create event stream.") {}
+    static const char* name() { return "CDEventsEventStreamCreationFailureException"; }
+};
+
+namespace CDEventsStreamFlags {
+enum : uint32_t {
+    UseCFTypes = 0x1, // kept for the flag word's sake; paths are always byte strings here
+    NoDefer = 0x2,    // the first change after a quiet period is delivered at once
+    WatchRoot = 0x4,  // report the watched folder itself being moved or removed
+    IgnoreSelf = 0x8, // drop the program's own changes
+    FileEvents = 0x10 // report single items; without it, the folder that changed (flags 0)
+};
+}
+
+constexpr uint64_t kCDEventsSinceEventNow = UINT64_MAX;
+constexpr double kCDEventsDefaultEventLatency = 3.0;
+constexpr uint32_t kCDEventsDefaultEventStreamFlags = CDEventsStreamFlags::UseCFTypes | CDEventsStreamFlags::WatchRoot;
+
+class CDEvents : public QObject {
+    Q_OBJECT
+public:
+    using EventBlock = std::function<void(CDEvents& watcher, const CDEventPtr& event)>;
+
+    // Throws CDEventsInvalidArgumentException for no paths (or a relative one) or no block,
+    // CDEventsEventStreamCreationFailureException when inotify can't be had.
+    CDEvents(std::vector<std::string> watchedPaths, EventBlock block, uint64_t sinceEventIdentifier,
+             double notificationLatency, bool ignoreEventsFromSubDirs, std::vector<std::string> excludedPaths,
+             uint32_t streamCreationFlags, QObject* parent = nullptr);
+    // With the defaults: from now on, 3 s latency, sub-folders reported, no exclusions, flags 5.
+    CDEvents(std::vector<std::string> watchedPaths, EventBlock block, QObject* parent = nullptr);
+    CDEvents(const QList<QUrl>& watchedURLs, EventBlock block, QObject* parent = nullptr);
+    ~CDEvents() override;
+
+    // A new watcher with the same settings, on the calling thread.
+    std::unique_ptr<CDEvents> copy() const;
+    // Stops watching for good.
+    void disposeEventStream();
+
+    const EventBlock& eventBlock() const { return eventBlock_; }
+    std::vector<std::string> watchedPaths() const;
+    QList<QUrl> watchedURLs() const;
+    std::vector<std::string> excludedPaths() const;
+    QList<QUrl> excludedURLs() const;
+    uint32_t eventStreamCreationFlags() const { return flags_; }
+    double notificationLatency() const { return latency_; }
+    uint64_t sinceEventIdentifier() const { return since_; }
+    bool ignoreEventsFromSubDirectories() const { return ignoreSubDirs_; }
+    void setIgnoreEventsFromSubDirectories(bool v) { ignoreSubDirs_ = v; }
+    CDEventPtr lastEvent() const;
+    std::string description() const;
+
+    // How many folders are watched now; whether the background walks are done.
+    size_t watchCount() const;
+    bool isWatchingEverything() const;
+    // Makes every watcher behave as if the system had only this many watches (tests); 0
+    // restores the system's limit.
+    static void setWatchLimitForTesting(size_t limit);
+
+private:
+    struct Watches;
+    struct Pending {
+        std::string path;
+        uint32_t flags;
+    };
+    struct MoveFrom {
+        uint32_t cookie = 0;
+        std::string path;
+        bool isDir = false;
+        bool active = false;
+    };
+
+    void start();
+    void readEvents();
+    void handle(int wd, uint32_t mask, uint32_t cookie, const char* name);
+    void flushMove();
+    void emitChange(std::string path, uint32_t flags);
+    void catchUp(const std::vector<Pending>& items);
+    void scheduleDelivery();
+    void deliver();
+    bool isExcluded(const std::string& path) const;
+
+    EventBlock eventBlock_;
+    std::vector<std::string> watched_;
+    std::vector<std::string> excluded_;
+    uint64_t since_;
+    double latency_;
+    bool ignoreSubDirs_;
+    uint32_t flags_;
+
+    std::shared_ptr<Watches> watches_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QTimer> latencyTimer_;
+    std::vector<Pending> batch_;
+    MoveFrom moveFrom_;
+    qint64 lastDelivery_ = 0; // ms since the epoch of the last delivery
+    QPointer<CDEvents> self_;
+
+    mutable std::mutex lastMutex_;
+    CDEventPtr lastEvent_;
+};

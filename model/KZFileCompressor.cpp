@@ -1,0 +1,373 @@
+#include "model/KZFileCompressor.h"
+
+#include "platform/KZChildProcess.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZItemCopier.h"
+#include "platform/KZLog.h"
+#include "platform/KZPathString.h"
+#include "platform/KZRemover.h"
+#include "platform/KZSelfChangeRegistry.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString text(const char* source)
+{
+    return QCoreApplication::translate("KZFileCompressor", source);
+}
+
+KZError compressionError(const QString& description)
+{
+    return KZError::sizemere(KZError::CompressionFailed, description);
+}
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+std::string lastComponent(const std::string& path)
+{
+    const std::string p = kz::pathWithoutTrailingSlash(path);
+    return p.substr(p.rfind('/') + 1);
+}
+
+// A name as zip's argument: one starting with "-" would read as an option.
+std::string zipArgument(const std::string& name)
+{
+    return !name.empty() && name[0] == '-' ? "./" + name : name;
+}
+
+void removeInBackground(const std::string& path)
+{
+    if (path.empty()) return;
+    KZRunInBackground([path] { kz::removeItemAtPath(path); });
+}
+
+} // namespace
+
+// The copy of several sources, shared with the copying thread. Whoever learns last that
+// the copy is over and the compressor is gone removes the temporary folder.
+struct KZFileCompressor::CopyJob {
+    std::mutex mutex;
+    bool finished = false;   // the copy is over and its end was posted to the main thread
+    bool ownerGone = false;  // the compressor was destroyed first
+    std::string folder;
+    std::atomic<uint64_t> bytes{0};
+};
+
+std::unique_ptr<KZFileCompressor> KZFileCompressor::compressorWithSourcePaths(std::vector<std::string> sourcePaths,
+                                                                              std::string destinationPath)
+{
+    auto compressor = std::make_unique<KZFileCompressor>();
+    compressor->setSourcePaths(std::move(sourcePaths));
+    compressor->setDestinationPath(std::move(destinationPath));
+    return compressor;
+}
+
+KZFileCompressor::KZFileCompressor(QObject* parent) : QObject(parent)
+{
+    temporaryDirectory_ = kz::pathFromQString(QDir::tempPath());
+}
+
+KZFileCompressor::~KZFileCompressor()
+{
+    cancelled_->store(true);
+    progressCopyTimer_.reset();
+    updateTimer_.reset();
+    task_.reset(); // kills and reaps a zip that still runs
+    if (state_ == State::Compressing) removePartialArchive();
+    if (archiveFd_ >= 0) ::close(archiveFd_);
+    if (copyJob_) {
+        std::lock_guard lock(copyJob_->mutex);
+        if (copyJob_->finished) {
+            removeInBackground(temporaryFolder_); // its end was posted and will be dropped
+        } else {
+            copyJob_->ownerGone = true; // the copying thread removes it when it stops
+        }
+    } else if (state_ != State::Ended) {
+        removeInBackground(temporaryFolder_);
+    }
+    if (selfChangeToken_) KZSelfChangeRegistry::shared().endChange(selfChangeToken_);
+    if (temporaryChangeToken_) KZSelfChangeRegistry::shared().endChange(temporaryChangeToken_);
+}
+
+void KZFileCompressor::setSourcePaths(std::vector<std::string> sourcePaths)
+{
+    if (sourcePaths.size() == 1) {
+        sourcePath_ = kz::pathWithoutTrailingSlash(sourcePaths.front());
+        sourcePaths_.reset();
+    } else {
+        sourcePaths_ = std::move(sourcePaths);
+        sourcePath_.clear();
+    }
+}
+
+void KZFileCompressor::setProgressIntervals(double copySeconds, double archiveSeconds)
+{
+    copyInterval_ = copySeconds;
+    archiveInterval_ = archiveSeconds;
+}
+
+void KZFileCompressor::compress()
+{
+    if (state_ != State::Created) return;
+    state_ = State::Copying;
+    if (wasCancelled()) {
+        fail(std::nullopt);
+        return;
+    }
+    if (destinationPath_.empty() || destinationPath_[0] != '/') {
+        fail(compressionError(text("The archive needs an absolute path.")));
+        return;
+    }
+    if (!sourcePaths_) {
+        if (sourcePath_.empty() || sourcePath_[0] != '/' || sourcePath_ == "/") {
+            fail(compressionError(text("There is nothing to compress.")));
+            return;
+        }
+        startZip();
+        return;
+    }
+    // Several sources stand side by side at the top of the archive: two of one name can't.
+    std::vector<std::string> names;
+    for (const std::string& source : *sourcePaths_) {
+        if (source.empty() || source[0] != '/' || kz::pathWithoutTrailingSlash(source) == "/") {
+            fail(compressionError(text("There is nothing to compress.")));
+            return;
+        }
+        const std::string name = lastComponent(source);
+        if (std::find(names.begin(), names.end(), name) != names.end()) {
+            fail(compressionError(text("Two items named \"%1\" can't be stored side by side in one archive.")
+                                      .arg(kz::displayString(name))));
+            return;
+        }
+        names.push_back(name);
+    }
+    if (names.empty()) {
+        fail(compressionError(text("There is nothing to compress.")));
+        return;
+    }
+    startCopy();
+}
+
+void KZFileCompressor::startCopy()
+{
+    std::string pattern = kz::pathWithoutTrailingSlash(temporaryDirectory_) + "/Sizemere-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        fail(compressionError(text("Could not make a temporary folder: %1").arg(systemText(errno))));
+        return;
+    }
+    temporaryFolder_ = pattern;
+    sourcePath_ = pattern;
+    temporaryChangeToken_ = KZSelfChangeRegistry::shared().beginChange(temporaryFolder_);
+
+    auto job = std::make_shared<CopyJob>();
+    job->folder = temporaryFolder_;
+    copyJob_ = job;
+    const std::vector<std::string> sources = *sourcePaths_;
+    auto cancelled = cancelled_;
+    QPointer<KZFileCompressor> self(this);
+    auto hook = copyItemHook_;
+    KZRunInBackground([job, sources, cancelled, self, hook] {
+        kz::CopyControl control;
+        control.cancelled = cancelled.get();
+        control.bytesCopied = &job->bytes;
+        control.willCopyItem = hook;
+        kz::CopyResult result;
+        for (const std::string& source : sources) {
+            result = kz::copyItemIntoFolder(source, job->folder, control);
+            if (!result.succeeded()) break;
+        }
+        std::lock_guard lock(job->mutex);
+        if (job->ownerGone) {
+            kz::removeItemAtPath(job->folder);
+            return;
+        }
+        job->finished = true;
+        KZRunOnMainThread(
+            [self, result] {
+                if (self) self->copyFinished(result.error, result.path);
+            },
+            nullptr);
+    });
+
+    progressCopyTimer_ = std::make_unique<QTimer>();
+    progressCopyTimer_->setInterval(int(copyInterval_ * 1000));
+    connect(progressCopyTimer_.get(), &QTimer::timeout, this, [this] {
+        if (!wasCancelled() && copyProgressBlock_) copyProgressBlock_(double(copyJob_->bytes.load()));
+    });
+    progressCopyTimer_->start();
+}
+
+void KZFileCompressor::copyFinished(int error, const std::string& path)
+{
+    progressCopyTimer_.reset();
+    if (wasCancelled() || error == ECANCELED) {
+        fail(std::nullopt);
+        return;
+    }
+    if (error) {
+        fail(compressionError(text("Could not copy \"%1\": %2").arg(kz::displayString(path), systemText(error))));
+        return;
+    }
+    startZip();
+}
+
+void KZFileCompressor::startZip()
+{
+    state_ = State::Compressing;
+    // The archive is ours alone: created here, never over an existing item.
+    archiveFd_ = ::open(destinationPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (archiveFd_ < 0) {
+        const int err = errno;
+        state_ = State::Copying; // nothing of ours to remove at the destination
+        fail(compressionError(text("Could not create the archive: %1").arg(systemText(err))));
+        return;
+    }
+    selfChangeToken_ = KZSelfChangeRegistry::shared().beginChange(destinationPath_);
+
+    KZChildProcess::Options options;
+    options.program = zipProgram_;
+    options.standardOutput = archiveFd_;
+    // Quiet, links kept as links, names taken literally, every named file must be read.
+    options.arguments = {"-q", "-y", "-nw", "-MM"};
+    if (sourcePaths_) {
+        options.workingDirectory = temporaryFolder_;
+        options.arguments.push_back("-r");
+        options.arguments.push_back("-");
+        for (const std::string& source : *sourcePaths_) options.arguments.push_back(zipArgument(lastComponent(source)));
+    } else {
+        const size_t slash = sourcePath_.rfind('/');
+        options.workingDirectory = slash == 0 ? std::string("/") : sourcePath_.substr(0, slash);
+        struct stat st {};
+        if (::lstat(sourcePath_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) options.arguments.push_back("-r");
+        options.arguments.push_back("-");
+        options.arguments.push_back(zipArgument(lastComponent(sourcePath_)));
+    }
+    task_ = std::make_unique<KZChildProcess>();
+    connect(task_.get(), &KZChildProcess::finished, this, &KZFileCompressor::zipFinished);
+    if (int err = task_->start(options)) {
+        task_.reset();
+        fail(compressionError(text("Could not start the zip program (%1): %2")
+                                  .arg(kz::displayString(zipProgram_), systemText(err))));
+        return;
+    }
+    if (wasCancelled()) task_->terminate();
+    updateTimer_ = std::make_unique<QTimer>();
+    updateTimer_->setInterval(int(archiveInterval_ * 1000));
+    connect(updateTimer_.get(), &QTimer::timeout, this, &KZFileCompressor::updateProgress);
+    updateTimer_->start();
+}
+
+void KZFileCompressor::updateProgress()
+{
+    struct stat st {};
+    if (archiveFd_ < 0 || ::fstat(archiveFd_, &st) != 0) {
+        KZDebugLog(text("Could not update progress because of error: %1").arg(systemText(archiveFd_ < 0 ? EBADF : errno)));
+        return;
+    }
+    if (progressBlock_) progressBlock_(double(st.st_size));
+}
+
+void KZFileCompressor::zipFinished(int exitStatus, int signal)
+{
+    updateTimer_.reset();
+    task_.release()->deleteLater();
+    if (exitStatus == 0 && signal == 0 && !wasCancelled()) {
+        // Complete only once it is on disk: callers may remove the originals next.
+        const int fd = std::exchange(archiveFd_, -1);
+        QPointer<KZFileCompressor> self(this);
+        KZRunInBackground([fd, self] {
+            const int err = ::fsync(fd) == 0 ? 0 : errno;
+            ::close(fd);
+            KZRunOnMainThread([self, err] {
+                if (!self || self->state_ == State::Ended) return;
+                if (err && err != EINVAL && err != EROFS) {
+                    self->archiveFd_ = ::open(self->destinationPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+                    self->fail(compressionError(text("Could not write the archive: %1").arg(systemText(err))));
+                    return;
+                }
+                self->end();
+                if (self->completionBlock_) self->completionBlock_();
+            });
+        });
+        return;
+    }
+    if (exitStatus == 0 && signal == 0) {
+        fail(std::nullopt); // finished, but the user no longer wants it
+        return;
+    }
+    const int status = signal ? signal : exitStatus;
+    fail(compressionError(text("compression failed with exit code %1").arg(status)));
+}
+
+void KZFileCompressor::removePartialArchive()
+{
+    if (archiveFd_ < 0) return;
+    // Only the file we created: the same inode must still stand at the path.
+    struct stat ours {}, there {};
+    if (::fstat(archiveFd_, &ours) == 0 && ::lstat(destinationPath_.c_str(), &there) == 0 &&
+        ours.st_dev == there.st_dev && ours.st_ino == there.st_ino) {
+        if (::unlink(destinationPath_.c_str()) != 0)
+            KZDebugLog(text("Could not remove temp zip file because of error: %1").arg(systemText(errno)));
+    }
+    ::close(archiveFd_);
+    archiveFd_ = -1;
+}
+
+void KZFileCompressor::cleanUp()
+{
+    removeInBackground(temporaryFolder_);
+    copyJob_.reset();
+}
+
+void KZFileCompressor::end()
+{
+    state_ = State::Ended;
+    progressCopyTimer_.reset();
+    updateTimer_.reset();
+    cleanUp();
+    // Our own changes are over; the registry keeps them marked for its grace period.
+    if (selfChangeToken_) KZSelfChangeRegistry::shared().endChange(std::exchange(selfChangeToken_, 0));
+    if (temporaryChangeToken_) KZSelfChangeRegistry::shared().endChange(std::exchange(temporaryChangeToken_, 0));
+}
+
+void KZFileCompressor::fail(std::optional<KZError> error)
+{
+    if (state_ == State::Ended) return;
+    if (state_ == State::Compressing) removePartialArchive();
+    end();
+    const bool cancelled = wasCancelled();
+    // Reported on a later turn, like every other end, so callers never see it inside a call.
+    QPointer<KZFileCompressor> self(this);
+    KZRunOnMainThread([self, error, cancelled] {
+        if (self && self->failedBlock_) self->failedBlock_(error, cancelled);
+    });
+}
+
+void KZFileCompressor::cancel()
+{
+    cancelled_->store(true);
+    progressCopyTimer_.reset();
+    if (state_ == State::Compressing && task_) {
+        task_->terminate();
+        // zip ends on SIGTERM; one that doesn't is killed.
+        QPointer<KZChildProcess> child(task_.get());
+        QTimer::singleShot(2000, this, [child] {
+            if (child) child->kill();
+        });
+    }
+}

@@ -1,0 +1,80 @@
+#include "model/TQDeleteQueue.h"
+
+#include "model/Preferences.h"
+#include "platform/KZNotificationCenter.h"
+
+#include <unordered_set>
+
+TQDeleteQueue& TQDeleteQueue::sharedInstance()
+{
+    static auto* queue = new TQDeleteQueue;
+    return *queue;
+}
+
+TQDeleteQueue::TQDeleteQueue(QObject* parent) : QObject(parent) {}
+
+void TQDeleteQueue::performQueueChange(const std::function<void()>& block)
+{
+    if (block) block();
+    Q_EMIT queueChanged();
+}
+
+void TQDeleteQueue::post(const QString& name, const KZFileList& files)
+{
+    KZNotificationCenter::defaultCenter().post(name,
+                                               {{TQDeleteQueueNotification::filesKey, QVariant::fromValue(files)}});
+}
+
+void TQDeleteQueue::addFilesToQueue(const KZFileList& files)
+{
+    performQueueChange([&] {
+        std::unordered_set<const KZFile*> queued;
+        for (const KZFilePtr& f : deleteQueue_) queued.insert(f.get());
+        for (const KZFilePtr& f : files)
+            if (f && queued.insert(f.get()).second) deleteQueue_.push_back(f);
+    });
+    post(TQDeleteQueueNotification::didAddFiles, files);
+}
+
+void TQDeleteQueue::removeFileFromQueue(const KZFilePtr& file)
+{
+    removeFilesFromQueue(KZFileList{file});
+}
+
+void TQDeleteQueue::removeFilesFromQueue(const KZFileList& files)
+{
+    performQueueChange([&] {
+        std::unordered_set<const KZFile*> leaving;
+        for (const KZFilePtr& f : files) leaving.insert(f.get());
+        std::erase_if(deleteQueue_, [&](const KZFilePtr& f) { return leaving.count(f.get()) > 0; });
+    });
+    post(TQDeleteQueueNotification::didRemoveFiles, files);
+}
+
+void TQDeleteQueue::clearQueue()
+{
+    // Observers read the records during the notification, while they are still queued.
+    const KZFileList leaving = deleteQueue_;
+    post(TQDeleteQueueNotification::didRemoveFiles, leaving);
+    performQueueChange([&] { deleteQueue_.clear(); });
+}
+
+void TQDeleteQueue::postRemoveFilesNotificationWithFiles(const std::optional<KZFileList>& files)
+{
+    if (files) post(TQDeleteQueueNotification::didRemoveFiles, *files);
+}
+
+void TQDeleteQueue::deleteAllFiles(TQDeletionEngine::ProgressHandler progressHandler,
+                                   TQDeletionEngine::FinishedHandler finishedHandler, const QObject* context)
+{
+    actuallyDeleteFiles(deleteQueue_, std::move(progressHandler), std::move(finishedHandler), context);
+}
+
+void TQDeleteQueue::actuallyDeleteFiles(const KZFileList& files, TQDeletionEngine::ProgressHandler progressHandler,
+                                        TQDeletionEngine::FinishedHandler finishedHandler, const QObject* context)
+{
+    TQDeletionEngine::Options options;
+    options.useTrash = (preferences_ ? *preferences_ : Preferences::sharedPreferences()).useTrash();
+    options.trash = trash_;
+    TQDeletionEngine::deleteFiles(files, options, std::move(progressHandler), std::move(finishedHandler), context);
+}

@@ -1,0 +1,265 @@
+#include "model/TQDeletionEngine.h"
+
+#include "platform/KZCollections.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZPathString.h"
+#include "platform/KZRemover.h"
+#include "platform/KZTrash.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unordered_set>
+
+namespace {
+
+// What the background work knows of a record.
+struct Snapshot {
+    std::string path;   // the record's path (a folder's ends with "/"): the key of errors
+    std::string target; // the path without a final "/": what is removed
+    bool hasIdentity = false;
+    uint64_t device = 0; // as the record keeps it
+    uint64_t inode = 0;
+    bool isNetworkItem = false;
+};
+
+enum class Fate { Deleted, Vanished, Failed };
+
+// Main-thread side of a run: the records and the handlers. Created and released on the
+// main thread only.
+struct MainSide {
+    KZFileList files;  // records to delete, in order
+    KZFileList nested; // records inside listed folders
+    TQDeletionEngine::ProgressHandler progress;
+    TQDeletionEngine::FinishedHandler finished;
+    QPointer<const QObject> context;
+    bool hasContext = false;
+    bool alive() const { return !hasContext || context; }
+};
+
+// Background side of a run.
+struct Work {
+    std::vector<Snapshot> items;
+    std::vector<Snapshot> nested;
+    TQDeletionEngine::Options options;
+    std::vector<Fate> fates;
+    std::vector<bool> nestedGone;
+    KZErrorTable errors;
+};
+
+QString text(const char* source)
+{
+    return QCoreApplication::translate("TQDeletionEngine", source);
+}
+
+KZError changedSinceScan()
+{
+    return KZError::sizemere(KZError::ChangedSinceScan, text("The item was changed since the scan."));
+}
+
+KZError protectedItem()
+{
+    return KZError::sizemere(KZError::ProtectedItem,
+                             text("Home folders and the folders that hold them are never deleted."));
+}
+
+KZError removalError(const kz::RemovalResult& result, const std::string& target)
+{
+    if (result.error == ESTALE) return changedSinceScan();
+    std::vector<kz::RemovalFailure> inner;
+    for (const auto& f : result.failures)
+        if (f.path != target) inner.push_back(f);
+    if (inner.empty()) return KZError::posix(result.error, text("Could not delete the item"));
+    const auto& first = inner.front();
+    const QString description =
+        inner.size() == 1
+            ? text("An item inside could not be deleted (%1): %2")
+                  .arg(kz::displayString(first.path), QString::fromLocal8Bit(std::strerror(first.error)))
+            : text("%1 items inside could not be deleted; the first (%2): %3")
+                  .arg(inner.size())
+                  .arg(kz::displayString(first.path), QString::fromLocal8Bit(std::strerror(first.error)));
+    return {KZError::POSIXDomain, first.error, description};
+}
+
+// lstat: 0 when something is at the path, else the errno value.
+int look(const std::string& path, struct statx& st)
+{
+    return ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO, &st) == 0
+               ? 0
+               : errno;
+}
+
+bool isGone(const std::string& path)
+{
+    struct statx st {};
+    return look(path, st) == ENOENT;
+}
+
+// Deletes or trashes one record; answers its fate and, when it failed, the error.
+Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZErrorTable& errors)
+{
+    auto failed = [&](KZError error) {
+        errors[s.path] = std::move(error);
+        return Fate::Failed;
+    };
+    if (int err = kz::checkRemovablePath(s.target))
+        return failed(err == EPERM ? protectedItem() : KZError::posix(err, text("Could not delete the item")));
+    struct statx st {};
+    if (int err = look(s.target, st)) {
+        if (err == ENOENT) return Fate::Vanished;
+        return failed(KZError::posix(err, text("Could not delete the item")));
+    }
+    const uint64_t liveDevice = (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    if (s.hasIdentity && (KZFile::recordedDevice(liveDevice) != s.device || st.stx_ino != s.inode))
+        return failed(changedSinceScan());
+    const kz::ItemIdentity live{liveDevice, st.stx_ino};
+    if (S_ISDIR(st.stx_mode) && kz::isProtectedFolder(live)) return failed(protectedItem());
+
+    std::optional<KZError> error;
+    if (options.useTrash && !s.isNetworkItem) {
+        KZTrash& trash = options.trash ? *options.trash : KZTrash::shared();
+        error = trash.trashItem(s.target, live);
+    } else {
+        const kz::RemovalResult result = kz::removeItemAtPath(s.target, live);
+        if (!result.succeeded()) error = removalError(result, s.target);
+    }
+    // The truth is what is at the path now.
+    if (isGone(s.target)) return Fate::Deleted;
+    if (!error) error = KZError::sizemere(KZError::StillPresent, text("The item is still there after deleting it."));
+    return failed(*error);
+}
+
+Snapshot snapshotOf(const KZFile& f)
+{
+    Snapshot s;
+    s.path = f.path();
+    s.target = kz::pathWithoutTrailingSlash(s.path);
+    s.hasIdentity = f.hasDeviceAndInode();
+    s.device = f.device();
+    s.inode = f.inode();
+    s.isNetworkItem = f.isNetworkItem();
+    return s;
+}
+
+void postProgress(const std::shared_ptr<MainSide>& main, double value)
+{
+    KZRunOnMainThread([main, value] {
+        if (main->alive() && main->progress) main->progress(value);
+    });
+}
+
+void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
+{
+    const size_t count = work->items.size();
+    work->fates.assign(count, Fate::Failed);
+    // Items already gone are set aside; the rest are deleted in chunks.
+    std::vector<size_t> toDelete;
+    toDelete.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (isGone(work->items[i].target)) {
+            work->fates[i] = Fate::Vanished;
+        } else {
+            toDelete.push_back(i);
+        }
+    }
+    const size_t chunk = std::max<size_t>(1, work->options.chunkSize);
+    const auto chunks = kz::chunkyArray(toDelete, chunk);
+    const size_t n = toDelete.size();
+    for (size_t c = 0;; ++c) {
+        postProgress(main, n == 0 ? 1.0 : double(std::min(chunk * c, n)) / double(n));
+        if (c >= chunks.size()) break;
+        for (size_t i : chunks[c]) work->fates[i] = deleteOne(work->items[i], work->options, work->errors);
+    }
+    // Records inside listed folders went with them, or are still there with their folder.
+    work->nestedGone.assign(work->nested.size(), false);
+    for (size_t i = 0; i < work->nested.size(); ++i) {
+        const Snapshot& s = work->nested[i];
+        work->nestedGone[i] = isGone(s.target);
+        if (!work->nestedGone[i] && !work->errors.count(s.path))
+            work->errors[s.path] = KZError::sizemere(KZError::StillPresent,
+                                                     text("The folder that holds the item could not be deleted."));
+    }
+    KZRunOnMainThread([work = std::move(work), main = std::move(main)] {
+        if (!main->alive() || !main->finished) return;
+        TQDeletionResult result;
+        for (size_t i = 0; i < main->files.size(); ++i) {
+            switch (work->fates[i]) {
+            case Fate::Deleted:
+                result.deletedFiles.push_back(main->files[i]);
+                result.freedBytes += main->files[i]->fileSize();
+                break;
+            case Fate::Vanished:
+                result.vanishedFiles.push_back(main->files[i]);
+                break;
+            case Fate::Failed:
+                break;
+            }
+        }
+        for (size_t i = 0; i < main->nested.size(); ++i)
+            if (work->nestedGone[i]) result.nestedFiles.push_back(main->nested[i]);
+        if (!work->errors.empty()) result.errors = std::move(work->errors);
+        const auto finished = main->finished;
+        finished(result);
+    });
+}
+
+} // namespace
+
+KZFileList TQDeletionEngine::filesWithChildrenRemovedWithFiles(const KZFileList& files)
+{
+    std::unordered_set<std::string> folders;
+    for (const KZFilePtr& f : files)
+        if (f && f->isDirectory()) folders.insert(f->path());
+    std::unordered_set<const KZFile*> seen;
+    KZFileList out;
+    out.reserve(files.size());
+    for (const KZFilePtr& f : files) {
+        if (!f || !seen.insert(f.get()).second) continue;
+        // Inside a listed folder when a folder above the record's path is listed.
+        const std::string p = kz::pathWithoutTrailingSlash(f->path());
+        bool inside = false;
+        size_t slash = p.size() > 1 ? p.rfind('/') : std::string::npos;
+        while (slash != std::string::npos) {
+            if (folders.count(p.substr(0, slash + 1))) {
+                inside = true;
+                break;
+            }
+            if (slash == 0) break;
+            slash = p.rfind('/', slash - 1);
+        }
+        if (!inside) out.push_back(f);
+    }
+    return out;
+}
+
+void TQDeletionEngine::deleteFiles(const KZFileList& files, const Options& options, ProgressHandler progressHandler,
+                                   FinishedHandler finishedHandler, const QObject* context)
+{
+    auto main = std::make_shared<MainSide>();
+    main->progress = std::move(progressHandler);
+    main->finished = std::move(finishedHandler);
+    main->context = context;
+    main->hasContext = context != nullptr;
+    main->files = filesWithChildrenRemovedWithFiles(files);
+    std::unordered_set<const KZFile*> kept;
+    for (const KZFilePtr& f : main->files) kept.insert(f.get());
+    for (const KZFilePtr& f : files)
+        if (f && !kept.count(f.get())) {
+            kept.insert(f.get());
+            main->nested.push_back(f);
+        }
+
+    auto work = std::make_shared<Work>();
+    work->options = options;
+    work->items.reserve(main->files.size());
+    for (const KZFilePtr& f : main->files) work->items.push_back(snapshotOf(*f));
+    for (const KZFilePtr& f : main->nested) work->nested.push_back(snapshotOf(*f));
+    KZRunInBackground([work = std::move(work), main = std::move(main)]() mutable {
+        run(std::move(work), std::move(main));
+    });
+}

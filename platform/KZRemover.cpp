@@ -1,0 +1,484 @@
+#include "platform/KZRemover.h"
+
+#include "platform/KZFileFaults.h"
+#include "platform/KZSelfChangeRegistry.h"
+#include "platform/KZUserDatabase.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace kz {
+
+namespace {
+
+struct LinuxDirent64 {
+    uint64_t d_ino;
+    int64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
+constexpr size_t kMaxOpenDescriptors = 64;
+constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID;
+
+uint64_t deviceOf(const struct statx& st)
+{
+    return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
+}
+
+uint64_t mountOf(const struct statx& st)
+{
+    return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+}
+
+int statAt(int dirFd, const char* name, int flags, struct statx& st)
+{
+    return ::statx(dirFd, name, flags | AT_NO_AUTOMOUNT, kIdentityMask, &st) == 0 ? 0 : errno;
+}
+
+int openFolderAt(int dirFd, const char* name)
+{
+    int fd;
+    do {
+        fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Reads every entry of the folder as [type byte][name][NUL], without "." and "..".
+int readEntries(int fd, std::vector<char>& out)
+{
+    alignas(8) char buffer[32768];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n == 0) return 0;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        for (long pos = 0; pos < n;) {
+            auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
+            pos += d->d_reclen;
+            const char* nm = d->d_name;
+            if (nm[0] == '.' && (nm[1] == 0 || (nm[1] == '.' && nm[2] == 0))) continue;
+            out.push_back(char(d->d_type));
+            out.insert(out.end(), nm, nm + std::strlen(nm) + 1);
+        }
+    }
+}
+
+// The identities of "/", the home folders and the folders above them, read again at most
+// every two seconds.
+struct ProtectedFolders {
+    std::mutex mutex;
+    std::vector<ItemIdentity> identities;
+    std::chrono::steady_clock::time_point readAt{};
+};
+
+void addIdentity(std::vector<ItemIdentity>& out, const std::string& path)
+{
+    struct statx st {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &st) == 0)
+        out.push_back({deviceOf(st), st.stx_ino});
+}
+
+std::vector<ItemIdentity> readProtectedFolders()
+{
+    std::vector<ItemIdentity> out;
+    for (const char* p : {"/", "/home", "/Users", "/root"}) addIdentity(out, p);
+    // The user's own home and every folder above it.
+    std::string home = homeDirectoryForCurrentUser();
+    while (home.size() > 1) {
+        addIdentity(out, home);
+        const size_t slash = home.rfind('/');
+        home.resize(slash == 0 ? 1 : slash);
+    }
+    for (const char* base : {"/home", "/Users"}) {
+        const int fd = openFolder(base);
+        if (fd < 0) continue;
+        std::vector<char> entries;
+        readEntries(fd, entries);
+        for (size_t pos = 0; pos < entries.size();) {
+            const char* name = entries.data() + pos + 1;
+            pos += std::strlen(name) + 2;
+            struct statx st {};
+            if (::statx(fd, name, AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO, &st) == 0 && S_ISDIR(st.stx_mode))
+                out.push_back({deviceOf(st), st.stx_ino});
+        }
+        ::close(fd);
+    }
+    return out;
+}
+
+struct Frame {
+    int fd = -1;
+    ItemIdentity identity;
+    std::vector<char> entries;
+    size_t next = 0;
+    size_t pathLength = 0;
+    std::string name; // the folder's name in its parent
+    bool failedInside = false;
+};
+
+class Removal {
+public:
+    explicit Removal(RemovalResult& result) : result_(result) {}
+
+    void fail(const std::string& path, int error) { result_.failures.push_back({path, error}); }
+
+    // Removes the folder `name` in `parentFd` (already checked) with everything in it.
+    // Answers 0, or the errno value that leaves it in place.
+    int removeFolder(int parentFd, const std::string& path, const char* name, const struct statx& st)
+    {
+        rootDevice_ = deviceOf(st);
+        rootMount_ = mountOf(st);
+        const int rootFd = openFolderAt(parentFd, name);
+        if (rootFd < 0) return errno;
+        {
+            struct statx opened {};
+            if (statAt(rootFd, "", AT_EMPTY_PATH, opened) != 0 || opened.stx_ino != st.stx_ino ||
+                deviceOf(opened) != rootDevice_) {
+                ::close(rootFd);
+                return ESTALE; // replaced between the look and the open
+            }
+        }
+        path_ = path;
+        Frame root;
+        root.fd = rootFd;
+        root.identity = {rootDevice_, st.stx_ino};
+        root.pathLength = path_.size();
+        root.name = name;
+        if (int err = readEntries(rootFd, root.entries)) {
+            fail(path_, err);
+            root.failedInside = true;
+        }
+        stack_.push_back(std::move(root));
+        open_ = 1;
+        const bool whole = walk();
+        for (Frame& f : stack_)
+            if (f.fd >= 0) ::close(f.fd);
+        if (!whole) return ENOTEMPTY;
+        return removeEmptied(parentFd, path, name, lastRootFailedInside_);
+    }
+
+private:
+    // Removes an emptied folder; a folder that kept something gives ENOTEMPTY without a
+    // failure of its own (the inner one is reported).
+    int removeEmptied(int parentFd, const std::string& path, const char* name, bool failedInside)
+    {
+        if (int fault = fileFault(FileOperation::RemoveDirectory, path)) {
+            fail(path, fault);
+            return fault;
+        }
+        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) return 0;
+        const int err = errno;
+        if (err == ENOENT) return 0;
+        if (failedInside && (err == ENOTEMPTY || err == EEXIST)) return ENOTEMPTY;
+        fail(path, err);
+        return err;
+    }
+
+    int unlinkFile(int dirFd, const char* name)
+    {
+        if (hasFileFaultHook()) {
+            if (int fault = fileFault(FileOperation::Unlink, path_)) return fault;
+        }
+        if (::unlinkat(dirFd, name, 0) == 0) return 0;
+        return errno == ENOENT ? 0 : errno;
+    }
+
+    // Walks the folders on the stack depth first, removing as it goes. False when it had to
+    // stop (a folder above could not be found again).
+    bool walk()
+    {
+        while (!stack_.empty()) {
+            Frame& top = stack_.back();
+            if (top.next >= top.entries.size()) {
+                if (stack_.size() == 1) {
+                    lastRootFailedInside_ = top.failedInside;
+                    return true;
+                }
+                if (!leaveFolder()) return false;
+                continue;
+            }
+            const unsigned char type = static_cast<unsigned char>(top.entries[top.next]);
+            const char* name = top.entries.data() + top.next + 1;
+            top.next += std::strlen(name) + 2;
+            path_.resize(top.pathLength);
+            path_.push_back('/');
+            path_ += name;
+
+            bool isFolder = type == DT_DIR;
+            if (type == DT_UNKNOWN) {
+                struct statx st {};
+                if (int err = statAt(top.fd, name, AT_SYMLINK_NOFOLLOW, st)) {
+                    if (err != ENOENT) {
+                        fail(path_, err);
+                        top.failedInside = true;
+                    }
+                    continue;
+                }
+                isFolder = S_ISDIR(st.stx_mode);
+            }
+            if (!isFolder) {
+                int err = unlinkFile(top.fd, name);
+                if (err == EISDIR || err == EPERM) {
+                    // EPERM is what some systems answer for a folder; look again.
+                    struct statx st {};
+                    if (statAt(top.fd, name, AT_SYMLINK_NOFOLLOW, st) == 0 && S_ISDIR(st.stx_mode)) {
+                        isFolder = true;
+                        err = 0;
+                    }
+                }
+                if (!isFolder) {
+                    if (err) {
+                        fail(path_, err);
+                        top.failedInside = true;
+                    }
+                    continue;
+                }
+            }
+            enterFolder(top, name);
+        }
+        return true;
+    }
+
+    void enterFolder(Frame& parent, const char* name)
+    {
+        const int fd = openFolderAt(parent.fd, name);
+        if (fd < 0) {
+            const int err = errno;
+            if (err == ENOENT) return;
+            if (err == ENOTDIR || err == ELOOP) {
+                // It became a file or link since it was listed: remove that.
+                if (int e = unlinkFile(parent.fd, name)) {
+                    fail(path_, e);
+                    parent.failedInside = true;
+                }
+                return;
+            }
+            fail(path_, err);
+            parent.failedInside = true;
+            return;
+        }
+        struct statx st {};
+        if (int err = statAt(fd, "", AT_EMPTY_PATH, st)) {
+            ::close(fd);
+            fail(path_, err);
+            parent.failedInside = true;
+            return;
+        }
+        if (deviceOf(st) != rootDevice_ || (rootMount_ && mountOf(st) && mountOf(st) != rootMount_)) {
+            // Another file system is mounted here: it is not part of the item.
+            ::close(fd);
+            fail(path_, EXDEV);
+            parent.failedInside = true;
+            return;
+        }
+        Frame f;
+        f.fd = fd;
+        f.identity = {deviceOf(st), st.stx_ino};
+        f.pathLength = path_.size();
+        f.name = name;
+        if (int err = readEntries(fd, f.entries)) {
+            fail(path_, err);
+            f.failedInside = true;
+        }
+        stack_.push_back(std::move(f));
+        if (++open_ > kMaxOpenDescriptors) {
+            // Keep the number of open folders bounded however deep the tree is: close the
+            // shallowest ones; they are found again through ".." on the way back up.
+            for (size_t i = 1; i + 1 < stack_.size() && open_ > kMaxOpenDescriptors / 2; ++i) {
+                if (stack_[i].fd >= 0) {
+                    ::close(stack_[i].fd);
+                    stack_[i].fd = -1;
+                    --open_;
+                }
+            }
+        }
+    }
+
+    // The folder on top is done: remove it from its parent.
+    bool leaveFolder()
+    {
+        Frame done = std::move(stack_.back());
+        stack_.pop_back();
+        Frame& parent = stack_.back();
+        if (parent.fd < 0) {
+            const int up = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            struct statx st {};
+            if (up < 0 || statAt(up, "", AT_EMPTY_PATH, st) != 0 || st.stx_ino != parent.identity.inode ||
+                deviceOf(st) != parent.identity.device) {
+                // The tree was moved under us: stop rather than remove anything elsewhere.
+                if (up >= 0) ::close(up);
+                ::close(done.fd);
+                --open_;
+                fail(path_.substr(0, parent.pathLength), ESTALE);
+                return false;
+            }
+            parent.fd = up;
+            ++open_;
+        }
+        ::close(done.fd);
+        --open_;
+        path_.resize(parent.pathLength);
+        path_.push_back('/');
+        path_ += done.name;
+        if (removeEmptied(parent.fd, path_, done.name.c_str(), done.failedInside) != 0) parent.failedInside = true;
+        return true;
+    }
+
+    RemovalResult& result_;
+    std::vector<Frame> stack_;
+    std::string path_;
+    uint64_t rootDevice_ = 0;
+    uint64_t rootMount_ = 0;
+    size_t open_ = 0;
+    bool lastRootFailedInside_ = false;
+};
+
+} // namespace
+
+std::string pathWithoutTrailingSlash(std::string_view path)
+{
+    std::string p(path);
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+bool isHomeFolderOrAncestor(std::string_view path)
+{
+    const std::string p = pathWithoutTrailingSlash(path);
+    if (p.empty() || p == "/") return true;
+    if (isUserHomeFolder(p)) return true;
+    if (p == "/home" || p == "/Users") return true;
+    const std::string home = homeDirectoryForCurrentUser();
+    return home.size() > p.size() && home.compare(0, p.size(), p) == 0 && home[p.size()] == '/';
+}
+
+int checkRemovablePath(std::string_view path)
+{
+    if (path.empty() || path.front() != '/') return EINVAL;
+    for (size_t pos = 0; pos < path.size();) {
+        const size_t end = std::min(path.find('/', pos), path.size());
+        const std::string_view part = path.substr(pos, end - pos);
+        if (part == "." || part == "..") return EINVAL;
+        pos = end + 1;
+    }
+    return isHomeFolderOrAncestor(path) ? EPERM : 0;
+}
+
+bool isProtectedFolder(const ItemIdentity& identity)
+{
+    static ProtectedFolders cache;
+    std::lock_guard lock(cache.mutex);
+    const auto now = std::chrono::steady_clock::now();
+    if (cache.identities.empty() || now - cache.readAt > std::chrono::seconds(2)) {
+        cache.identities = readProtectedFolders();
+        cache.readAt = now;
+    }
+    return std::find(cache.identities.begin(), cache.identities.end(), identity) != cache.identities.end();
+}
+
+int openFolder(const std::string& path)
+{
+    if (path.empty() || path[0] != '/') {
+        errno = EINVAL;
+        return -1;
+    }
+    // Short paths open in one call; long ones a piece at a time, each piece well under
+    // PATH_MAX.
+    constexpr size_t kPiece = 2048;
+    const std::string p = pathWithoutTrailingSlash(path);
+    auto openPiece = [](int at, const char* piece) {
+        int fd;
+        do {
+            fd = ::openat(at, piece, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+        } while (fd < 0 && errno == EINTR);
+        return fd;
+    };
+    if (p.size() < kPiece) return openPiece(AT_FDCWD, p.c_str());
+    int fd = openPiece(AT_FDCWD, "/");
+    size_t pos = 1;
+    while (fd >= 0 && pos < p.size()) {
+        size_t end = std::min(p.size(), pos + kPiece);
+        if (end < p.size()) {
+            const size_t slash = p.rfind('/', end);
+            if (slash == std::string::npos || slash <= pos) {
+                ::close(fd);
+                errno = ENAMETOOLONG;
+                return -1;
+            }
+            end = slash;
+        }
+        const std::string piece = p.substr(pos, end - pos);
+        const int next = openPiece(fd, piece.c_str());
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        fd = next;
+        pos = end + 1;
+    }
+    return fd;
+}
+
+RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<ItemIdentity>& expected)
+{
+    RemovalResult result;
+    const std::string path = pathWithoutTrailingSlash(rawPath);
+    if (int err = checkRemovablePath(path)) {
+        result.error = err;
+        result.failures.push_back({path, err});
+        return result;
+    }
+    KZSelfChange mark(path);
+    const size_t slash = path.rfind('/');
+    const std::string parentPath = slash == 0 ? std::string("/") : path.substr(0, slash);
+    const std::string name = path.substr(slash + 1);
+
+    auto finish = [&](int err) {
+        result.error = err;
+        // The item's own failure is listed unless the inner ones explain it or it is there.
+        const bool explained = err == ENOTEMPTY && !result.failures.empty();
+        const bool listed = !result.failures.empty() && result.failures.back().path == path;
+        if (err && !explained && !listed) result.failures.push_back({path, err});
+        return result;
+    };
+
+    const int parentFd = openFolder(parentPath);
+    if (parentFd < 0) return finish(errno);
+    struct statx st {};
+    int err = statAt(parentFd, name.c_str(), AT_SYMLINK_NOFOLLOW, st);
+    if (!err && expected && (deviceOf(st) != expected->device || st.stx_ino != expected->inode)) err = ESTALE;
+    if (!err && S_ISDIR(st.stx_mode) && isProtectedFolder({deviceOf(st), st.stx_ino})) err = EPERM;
+    if (!err && S_ISDIR(st.stx_mode)) {
+        // A mounted volume is not a folder to empty: refused whole.
+        struct statx parentSt {};
+        if (statAt(parentFd, "", AT_EMPTY_PATH, parentSt) == 0 &&
+            (deviceOf(parentSt) != deviceOf(st) || (mountOf(parentSt) && mountOf(st) && mountOf(parentSt) != mountOf(st))))
+            err = EXDEV;
+    }
+    if (!err) {
+        Removal removal(result);
+        if (S_ISDIR(st.stx_mode)) {
+            err = removal.removeFolder(parentFd, path, name.c_str(), st);
+        } else if (int fault = fileFault(FileOperation::Unlink, path)) {
+            err = fault;
+        } else if (::unlinkat(parentFd, name.c_str(), 0) != 0) {
+            err = errno;
+        }
+    }
+    ::close(parentFd);
+    return finish(err);
+}
+
+} // namespace kz

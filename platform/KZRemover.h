@@ -1,0 +1,61 @@
+#pragma once
+// Removes one file or folder from disk for the program's delete. Works on directory
+// descriptors: never follows a link (a folder path's final "/" is dropped first, so "link/"
+// removes the link, never what it points to), never enters a folder on another file system
+// (or another mount of the same one), goes on past a failure inside a folder and reports
+// each failure. Refuses a mounted volume itself (EXDEV), "", relative paths, "." and ".."
+// components, "/", home folders and the folders above them (by path and, for folders, by
+// identity, so a path through a link to "/" can't reach them either). Thread-safe; runs on
+// the caller's thread.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kz {
+
+// An item as the system identifies it: the device (major << 32 | minor) and inode.
+struct ItemIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    friend bool operator==(const ItemIdentity&, const ItemIdentity&) = default;
+};
+
+struct RemovalFailure {
+    std::string path; // without a final "/"
+    int error;        // errno value
+};
+
+struct RemovalResult {
+    // 0 when the item is gone; otherwise why it is still (partly) there: the item's own
+    // failure, or ENOTEMPTY when something inside it could not be removed.
+    int error = 0;
+    // Every failure, inner ones included, in the order they happened.
+    std::vector<RemovalFailure> failures;
+    bool succeeded() const { return error == 0; }
+};
+
+// The path without its final "/" characters ("/" stays "/").
+std::string pathWithoutTrailingSlash(std::string_view path);
+// 0 when the program may remove or trash the item at the path; EINVAL for "", a relative
+// path or one with a "." or ".." component; EPERM for "/", a home folder or a folder above
+// one.
+int checkRemovablePath(std::string_view path);
+// True for "/", a home folder (see isUserHomeFolder) or a folder above one.
+bool isHomeFolderOrAncestor(std::string_view path);
+// True when the folder with this identity is "/", a home folder or a folder above one,
+// whatever path leads to it.
+bool isProtectedFolder(const ItemIdentity& identity);
+
+// Opens the folder at an absolute path of any length (links in it are followed); -1 with
+// errno set on failure.
+int openFolder(const std::string& path);
+
+// Removes the item at the path with everything in it. With `expected`, the item is removed
+// only while it still has that identity (ESTALE otherwise). Nothing at the path gives
+// ENOENT. The path is registered as the program's own change while the removal runs.
+RemovalResult removeItemAtPath(std::string_view path, const std::optional<ItemIdentity>& expected = std::nullopt);
+
+} // namespace kz

@@ -1,0 +1,313 @@
+#include "model/KZFile.h"
+#include "model/TQDeletionEngine.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZFileFaults.h"
+#include "platform/KZFreedesktopTrash.h"
+#include "platform/KZTrash.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+using kztest::exists;
+using kztest::makeDir;
+using kztest::makeFile;
+using kztest::makeSymlink;
+
+namespace {
+
+struct FaultHook {
+    explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
+    ~FaultHook() { kz::setFileFaultHook({}); }
+};
+
+// A Trash that records what it was asked and does as it is told.
+class FakeTrash : public KZTrash {
+public:
+    enum class Mode { Move, Refuse, PretendOnly };
+    Mode mode = Mode::Move;
+    std::vector<std::string> asked;
+    std::string bin;
+    std::optional<KZError> trashItem(std::string_view path, const std::optional<kz::ItemIdentity>&) override
+    {
+        asked.emplace_back(path);
+        switch (mode) {
+        case Mode::Refuse:
+            return KZError::posix(EACCES, QStringLiteral("refused"));
+        case Mode::PretendOnly:
+            return std::nullopt; // says yes, moves nothing
+        case Mode::Move: {
+            const std::string to = bin + "/" + std::to_string(asked.size());
+            if (::rename(std::string(path).c_str(), to.c_str()) != 0) return KZError::posix(errno);
+            return std::nullopt;
+        }
+        }
+        return std::nullopt;
+    }
+};
+
+struct Outcome {
+    std::vector<double> progress;
+    std::optional<TQDeletionResult> result;
+};
+
+std::shared_ptr<Outcome> start(const KZFileList& files, TQDeletionEngine::Options options = {},
+                           const QObject* context = nullptr)
+{
+    auto run = std::make_shared<Outcome>();
+    TQDeletionEngine::deleteFiles(
+        files, options, [run](double p) { run->progress.push_back(p); },
+        [run](const TQDeletionResult& r) { run->result = r; }, context);
+    return run;
+}
+
+TQDeletionResult finish(const std::shared_ptr<Outcome>& run)
+{
+    EXPECT_TRUE(kztest::waitFor([&] { return run->result.has_value(); }));
+    return run->result.value_or(TQDeletionResult{});
+}
+
+KZFilePtr scanned(const std::string& path)
+{
+    return KZFile::fileWithPath(path, true);
+}
+
+KZDirectoryPtr scannedFolder(const std::string& path)
+{
+    return KZDirectory::fileWithPath(path, true);
+}
+
+TEST(DeletionEngine, DeletesInChunksAndReportsProgressOnTheMainThread)
+{
+    kztest::TempDir dir;
+    KZFileList files;
+    for (int i = 0; i < 120; ++i) {
+        makeFile(dir / ("f" + std::to_string(i)), 10);
+        files.push_back(scanned(dir / ("f" + std::to_string(i))));
+    }
+    bool onMain = true;
+    auto run = std::make_shared<Outcome>();
+    TQDeletionEngine::deleteFiles(
+        files, {},
+        [run, &onMain](double p) {
+            onMain = onMain && kz::isMainThread();
+            run->progress.push_back(p);
+        },
+        [run, &onMain](const TQDeletionResult& r) {
+            onMain = onMain && kz::isMainThread();
+            run->result = r;
+        });
+    const auto result = finish(run);
+    EXPECT_TRUE(onMain);
+    EXPECT_EQ(run->progress, (std::vector<double>{0, 50.0 / 120, 100.0 / 120, 1}));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 120u);
+    EXPECT_EQ(result.freedBytes, 1200);
+    for (int i = 0; i < 120; ++i) EXPECT_FALSE(exists(dir / ("f" + std::to_string(i))));
+}
+
+TEST(DeletionEngine, AnEmptyRunEndsAtOnce)
+{
+    auto run = start({});
+    const auto result = finish(run);
+    EXPECT_EQ(run->progress, (std::vector<double>{1}));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_TRUE(result.deletedFiles.empty());
+}
+
+TEST(DeletionEngine, NestedRecordsGoWithTheirFolderAndCountOnce)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "folder/inner", 40);
+    makeFile(dir / "folder/sub/deeper", 2);
+    KZDirectoryPtr folder = scannedFolder(dir / "folder");
+    folder->setFileSize(42);
+    KZFilePtr inner = KZFile::childWithName(folder.get(), "inner");
+    inner->setFileSize(40);
+    folder->addChild(inner.get());
+    KZFilePtr loose = scanned(dir / "folder/sub/deeper"); // no parent link, inside by path
+
+    EXPECT_EQ(TQDeletionEngine::filesWithChildrenRemovedWithFiles({inner, folder, loose, folder}),
+              (KZFileList{folder}));
+    auto run = start({inner, folder, loose});
+    const auto result = finish(run);
+    EXPECT_EQ(run->progress, (std::vector<double>{0, 1}));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles, (KZFileList{folder}));
+    EXPECT_EQ(result.nestedFiles, (KZFileList{inner, loose}));
+    EXPECT_EQ(result.freedBytes, 42);
+    EXPECT_FALSE(exists(dir / "folder"));
+}
+
+TEST(DeletionEngine, ItemsAlreadyGoneAreNeitherDeletedNorFreed)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "here", 5);
+    makeFile(dir / "gone", 7);
+    KZFilePtr here = scanned(dir / "here");
+    KZFilePtr gone = scanned(dir / "gone");
+    ::unlink((dir / "gone").c_str());
+    auto run = start({gone, here});
+    const auto result = finish(run);
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles, (KZFileList{here}));
+    EXPECT_EQ(result.vanishedFiles, (KZFileList{gone}));
+    EXPECT_EQ(result.freedBytes, 5);
+    EXPECT_EQ(run->progress, (std::vector<double>{0, 1}));
+}
+
+TEST(DeletionEngine, LinksAreRemovedNeverTheirTargets)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "target/keep", 1);
+    makeSymlink(dir / "target", dir / "link");
+    makeSymlink(dir / "missing", dir / "dangling");
+    // The link named as a folder ("link/"), and a dangling link: both are removed.
+    auto run = start({KZDirectory::fileWithPath(dir / "link/", true), scanned(dir / "dangling")});
+    const auto result = finish(run);
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 2u);
+    EXPECT_FALSE(exists(dir / "link"));
+    EXPECT_FALSE(exists(dir / "dangling"));
+    EXPECT_TRUE(exists(dir / "target/keep"));
+}
+
+TEST(DeletionEngine, EveryFailureIsReportedUnderItsPath)
+{
+    kztest::TempDir dir;
+    KZFileList files;
+    for (int i = 0; i < 60; ++i) {
+        makeFile(dir / ("f" + std::to_string(i)), 1);
+        files.push_back(scanned(dir / ("f" + std::to_string(i))));
+    }
+    makeFile(dir / "tree/locked", 1);
+    makeFile(dir / "tree/free", 1);
+    files.push_back(scannedFolder(dir / "tree"));
+    FaultHook hook([&](kz::FileOperation, const std::string& path) {
+        return path == dir / "tree/free" ? 0 : EACCES;
+    });
+    auto run = start(files);
+    const auto result = finish(run);
+    ASSERT_TRUE(result.errors.has_value());
+    EXPECT_EQ(result.errors->size(), 61u);
+    EXPECT_TRUE(result.deletedFiles.empty());
+    EXPECT_EQ(result.freedBytes, 0);
+    EXPECT_EQ(run->progress.back(), 1);
+    const KZError& f0 = result.errors->at(dir / "f0");
+    EXPECT_EQ(f0.domain(), KZError::POSIXDomain);
+    EXPECT_EQ(f0.code(), EACCES);
+    const KZError& tree = result.errors->at(dir / "tree/");
+    EXPECT_EQ(tree.code(), EACCES);
+    EXPECT_TRUE(tree.localizedDescription().contains(QStringLiteral("locked")));
+    EXPECT_TRUE(exists(dir / "tree/locked"));
+    EXPECT_FALSE(exists(dir / "tree/free"));
+}
+
+TEST(DeletionEngine, RefusesItemsChangedSinceTheScanAndHomeFolders)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "file", 1);
+    KZFilePtr record = scanned(dir / "file");
+    // The scanned file is replaced by another of the same name.
+    makeFile(dir / "placeholder", 1);
+    ::rename((dir / "placeholder").c_str(), (dir / "file").c_str());
+
+    FaultHook safety([](kz::FileOperation, const std::string& path) {
+        return path.rfind("/tmp", 0) == 0 ? 0 : EACCES; // nothing outside the test folders
+    });
+    makeSymlink("/", dir / "to-root");
+    auto result = finish(start({record, KZDirectory::fileWithPath("/root/", true),
+                                KZDirectory::fileWithPath(dir / "to-root/root", true)}));
+    ASSERT_TRUE(result.errors.has_value());
+    EXPECT_EQ(result.errors->at(dir / "file").code(), KZError::ChangedSinceScan);
+    EXPECT_EQ(result.errors->at("/root/").code(), KZError::ProtectedItem);
+    EXPECT_EQ(result.errors->at(dir / "to-root/root/").code(), KZError::ProtectedItem);
+    EXPECT_TRUE(result.deletedFiles.empty());
+    // "/" listed with something inside it: "/" is refused, and what it holds stays, reported.
+    result = finish(start({KZDirectory::fileWithPath("/", true), KZDirectory::fileWithPath("/root", true)}));
+    ASSERT_TRUE(result.errors.has_value());
+    EXPECT_EQ(result.errors->at("/").code(), KZError::ProtectedItem);
+    EXPECT_EQ(result.errors->at("/root/").code(), KZError::StillPresent);
+    EXPECT_TRUE(result.deletedFiles.empty());
+    EXPECT_TRUE(result.nestedFiles.empty());
+    EXPECT_TRUE(exists(dir / "file"));
+    EXPECT_TRUE(exists("/root"));
+}
+
+TEST(DeletionEngine, TrashModeHandsItemsToTheTrashAndChecksTheOutcome)
+{
+    kztest::TempDir dir;
+    FakeTrash trash;
+    trash.bin = dir / "bin";
+    makeDir(trash.bin);
+    makeFile(dir / "a", 3);
+    makeFile(dir / "net", 4);
+    makeFile(dir / "b", 5);
+    KZFilePtr a = scanned(dir / "a"), net = scanned(dir / "net"), b = scanned(dir / "b");
+    net->setIsNetworkItem(true);
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+
+    auto result = finish(start({a, net, b}, options));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(trash.asked, (std::vector<std::string>{dir / "a", dir / "b"})); // never the network item
+    EXPECT_EQ(result.deletedFiles, (KZFileList{a, net, b}));
+    EXPECT_FALSE(exists(dir / "net"));
+    EXPECT_TRUE(exists(trash.bin + "/1"));
+
+    // A refused move, and a Trash that claims success but leaves the item: both are errors.
+    makeFile(dir / "c", 1);
+    makeFile(dir / "d", 1);
+    KZFilePtr c = scanned(dir / "c"), d = scanned(dir / "d");
+    trash.mode = FakeTrash::Mode::Refuse;
+    result = finish(start({c}, options));
+    ASSERT_TRUE(result.errors.has_value());
+    EXPECT_EQ(result.errors->at(dir / "c").code(), EACCES);
+    trash.mode = FakeTrash::Mode::PretendOnly;
+    result = finish(start({d}, options));
+    ASSERT_TRUE(result.errors.has_value());
+    EXPECT_EQ(result.errors->at(dir / "d").code(), KZError::StillPresent);
+    EXPECT_TRUE(result.deletedFiles.empty());
+    EXPECT_TRUE(exists(dir / "c"));
+    EXPECT_TRUE(exists(dir / "d"));
+}
+
+TEST(DeletionEngine, TheRealTrashInATemporaryDataFolder)
+{
+    kztest::TempDir dir;
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string previous = saved ? saved : "";
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    makeFile(dir / "items/one", 1);
+    makeFile(dir / "items/folder/two", 1);
+    KZFreedesktopTrash trash;
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    const auto result = finish(start({scanned(dir / "items/one"), scannedFolder(dir / "items/folder")}, options));
+    saved ? ::setenv("XDG_DATA_HOME", previous.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 2u);
+    EXPECT_TRUE(exists(dir / "data/Trash/files/one"));
+    EXPECT_TRUE(exists(dir / "data/Trash/files/folder/two"));
+    EXPECT_TRUE(exists(dir / "data/Trash/info/folder.trashinfo"));
+}
+
+TEST(DeletionEngine, NothingArrivesForADestroyedContext)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "f", 1);
+    auto context = std::make_unique<QObject>();
+    auto run = start({scanned(dir / "f")}, {}, context.get());
+    context.reset();
+    EXPECT_TRUE(kztest::waitFor([&] { return !exists(dir / "f"); }));
+    kztest::spin(std::chrono::milliseconds(50));
+    EXPECT_TRUE(run->progress.empty());
+    EXPECT_FALSE(run->result.has_value());
+}
+
+} // namespace

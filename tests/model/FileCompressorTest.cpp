@@ -1,0 +1,328 @@
+#include "model/KZFileCompressor.h"
+#include "platform/KZSelfChangeRegistry.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <dirent.h>
+#include <fstream>
+#include <future>
+#include <sys/stat.h>
+
+using kztest::exists;
+using kztest::makeDir;
+using kztest::makeFile;
+using kztest::makeSymlink;
+
+namespace {
+
+struct Outcome {
+    bool completed = false;
+    bool failed = false;
+    std::optional<KZError> error;
+    bool cancelled = false;
+    std::vector<double> copyProgress;
+    std::vector<double> progress;
+    bool ended() const { return completed || failed; }
+};
+
+std::shared_ptr<Outcome> watch(KZFileCompressor& c)
+{
+    auto o = std::make_shared<Outcome>();
+    c.setCopyProgressBlock([o](double b) { o->copyProgress.push_back(b); });
+    c.setProgressBlock([o](double b) { o->progress.push_back(b); });
+    c.setCompletionBlock([o] { o->completed = true; });
+    c.setFailedBlock([o](const std::optional<KZError>& e, bool cancelled) {
+        o->failed = true;
+        o->error = e;
+        o->cancelled = cancelled;
+    });
+    return o;
+}
+
+QByteArray run(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    p.waitForFinished(30000);
+    return p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray("exit ") + QByteArray::number(p.exitCode());
+}
+
+// The archive's entry names, sorted.
+std::vector<std::string> entries(const std::string& archive)
+{
+    const QByteArray out = run("unzip", {"-Z1", QFile::decodeName(archive.c_str())});
+    std::vector<std::string> names;
+    for (const QByteArray& line : out.split('\n'))
+        if (!line.isEmpty()) names.emplace_back(line.constData(), size_t(line.size()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool archiveIsSound(const std::string& archive)
+{
+    QProcess p;
+    p.start("unzip", {"-tq", QFile::decodeName(archive.c_str())});
+    p.waitForFinished(30000);
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool isEmptyFolder(const std::string& path)
+{
+    DIR* d = ::opendir(path.c_str());
+    if (!d) return false;
+    int n = 0;
+    while (dirent* e = ::readdir(d))
+        if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) ++n;
+    ::closedir(d);
+    return n == 0;
+}
+
+struct CompressorTest : ::testing::Test {
+    kztest::TempDir dir;
+    std::string tmp = dir / "tmp";
+    void SetUp() override { makeDir(tmp); }
+
+    std::unique_ptr<KZFileCompressor> make(std::vector<std::string> sources, const std::string& archive)
+    {
+        auto c = KZFileCompressor::compressorWithSourcePaths(std::move(sources), archive);
+        c->setTemporaryDirectory(tmp);
+        c->setProgressIntervals(0.02, 0.02);
+        return c;
+    }
+    bool temporaryFoldersGone() { return kztest::waitFor([&] { return isEmptyFolder(tmp); }); }
+};
+
+TEST_F(CompressorTest, OneFileIsArchivedAsItself)
+{
+    makeFile(dir / "src/report.txt", 1000);
+    auto c = make({dir / "src/report.txt"}, dir / "report.zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->completed) << (o->error ? o->error->localizedDescription().toStdString() : "");
+    EXPECT_EQ(entries(dir / "report.zip"), (std::vector<std::string>{"report.txt"}));
+    EXPECT_TRUE(archiveIsSound(dir / "report.zip"));
+    EXPECT_TRUE(exists(dir / "src/report.txt"));
+    EXPECT_TRUE(isEmptyFolder(tmp));
+}
+
+TEST_F(CompressorTest, OneFolderIsTheTopEntryAndLinksStayLinks)
+{
+    makeFile(dir / "src/-Folder/a.txt", 10);
+    makeFile(dir / "src/-Folder/sub/b.txt", 10);
+    makeSymlink("/etc", dir / "src/-Folder/etc-link");
+    auto c = make({dir / "src/-Folder/"}, dir / "folder.zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->completed);
+    EXPECT_EQ(entries(dir / "folder.zip"), (std::vector<std::string>{"-Folder/", "-Folder/a.txt", "-Folder/etc-link",
+                                                                      "-Folder/sub/", "-Folder/sub/b.txt"}));
+    EXPECT_TRUE(archiveIsSound(dir / "folder.zip"));
+    const QByteArray listing = run("unzip", {"-Z", QString::fromStdString(dir / "folder.zip"), "-Folder/etc-link"});
+    EXPECT_TRUE(listing.startsWith("l")) << listing.constData();
+}
+
+TEST_F(CompressorTest, SeveralItemsStandSideBySideAndTheCopyIsRemoved)
+{
+    const std::string odd = "odd \xff name";
+    makeFile(dir / "one/file.txt", 5000);
+    makeFile(dir / "two/folder/inner.txt", 5000);
+    makeFile(dir / "three/" + odd, 10);
+    makeFile(dir / "four/-dash", 10);
+    makeFile(dir / "five/sparse.img", 4 << 20); // holes stay holes in the copy
+    auto c = make({dir / "one/file.txt", dir / "two/folder/", dir / "three/" + odd, dir / "four/-dash",
+                   dir / "five/sparse.img"},
+                  dir / "several.zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->completed) << (o->error ? o->error->localizedDescription().toStdString() : "");
+    EXPECT_EQ(entries(dir / "several.zip"), (std::vector<std::string>{"-dash", "file.txt", "folder/",
+                                                                       "folder/inner.txt", odd, "sparse.img"}));
+    EXPECT_TRUE(archiveIsSound(dir / "several.zip"));
+    EXPECT_TRUE(temporaryFoldersGone());
+    for (const std::string& p : {dir / "one/file.txt", dir / "two/folder/inner.txt", dir / "three/" + odd})
+        EXPECT_TRUE(exists(p));
+}
+
+TEST_F(CompressorTest, TwoSourcesOfOneNameFailRatherThanLoseOne)
+{
+    makeFile(dir / "a/same", 1);
+    makeFile(dir / "b/same", 1);
+    auto c = make({dir / "a/same", dir / "b/same"}, dir / "same.zip");
+    auto o = watch(*c);
+    c->compress();
+    EXPECT_FALSE(o->ended()); // reported on a later turn
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->failed);
+    ASSERT_TRUE(o->error.has_value());
+    EXPECT_EQ(o->error->domain(), QStringLiteral("Sizemere"));
+    EXPECT_EQ(o->error->code(), 1);
+    EXPECT_FALSE(o->cancelled);
+    EXPECT_FALSE(exists(dir / "same.zip"));
+    EXPECT_TRUE(isEmptyFolder(tmp));
+}
+
+TEST_F(CompressorTest, ACopyErrorFailsTheWholeCompression)
+{
+    makeFile(dir / "a/here", 1);
+    auto c = make({dir / "a/here", dir / "a/missing"}, dir / "broken.zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->failed);
+    ASSERT_TRUE(o->error.has_value());
+    EXPECT_EQ(o->error->code(), 1);
+    EXPECT_TRUE(o->error->localizedDescription().contains(QStringLiteral("missing")));
+    EXPECT_FALSE(exists(dir / "broken.zip"));
+    EXPECT_TRUE(temporaryFoldersGone());
+}
+
+TEST_F(CompressorTest, NeverOverwritesAnExistingItem)
+{
+    makeFile(dir / "a/file", 1);
+    makeFile(dir / "taken.zip", 123);
+    auto c = make({dir / "a/file"}, dir / "taken.zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->failed);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "taken.zip").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 123);
+}
+
+TEST_F(CompressorTest, CancelDuringTheCopyLeavesNothing)
+{
+    makeFile(dir / "a/first", 10);
+    makeFile(dir / "b/second", 10);
+    auto c = make({dir / "a/first", dir / "b/second"}, dir / "cancelled.zip");
+    std::promise<void> reached, go;
+    auto goFuture = go.get_future().share();
+    bool once = true;
+    c->setCopyItemHook([&, goFuture](const std::string&) {
+        if (!std::exchange(once, false)) return;
+        reached.set_value();
+        goFuture.wait();
+    });
+    auto o = watch(*c);
+    c->compress();
+    reached.get_future().wait();
+    c->cancel();
+    go.set_value();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->failed);
+    EXPECT_TRUE(o->cancelled);
+    EXPECT_FALSE(o->error.has_value());
+    EXPECT_FALSE(exists(dir / "cancelled.zip"));
+    EXPECT_TRUE(temporaryFoldersGone());
+}
+
+TEST_F(CompressorTest, CancelDuringZippingLeavesNothing)
+{
+    makeFile(dir / "a/big.img", 8LL << 30); // sparse: zip reads for a good while
+    makeFile(dir / "b/small", 1);
+    auto c = make({dir / "a/big.img", dir / "b/small"}, dir / "big.zip");
+    auto o = watch(*c);
+    c->compress();
+    // Size polling reports the growing archive while zip runs.
+    ASSERT_TRUE(kztest::waitFor([&] { return o->progress.size() >= 2 || o->ended(); }));
+    ASSERT_FALSE(o->ended());
+    EXPECT_EQ(c->state(), KZFileCompressor::State::Compressing);
+    c->cancel();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->failed);
+    EXPECT_TRUE(o->cancelled);
+    ASSERT_TRUE(o->error.has_value());
+    // zip ends on the signal with its own status, which the message names.
+    EXPECT_TRUE(o->error->localizedDescription().startsWith(QStringLiteral("compression failed with exit code ")))
+        << o->error->localizedDescription().toStdString();
+    EXPECT_FALSE(exists(dir / "big.zip"));
+    EXPECT_TRUE(temporaryFoldersGone());
+}
+
+TEST_F(CompressorTest, DestroyingItWhileZipRunsCleansUpAndReportsNothing)
+{
+    makeFile(dir / "a/big.img", 8LL << 30);
+    makeFile(dir / "b/small", 1);
+    auto c = make({dir / "a/big.img", dir / "b/small"}, dir / "gone.zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return c->state() == KZFileCompressor::State::Compressing; }));
+    c.reset();
+    EXPECT_FALSE(exists(dir / "gone.zip"));
+    EXPECT_TRUE(temporaryFoldersGone());
+    kztest::spin(std::chrono::milliseconds(50));
+    EXPECT_FALSE(o->ended());
+}
+
+TEST_F(CompressorTest, AMissingZipProgramFailsCleanly)
+{
+    makeFile(dir / "a/one", 1);
+    makeFile(dir / "b/two", 1);
+    auto c = make({dir / "a/one", dir / "b/two"}, dir / "nozip.zip");
+    c->setZipProgram(dir / "no-such-zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->failed);
+    ASSERT_TRUE(o->error.has_value());
+    EXPECT_EQ(o->error->domain(), QStringLiteral("Sizemere"));
+    EXPECT_EQ(o->error->code(), 1);
+    EXPECT_FALSE(o->cancelled);
+    EXPECT_FALSE(exists(dir / "nozip.zip"));
+    EXPECT_TRUE(temporaryFoldersGone());
+}
+
+TEST_F(CompressorTest, ZipRefusingAnItemFailsTheCompression)
+{
+    // A fake zip that writes a little and exits with an error.
+    const std::string fake = dir / "fake-zip";
+    {
+        std::ofstream f(fake);
+        f << "#!/bin/sh\nprintf 'PK partial'\nexit 18\n";
+    }
+    ::chmod(fake.c_str(), 0755);
+    makeFile(dir / "a/one", 1);
+    auto c = make({dir / "a/one"}, dir / "partial.zip");
+    c->setZipProgram(fake);
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->failed);
+    ASSERT_TRUE(o->error.has_value());
+    EXPECT_EQ(o->error->localizedDescription().toStdString(), "compression failed with exit code 18");
+    EXPECT_FALSE(o->cancelled);
+    EXPECT_FALSE(exists(dir / "partial.zip"));
+}
+
+TEST_F(CompressorTest, TheArchiveIsTheProgramsOwnChange)
+{
+    makeFile(dir / "a/one", 1);
+    auto c = make({dir / "a/one"}, dir / "own.zip");
+    auto o = watch(*c);
+    c->compress();
+    EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(dir / "own.zip"));
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->completed);
+}
+
+TEST_F(CompressorTest, CancelBeforeStartingReportsACancel)
+{
+    makeFile(dir / "a/one", 1);
+    auto c = make({dir / "a/one"}, dir / "never.zip");
+    auto o = watch(*c);
+    c->cancel();
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->failed);
+    EXPECT_TRUE(o->cancelled);
+    EXPECT_FALSE(exists(dir / "never.zip"));
+}
+
+} // namespace

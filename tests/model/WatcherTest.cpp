@@ -1,0 +1,294 @@
+#include "model/CDEvents.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZLog.h"
+#include "platform/KZRemover.h"
+#include "tests/support/TestSupport.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using kztest::makeDir;
+using kztest::makeFile;
+
+namespace {
+
+constexpr uint32_t kResultsScreenFlags = 0x1D;
+
+struct Seen {
+    std::string path;
+    uint32_t flags;
+    qint64 at; // ms since the watcher started
+    bool onMain;
+};
+
+// A watcher that records what it is told.
+struct Recorder {
+    std::vector<Seen> events;
+    QElapsedTimer clock;
+    std::unique_ptr<CDEvents> watcher;
+
+    Recorder(const std::vector<std::string>& paths, double latency = 0.1, uint32_t flags = kResultsScreenFlags,
+             bool ignoreSubDirs = false, std::vector<std::string> excluded = {})
+    {
+        clock.start();
+        watcher = std::make_unique<CDEvents>(
+            paths,
+            [this](CDEvents&, const CDEventPtr& e) {
+                events.push_back({e->path(), e->flags(), clock.elapsed(), kz::isMainThread()});
+            },
+            kCDEventsSinceEventNow, latency, ignoreSubDirs, std::move(excluded), flags);
+        EXPECT_TRUE(kztest::waitFor([&] { return watcher->isWatchingEverything(); }));
+    }
+    bool has(const std::string& path, uint32_t flag) const
+    {
+        return std::any_of(events.begin(), events.end(),
+                           [&](const Seen& s) { return s.path == path && (s.flags & flag) == flag; });
+    }
+    bool waitFor(const std::string& path, uint32_t flag)
+    {
+        return kztest::waitFor([&] { return has(path, flag); }, std::chrono::seconds(3));
+    }
+};
+
+void writeAndClose(const std::string& path, const char* text)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_GT(::write(fd, text, std::strlen(text)), 0);
+    ::close(fd);
+}
+
+TEST(CDEvent, FlagsArchivingAndCopies)
+{
+    const auto e = CDEvent::eventWithIdentifier(7, QDateTime::currentDateTime(), "/a/b \xff", 0x900);
+    EXPECT_TRUE(e->isCreated());
+    EXPECT_TRUE(e->isRenamed());
+    EXPECT_FALSE(e->isRemoved());
+    EXPECT_FALSE(e->isGenericChange());
+    const auto zero = CDEvent::eventWithIdentifier(8, QDateTime::currentDateTime(), "/a", 0);
+    EXPECT_TRUE(zero->isGenericChange());
+    EXPECT_FALSE(zero->isCreated() || zero->isRemoved() || zero->isRenamed() || zero->isModified() || zero->isDir());
+    EXPECT_EQ(e->copy().get(), e.get());
+
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        e->encode(out);
+    }
+    QDataStream in(bytes);
+    const auto back = CDEvent::decode(in);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->identifier(), 7u);
+    EXPECT_EQ(back->flags(), 0x900u);
+    EXPECT_EQ(back->date(), e->date());
+    EXPECT_EQ(back->path(), "/a/b \xff");
+    EXPECT_EQ(back->URL(), e->URL());
+    EXPECT_NE(e->description().find("flags = 2304"), std::string::npos);
+}
+
+TEST(CDEvents, InvalidArgumentsRaiseTheNamedExceptions)
+{
+    auto block = [](CDEvents&, const CDEventPtr&) {};
+    try {
+        CDEvents w(std::vector<std::string>{}, block);
+        FAIL() << "no exception";
+    } catch (const CDEventsInvalidArgumentException& e) {
+        EXPECT_STREQ(e.what(), "Invalid arguments passed to CDEvents init-method.");
+    }
+    EXPECT_THROW(CDEvents(std::vector<std::string>{"/tmp"}, CDEvents::EventBlock()), std::invalid_argument);
+    EXPECT_THROW(CDEvents(std::vector<std::string>{"relative"}, block), CDEventsInvalidArgumentException);
+    EXPECT_STREQ(CDEventsEventStreamCreationFailureException().what(), "Failed to create event stream.");
+}
+
+TEST(CDEvents, ReportsChangesUnderNestedFoldersOnTheMainThread)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "a/b/c/old.txt", 1);
+    makeFile(dir / "a/b/c/doomed", 1);
+    makeFile(dir / "a/b/c/renamed", 1);
+    makeDir(dir / "a/moving");
+    Recorder r({dir.path()}, 0.2);
+    EXPECT_EQ(r.watcher->watchCount(), 5u);
+
+    makeFile(dir / "a/b/c/new.txt", 1);
+    writeAndClose(dir / "a/b/c/old.txt", "more");
+    ::unlink((dir / "a/b/c/doomed").c_str());
+    ::rename((dir / "a/b/c/renamed").c_str(), (dir / "a/b/c/renamed2").c_str());
+    ::rename((dir / "a/moving").c_str(), (dir / "a/b/moved").c_str());
+    ASSERT_TRUE(r.waitFor(dir / "a/b/c/new.txt", CDEventFlags::ItemCreated | CDEventFlags::ItemIsFile));
+    // One latency period gathers them all, delivered together after it.
+    const qint64 first = r.events.front().at;
+    EXPECT_GE(first, 150);
+    EXPECT_TRUE(r.has(dir / "a/b/c/old.txt", CDEventFlags::ItemModified));
+    EXPECT_TRUE(r.has(dir / "a/b/c/doomed", CDEventFlags::ItemRemoved));
+    EXPECT_TRUE(r.has(dir / "a/b/c/renamed", CDEventFlags::ItemRenamed));
+    EXPECT_TRUE(r.has(dir / "a/b/c/renamed2", CDEventFlags::ItemRenamed));
+    EXPECT_TRUE(r.has(dir / "a/moving", CDEventFlags::ItemRenamed | CDEventFlags::ItemIsDir));
+    EXPECT_TRUE(r.has(dir / "a/b/moved", CDEventFlags::ItemRenamed | CDEventFlags::ItemIsDir));
+    for (const Seen& s : r.events) {
+        EXPECT_TRUE(s.onMain);
+        EXPECT_LT(s.at - first, 50) << s.path;
+    }
+    // The renamed folder is watched under its new name.
+    makeFile(dir / "a/b/moved/inside", 1);
+    EXPECT_TRUE(r.waitFor(dir / "a/b/moved/inside", CDEventFlags::ItemCreated));
+    EXPECT_FALSE(r.has(dir / "a/moving/inside", CDEventFlags::ItemCreated));
+}
+
+TEST(CDEvents, NewFoldersAreWatchedWithWhatWasMadeInThemAtOnce)
+{
+    kztest::TempDir dir;
+    Recorder r({dir.path()}, 0.1);
+    makeFile(dir / "x/y/z/file", 1); // made faster than any watch can follow
+    ASSERT_TRUE(r.waitFor(dir / "x/y/z/file", CDEventFlags::ItemCreated | CDEventFlags::ItemIsFile));
+    EXPECT_TRUE(r.has(dir / "x", CDEventFlags::ItemCreated | CDEventFlags::ItemIsDir));
+    EXPECT_TRUE(r.has(dir / "x/y/z", CDEventFlags::ItemCreated | CDEventFlags::ItemIsDir));
+    ASSERT_TRUE(kztest::waitFor([&] { return r.watcher->isWatchingEverything(); }));
+    ::unlink((dir / "x/y/z/file").c_str());
+    EXPECT_TRUE(r.waitFor(dir / "x/y/z/file", CDEventFlags::ItemRemoved));
+}
+
+TEST(CDEvents, FoldersMovedOutAreNoLongerWatched)
+{
+    kztest::TempDir dir;
+    kztest::TempDir outside;
+    makeDir(dir / "watched/leaving/deep");
+    Recorder r({dir / "watched"}, 0.05);
+    ::rename((dir / "watched/leaving").c_str(), (outside / "left").c_str());
+    ASSERT_TRUE(r.waitFor(dir / "watched/leaving", CDEventFlags::ItemRenamed));
+    ASSERT_TRUE(kztest::waitFor([&] { return r.watcher->watchCount() == 1; }));
+    makeFile(outside / "left/deep/file", 1);
+    kztest::spin(std::chrono::milliseconds(200));
+    for (const Seen& s : r.events) EXPECT_EQ(s.path.find("file"), std::string::npos) << s.path;
+}
+
+TEST(CDEvents, TheProgramsOwnChangesAreIgnoredWhenAsked)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "ours/a", 1);
+    makeFile(dir / "theirs", 1);
+    Recorder r({dir.path()}, 0.05);
+    Recorder all({dir.path()}, 0.05, kResultsScreenFlags & ~CDEventsStreamFlags::IgnoreSelf);
+    ASSERT_TRUE(kz::removeItemAtPath(dir / "ours").succeeded());
+    ::unlink((dir / "theirs").c_str());
+    ASSERT_TRUE(r.waitFor(dir / "theirs", CDEventFlags::ItemRemoved));
+    ASSERT_TRUE(all.waitFor(dir / "ours", CDEventFlags::ItemRemoved));
+    EXPECT_FALSE(r.has(dir / "ours", CDEventFlags::ItemRemoved));
+    EXPECT_FALSE(r.has(dir / "ours/a", CDEventFlags::ItemRemoved));
+}
+
+TEST(CDEvents, ExclusionsAndSubFolders)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "skip/inner");
+    makeDir(dir / "skipper");
+    makeDir(dir / "sub");
+    Recorder r({dir.path()}, 0.05, kResultsScreenFlags, false, {dir / "skip"});
+    makeFile(dir / "skip/inner/f", 1);
+    makeFile(dir / "skipper/f", 1); // shares the name's beginning only: reported
+    ASSERT_TRUE(r.waitFor(dir / "skipper/f", CDEventFlags::ItemCreated));
+    kztest::spin(std::chrono::milliseconds(100));
+    for (const Seen& s : r.events) EXPECT_FALSE(s.path.rfind(dir / "skip/", 0) == 0) << s.path;
+
+    // Sub-folders ignored: only events of the watched folder's own path arrive; without
+    // single-item events that is the folder itself when something in it changed.
+    Recorder own({dir.path()}, 0.05, kCDEventsDefaultEventStreamFlags, true);
+    makeFile(dir / "sub/ignored", 1);
+    makeFile(dir / "top", 1);
+    ASSERT_TRUE(kztest::waitFor([&] { return !own.events.empty(); }));
+    kztest::spin(std::chrono::milliseconds(100));
+    ASSERT_EQ(own.events.size(), 1u);
+    EXPECT_EQ(own.events[0].path, dir.path());
+    EXPECT_EQ(own.events[0].flags, 0u);
+}
+
+TEST(CDEvents, WithoutItemEventsTheChangedFolderIsReportedOnce)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "sub");
+    Recorder r({dir.path()}, 0.05, kCDEventsDefaultEventStreamFlags);
+    makeFile(dir / "sub/one", 1);
+    makeFile(dir / "sub/two", 1);
+    ASSERT_TRUE(kztest::waitFor([&] { return !r.events.empty(); }));
+    kztest::spin(std::chrono::milliseconds(100));
+    ASSERT_EQ(r.events.size(), 1u);
+    EXPECT_EQ(r.events[0].path, dir / "sub");
+    EXPECT_EQ(r.events[0].flags, 0u);
+}
+
+TEST(CDEvents, TheWatchedFolderItselfGoing)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "root");
+    Recorder r({dir / "root/"}, 0.05);
+    ::rmdir((dir / "root").c_str());
+    EXPECT_TRUE(r.waitFor(dir / "root", CDEventFlags::RootChanged));
+}
+
+TEST(CDEvents, NothingArrivesOnceItIsGone)
+{
+    kztest::TempDir dir;
+    int calls = 0;
+    std::unique_ptr<CDEvents> watcher;
+    watcher = std::make_unique<CDEvents>(
+        std::vector<std::string>{dir.path()},
+        [&](CDEvents&, const CDEventPtr&) {
+            ++calls;
+            watcher.reset(); // the block lets the watcher go
+        },
+        kCDEventsSinceEventNow, 0.05, false, std::vector<std::string>{}, kResultsScreenFlags);
+    makeFile(dir / "one", 1);
+    makeFile(dir / "two", 1);
+    ASSERT_TRUE(kztest::waitFor([&] { return calls > 0; }));
+    makeFile(dir / "three", 1);
+    kztest::spin(std::chrono::milliseconds(150));
+    EXPECT_EQ(calls, 1);
+
+    int later = 0;
+    auto other = std::make_unique<CDEvents>(std::vector<std::string>{dir.path()},
+                                            [&](CDEvents&, const CDEventPtr&) { ++later; }, kCDEventsSinceEventNow, 0.05,
+                                            false, std::vector<std::string>{}, kResultsScreenFlags);
+    makeFile(dir / "four", 1);
+    other.reset(); // events read but not yet delivered are dropped with it
+    kztest::spin(std::chrono::milliseconds(150));
+    EXPECT_EQ(later, 0);
+}
+
+TEST(CDEvents, RunningOutOfWatchesDegradesAndLogs)
+{
+    kztest::TempDir dir;
+    for (int i = 0; i < 10; ++i) makeDir(dir / ("d" + std::to_string(i)));
+    QStringList lines;
+    auto previous = kz::setLogSink([&](const QString& l) { lines << l; });
+    CDEvents::setWatchLimitForTesting(4);
+    std::unique_ptr<Recorder> r;
+    EXPECT_NO_THROW(r = std::make_unique<Recorder>(std::vector<std::string>{dir.path()}, 0.05));
+    CDEvents::setWatchLimitForTesting(0);
+    kz::setLogSink(previous);
+    EXPECT_EQ(r->watcher->watchCount(), 4u);
+    EXPECT_EQ(lines.size(), 1);
+    // What is watched still reports.
+    makeFile(dir / "top", 1);
+    EXPECT_TRUE(r->waitFor(dir / "top", CDEventFlags::ItemCreated));
+}
+
+TEST(CDEvents, CopiesWatchWithTheSameSettings)
+{
+    kztest::TempDir dir;
+    CDEvents w({dir.path() + "/"}, [](CDEvents&, const CDEventPtr&) {}, kCDEventsSinceEventNow, 1.0, false,
+               {dir / "x"}, kResultsScreenFlags);
+    auto c = w.copy();
+    EXPECT_EQ(c->watchedPaths(), (std::vector<std::string>{dir.path()}));
+    EXPECT_EQ(c->excludedPaths(), (std::vector<std::string>{dir / "x"}));
+    EXPECT_EQ(c->notificationLatency(), 1.0);
+    EXPECT_EQ(c->eventStreamCreationFlags(), kResultsScreenFlags);
+    EXPECT_EQ(c->sinceEventIdentifier(), kCDEventsSinceEventNow);
+    EXPECT_FALSE(c->lastEvent());
+    EXPECT_NE(w.description().find("watchedURLs"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,220 @@
+#include "platform/KZFileFaults.h"
+#include "platform/KZRemover.h"
+#include "platform/KZSelfChangeRegistry.h"
+#include "tests/platform/ScratchMount.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using kztest::exists;
+using kztest::makeDir;
+using kztest::makeFile;
+using kztest::makeSymlink;
+
+namespace {
+
+// Installs a fault hook for the scope of a test.
+struct FaultHook {
+    explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
+    ~FaultHook() { kz::setFileFaultHook({}); }
+};
+
+kz::ItemIdentity identityOf(const std::string& path)
+{
+    struct statx st {};
+    ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO, &st);
+    return {(uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor, st.stx_ino};
+}
+
+TEST(Remover, RemovesFilesAndWholeTrees)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "file", 10);
+    makeFile(dir / "tree/a/b/c.txt", 5);
+    makeFile(dir / "tree/a/d", 5);
+    makeDir(dir / "tree/empty");
+    makeSymlink("/etc", dir / "tree/a/etc-link");
+    ::mkfifo((dir / "tree/fifo").c_str(), 0644);
+
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "file").succeeded());
+    EXPECT_FALSE(exists(dir / "file"));
+    const auto result = kz::removeItemAtPath(dir / "tree/");
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_FALSE(exists(dir / "tree"));
+    EXPECT_TRUE(exists("/etc/hostname") || exists("/etc/passwd"));
+
+    EXPECT_EQ(kz::removeItemAtPath(dir / "nothing").error, ENOENT);
+}
+
+TEST(Remover, NeverFollowsALink)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "target/keep.txt", 3);
+    makeSymlink(dir / "target", dir / "link");
+    makeSymlink(dir / "missing", dir / "dangling");
+
+    // "link/" names the link: it goes, the folder it points to stays whole.
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "link/").succeeded());
+    EXPECT_FALSE(exists(dir / "link"));
+    EXPECT_TRUE(exists(dir / "target/keep.txt"));
+
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "dangling").succeeded());
+    EXPECT_FALSE(exists(dir / "dangling"));
+}
+
+TEST(Remover, RemovesOddNamesExactly)
+{
+    kztest::TempDir dir;
+    const std::string odd = dir / "odd\nname \xff\xfe";
+    makeFile(odd + "/inner \x80 file", 4);
+    makeFile(dir / "odd\nname", 1); // a sibling sharing a prefix stays
+    EXPECT_TRUE(kz::removeItemAtPath(odd + "/").succeeded());
+    EXPECT_FALSE(exists(odd));
+    EXPECT_TRUE(exists(dir / "odd\nname"));
+}
+
+TEST(Remover, RefusesUnsafePaths)
+{
+    // A hook that refuses everything: whatever the remover does wrongly, nothing goes.
+    int calls = 0;
+    FaultHook hook([&](kz::FileOperation, const std::string&) {
+        ++calls;
+        return EACCES;
+    });
+    for (const char* p : {"", "relative/path", "/tmp/../tmp/x", "/tmp/./x", ".."})
+        EXPECT_EQ(kz::removeItemAtPath(p).error, EINVAL) << p;
+    for (const char* p : {"/", "//", "/root", "/root/", "/home", "/home/someone", "/Users/someone/"})
+        EXPECT_EQ(kz::removeItemAtPath(p).error, EPERM) << p;
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(kz::isHomeFolderOrAncestor("/"));
+    EXPECT_FALSE(kz::isHomeFolderOrAncestor("/tmp"));
+    EXPECT_FALSE(kz::isHomeFolderOrAncestor("/home/someone/Music"));
+}
+
+TEST(Remover, RefusesHomeFoldersReachedThroughALink)
+{
+    kztest::TempDir dir;
+    makeSymlink("/", dir / "to-root");
+    int calls = 0;
+    FaultHook hook([&](kz::FileOperation, const std::string&) {
+        ++calls;
+        return EACCES;
+    });
+    // /root and "/" itself, named through a link: refused by identity.
+    EXPECT_EQ(kz::removeItemAtPath(dir / "to-root/root").error, EPERM);
+    if (exists("/home")) {
+        EXPECT_EQ(kz::removeItemAtPath(dir / "to-root/home").error, EPERM);
+    }
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(exists("/root"));
+}
+
+TEST(Remover, GoesOnPastAFailureAndReportsIt)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "tree/a/locked", 1);
+    makeFile(dir / "tree/a/free1", 1);
+    makeFile(dir / "tree/b/free2", 1);
+    makeFile(dir / "tree/free3", 1);
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && path == dir / "tree/a/locked" ? EACCES : 0;
+    });
+    const auto result = kz::removeItemAtPath(dir / "tree");
+    EXPECT_EQ(result.error, ENOTEMPTY);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].path, dir / "tree/a/locked");
+    EXPECT_EQ(result.failures[0].error, EACCES);
+    EXPECT_TRUE(exists(dir / "tree/a/locked"));
+    EXPECT_FALSE(exists(dir / "tree/a/free1"));
+    EXPECT_FALSE(exists(dir / "tree/b"));
+    EXPECT_FALSE(exists(dir / "tree/free3"));
+}
+
+TEST(Remover, ItemsVanishingMidwayAreNoFailure)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "tree/a", 1);
+    makeFile(dir / "tree/b", 1);
+    makeFile(dir / "tree/sub/c", 1);
+    // Whichever entry goes first, the others are taken away by someone else meanwhile.
+    bool first = true;
+    FaultHook hook([&](kz::FileOperation op, const std::string&) {
+        if (op == kz::FileOperation::Unlink && first) {
+            first = false;
+            ::unlink((dir / "tree/a").c_str());
+            ::unlink((dir / "tree/b").c_str());
+            ::unlink((dir / "tree/sub/c").c_str());
+            ::rmdir((dir / "tree/sub").c_str());
+        }
+        return 0;
+    });
+    const auto result = kz::removeItemAtPath(dir / "tree");
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_FALSE(exists(dir / "tree"));
+}
+
+TEST(Remover, RemovesOnlyTheItemItWasGiven)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "file", 1);
+    const kz::ItemIdentity before = identityOf(dir / "file");
+    ::unlink((dir / "file").c_str());
+    makeFile(dir / "other", 1);
+    makeFile(dir / "file", 2); // a new item under the old name
+    if (identityOf(dir / "file") == before) GTEST_SKIP() << "the file system reused the inode";
+    EXPECT_EQ(kz::removeItemAtPath(dir / "file", before).error, ESTALE);
+    EXPECT_TRUE(exists(dir / "file"));
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "file", identityOf(dir / "file")).succeeded());
+}
+
+TEST(Remover, DeepTreesWithBoundedDescriptors)
+{
+    kztest::TempDir dir;
+    std::string deep = dir / "deep";
+    for (int i = 0; i < 300; ++i) deep += "/d";
+    makeFile(deep + "/leaf", 1);
+    makeFile(dir / "deep/d/d/side", 1);
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "deep").succeeded());
+    EXPECT_FALSE(exists(dir / "deep"));
+}
+
+TEST(Remover, NeverEntersAnotherFileSystem)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "tree/file", 1);
+    kztest::ScratchMount volume(dir / "tree/volume");
+    if (!volume.mounted()) GTEST_SKIP() << "mounting is not allowed here";
+    makeFile(dir / "tree/volume/precious", 1);
+    const auto result = kz::removeItemAtPath(dir / "tree");
+    EXPECT_FALSE(result.succeeded());
+    ASSERT_FALSE(result.failures.empty());
+    EXPECT_EQ(result.failures[0].path, dir / "tree/volume");
+    EXPECT_EQ(result.failures[0].error, EXDEV);
+    EXPECT_TRUE(exists(dir / "tree/volume/precious"));
+    EXPECT_FALSE(exists(dir / "tree/file"));
+    // The volume itself is not emptied either.
+    EXPECT_EQ(kz::removeItemAtPath(dir / "tree/volume/").error, EXDEV);
+    EXPECT_TRUE(exists(dir / "tree/volume/precious"));
+}
+
+TEST(Remover, MarksItsPathAsTheProgramsOwnChange)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "tree/a", 1);
+    bool markedDuring = false;
+    FaultHook hook([&](kz::FileOperation, const std::string& path) {
+        markedDuring = KZSelfChangeRegistry::shared().isOwnChange(path);
+        return 0;
+    });
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "tree").succeeded());
+    EXPECT_TRUE(markedDuring);
+    EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(dir / "tree/a")); // within the grace period
+}
+
+} // namespace
