@@ -15,13 +15,6 @@ namespace kz {
 
 namespace {
 
-struct LinuxDirent64 {
-    uint64_t d_ino;
-    int64_t d_off;
-    unsigned short d_reclen;
-    unsigned char d_type;
-    char d_name[];
-};
 
 constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
 constexpr size_t kMaxOpenDescriptors = 48;
@@ -39,82 +32,11 @@ struct Frame {
 
 } // namespace
 
-int readDirectoryNames(int dirFd, std::vector<char>& names)
-{
-    alignas(8) char buffer[32768];
-    for (;;) {
-        const long n = ::syscall(SYS_getdents64, dirFd, buffer, sizeof buffer);
-        if (n == 0) return 0;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        for (long pos = 0; pos < n;) {
-            auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
-            pos += d->d_reclen;
-            const char* nm = d->d_name;
-            if (nm[0] == '.' && (nm[1] == 0 || (nm[1] == '.' && nm[2] == 0))) continue;
-            names.insert(names.end(), nm, nm + std::strlen(nm) + 1);
-        }
-    }
-}
-
 int statEntry(int dirFd, const char* name, struct statx& st)
 {
     if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, kStatMask, &st) != 0)
         return errno;
     return 0;
-}
-
-int openDirectoryAt(int dirFd, const char* name)
-{
-    int fd;
-    do {
-        fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-int openDirectoryPath(const std::string& path)
-{
-    if (path.empty() || path[0] != '/') {
-        errno = EINVAL;
-        return -1;
-    }
-    // Short paths open in one call; long ones a piece at a time, each piece well under
-    // PATH_MAX, so a folder 10,000 levels deep still opens.
-    constexpr size_t kPiece = 2048;
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    if (p.size() < kPiece) {
-        int fd;
-        do {
-            fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-        } while (fd < 0 && errno == EINTR);
-        return fd;
-    }
-    int fd = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    size_t pos = 1;
-    while (fd >= 0 && pos < p.size()) {
-        size_t end = std::min(p.size(), pos + kPiece);
-        if (end < p.size()) {
-            const size_t slash = p.rfind('/', end);
-            if (slash == std::string::npos || slash <= pos) {
-                ::close(fd);
-                errno = ENAMETOOLONG;
-                return -1;
-            }
-            end = slash;
-        }
-        const std::string piece = p.substr(pos, end - pos);
-        const int next = openDirectoryAt(fd, piece.c_str());
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        fd = next;
-        pos = end + 1;
-    }
-    return fd;
 }
 
 bool walkTree(const std::string& root, const TreeWalkCallbacks& callbacks, TreeWalkOptions options)

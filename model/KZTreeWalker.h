@@ -5,6 +5,8 @@
 // sizes and by the remover; the scanner has a parallel walk of its own built on the same
 // low-level helpers.
 
+#include "platform/KZDirectoryIO.h"
+
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -15,18 +17,8 @@
 
 namespace kz {
 
-// Reads every entry name of the open folder (without "." and ".."), appending them to
-// `names` as NUL-terminated strings; returns 0 or an errno value.
-int readDirectoryNames(int dirFd, std::vector<char>& names);
 // statx of the entry, never following a final link and never triggering an automount.
 int statEntry(int dirFd, const char* name, struct statx& st);
-// Opens a folder entry without following a link; -1 (errno set) otherwise.
-int openDirectoryAt(int dirFd, const char* name);
-// Opens an absolute path of any length as a folder, without following a link in its last
-// component; -1 (errno set) otherwise.
-int openDirectoryPath(const std::string& path);
-
-inline uint64_t deviceOf(const struct statx& st) { return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor; }
 inline bool isDirectoryMode(uint16_t mode) { return S_ISDIR(mode); }
 
 struct WalkEntry {

@@ -1,5 +1,7 @@
 #include "platform/KZItemCopier.h"
 
+
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZRemover.h"
 
 #include <algorithm>
@@ -16,13 +18,6 @@ namespace kz {
 
 namespace {
 
-struct LinuxDirent64 {
-    uint64_t d_ino;
-    int64_t d_off;
-    unsigned short d_reclen;
-    unsigned char d_type;
-    char d_name[];
-};
 
 constexpr size_t kMaxOpenFolders = 32; // pairs of descriptors (source and copy)
 constexpr size_t kChunk = size_t(8) << 20;
@@ -35,25 +30,6 @@ struct Closer {
     }
 };
 
-int readNames(int fd, std::vector<char>& out)
-{
-    alignas(8) char buffer[32768];
-    for (;;) {
-        const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
-        if (n == 0) return 0;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        for (long pos = 0; pos < n;) {
-            auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
-            pos += d->d_reclen;
-            const char* nm = d->d_name;
-            if (nm[0] == '.' && (nm[1] == 0 || (nm[1] == '.' && nm[2] == 0))) continue;
-            out.insert(out.end(), nm, nm + std::strlen(nm) + 1);
-        }
-    }
-}
 
 class Copier {
 public:
@@ -216,7 +192,7 @@ private:
         f.mode = st.st_mode & 07777;
         f.mtime = st.st_mtim;
         f.pathLength = path_.size();
-        return readNames(f.src, f.names);
+        return readDirectoryNames(f.src, f.names);
     }
 
     static int reopenParent(int childFd, dev_t dev, ino_t ino)

@@ -1,5 +1,6 @@
 #include "platform/KZRemover.h"
 
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
@@ -19,21 +20,10 @@ namespace kz {
 
 namespace {
 
-struct LinuxDirent64 {
-    uint64_t d_ino;
-    int64_t d_off;
-    unsigned short d_reclen;
-    unsigned char d_type;
-    char d_name[];
-};
 
 constexpr size_t kMaxOpenDescriptors = 64;
 constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID;
 
-uint64_t deviceOf(const struct statx& st)
-{
-    return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
-}
 
 uint64_t mountOf(const struct statx& st)
 {
@@ -45,36 +35,7 @@ int statAt(int dirFd, const char* name, int flags, struct statx& st)
     return ::statx(dirFd, name, flags | AT_NO_AUTOMOUNT, kIdentityMask, &st) == 0 ? 0 : errno;
 }
 
-int openFolderAt(int dirFd, const char* name)
-{
-    int fd;
-    do {
-        fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
 
-// Reads every entry of the folder as [type byte][name][NUL], without "." and "..".
-int readEntries(int fd, std::vector<char>& out)
-{
-    alignas(8) char buffer[32768];
-    for (;;) {
-        const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
-        if (n == 0) return 0;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        for (long pos = 0; pos < n;) {
-            auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
-            pos += d->d_reclen;
-            const char* nm = d->d_name;
-            if (nm[0] == '.' && (nm[1] == 0 || (nm[1] == '.' && nm[2] == 0))) continue;
-            out.push_back(char(d->d_type));
-            out.insert(out.end(), nm, nm + std::strlen(nm) + 1);
-        }
-    }
-}
 
 // The identities of "/", the home folders and the folders above them, read again at most
 // every two seconds.
@@ -106,7 +67,7 @@ std::vector<ItemIdentity> readProtectedFolders()
         const int fd = openFolder(base);
         if (fd < 0) continue;
         std::vector<char> entries;
-        readEntries(fd, entries);
+        readDirectoryEntries(fd, entries, true);
         for (size_t pos = 0; pos < entries.size();) {
             const char* name = entries.data() + pos + 1;
             pos += std::strlen(name) + 2;
@@ -141,7 +102,7 @@ public:
     {
         rootDevice_ = deviceOf(st);
         rootMount_ = mountOf(st);
-        const int rootFd = openFolderAt(parentFd, name);
+        const int rootFd = openDirectoryAt(parentFd, name);
         if (rootFd < 0) return errno;
         {
             struct statx opened {};
@@ -157,7 +118,7 @@ public:
         root.identity = {rootDevice_, st.stx_ino};
         root.pathLength = path_.size();
         root.name = name;
-        if (int err = readEntries(rootFd, root.entries)) {
+        if (int err = readDirectoryEntries(rootFd, root.entries, true)) {
             fail(path_, err);
             root.failedInside = true;
         }
@@ -254,7 +215,7 @@ private:
 
     void enterFolder(Frame& parent, const char* name)
     {
-        const int fd = openFolderAt(parent.fd, name);
+        const int fd = openDirectoryAt(parent.fd, name);
         if (fd < 0) {
             const int err = errno;
             if (err == ENOENT) return;
@@ -289,7 +250,7 @@ private:
         f.identity = {deviceOf(st), st.stx_ino};
         f.pathLength = path_.size();
         f.name = name;
-        if (int err = readEntries(fd, f.entries)) {
+        if (int err = readDirectoryEntries(fd, f.entries, true)) {
             fail(path_, err);
             f.failedInside = true;
         }
@@ -391,44 +352,7 @@ bool isProtectedFolder(const ItemIdentity& identity)
 
 int openFolder(const std::string& path)
 {
-    if (path.empty() || path[0] != '/') {
-        errno = EINVAL;
-        return -1;
-    }
-    // Short paths open in one call; long ones a piece at a time, each piece well under
-    // PATH_MAX.
-    constexpr size_t kPiece = 2048;
-    const std::string p = pathWithoutTrailingSlash(path);
-    auto openPiece = [](int at, const char* piece) {
-        int fd;
-        do {
-            fd = ::openat(at, piece, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
-        } while (fd < 0 && errno == EINTR);
-        return fd;
-    };
-    if (p.size() < kPiece) return openPiece(AT_FDCWD, p.c_str());
-    int fd = openPiece(AT_FDCWD, "/");
-    size_t pos = 1;
-    while (fd >= 0 && pos < p.size()) {
-        size_t end = std::min(p.size(), pos + kPiece);
-        if (end < p.size()) {
-            const size_t slash = p.rfind('/', end);
-            if (slash == std::string::npos || slash <= pos) {
-                ::close(fd);
-                errno = ENAMETOOLONG;
-                return -1;
-            }
-            end = slash;
-        }
-        const std::string piece = p.substr(pos, end - pos);
-        const int next = openPiece(fd, piece.c_str());
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        fd = next;
-        pos = end + 1;
-    }
-    return fd;
+    return openDirectoryPath(path, FollowLinks::All);
 }
 
 RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<ItemIdentity>& expected)

@@ -1,0 +1,34 @@
+#pragma once
+// Low-level folder access on descriptors, shared by every walk of the program (scanner, deep
+// sizes, remover, copier): reading a folder's entries, opening folders without following a
+// link, opening paths longer than PATH_MAX, and the device number of a statx record.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kz {
+
+// Reads every entry name of the open folder (without "." and ".."), appending each as a
+// NUL-terminated string, preceded by its d_type byte when withTypes is set. Returns 0 or
+// an errno value.
+int readDirectoryEntries(int dirFd, std::vector<char>& out, bool withTypes);
+inline int readDirectoryNames(int dirFd, std::vector<char>& names)
+{
+    return readDirectoryEntries(dirFd, names, false);
+}
+
+// Opens a folder entry without following a link; -1 (errno set) otherwise.
+int openDirectoryAt(int dirFd, const char* name);
+
+enum class FollowLinks { AllButFinal, All };
+// Opens the folder at an absolute path of any length (pieces under PATH_MAX at a time);
+// links are followed in every component but the last, or in all of them. -1 (errno set)
+// otherwise; EINVAL for a relative path.
+int openDirectoryPath(const std::string& path, FollowLinks follow = FollowLinks::AllButFinal);
+
+inline uint64_t deviceOf(const struct statx& st) { return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor; }
+
+} // namespace kz
