@@ -1,6 +1,5 @@
 #include "platform/KZItemCopier.h"
 
-
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZRemover.h"
 
