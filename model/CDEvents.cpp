@@ -224,7 +224,7 @@ struct CDEvents::Watches {
                                                                                   : CDEventFlags::ItemIsFile)});
                 if (!isDir) return kz::WalkAction::Continue;
                 if (excludedPath(e.path)) return kz::WalkAction::Skip;
-                if (kz::deviceOf(e.st) != ((uint64_t(major(rootSt.st_dev)) << 32) | minor(rootSt.st_dev))) {
+                if (kz::deviceOf(e.st) != kz::deviceOf(rootSt)) {
                     const int probe = kz::openDirectoryAt(e.parentFd, e.name);
                     const bool pseudo = probe >= 0 && isPseudoFileSystem(probe);
                     if (probe >= 0) ::close(probe);

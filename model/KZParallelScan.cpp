@@ -50,11 +50,6 @@ bool isPackageName(std::string_view name)
            e == "pkg" || e == "xcodeproj";
 }
 
-uint64_t deviceOfStat(const struct stat& st)
-{
-    return (uint64_t(major(st.st_dev)) << 32) | minor(st.st_dev);
-}
-
 // True when the folder with this identity is `dir` or one of its ancestors: entering it would
 // walk in a circle (a bind mount of an ancestor below itself).
 bool isOnAncestorChain(const KZDirectory* dir, uint64_t device, uint64_t inode)
@@ -68,7 +63,7 @@ bool isOnAncestorChain(const KZDirectory* dir, uint64_t device, uint64_t inode)
 bool isSameFolder(int fd, uint64_t device, uint64_t inode)
 {
     struct stat st {};
-    return ::fstat(fd, &st) == 0 && st.st_ino == inode && deviceOfStat(st) == device;
+    return ::fstat(fd, &st) == 0 && st.st_ino == inode && kz::deviceOf(st) == device;
 }
 
 void logError(const std::string& path, int error)

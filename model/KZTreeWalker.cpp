@@ -53,7 +53,7 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
 {
     struct stat rootSt {};
     if (::fstat(rootFd, &rootSt) != 0) return false;
-    const uint64_t rootDevice = (uint64_t(major(rootSt.st_dev)) << 32) | minor(rootSt.st_dev);
+    const uint64_t rootDevice = deviceOf(rootSt);
 
     std::string path = rootPath;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -95,7 +95,7 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
                 const int up = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                 struct stat upSt {};
                 if (up < 0 || ::fstat(up, &upSt) != 0 ||
-                    ((uint64_t(major(upSt.st_dev)) << 32 | minor(upSt.st_dev)) != parent.device) ||
+                    deviceOf(upSt) != parent.device ||
                     upSt.st_ino != parent.inode) {
                     if (up >= 0) ::close(up);
                     if (callbacks.failed) callbacks.failed(path.substr(0, parent.pathLength), ESTALE);
@@ -164,7 +164,7 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
         }
         struct stat childSt {};
         if (::fstat(child, &childSt) != 0 || childSt.st_ino != st.stx_ino ||
-            ((uint64_t(major(childSt.st_dev)) << 32) | minor(childSt.st_dev)) != deviceOf(st)) {
+            deviceOf(childSt) != deviceOf(st)) {
             // Replaced between the look and the open.
             ::close(child);
             if (callbacks.failed) callbacks.failed(path, ESTALE);

@@ -4,6 +4,7 @@
 // link, opening paths longer than PATH_MAX, and the device number of a statx record.
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cstdint>
 #include <string>
@@ -29,6 +30,8 @@ enum class FollowLinks { AllButFinal, All };
 // otherwise; EINVAL for a relative path.
 int openDirectoryPath(const std::string& path, FollowLinks follow = FollowLinks::AllButFinal);
 
+// Device numbers as the program compares them: (major << 32) | minor.
 inline uint64_t deviceOf(const struct statx& st) { return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor; }
+inline uint64_t deviceOf(const struct stat& st) { return (uint64_t(major(st.st_dev)) << 32) | minor(st.st_dev); }
 
 } // namespace kz
