@@ -1,5 +1,5 @@
 #pragma once
-// The Trash of the freedesktop.org Trash specification (1.0), our own implementation:
+// The Trash of the freedesktop.org Trash standard (1.0), our own implementation:
 // - an item on the same mount as the home Trash ($XDG_DATA_HOME/Trash, by default
 //   ~/.local/share/Trash, created when missing) goes there;
 // - an item on another mount goes to the Trash at the top of its own mount:
