@@ -157,7 +157,9 @@ bool KZIgnoreList::pathIsUnremovable(std::string_view path) const
     // "/" and every folder that holds a home folder are never removable either.
     const std::string folder = kz_withTrailingSlash(path);
     if (folder == "/" || folder == "/home/" || folder == "/Users/") return true;
-    return kz_isChildOfPath(actualHomeDirectory(), folder);
+    for (const std::string& home : kz::homeDirectoriesOfCurrentUser())
+        if (kz_isChildOfPath(home, folder)) return true;
+    return false;
 }
 
 bool KZIgnoreList::fileIsUnremovable(const KZFile& file) const

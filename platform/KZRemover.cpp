@@ -43,6 +43,7 @@ struct ProtectedFolders {
     std::mutex mutex;
     std::vector<ItemIdentity> identities;
     std::chrono::steady_clock::time_point readAt{};
+    std::string environmentHome; // $HOME when they were read
 };
 
 void addIdentity(std::vector<ItemIdentity>& out, const std::string& path)
@@ -56,12 +57,13 @@ std::vector<ItemIdentity> readProtectedFolders()
 {
     std::vector<ItemIdentity> out;
     for (const char* p : {"/", "/home", "/Users", "/root"}) addIdentity(out, p);
-    // The user's own home and every folder above it.
-    std::string home = homeDirectoryForCurrentUser();
-    while (home.size() > 1) {
-        addIdentity(out, home);
-        const size_t slash = home.rfind('/');
-        home.resize(slash == 0 ? 1 : slash);
+    // The user's own home (as the user database and as $HOME name it) and every folder above it.
+    for (std::string home : homeDirectoriesOfCurrentUser()) {
+        while (home.size() > 1) {
+            addIdentity(out, home);
+            const size_t slash = home.rfind('/');
+            home.resize(slash == 0 ? 1 : slash);
+        }
     }
     for (const char* base : {"/home", "/Users"}) {
         const int fd = openFolder(base);
@@ -322,8 +324,9 @@ bool isHomeFolderOrAncestor(std::string_view path)
     if (p.empty() || p == "/") return true;
     if (isUserHomeFolder(p)) return true;
     if (p == "/home" || p == "/Users") return true;
-    const std::string home = homeDirectoryForCurrentUser();
-    return home.size() > p.size() && home.compare(0, p.size(), p) == 0 && home[p.size()] == '/';
+    for (const std::string& home : homeDirectoriesOfCurrentUser())
+        if (home.size() > p.size() && home.compare(0, p.size(), p) == 0 && home[p.size()] == '/') return true;
+    return false;
 }
 
 int checkRemovablePath(std::string_view path)
@@ -343,9 +346,12 @@ bool isProtectedFolder(const ItemIdentity& identity)
     static ProtectedFolders cache;
     std::lock_guard lock(cache.mutex);
     const auto now = std::chrono::steady_clock::now();
-    if (cache.identities.empty() || now - cache.readAt > std::chrono::seconds(2)) {
+    const std::string environmentHome = homeDirectoryFromEnvironment();
+    if (cache.identities.empty() || now - cache.readAt > std::chrono::seconds(2) ||
+        environmentHome != cache.environmentHome) {
         cache.identities = readProtectedFolders();
         cache.readAt = now;
+        cache.environmentHome = environmentHome;
     }
     return std::find(cache.identities.begin(), cache.identities.end(), identity) != cache.identities.end();
 }

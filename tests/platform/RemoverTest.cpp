@@ -1,12 +1,16 @@
 #include "platform/KZFileFaults.h"
+#include "platform/KZFreedesktopTrash.h"
 #include "platform/KZRemover.h"
 #include "platform/KZSelfChangeRegistry.h"
+#include "platform/KZUserDatabase.h"
 #include "tests/platform/ScratchMount.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +25,18 @@ namespace {
 struct FaultHook {
     explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
     ~FaultHook() { kz::setFileFaultHook({}); }
+};
+
+// Sets an environment variable for the scope of a test.
+struct ScopedEnvironment {
+    std::string name;
+    std::optional<std::string> saved;
+    ScopedEnvironment(std::string n, const std::string& value) : name(std::move(n))
+    {
+        if (const char* v = std::getenv(name.c_str())) saved = v;
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    ~ScopedEnvironment() { saved ? ::setenv(name.c_str(), saved->c_str(), 1) : ::unsetenv(name.c_str()); }
 };
 
 kz::ItemIdentity identityOf(const std::string& path)
@@ -112,6 +128,31 @@ TEST(Remover, RefusesHomeFoldersReachedThroughALink)
     }
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(exists("/root"));
+}
+
+TEST(Remover, TheHomeThatHomeNamesIsProtectedLikeTheDatabasesOne)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "elsewhere/home/docs/a", 1);
+    makeSymlink(dir / "elsewhere", dir / "via-link");
+    makeDir(dir / "data");
+    ScopedEnvironment dataHome("XDG_DATA_HOME", dir / "data");
+    ScopedEnvironment home("HOME", dir / "elsewhere//home/");
+    EXPECT_TRUE(kz::isUserHomeFolder(dir / "elsewhere/home"));
+    // The folder, the folders above it, and the folder reached through a link: refused.
+    EXPECT_EQ(kz::removeItemAtPath(dir / "elsewhere/home").error, EPERM);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "elsewhere/").error, EPERM);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "via-link/home").error, EPERM);
+    KZFreedesktopTrash trash;
+    for (const std::string& p : {dir / "elsewhere/home", dir / "elsewhere", dir / "via-link/home"}) {
+        const auto error = trash.trashItem(p);
+        ASSERT_TRUE(error.has_value()) << p;
+        EXPECT_EQ(error->code(), KZError::ProtectedItem) << p;
+    }
+    EXPECT_TRUE(exists(dir / "elsewhere/home/docs/a"));
+    // What the home holds is the user's to delete.
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "elsewhere/home/docs").succeeded());
+    EXPECT_FALSE(exists(dir / "elsewhere/home/docs"));
 }
 
 TEST(Remover, GoesOnPastAFailureAndReportsIt)
