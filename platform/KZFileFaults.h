@@ -11,7 +11,7 @@ namespace kz {
 enum class FileOperation {
     Unlink,          // removing a file or link
     RemoveDirectory, // removing an emptied folder
-    Rename,          // moving an item into the Trash
+    Rename,          // moving an item into the Trash, or aside just before removing it
     Create,          // creating a file (a Trash information file)
     MakeDirectory,   // creating a folder (a Trash folder)
 };

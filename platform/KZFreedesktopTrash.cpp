@@ -40,6 +40,21 @@ bool sameMount(const struct statx& a, const struct statx& b)
     return !mountOf(a) || !mountOf(b) || mountOf(a) == mountOf(b);
 }
 
+bool sameItem(const struct statx& a, const struct statx& b)
+{
+    return a.stx_ino == b.stx_ino && deviceOf(a) == deviceOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
+}
+
+int renameNoReplace(int fromFd, const char* from, int toFd, const char* to)
+{
+    if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL) return errno;
+    // The file system can't promise not to replace: look first.
+    struct stat st {};
+    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
+}
+
 int statPath(int at, const char* path, int flags, struct statx& st)
 {
     return ::statx(at, path, flags | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_MNT_ID,
@@ -81,8 +96,11 @@ struct Fd {
 int makeDirectoryAt(int at, const char* name, const std::string& path)
 {
     if (int fault = kz::fileFault(kz::FileOperation::MakeDirectory, path)) return fault;
-    if (::mkdirat(at, name, 0700) == 0 || errno == EEXIST) return 0;
-    return errno;
+    KZSelfChange created(path, KZChange::Created);
+    if (::mkdirat(at, name, 0700) == 0) return 0;
+    const int err = errno;
+    created.discard();
+    return err == EEXIST ? 0 : err;
 }
 
 // Creates the folder and the missing folders above it (0700), following links on the way.
@@ -304,7 +322,6 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
                                                                             "are never moved to the Trash."));
         return trashError(err);
     }
-    KZSelfChange markSource(path);
     const std::string parentPath = parentOf(path);
     const std::string name = path.substr(path.rfind('/') + 1);
 
@@ -368,20 +385,31 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
             dropInfo();
             return trashError(err);
         }
+        // Marked just before the move, which takes the item away from its path.
+        KZSelfChange movedAway(path, KZChange::RenamedFrom);
         int err = kz::fileFault(kz::FileOperation::Rename, path);
-        if (!err && ::renameat2(parent.fd, name.c_str(), trash.files.fd, candidate.c_str(), RENAME_NOREPLACE) != 0) {
-            err = errno;
-            if (err == EINVAL) {
-                // The file system can't promise not to replace; the name was free a moment ago.
-                err = ::renameat(parent.fd, name.c_str(), trash.files.fd, candidate.c_str()) == 0 ? 0 : errno;
-            }
-        }
+        if (!err) err = renameNoReplace(parent.fd, name.c_str(), trash.files.fd, candidate.c_str());
         if (err) {
+            movedAway.discard();
             dropInfo();
             if (err == EEXIST) continue;
             return trashError(err);
         }
-        return std::nullopt;
+        // What was moved must be the item that was checked: another one put at the path in
+        // between goes back where it was.
+        struct statx moved {};
+        if (statPath(trash.files.fd, candidate.c_str(), AT_SYMLINK_NOFOLLOW, moved) == 0 && sameItem(moved, item))
+            return std::nullopt;
+        if (renameNoReplace(trash.files.fd, candidate.c_str(), parent.fd, name.c_str()) == 0) {
+            dropInfo();
+            return KZError::sizemere(KZError::ChangedSinceScan,
+                                     QCoreApplication::translate("KZTrash", "The item was changed since the scan."));
+        }
+        // Its place was taken again: it stays in the Trash, where its information file
+        // lets it be restored.
+        return KZError::sizemere(KZError::ChangedSinceScan,
+                                 QCoreApplication::translate("KZTrash", "The item was changed since the scan; what "
+                                                                        "stood at its place is in the Trash now."));
     }
     return trashError(EEXIST);
 }

@@ -6,12 +6,15 @@
 #include "platform/KZUserDatabase.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -361,6 +364,108 @@ int openFolder(const std::string& path)
     return openDirectoryPath(path, FollowLinks::All);
 }
 
+namespace {
+
+// A name of the program's own in the item's folder: the item is set aside under it before it
+// is removed, so what is removed is the item that was checked.
+std::string asideName()
+{
+    static std::atomic<uint64_t> counter{0};
+    uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != ssize_t(sizeof bits))
+        bits = (uint64_t(::getpid()) << 40) ^ uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    bits ^= counter.fetch_add(1, std::memory_order_relaxed);
+    char name[40];
+    std::snprintf(name, sizeof name, ".sizemere-removing-%016llx", static_cast<unsigned long long>(bits));
+    return name;
+}
+
+// Errors of a file system that can't rename (in that way) rather than of this item.
+bool isRenameUnsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+int renameNoReplace(int fromFd, const char* from, int toFd, const char* to)
+{
+    if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL) return errno;
+    // The file system can't promise not to replace: look first.
+    struct stat st {};
+    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
+}
+
+bool sameItem(const struct statx& a, const struct statx& b)
+{
+    return a.stx_ino == b.stx_ino && deviceOf(a) == deviceOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
+}
+
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// Removes the checked item `name` (described by `st`) from the open folder. The item is first
+// renamed to a private name in the same folder and looked at again there: another item put at
+// the path after the check is moved back untouched (ESTALE), and an item that can't be
+// removed whole is put back under its name.
+int removeCheckedItem(int parentFd, const std::string& parentPath, const std::string& path, const std::string& name,
+                      const struct statx& st, RemovalResult& result)
+{
+    const bool folder = S_ISDIR(st.stx_mode);
+    Removal removal(result);
+
+    std::string aside;
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 8 && err == EEXIST; ++attempt) {
+        aside = asideName();
+        const std::string asidePath = joinPath(parentPath, aside);
+        // Marked just before the move: it takes the item away from its path, and everything
+        // under the private name is the program's own.
+        KZSelfChange movedAway(path, KZChange::RenamedFrom);
+        KZSelfChange underAside(asidePath, KZChange::Any);
+        err = fileFault(FileOperation::Rename, path);
+        if (!err) err = renameNoReplace(parentFd, name.c_str(), parentFd, aside.c_str());
+        if (err) {
+            movedAway.discard();
+            underAside.discard();
+            continue;
+        }
+        // Set aside: make sure it is the item that was checked, then remove it.
+        auto putBack = [&](int reason) {
+            if (int e = renameNoReplace(parentFd, aside.c_str(), parentFd, name.c_str())) {
+                // Something else took the name meanwhile: the item stays under the private name.
+                result.failures.push_back({asidePath, e});
+            }
+            return reason;
+        };
+        struct statx moved {};
+        if (int e = statAt(parentFd, aside.c_str(), AT_SYMLINK_NOFOLLOW, moved)) return e == ENOENT ? ENOENT : putBack(e);
+        if (!sameItem(moved, st)) return putBack(ESTALE);
+        int removed;
+        if (folder) {
+            removed = removal.removeFolder(parentFd, path, aside.c_str(), moved);
+        } else if (int fault = fileFault(FileOperation::Unlink, path)) {
+            removed = fault;
+        } else {
+            removed = ::unlinkat(parentFd, aside.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
+        }
+        return removed ? putBack(removed) : 0;
+    }
+    if (err == ENOENT) return ENOENT;
+    // The item could not be renamed. A file needs the same permission to be removed, unless
+    // the file system can't rename; a folder is emptied in place, on descriptors checked
+    // against the item's identity, so that what can go goes.
+    if (!folder && !isRenameUnsupported(err)) return err;
+    KZSelfChange removing(path, KZChange::Removed);
+    if (folder) return removal.removeFolder(parentFd, path, name.c_str(), st);
+    if (int fault = fileFault(FileOperation::Unlink, path)) return fault;
+    return ::unlinkat(parentFd, name.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+} // namespace
+
 RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<ItemIdentity>& expected)
 {
     RemovalResult result;
@@ -370,7 +475,6 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
         result.failures.push_back({path, err});
         return result;
     }
-    KZSelfChange mark(path);
     const size_t slash = path.rfind('/');
     const std::string parentPath = slash == 0 ? std::string("/") : path.substr(0, slash);
     const std::string name = path.substr(slash + 1);
@@ -397,16 +501,7 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
             (deviceOf(parentSt) != deviceOf(st) || (mountOf(parentSt) && mountOf(st) && mountOf(parentSt) != mountOf(st))))
             err = EXDEV;
     }
-    if (!err) {
-        Removal removal(result);
-        if (S_ISDIR(st.stx_mode)) {
-            err = removal.removeFolder(parentFd, path, name.c_str(), st);
-        } else if (int fault = fileFault(FileOperation::Unlink, path)) {
-            err = fault;
-        } else if (::unlinkat(parentFd, name.c_str(), 0) != 0) {
-            err = errno;
-        }
-    }
+    if (!err) err = removeCheckedItem(parentFd, parentPath, path, name, st, result);
     ::close(parentFd);
     return finish(err);
 }

@@ -1,5 +1,6 @@
 #include "platform/KZFileFaults.h"
 #include "platform/KZFreedesktopTrash.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "tests/platform/ScratchMount.h"
 #include "tests/support/TestSupport.h"
@@ -270,12 +271,41 @@ TEST_F(TrashTest, ItemsOnAnotherVolumeUseThatVolumesTrash)
     EXPECT_EQ(self->code(), EXDEV);
 }
 
-TEST_F(TrashTest, MarksItsWorkAsTheProgramsOwnChange)
+TEST_F(TrashTest, MarksOnlyWhatItChangesWhenItChangesIt)
+{
+    KZSelfChangeRegistry& registry = KZSelfChangeRegistry::shared();
+    makeFile(dir / "items/file", 1);
+    makeFile(dir / "items/refused", 1);
+    ASSERT_TRUE(bin.trashItem(dir / "items/refused", kz::ItemIdentity{1, 1}).has_value());
+    EXPECT_FALSE(registry.isOwnChange(dir / "items/refused"));
+
+    ASSERT_FALSE(bin.trashItem(dir / "items/file").has_value());
+    EXPECT_TRUE(registry.isOwnChange(dir / "items/file", KZChange::RenamedFrom));
+    EXPECT_FALSE(registry.isOwnChange(dir / "items/file", KZChange::Created | KZChange::RenamedTo));
+    EXPECT_TRUE(registry.isOwnChange(trash + "/files/file"));
+    EXPECT_TRUE(registry.isOwnChange(trash + "/info/file.trashinfo"));
+}
+
+TEST_F(TrashTest, AnItemSwappedInAfterTheCheckGoesBackWhereItWas)
 {
     makeFile(dir / "items/file", 1);
-    ASSERT_FALSE(bin.trashItem(dir / "items/file").has_value());
-    EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(dir / "items/file"));
-    EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(trash + "/files/file"));
+    makeFile(dir / "items/intruder", 2);
+    struct stat st {};
+    ::lstat((dir / "items/file").c_str(), &st);
+    const kz::ItemIdentity checked{kz::deviceOf(st), st.st_ino};
+    // Another program puts its own file at the path just before the move.
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Rename && path == dir / "items/file")
+            ::rename((dir / "items/intruder").c_str(), (dir / "items/file").c_str());
+        return 0;
+    });
+    const auto error = bin.trashItem(dir / "items/file", checked);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code(), KZError::ChangedSinceScan);
+    ASSERT_EQ(::lstat((dir / "items/file").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 2); // the intruder, back at its place
+    EXPECT_FALSE(exists(trash + "/files/file"));
+    EXPECT_FALSE(exists(trash + "/info/file.trashinfo"));
 }
 
 } // namespace
