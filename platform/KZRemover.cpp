@@ -25,7 +25,7 @@ namespace {
 
 
 constexpr size_t kMaxOpenDescriptors = 64;
-constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID;
+constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_SIZE;
 
 
 uint64_t mountOf(const struct statx& st)
@@ -153,12 +153,17 @@ private:
         return err;
     }
 
-    int unlinkFile(int dirFd, const char* name)
+    // Unlinks a file or link whose logical size is `size`; its bytes count as removed only
+    // when this call removed it.
+    int unlinkFile(int dirFd, const char* name, uint64_t size)
     {
         if (hasFileFaultHook()) {
             if (int fault = fileFault(FileOperation::Unlink, path_)) return fault;
         }
-        if (::unlinkat(dirFd, name, 0) == 0) return 0;
+        if (::unlinkat(dirFd, name, 0) == 0) {
+            result_.removedBytes += size;
+            return 0;
+        }
         return errno == ENOENT ? 0 : errno;
     }
 
@@ -184,7 +189,9 @@ private:
             path_ += name;
 
             bool isFolder = type == DT_DIR;
-            if (type == DT_UNKNOWN) {
+            uint64_t size = 0;
+            if (!isFolder) {
+                // Files are looked at for their size (what the removal frees), folders not.
                 struct statx st {};
                 if (int err = statAt(top.fd, name, AT_SYMLINK_NOFOLLOW, st)) {
                     if (err != ENOENT) {
@@ -194,9 +201,10 @@ private:
                     continue;
                 }
                 isFolder = S_ISDIR(st.stx_mode);
+                size = st.stx_size;
             }
             if (!isFolder) {
-                int err = unlinkFile(top.fd, name);
+                int err = unlinkFile(top.fd, name, size);
                 if (err == EISDIR || err == EPERM) {
                     // EPERM is what some systems answer for a folder; look again.
                     struct statx st {};
@@ -226,7 +234,9 @@ private:
             if (err == ENOENT) return;
             if (err == ENOTDIR || err == ELOOP) {
                 // It became a file or link since it was listed: remove that.
-                if (int e = unlinkFile(parent.fd, name)) {
+                struct statx st {};
+                const uint64_t size = statAt(parent.fd, name, AT_SYMLINK_NOFOLLOW, st) == 0 ? st.stx_size : 0;
+                if (int e = unlinkFile(parent.fd, name, size)) {
                     fail(path_, e);
                     parent.failedInside = true;
                 }
@@ -448,8 +458,11 @@ int removeCheckedItem(int parentFd, const std::string& parentPath, const std::st
             removed = removal.removeFolder(parentFd, path, aside.c_str(), moved);
         } else if (int fault = fileFault(FileOperation::Unlink, path)) {
             removed = fault;
+        } else if (::unlinkat(parentFd, aside.c_str(), 0) == 0) {
+            removed = 0;
+            result.removedBytes += moved.stx_size;
         } else {
-            removed = ::unlinkat(parentFd, aside.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
+            removed = errno == ENOENT ? 0 : errno;
         }
         return removed ? putBack(removed) : 0;
     }
@@ -461,7 +474,9 @@ int removeCheckedItem(int parentFd, const std::string& parentPath, const std::st
     KZSelfChange removing(path, KZChange::Removed);
     if (folder) return removal.removeFolder(parentFd, path, name.c_str(), st);
     if (int fault = fileFault(FileOperation::Unlink, path)) return fault;
-    return ::unlinkat(parentFd, name.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
+    if (::unlinkat(parentFd, name.c_str(), 0) != 0) return errno == ENOENT ? 0 : errno;
+    result.removedBytes += st.stx_size;
+    return 0;
 }
 
 } // namespace

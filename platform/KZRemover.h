@@ -34,6 +34,9 @@ struct RemovalResult {
     int error = 0;
     // Every failure, inner ones included, in the order they happened.
     std::vector<RemovalFailure> failures;
+    // The logical sizes (st_size) of the files and links this removal unlinked, read just
+    // before each unlink; folders count 0. Partial removals count what went.
+    uint64_t removedBytes = 0;
     bool succeeded() const { return error == 0; }
 };
 

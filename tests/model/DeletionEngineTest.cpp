@@ -159,6 +159,55 @@ TEST(DeletionEngine, ItemsAlreadyGoneAreNeitherDeletedNorFreed)
     EXPECT_EQ(run->progress, (std::vector<double>{0, 1}));
 }
 
+TEST(DeletionEngine, FreedBytesAreWhatLeftTheDiskCountedOnce)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "folder/inner", 40);
+    makeFile(dir / "folder/rest", 2);
+    KZDirectoryPtr folder = scannedFolder(dir / "folder");
+    KZFilePtr inner = KZFile::childWithName(folder.get(), "inner");
+    inner->setFileSize(40);
+    folder->addChild(inner.get());
+    folder->setFileSize(42);
+
+    // The file first; its folder keeps counting it, as the treemap wants, but the folder's
+    // run frees only what was still there.
+    EXPECT_EQ(finish(start({inner})).freedBytes, 40);
+    folder->removeChild(inner.get());
+    EXPECT_EQ(folder->fileSize(), 42);
+    EXPECT_EQ(finish(start({folder})).freedBytes, 2);
+
+    // A folder that partly stays frees what went.
+    makeFile(dir / "tree/locked", 1);
+    makeFile(dir / "tree/free", 5);
+    makeSymlink("somewhere/else", dir / "tree/link");
+    {
+        FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+            return op == kz::FileOperation::Unlink && path == dir / "tree/locked" ? EACCES : 0;
+        });
+        const auto result = finish(start({scannedFolder(dir / "tree")}));
+        EXPECT_TRUE(result.errors.has_value());
+        EXPECT_EQ(result.freedBytes, 5 + 14); // the link its own size
+    }
+
+    // The Trash frees the size of what it took, whatever the record says.
+    FakeTrash trash;
+    trash.bin = dir / "bin";
+    makeDir(trash.bin);
+    makeFile(dir / "bag/a", 5);
+    makeFile(dir / "bag/b/c", 7);
+    makeFile(dir / "single", 3);
+    KZDirectoryPtr bag = scannedFolder(dir / "bag");
+    bag->setFileSize(999);
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    EXPECT_EQ(finish(start({bag, scanned(dir / "single")}, options)).freedBytes, 15);
+    trash.mode = FakeTrash::Mode::Refuse;
+    makeFile(dir / "kept", 3);
+    EXPECT_EQ(finish(start({scanned(dir / "kept")}, options)).freedBytes, 0);
+}
+
 TEST(DeletionEngine, LinksAreRemovedNeverTheirTargets)
 {
     kztest::TempDir dir;
@@ -194,7 +243,7 @@ TEST(DeletionEngine, EveryFailureIsReportedUnderItsPath)
     ASSERT_TRUE(result.errors.has_value());
     EXPECT_EQ(result.errors->size(), 61u);
     EXPECT_TRUE(result.deletedFiles.empty());
-    EXPECT_EQ(result.freedBytes, 0);
+    EXPECT_EQ(result.freedBytes, 1); // tree/free went
     EXPECT_EQ(run->progress.back(), 1);
     const KZError& f0 = result.errors->at(dir / "f0");
     EXPECT_EQ(f0.domain(), KZError::POSIXDomain);
