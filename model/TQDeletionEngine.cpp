@@ -2,6 +2,7 @@
 
 #include "model/KZTreeWalker.h"
 #include "platform/KZCollections.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZPathString.h"
 #include "platform/KZRemover.h"
@@ -88,13 +89,12 @@ KZError removalError(const kz::RemovalResult& result, const std::string& target)
     return {KZError::POSIXDomain, first.error, description};
 }
 
-// lstat: 0 when something is at the path, else the errno value.
+// lstat, for a path of any length: 0 when something is at the path, else the errno value
+// (ENOENT when nothing is there).
 int look(const std::string& path, struct statx& st)
 {
-    return ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO | STATX_SIZE,
-                   &st) == 0
-               ? 0
-               : errno;
+    const int err = kz::statPath(path, STATX_TYPE | STATX_INO | STATX_SIZE, st);
+    return err == ENOTDIR ? ENOENT : err;
 }
 
 bool isGone(const std::string& path)

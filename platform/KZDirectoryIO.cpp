@@ -1,6 +1,7 @@
 #include "platform/KZDirectoryIO.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -89,6 +90,24 @@ int openDirectoryPath(const std::string& path, FollowLinks follow)
         pos = end + 1;
     }
     return fd;
+}
+
+int statPath(const std::string& path, unsigned mask, struct statx& st)
+{
+    constexpr int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
+    if (path.size() < PATH_MAX) {
+        if (::statx(AT_FDCWD, path.c_str(), flags, mask, &st) == 0) return 0;
+        if (errno != ENAMETOOLONG) return errno;
+    }
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const size_t slash = p.rfind('/');
+    if (slash == std::string::npos) return EINVAL;
+    const int parent = openDirectoryPath(slash == 0 ? std::string("/") : p.substr(0, slash), FollowLinks::All);
+    if (parent < 0) return errno == ENOTDIR ? ENOENT : errno;
+    const int err = ::statx(parent, p.c_str() + slash + 1, flags, mask, &st) == 0 ? 0 : errno;
+    ::close(parent);
+    return err;
 }
 
 } // namespace kz

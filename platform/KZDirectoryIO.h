@@ -30,6 +30,12 @@ enum class FollowLinks { AllButFinal, All };
 // otherwise; EINVAL for a relative path.
 int openDirectoryPath(const std::string& path, FollowLinks follow = FollowLinks::AllButFinal);
 
+// statx of the item at an absolute path of any length, never following a final link (links
+// in the folders above are followed, as lstat does): 0 or the errno value. Paths longer than
+// PATH_MAX go through a descriptor of the folder that holds the item; a folder on the way
+// that is missing or not a folder gives ENOENT, as nothing is at the path then.
+int statPath(const std::string& path, unsigned mask, struct statx& st);
+
 // Device numbers as the program compares them: (major << 32) | minor.
 inline uint64_t deviceOf(const struct statx& st) { return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor; }
 inline uint64_t deviceOf(const struct stat& st) { return (uint64_t(major(st.st_dev)) << 32) | minor(st.st_dev); }

@@ -1,5 +1,6 @@
 #include "model/KZFile.h"
 #include "model/TQDeletionEngine.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZFreedesktopTrash.h"
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -344,6 +347,75 @@ TEST(DeletionEngine, TheRealTrashInATemporaryDataFolder)
     EXPECT_TRUE(exists(dir / "data/Trash/files/one"));
     EXPECT_TRUE(exists(dir / "data/Trash/files/folder/two"));
     EXPECT_TRUE(exists(dir / "data/Trash/info/folder.trashinfo"));
+}
+
+// Makes `levels` nested folders named `name` below `top` (paths outgrow PATH_MAX) with a
+// 7-byte file "leaf" at the bottom, working through descriptors; answers the bottom folder's
+// path.
+std::string makeDeepChain(const std::string& top, int levels, const char* name)
+{
+    std::string path = top;
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < levels && fd >= 0; ++i) {
+        ::mkdirat(fd, name, 0755);
+        const int next = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        path += std::string("/") + name;
+    }
+    const int leaf = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    EXPECT_EQ(::ftruncate(leaf, 7), 0);
+    ::close(leaf);
+    ::mkdirat(fd, "bottom", 0755);
+    ::close(fd);
+    return path;
+}
+
+// A record for an item at a path of any length, with its identity, as the scanner makes it.
+template <class Record>
+KZRef<Record> deepRecord(const std::string& path)
+{
+    KZRef<Record> record = Record::fileWithPath(path);
+    struct statx st {};
+    EXPECT_EQ(kz::statPath(path, STATX_INO, st), 0);
+    record->setDeviceAndInode(kz::deviceOf(st), st.stx_ino);
+    return record;
+}
+
+TEST(DeletionEngine, PathsLongerThanPathMax)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "deep");
+    const std::string bottom = makeDeepChain(dir / "deep", 2100, "dd");
+    ASSERT_GT(bottom.size(), size_t(PATH_MAX));
+    auto result = finish(start({deepRecord<KZFile>(bottom + "/leaf")}));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 1u);
+    EXPECT_EQ(result.freedBytes, 7);
+
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string previous = saved ? saved : "";
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    KZFreedesktopTrash trash;
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    result = finish(start({deepRecord<KZDirectory>(bottom + "/bottom")}, options));
+    saved ? ::setenv("XDG_DATA_HOME", previous.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 1u);
+    EXPECT_TRUE(exists(dir / "data/Trash/files/bottom"));
+
+    // A folder 10,000 levels deep, with a record of its deepest file listed too: the file
+    // went with the folder and is counted once, through it.
+    makeDir(dir / "deeper");
+    const std::string deepest = makeDeepChain(dir / "deeper", 10000, "d");
+    result = finish(start({deepRecord<KZDirectory>(dir / "deeper/d"), deepRecord<KZFile>(deepest + "/leaf")}));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 1u);
+    EXPECT_EQ(result.nestedFiles.size(), 1u);
+    EXPECT_EQ(result.freedBytes, 7);
+    EXPECT_FALSE(exists(dir / "deeper/d"));
 }
 
 TEST(DeletionEngine, NothingArrivesForADestroyedContext)
