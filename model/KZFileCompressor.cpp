@@ -1,6 +1,7 @@
 #include "model/KZFileCompressor.h"
 
 #include "platform/KZChildProcess.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZItemCopier.h"
 #include "platform/KZLog.h"
@@ -181,11 +182,16 @@ void KZFileCompressor::startCopy()
     auto cancelled = cancelled_;
     QPointer<KZFileCompressor> self(this);
     auto hook = copyItemHook_;
-    KZRunInBackground([job, sources, cancelled, self, hook] {
+    // The temporary folder may lie inside a source (a temporary folder inside the chosen
+    // home, or the system's temporary folder chosen itself): the copy leaves it out.
+    std::optional<kz::ItemIdentity> ownFolder;
+    if (struct stat st {}; ::stat(temporaryFolder_.c_str(), &st) == 0) ownFolder = kz::ItemIdentity{kz::deviceOf(st), st.st_ino};
+    KZRunInBackground([job, sources, cancelled, self, hook, ownFolder] {
         kz::CopyControl control;
         control.cancelled = cancelled.get();
         control.bytesCopied = &job->bytes;
         control.willCopyItem = hook;
+        control.skippedFolder = ownFolder;
         kz::CopyResult result;
         for (const std::string& source : sources) {
             result = kz::copyItemIntoFolder(source, job->folder, control);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <dirent.h>
 #include <fstream>
 #include <future>
@@ -148,6 +149,38 @@ TEST_F(CompressorTest, SeveralItemsStandSideBySideAndTheCopyIsRemoved)
     EXPECT_TRUE(temporaryFoldersGone());
     for (const std::string& p : {dir / "one/file.txt", dir / "two/folder/inner.txt", dir / "three/" + odd})
         EXPECT_TRUE(exists(p));
+}
+
+TEST_F(CompressorTest, ATemporaryFolderInsideASourceIsLeftOutOfTheCopy)
+{
+    makeFile(dir / "home/notes.txt", 10);
+    makeDir(dir / "home/tmp");
+    makeFile(dir / "other/b", 5);
+    auto c = make({dir / "home", dir / "other"}, dir / "both.zip");
+    c->setTemporaryDirectory(dir / "home/tmp");
+    // A copy that walks into its own output is stopped here rather than left to fill the disk.
+    std::promise<void> looped, go;
+    auto loopedFuture = looped.get_future();
+    auto goFuture = go.get_future().share();
+    std::atomic<bool> once{false};
+    c->setCopyItemHook([&, goFuture](const std::string& source) {
+        if (source.find("/Sizemere-") == std::string::npos || once.exchange(true)) return;
+        looped.set_value();
+        goFuture.wait();
+    });
+    auto o = watch(*c);
+    c->compress();
+    auto wentIntoItself = [&] { return loopedFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended() || wentIntoItself(); }));
+    const bool looping = wentIntoItself();
+    if (looping) c->cancel();
+    go.set_value();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_FALSE(looping);
+    ASSERT_TRUE(o->completed);
+    EXPECT_EQ(entries(dir / "both.zip"),
+              (std::vector<std::string>{"home/", "home/notes.txt", "home/tmp/", "other/", "other/b"}));
+    EXPECT_TRUE(kztest::waitFor([&] { return isEmptyFolder(dir / "home/tmp"); }));
 }
 
 TEST_F(CompressorTest, TwoSourcesOfOneNameFailRatherThanLoseOne)
