@@ -1,8 +1,12 @@
 #include "model/KZFileCompressor.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "tests/support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QThreadPool>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -10,6 +14,7 @@
 #include <atomic>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <sys/stat.h>
 
@@ -292,6 +297,98 @@ TEST_F(CompressorTest, DestroyingItWhileZipRunsCleansUpAndReportsNothing)
     EXPECT_TRUE(temporaryFoldersGone());
     kztest::spin(std::chrono::milliseconds(50));
     EXPECT_FALSE(o->ended());
+}
+
+// Holds the archive's flush (after zip has exited) until the test lets it go.
+struct HeldFlush {
+    std::promise<void> reached, go;
+    std::shared_future<void> goFuture = go.get_future().share();
+    std::future<void> reachedFuture = reached.get_future();
+    std::function<int()> then = [] { return 0; };
+    HeldFlush()
+    {
+        kz::setFileFaultHook([this](kz::FileOperation op, const std::string&) {
+            if (op != kz::FileOperation::Flush) return 0;
+            reached.set_value();
+            goFuture.wait();
+            return then();
+        });
+    }
+    ~HeldFlush()
+    {
+        release();
+        kz::backgroundPool().waitForDone();
+        kz::setFileFaultHook({});
+    }
+    bool wait()
+    {
+        return kztest::waitFor([&] { return reachedFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    }
+    void release()
+    {
+        if (!released) go.set_value();
+        released = true;
+    }
+    bool released = false;
+};
+
+TEST_F(CompressorTest, ACancelAfterZipExitedIsACancel)
+{
+    makeFile(dir / "a/one", 1);
+    auto c = make({dir / "a/one"}, dir / "late.zip");
+    auto o = watch(*c);
+    HeldFlush flush;
+    c->compress();
+    ASSERT_TRUE(flush.wait());
+    EXPECT_TRUE(exists(dir / "late.zip"));
+    c->cancel();
+    flush.release();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_FALSE(o->completed);
+    EXPECT_TRUE(o->failed);
+    EXPECT_TRUE(o->cancelled);
+    EXPECT_FALSE(exists(dir / "late.zip"));
+}
+
+TEST_F(CompressorTest, DestroyingItAfterZipExitedRemovesTheArchive)
+{
+    makeFile(dir / "a/one", 1);
+    auto c = make({dir / "a/one"}, dir / "dropped.zip");
+    auto o = watch(*c);
+    HeldFlush flush;
+    c->compress();
+    ASSERT_TRUE(flush.wait());
+    c.reset();
+    EXPECT_FALSE(exists(dir / "dropped.zip"));
+    flush.release();
+    kz::backgroundPool().waitForDone();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(o->ended());
+}
+
+TEST_F(CompressorTest, AFailedFlushRemovesOnlyTheArchiveItMade)
+{
+    makeFile(dir / "a/one", 1);
+    makeFile(dir / "theirs.zip", 77);
+    auto c = make({dir / "a/one"}, dir / "out.zip");
+    auto o = watch(*c);
+    HeldFlush flush;
+    // Someone puts a file of their own at the archive's path, and the flush fails.
+    flush.then = [&] {
+        ::rename((dir / "theirs.zip").c_str(), (dir / "out.zip").c_str());
+        return EIO;
+    };
+    c->compress();
+    ASSERT_TRUE(flush.wait());
+    flush.release();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->failed);
+    EXPECT_FALSE(o->cancelled);
+    ASSERT_TRUE(o->error.has_value());
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "out.zip").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 77);
 }
 
 TEST_F(CompressorTest, AMissingZipProgramFailsCleanly)
