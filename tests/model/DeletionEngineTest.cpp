@@ -350,8 +350,8 @@ TEST(DeletionEngine, TheRealTrashInATemporaryDataFolder)
 }
 
 // Makes `levels` nested folders named `name` below `top` (paths outgrow PATH_MAX) with a
-// 7-byte file "leaf" at the bottom, working through descriptors; answers the bottom folder's
-// path.
+// 7-byte file "leaf", a 3-byte file "last" and a folder "bottom" at the bottom, working
+// through descriptors; answers the bottom folder's path.
 std::string makeDeepChain(const std::string& top, int levels, const char* name)
 {
     std::string path = top;
@@ -363,9 +363,11 @@ std::string makeDeepChain(const std::string& top, int levels, const char* name)
         fd = next;
         path += std::string("/") + name;
     }
-    const int leaf = ::openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    EXPECT_EQ(::ftruncate(leaf, 7), 0);
-    ::close(leaf);
+    for (const auto& [file, size] : {std::pair("leaf", 7), std::pair("last", 3)}) {
+        const int leaf = ::openat(fd, file, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        EXPECT_EQ(::ftruncate(leaf, size), 0);
+        ::close(leaf);
+    }
     ::mkdirat(fd, "bottom", 0755);
     ::close(fd);
     return path;
@@ -406,16 +408,14 @@ TEST(DeletionEngine, PathsLongerThanPathMax)
     EXPECT_EQ(result.deletedFiles.size(), 1u);
     EXPECT_TRUE(exists(dir / "data/Trash/files/bottom"));
 
-    // A folder 10,000 levels deep, with a record of its deepest file listed too: the file
-    // went with the folder and is counted once, through it.
-    makeDir(dir / "deeper");
-    const std::string deepest = makeDeepChain(dir / "deeper", 10000, "d");
-    result = finish(start({deepRecord<KZDirectory>(dir / "deeper/d"), deepRecord<KZFile>(deepest + "/leaf")}));
+    // The whole deep folder, with a record of its deepest file listed too: the file went
+    // with the folder and is counted once, through it.
+    result = finish(start({deepRecord<KZDirectory>(dir / "deep/dd"), deepRecord<KZFile>(bottom + "/last")}));
     EXPECT_FALSE(result.errors.has_value());
     EXPECT_EQ(result.deletedFiles.size(), 1u);
     EXPECT_EQ(result.nestedFiles.size(), 1u);
-    EXPECT_EQ(result.freedBytes, 7);
-    EXPECT_FALSE(exists(dir / "deeper/d"));
+    EXPECT_EQ(result.freedBytes, 3);
+    EXPECT_FALSE(exists(dir / "deep/dd"));
 }
 
 TEST(DeletionEngine, NothingArrivesForADestroyedContext)
