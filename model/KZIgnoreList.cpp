@@ -88,7 +88,9 @@ void KZIgnoreList::setIgnoredExtensions(const std::optional<QStringList>& extens
 
 void KZIgnoreList::setAllowedPaths(std::optional<PathList> paths)
 {
-    if (paths) {
+    // Written to the system log, as the list was loaded; an empty list (every scan makes a
+    // list of its own) says nothing worth a line.
+    if (paths && !paths->empty()) {
         QStringList shown;
         for (const std::string& p : *paths) shown.append(kz::displayString(p));
         KZSystemLog(QStringLiteral("(%1)").arg(shown.join(QStringLiteral(", "))));

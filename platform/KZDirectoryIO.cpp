@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -90,6 +91,40 @@ int openDirectoryPath(const std::string& path, FollowLinks follow)
         pos = end + 1;
     }
     return fd;
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> foldersAtAndAbove(int dirFd)
+{
+    std::vector<std::pair<uint64_t, uint64_t>> out;
+    int current = ::openat(dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (current < 0 || ::fstat(current, &st) != 0) {
+        if (current >= 0) ::close(current);
+        return out;
+    }
+    for (int depth = 0; depth < 4096; ++depth) {
+        out.emplace_back(deviceOf(st), st.st_ino);
+        const int up = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat upSt {};
+        const bool haveUp = up >= 0 && ::fstat(up, &upSt) == 0;
+        ::close(current);
+        current = up;
+        if (!haveUp || (upSt.st_ino == st.st_ino && upSt.st_dev == st.st_dev)) break; // "/"
+        st = upSt;
+    }
+    if (current >= 0) ::close(current);
+    return out;
+}
+
+std::string currentPathOf(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::string out(4096, '\0');
+    const ssize_t n = ::readlink(link, out.data(), out.size());
+    if (n <= 0 || size_t(n) >= out.size() || out[0] != '/') return {};
+    out.resize(size_t(n));
+    return out;
 }
 
 int statPath(const std::string& path, unsigned mask, struct statx& st)

@@ -1,5 +1,6 @@
 #include "platform/KZFreedesktopTrash.h"
 
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZPathString.h"
 #include "platform/KZSelfChangeRegistry.h"
@@ -27,10 +28,7 @@ constexpr int kMaxAttempts = 10000;
 constexpr size_t kMaxInfoNameLength = 255;
 const std::string kInfoSuffix = ".trashinfo";
 
-uint64_t deviceOf(const struct statx& st)
-{
-    return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
-}
+using kz::deviceOf;
 
 uint64_t mountOf(const struct statx& st)
 {
@@ -155,24 +153,12 @@ std::string mountPointOf(uint64_t mountId)
     return found;
 }
 
-// The path of an open item as the system names it now (links resolved); "" when unknown.
-std::string currentPathOf(int fd)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    std::string out(4096, '\0');
-    const ssize_t n = ::readlink(link, out.data(), out.size());
-    if (n <= 0 || size_t(n) >= out.size() || out[0] != '/') return {};
-    out.resize(size_t(n));
-    return out;
-}
-
 // The mount point of a volume mounted below the folder `name` of the open folder (a bind
 // mount of a single file included); "" when there is none.
 std::string volumeMountedInside(int parentFd, const std::string& name, const std::string& path)
 {
     Fd folder(::openat(parentFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    std::string base = folder ? currentPathOf(folder.fd) : std::string();
+    std::string base = folder ? kz::currentPathOf(folder.fd) : std::string();
     if (base.empty()) base = path;
     if (base != "/") base.push_back('/');
     std::string found;
