@@ -1,0 +1,38 @@
+#include "platform/widgets/KZApplicationServices.h"
+
+#include <QApplication>
+
+namespace {
+KZApplicationServices* overridden = nullptr;
+} // namespace
+
+KZApplicationServices& KZApplicationServices::shared()
+{
+    static KZDesktopApplicationServices real;
+    return overridden ? *overridden : real;
+}
+
+void KZApplicationServices::setShared(KZApplicationServices* services)
+{
+    overridden = services;
+}
+
+bool KZDesktopApplicationServices::isActive() const
+{
+    return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
+void KZDesktopApplicationServices::requestUserAttention(QWidget* window)
+{
+    if (window) QApplication::alert(window->window(), 0);
+}
+
+void KZDesktopApplicationServices::beep()
+{
+    QApplication::beep();
+}
+
+void kz_beep()
+{
+    KZApplicationServices::shared().beep();
+}
