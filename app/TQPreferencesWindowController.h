@@ -69,6 +69,9 @@ public:
 
     // The ignored folders.
     void addFolder();
+    // The panel's answer: the chosen items are added; one whose name came back altered (a
+    // name that is not UTF-8) is reported in an alert instead.
+    void openPanelDidEnd(const QStringList& chosen);
     void removeFolder();
     // False for a path already listed (exact comparison).
     bool shouldAcceptFilePath(const std::string& path) const;
@@ -110,7 +113,6 @@ private:
     void finishFade();
     void resizeWindowForPane(QSize paneSize, bool animated);
     QSize paneSize(QWidget* view);
-    void openPanelDidEnd(const QStringList& chosen);
 
     bool isLoaded_ = false;
     QPointer<QWidget> currentView_;

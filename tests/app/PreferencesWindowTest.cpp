@@ -299,6 +299,13 @@ TEST_F(PreferencesWindowTest, FoldersChosenInThePanelAreAdded)
     ASSERT_NE(panel, nullptr);
     panel->reject();
     EXPECT_EQ(prefs().ignoredPaths()->size(), 2);
+
+    // A name the panel could not hand back exactly names nothing: reported, not stored.
+    const QString altered = QString::fromStdString(dir.path()) + QStringLiteral("/caf\uFFFD");
+    wc->openPanelDidEnd({altered});
+    EXPECT_EQ(prefs().ignoredPaths()->size(), 2);
+    ASSERT_EQ(env.alerts.service.shown().size(), 1u);
+    EXPECT_TRUE(env.alerts.service.shown()[0].alert.informativeText.contains(altered));
 }
 
 TEST_F(PreferencesWindowTest, ColorThemePaneListsTheThemesAndWritesOnChoice)
