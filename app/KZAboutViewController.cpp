@@ -3,11 +3,11 @@
 #include "ui_KZAboutViewController.h"
 
 #include "app/TQWebAddresses.h"
-#include "platform/widgets/KZImage.h"
 #include "platform/widgets/KZWorkspace.h"
 
 #include <QDate>
 #include <QPainter>
+#include <QSvgRenderer>
 #include <QUrl>
 
 KZ_INTERFACE_FILE_IMPL(KZAboutViewController)
@@ -38,10 +38,10 @@ void KZAboutViewController::awakeFromNib()
     QPixmap icon(QSize(96, 96) * ratio);
     icon.setDevicePixelRatio(ratio);
     icon.fill(Qt::transparent);
-    {
+    QSvgRenderer programIcon(QStringLiteral(":/desktop/sizemere.svg"));
+    if (programIcon.isValid()) {
         QPainter painter(&icon);
-        painter.setRenderHint(QPainter::Antialiasing);
-        KZImage::named(QStringLiteral("sizemere-icon")).draw(painter, QRectF(0, 0, 96, 96));
+        programIcon.render(&painter, QRectF(0, 0, 96, 96));
     }
     form->appIconView->setPixmap(icon);
 

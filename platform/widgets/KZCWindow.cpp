@@ -2,7 +2,6 @@
 
 #include "platform/widgets/KZAppearance.h"
 #include "platform/widgets/KZCore.h"
-#include "platform/widgets/KZImage.h"
 #include "platform/widgets/KZWorkspace.h"
 
 #include <QCloseEvent>
@@ -11,20 +10,21 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 namespace {
 
+// The program's icon, as the desktop shows it.
 QPixmap iconPixmap(int side, qreal ratio)
 {
-    const KZImage image = KZImage::named(QStringLiteral("sizemere-icon"));
     QPixmap pixmap(QSize(side, side) * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
-    if (!image.isNull()) {
+    QSvgRenderer icon(QStringLiteral(":/desktop/sizemere.svg"));
+    if (icon.isValid()) {
         QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        image.draw(painter, QRectF(0, 0, side, side));
+        icon.render(&painter, QRectF(0, 0, side, side));
     }
     return pixmap;
 }
