@@ -51,7 +51,7 @@ TQPreferencesWindowController::~TQPreferencesWindowController()
     QObject::disconnect(&prefs(), nullptr, this, nullptr);
     if (isWindowLoaded()) {
         ui()->ignoredTableView->setDeleteDelegate(nullptr);
-        ui()->ignoredTableView->viewport()->removeEventFilter(this);
+        if (dropTarget_) dropTarget_->removeEventFilter(this);
         for (QObject* child : window()->findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
         // The window goes while this controller is still whole, so nothing its widgets send
         // on the way out reaches a half-destroyed controller.
@@ -131,7 +131,8 @@ void TQPreferencesWindowController::awakeFromNib()
     table->setAcceptDrops(true);
     table->viewport()->setAcceptDrops(true);
     table->setDropIndicatorShown(false);
-    table->viewport()->installEventFilter(this);
+    dropTarget_ = table->viewport();
+    dropTarget_->installEventFilter(this);
     form->addFolderButton->setFixedSize(26, 22);
     form->removeFolderButton->setFixedSize(26, 22);
 
@@ -509,7 +510,8 @@ void TQPreferencesWindowController::openPanelDidEnd(const QStringList& chosen)
 
 bool TQPreferencesWindowController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (isWindowLoaded() && watched == ui()->ignoredTableView->viewport()) {
+    // Compared without reaching into the form: events arrive while the window is torn down.
+    if (watched && watched == dropTarget_.data()) {
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {

@@ -120,6 +120,8 @@ private:
     std::unique_ptr<TQColorThemeViewController> colorThemeViewController_;
     std::unique_ptr<KZMemoryFormatter> memoryFormatter_;
     QStandardItemModel* folderModel_ = nullptr;
+    // The folder table's viewport, which takes the drops (gone with the window).
+    QPointer<QWidget> dropTarget_;
     QHash<QWidget*, QSize> paneSizes_;
     QPointer<QWidget> fadingView_;
     double fadeStart_ = 0;
