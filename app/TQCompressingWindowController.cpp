@@ -64,19 +64,10 @@ const Texts& texts()
 }
 
 // The program-wide owner of the compression windows: each is held from its creation until
-// its window has closed and its compressor has stopped. What is still held when the program
-// quits is destroyed then, which stops its compressor and removes what it left half made.
+// its window has closed and its compressor has stopped.
 std::set<TQCompressingWindowController*>& ownedSet()
 {
     static std::set<TQCompressingWindowController*> owned;
-    static bool watchingQuit = false;
-    if (!watchingQuit && qApp) {
-        watchingQuit = true;
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] {
-            const auto remaining = owned;
-            for (TQCompressingWindowController* controller : remaining) delete controller;
-        });
-    }
     return owned;
 }
 
@@ -144,6 +135,15 @@ TQCompressingWindowController::~TQCompressingWindowController()
 
 TQCompressingWindowController* TQCompressingWindowController::controllerWithFiles(const KZFileList& files)
 {
+    static bool watchingQuit = false;
+    if (!watchingQuit && qApp) {
+        watchingQuit = true;
+        // When the program quits, running compressions stop and remove what they left half
+        // made. The controllers themselves stay: screens may still hold pointers to them.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] {
+            for (TQCompressingWindowController* controller : ownedSet()) controller->fileCompressor_.reset();
+        });
+    }
     auto* controller = new TQCompressingWindowController;
     controller->files_ = files;
     ownedSet().insert(controller);
