@@ -93,8 +93,13 @@ void TQEmptyTrashWindowController::windowDidLoad()
     ui()->tableView->setModel(errorModel_);
     connect(ui()->tableView, &TQCellTableView::doubleAction, this, &TQEmptyTrashWindowController::showInFinder);
     connect(ui()->closeButton, &QPushButton::clicked, this, &TQEmptyTrashWindowController::close);
-    ui()->progressIndicator->setRange(0, 1000);
-    ui()->progressIndicator->setValue(0);
+    QProgressBar* bar = ui()->progressIndicator;
+    bar->setRange(0, 1000);
+    bar->setValue(0);
+    // The bar keeps its colour when the user looks at another window meanwhile.
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    bar->setPalette(palette);
 }
 
 bool TQEmptyTrashWindowController::beginSheetForWindow(QWidget* parentWindow)

@@ -42,6 +42,7 @@ QVariant TQFileTableModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return titleOf(r);
     case Qt::ToolTipRole:
+        if (r.reason) return kz::displayString(withoutTrailingSlash(r.path)) + QLatin1Char('\n') + *r.reason;
         return kz::displayString(withoutTrailingSlash(r.path));
     case PathRole:
         return QByteArray(r.path.data(), qsizetype(r.path.size()));
