@@ -4,6 +4,12 @@
 
 namespace {
 KZApplicationServices* overridden = nullptr;
+
+std::function<void()>& terminateHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
 } // namespace
 
 KZApplicationServices& KZApplicationServices::shared()
@@ -30,6 +36,20 @@ void KZDesktopApplicationServices::requestUserAttention(QWidget* window)
 void KZDesktopApplicationServices::beep()
 {
     QApplication::beep();
+}
+
+void KZDesktopApplicationServices::terminate()
+{
+    if (const auto& handler = terminateHandler()) {
+        handler();
+    } else {
+        QCoreApplication::quit();
+    }
+}
+
+void KZDesktopApplicationServices::setTerminateHandler(std::function<void()> handler)
+{
+    terminateHandler() = std::move(handler);
 }
 
 void kz_beep()

@@ -1,11 +1,12 @@
 #pragma once
 // What the screens ask of the running application: whether it is the active one, asking for
-// the user's attention, and the system beep. One shared instance; tests install a recording
+// the user's attention, the system beep, and ending the program. One shared instance; tests install a recording
 // one (the offscreen platform is never "active" and has no bell).
 
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class KZApplicationServices {
@@ -17,6 +18,9 @@ public:
     // Marks the window as wanting attention (the task bar entry flashes) until it is activated.
     virtual void requestUserAttention(QWidget* window) = 0;
     virtual void beep() = 0;
+    // Asks the program to end, through the same path as Quit in the menu (which may still ask
+    // the user, and may be refused).
+    virtual void terminate() = 0;
 
     static KZApplicationServices& shared();
     // Replaces the shared services (tests); null restores the real ones.
@@ -28,6 +32,9 @@ public:
     bool isActive() const override;
     void requestUserAttention(QWidget* window) override;
     void beep() override;
+    void terminate() override;
+    // What terminate() runs; the application sets its quit path here (default: quit the event loop).
+    static void setTerminateHandler(std::function<void()> handler);
 };
 
 // Records calls (tests); isActive answers `active`.
@@ -36,9 +43,11 @@ public:
     bool isActive() const override { return active; }
     void requestUserAttention(QWidget* window) override { attentionRequests.push_back(window); }
     void beep() override { ++beeps; }
+    void terminate() override { ++terminations; }
 
     bool active = true;
     int beeps = 0;
+    int terminations = 0;
     std::vector<QPointer<QWidget>> attentionRequests;
 };
 
