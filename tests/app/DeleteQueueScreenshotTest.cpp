@@ -11,7 +11,9 @@
 #include "kit/TQAppColors.h"
 #include "platform/KZFileFaults.h"
 #include "platform/widgets/KZAppearance.h"
+#include "platform/KZDispatch.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/BackgroundWork.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -22,6 +24,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +101,8 @@ struct ShotTest : ::testing::Test {
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
+    // Icon lookups still under way end before the test does.
+    ~ShotTest() { kztest::finishBackgroundWork(); }
 
     KZFileList queueOfRealFiles()
     {

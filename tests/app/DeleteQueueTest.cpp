@@ -10,7 +10,9 @@
 #include "app/TQTableCellView.h"
 #include "kit/KZController.h"
 #include "platform/KZNotificationCenter.h"
+#include "platform/KZDispatch.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/BackgroundWork.h"
 #include "tests/support/TestSupport.h"
 
 #include <QMainWindow>
@@ -18,6 +20,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +56,8 @@ struct QueueTest : ::testing::Test {
         }, &context);
         center.addObserver(TQNotification_EmptyTrash, [this](const KZNotification&) { ++emptyTrashPosts; }, &context);
     }
+    // Icon lookups still under way end before the test does.
+    ~QueueTest() { kztest::finishBackgroundWork(); }
     // The view on screen, as the popover shows it.
     void show()
     {
@@ -399,4 +405,21 @@ TEST_F(QueueTest, NoEmptyingWhileASheetRuns)
     EXPECT_EQ(emptyTrashPosts, 0);
     EXPECT_TRUE(kztest::waitFor([&] { return sheet.isFinished(); }));
     EXPECT_FALSE(TQEmptyTrashWindowController::isAnySheetRunning());
+}
+
+TEST_F(QueueTest, RemoveActsOnTheRecordsTheRowsShowAndOnlyIfStillQueued)
+{
+    show();
+    const KZFileList files = records(3);
+    queue.addFilesToQueue(files);
+    // The table stops following (its content disappeared) while the queue changes.
+    controller->kz_viewWillDisappear();
+    queue.removeFileFromQueue(files[0]);
+    removed.clear();
+    ASSERT_EQ(table()->model()->rowCount(), 3);
+    select({0, 1}); // rows showing files[0] (no longer queued) and files[1]
+    controller->removeSelectedFilesFromQueue();
+    ASSERT_EQ(removed.size(), 1u);
+    EXPECT_EQ(removed[0], (KZFileList{files[1]}));
+    EXPECT_EQ(queue.queue(), (KZFileList{files[2]}));
 }

@@ -8,6 +8,7 @@
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/BackgroundWork.h"
 #include "tests/support/TestSupport.h"
 
 #include <QLabel>
@@ -50,6 +51,8 @@ struct SheetTest : ::testing::Test {
         window.show();
         sheet->setCompletionBlock([this](const TQDeletionResult& r) { completions.push_back(r); });
     }
+    // Icon lookups still under way end before the test does.
+    ~SheetTest() { kztest::finishBackgroundWork(); }
     KZFilePtr file(const std::string& name, long long size)
     {
         makeFile(dir / name, size);
