@@ -5,7 +5,7 @@
 // drag enters, leaves or is dropped. It draws nothing itself. Main thread only.
 
 #include "kit/KZDraggingDestination.h"
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 
 #include <QFileDialog>
 #include <QPointer>

@@ -2,7 +2,7 @@
 // The frame of the drop zone: a dashed rounded border that runs like marching ants while a
 // drag hovers (startAnimation / stopAnimation). The border follows the view's current size.
 
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 
 #include <QColor>
 #include <QPainterPath>

@@ -5,7 +5,7 @@
 // animation of a quarter second. At 0 the fill shrinks and then hides. The status panel shows
 // the scan's progress in one.
 
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 #include "platform/widgets/KZImage.h"
 
 #include <QWidget>

@@ -6,7 +6,7 @@
 
 #include "kit/KZInterfaceFile.h"
 #include "model/KZMemoryFormatter.h"
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 #include "platform/widgets/KZTextStyle.h"
 
 #include <QList>

@@ -7,7 +7,7 @@
 #include <QColor>
 #include <QWidget>
 
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 
 #include <array>
 #include <memory>

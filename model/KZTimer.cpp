@@ -23,12 +23,7 @@ KZTimer::~KZTimer()
 void KZTimer::run()
 {
     invalidateTimerOnly();
-    timer_ = std::make_unique<QTimer>();
-    timer_->setTimerType(Qt::PreciseTimer);
-    timer_->setSingleShot(!repeats_);
-    timer_->setInterval(int(std::lround(std::max(0.0, interval_) * 1000.0)));
-    QObject::connect(timer_.get(), &QTimer::timeout, [this] { timerDidFinish(); });
-    timer_->start();
+    timer_ = KZAnimationClock::shared().schedule(std::max(0.0, interval_), repeats_, [this] { timerDidFinish(); });
 }
 
 void KZTimer::invalidate()
@@ -39,15 +34,12 @@ void KZTimer::invalidate()
 
 void KZTimer::invalidateTimerOnly()
 {
-    if (timer_) {
-        timer_->stop();
-        // The timer may be the one firing right now; let its event finish first.
-        timer_.release()->deleteLater();
-    }
+    timer_.reset();
 }
 
 void KZTimer::timerDidFinish()
 {
+    if (!repeats_) timer_.reset(); // a one-shot timer has run its course
     if (block_) {
         Block block = block_; // the block may invalidate or destroy this timer
         block(*this);

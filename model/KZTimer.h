@@ -1,9 +1,9 @@
 #pragma once
 // A restartable, optionally repeating timer that calls a block on the thread that started it.
+// It runs on the program's clock (KZAnimationClock), so tests drive it by hand.
 
-#include <QObject>
-#include <QPointer>
-#include <QTimer>
+#include "platform/KZAnimationClock.h"
+
 #include <QVariant>
 
 #include <functional>
@@ -28,7 +28,7 @@ public:
     void invalidate();
     // Stops the timer and keeps the block, so run() can start it again.
     void invalidateTimerOnly();
-    bool isRunning() const { return timer_ && timer_->isActive(); }
+    bool isRunning() const { return timer_ != nullptr; }
 
     bool repeats() const { return repeats_; }
     void setRepeats(bool v) { repeats_ = v; }
@@ -46,5 +46,5 @@ private:
     double interval_;
     QVariant userInfo_;
     Block block_;
-    std::unique_ptr<QTimer> timer_;
+    std::unique_ptr<KZAnimationClock::Timer> timer_;
 };

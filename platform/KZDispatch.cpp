@@ -1,5 +1,7 @@
 #include "platform/KZDispatch.h"
 
+#include "platform/KZAnimationClock.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
@@ -7,14 +9,12 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include <chrono>
+#include <unordered_map>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // One event carrying one block; posted events to one receiver are delivered in order.
 class BlockEvent : public QEvent {
@@ -24,15 +24,13 @@ public:
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
     }
-    BlockEvent(KZBlock b, const QObject* ctx, Clock::time_point due)
-        : QEvent(eventType()), block(std::move(b)), context(const_cast<QObject*>(ctx)), hasContext(ctx),
-          due(due)
+    BlockEvent(KZBlock b, const QObject* ctx)
+        : QEvent(eventType()), block(std::move(b)), context(const_cast<QObject*>(ctx)), hasContext(ctx)
     {
     }
     KZBlock block;
     QPointer<QObject> context;
     bool hasContext;
-    Clock::time_point due;
 };
 
 class MainDispatcher : public QObject {
@@ -42,16 +40,29 @@ public:
         if (e->type() != BlockEvent::eventType()) return QObject::event(e);
         auto* be = static_cast<BlockEvent*>(e);
         if (be->hasContext && !be->context) return true;
-        const auto now = Clock::now();
-        if (be->due > now) {
-            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(be->due - now).count();
-            QObject* ctx = be->hasContext ? be->context.data() : this;
-            QTimer::singleShot(int(ms), Qt::PreciseTimer, ctx, std::move(be->block));
-            return true;
-        }
         if (be->block) be->block();
         return true;
     }
+
+    // Main thread only: runs the block once the program's clock has moved on by `seconds`.
+    void schedule(KZBlock block, double seconds, const QObject* context)
+    {
+        const quint64 id = nextId_++;
+        QPointer<QObject> guard(const_cast<QObject*>(context));
+        const bool hasContext = context != nullptr;
+        timers_[id] = KZAnimationClock::shared().schedule(
+            seconds, false, [this, id, guard, hasContext, block = std::move(block)] {
+                // Keep the handle until the block has run; dropping it stops nothing now.
+                auto handle = std::move(timers_[id]);
+                timers_.erase(id);
+                if (hasContext && !guard) return;
+                if (block) block();
+            });
+    }
+
+private:
+    quint64 nextId_ = 1;
+    std::unordered_map<quint64, std::unique_ptr<KZAnimationClock::Timer>> timers_;
 };
 
 MainDispatcher* dispatcher()
@@ -66,16 +77,11 @@ MainDispatcher* dispatcher()
     return d;
 }
 
-void post(KZBlock block, const QObject* context, Clock::time_point due)
+void post(KZBlock block, const QObject* context)
 {
-    QCoreApplication::postEvent(dispatcher(), new BlockEvent(std::move(block), context, due));
-}
-
-Clock::time_point deadline(double seconds)
-{
-    if (!(seconds > 0)) return Clock::now();
-    const auto ns = static_cast<long long>(seconds * 1000000000.0);
-    return Clock::now() + std::chrono::nanoseconds(ns);
+    // Late work of a program that is shutting down has nowhere to go.
+    if (!QCoreApplication::instance()) return;
+    QCoreApplication::postEvent(dispatcher(), new BlockEvent(std::move(block), context));
 }
 
 class BackgroundRunnable : public QRunnable {
@@ -132,15 +138,29 @@ void KZRunInBackground(KZBlock block)
 
 void KZRunOnMainThread(KZBlock block, const QObject* context)
 {
-    post(std::move(block), context, Clock::now());
+    post(std::move(block), context);
 }
 
 void KZRunOnMainThreadAfterDelay(KZBlock block, double seconds, const QObject* context)
 {
-    post(std::move(block), context, deadline(seconds));
+    if (!(seconds > 0)) {
+        post(std::move(block), context);
+        return;
+    }
+    if (!kz::isMainThread()) {
+        // The clock's timers live on the main thread: start the delay there.
+        QPointer<QObject> guard(const_cast<QObject*>(context));
+        const bool hasContext = context != nullptr;
+        post([block = std::move(block), seconds, guard, hasContext]() mutable {
+            if (hasContext && !guard) return;
+            dispatcher()->schedule(std::move(block), seconds, hasContext ? guard.data() : nullptr);
+        }, context);
+        return;
+    }
+    dispatcher()->schedule(std::move(block), seconds, context);
 }
 
 void KZRunInBackgroundAfterDelay(KZBlock block, double seconds)
 {
-    post([b = std::move(block)]() mutable { KZRunInBackground(std::move(b)); }, nullptr, deadline(seconds));
+    KZRunOnMainThreadAfterDelay([b = std::move(block)]() mutable { KZRunInBackground(std::move(b)); }, seconds);
 }

@@ -1,5 +1,7 @@
 #include "treemap/KZNestedTreemapView.h"
 
+#include "platform/widgets/KZApplicationServices.h"
+
 #include "model/KZFileScanner.h"
 #include "model/Preferences.h"
 #include "treemap/KZNestedTreemapViewDelegate.h"
@@ -66,7 +68,7 @@ void KZNestedTreemapView::beep() const
     if (beep_) {
         beep_();
     } else {
-        QApplication::beep();
+        kz_beep();
     }
 }
 

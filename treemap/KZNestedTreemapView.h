@@ -59,7 +59,7 @@ public:
 
     KZNestedTreemapViewDelegate* delegate() const { return delegate_; }
     void setDelegate(KZNestedTreemapViewDelegate* delegate) { delegate_ = delegate; }
-    // What a request that can't be met does (the system beep unless replaced).
+    // What a request that can't be met does (the shared beep, kz_beep, unless replaced).
     void setBeep(std::function<void()> beep) { beep_ = std::move(beep); }
     // The settings read for the minimum file size (the shared settings when none is set).
     void setPreferences(Preferences* preferences) { preferences_ = preferences; }

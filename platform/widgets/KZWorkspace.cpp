@@ -91,6 +91,34 @@ QString kz_iconNameForFile(const std::string& path)
     return iconNamesForFile(path).first;
 }
 
+namespace {
+// Main thread: the theme's icon for a type, its generic icon, else the style's.
+QIcon iconFromNames(const QString& name, const QString& generic)
+{
+    QIcon icon = QIcon::fromTheme(name);
+    if (icon.isNull() && !generic.isEmpty()) icon = QIcon::fromTheme(generic);
+    if (icon.isNull()) {
+        icon = name == QLatin1String("folder") && qApp ? qApp->style()->standardIcon(QStyle::SP_DirIcon)
+                                                      : kz_genericFileIcon();
+    }
+    return icon;
+}
+} // namespace
+
+QIcon kz_iconForFile(const std::string& path)
+{
+    const auto [name, generic] = iconNamesForFile(path);
+    return iconFromNames(name, generic);
+}
+
+QIcon kz_iconForFileType(const QString& extension)
+{
+    const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(QStringLiteral("file.") + extension, QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault()) return kz_genericFileIcon();
+    return iconFromNames(type.iconName(), type.genericIconName());
+}
+
 void kz_asyncIconForFile(const std::string& path, const QObject* context, std::function<void(const QIcon&)> block)
 {
     // The guard is made here, on the caller's thread, and read only on the main thread.
@@ -100,13 +128,7 @@ void kz_asyncIconForFile(const std::string& path, const QObject* context, std::f
         const auto [name, generic] = iconNamesForFile(path);
         KZRunOnMainThread([name, generic, guard, hadContext, block = std::move(block)] {
             if (hadContext && !guard) return;
-            QIcon icon = QIcon::fromTheme(name);
-            if (icon.isNull() && !generic.isEmpty()) icon = QIcon::fromTheme(generic);
-            if (icon.isNull()) {
-                icon = name == QLatin1String("folder") && qApp ? qApp->style()->standardIcon(QStyle::SP_DirIcon)
-                                                              : kz_genericFileIcon();
-            }
-            block(icon);
+            block(iconFromNames(name, generic));
         });
     });
 }

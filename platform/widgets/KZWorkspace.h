@@ -60,5 +60,9 @@ QIcon kz_genericFileIcon();
 // The icon of the item at the path: its type is read in the background, the icon is made and
 // handed to the block on the main thread (dropped if the context object is gone).
 void kz_asyncIconForFile(const std::string& path, const QObject* context, std::function<void(const QIcon&)> block);
+// The icon of the item at the path, read now (main thread; a folder's or a file type's icon).
+QIcon kz_iconForFile(const std::string& path);
+// The icon of a file type given by its extension ("zip").
+QIcon kz_iconForFileType(const QString& extension);
 // The icon name for an item's type (what kz_asyncIconForFile resolves); runs on any thread.
 QString kz_iconNameForFile(const std::string& path);

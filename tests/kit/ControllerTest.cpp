@@ -8,6 +8,8 @@
 #include "ui_KZSampleWindowController.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QTest>
 #include <QKeyEvent>
 #include <QMainWindow>
 
@@ -121,4 +123,70 @@ TEST(Controller, HooksAreEmptyInTheBaseAndOverriddenInSubclasses)
     auto plain = controller<KZPlainViewController>();
     plain->kz_viewWillAppear(); // does nothing
     EXPECT_FALSE(plain->isViewLoaded());
+}
+
+namespace {
+// A dialog window whose close the test can refuse, counting the close hooks.
+class ClosingWindowController : public KZWindowController {
+public:
+    bool allowClose = true;
+    int asked = 0, willClose = 0;
+
+protected:
+    QWidget* loadInterface() override { return new QDialog; }
+    bool windowShouldClose() override
+    {
+        ++asked;
+        return allowClose;
+    }
+    void windowWillClose() override { ++willClose; }
+};
+} // namespace
+
+TEST(Controller, UserClosesAreAskedAndEveryCloseIsReportedOnce)
+{
+    ClosingWindowController c;
+    int signalled = 0;
+    QObject::connect(&c, &KZWindowController::willClose, [&] { ++signalled; });
+    c.showWindow();
+
+    c.allowClose = false;
+    QTest::keyClick(c.window(), Qt::Key_Escape);
+    EXPECT_FALSE(c.performClose());
+    EXPECT_EQ(c.asked, 2);
+    EXPECT_TRUE(c.window()->isVisible());
+    EXPECT_EQ(c.willClose, 0);
+
+    c.allowClose = true;
+    QTest::keyClick(c.window(), Qt::Key_Escape);
+    EXPECT_FALSE(c.window()->isVisible());
+    EXPECT_EQ(c.willClose, 1);
+    EXPECT_EQ(signalled, 1);
+
+    // The program's own close is never refused, and a dialog ending by code counts as a close.
+    c.showWindow();
+    c.allowClose = false;
+    c.window()->close();
+    EXPECT_FALSE(c.window()->isVisible());
+    c.showWindow();
+    static_cast<QDialog*>(c.window())->accept();
+    EXPECT_EQ(c.willClose, 3);
+    EXPECT_EQ(signalled, 3);
+}
+
+TEST(Controller, SheetIsWindowModalOverItsWindowAndEndsWithoutCloseHooks)
+{
+    QMainWindow parent;
+    parent.resize(600, 400);
+    parent.show();
+    ClosingWindowController c;
+    c.beginSheet(&parent);
+    EXPECT_TRUE(c.isSheet());
+    EXPECT_EQ(c.window()->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(c.window()->parentWidget(), &parent);
+    EXPECT_TRUE(c.window()->isVisible());
+    c.endSheet();
+    EXPECT_FALSE(c.window()->isVisible());
+    EXPECT_FALSE(c.isSheet());
+    EXPECT_EQ(c.willClose, 0);
 }

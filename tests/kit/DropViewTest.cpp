@@ -2,7 +2,7 @@
 #include "kit/KZDropView.h"
 #include "kit/KZFileDropView.h"
 #include "kit/KZTouchBarController.h"
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 #include "platform/widgets/KZPasteboard.h"
 #include "tests/kit/KitEvents.h"
 #include "tests/support/TestSupport.h"

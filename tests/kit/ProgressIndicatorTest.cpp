@@ -1,5 +1,5 @@
 #include "kit/KZProgressIndicator.h"
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,7 @@
 #include "kit/TQTooltipPanel.h"
 #include "kit/TWTouchBarProgressIndicator.h"
 #include "kit/YRKSpinningProgressIndicator.h"
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 #include "platform/widgets/KZAppearance.h"
 #include "tests/kit/KitEvents.h"
 #include "tests/support/TestSupport.h"

@@ -1,6 +1,6 @@
 #include "kit/TWTouchBarProgressIndicator.h"
 #include "kit/YRKSpinningProgressIndicator.h"
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 
 #include <QApplication>
 

@@ -1,5 +1,6 @@
 #include "model/KZMemoryFormatter.h"
 #include "model/KZTimer.h"
+#include "platform/KZAnimationClock.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -37,15 +38,40 @@ TEST(MemoryFormatter, Conversions)
 
 TEST(Timer, RepeatsRestartsAndInvalidates)
 {
+    KZManualAnimationClock clock;
     int fired = 0;
-    auto timer = KZTimer::timerWithInterval(0.02, true, {}, [&](KZTimer&) { ++fired; });
-    ASSERT_TRUE(kztest::waitFor([&] { return fired >= 3; }));
-    timer->invalidate();
-    const int after = fired;
+    auto timer = KZTimer::timerWithInterval(0.5, true, {}, [&](KZTimer&) { ++fired; });
+    EXPECT_TRUE(timer->isRunning());
+    clock.advance(1.6);
+    EXPECT_EQ(fired, 3);
+    // run() restarts the count from zero.
+    clock.advance(0.3);
     timer->run();
-    kztest::spin(std::chrono::milliseconds(80));
-    EXPECT_EQ(fired, after);
+    clock.advance(0.3);
+    EXPECT_EQ(fired, 3);
+    clock.advance(0.2);
+    EXPECT_EQ(fired, 4);
+    timer->invalidate();
+    EXPECT_FALSE(timer->isRunning());
+    timer->run(); // the block is gone: runs without effect
+    clock.advance(2.0);
+    EXPECT_EQ(fired, 4);
     EXPECT_NE(timer->description().find("repeats=YES"), std::string::npos);
+}
+
+TEST(Timer, StoppedTimerKeepsItsBlockForALaterRun)
+{
+    KZManualAnimationClock clock;
+    int fired = 0;
+    auto timer = KZTimer::timerWithInterval(3.0, false, {}, [&](KZTimer&) { ++fired; });
+    clock.advance(2.9);
+    timer->invalidateTimerOnly();
+    clock.advance(5.0);
+    EXPECT_EQ(fired, 0);
+    timer->run();
+    clock.advance(3.0);
+    EXPECT_EQ(fired, 1);
+    EXPECT_FALSE(timer->isRunning());
 }
 
 TEST(Timer, OneShotFiresOnceAndMayDestroyItself)

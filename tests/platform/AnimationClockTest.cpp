@@ -1,4 +1,4 @@
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+#include "platform/KZAnimationClock.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZNotificationCenter.h"
 #include "tests/support/TestSupport.h"
@@ -51,13 +52,46 @@ TEST(Dispatch, DelaysAreHonouredAndZeroStillWaitsForALaterTurn)
 
 TEST(Dispatch, BlocksForADestroyedContextAreDropped)
 {
+    KZManualAnimationClock clock;
     bool ran = false;
     auto context = std::make_unique<QObject>();
     KZRunOnMainThread([&] { ran = true; }, context.get());
     KZRunOnMainThreadAfterDelay([&] { ran = true; }, 0.02, context.get());
     context.reset();
-    kztest::spin(std::chrono::milliseconds(60));
+    // Main-thread blocks run in order: once this one has run, the one before it had its turn.
+    bool drained = false;
+    KZRunOnMainThread([&] { drained = true; });
+    ASSERT_TRUE(kztest::waitFor([&] { return drained; }));
+    clock.advance(1.0);
     EXPECT_FALSE(ran);
+}
+
+TEST(Dispatch, DelayedBlocksFollowTheProgramClock)
+{
+    KZManualAnimationClock clock;
+    std::vector<int> order;
+    auto context = std::make_unique<QObject>();
+    KZRunOnMainThreadAfterDelay([&] { order.push_back(3); }, 0.5);
+    KZRunOnMainThreadAfterDelay([&] { order.push_back(1); }, 0.3, context.get());
+    KZRunOnMainThreadAfterDelay([&] { order.push_back(2); }, 0.4, context.get());
+    clock.advance(0.29);
+    EXPECT_TRUE(order.empty());
+    clock.advance(0.02);
+    EXPECT_EQ(order, (std::vector<int>{1}));
+    context.reset(); // the second block of that context is dropped
+    clock.advance(1.0);
+    EXPECT_EQ(order, (std::vector<int>{1, 3}));
+
+    // Asked for from another thread, the delay starts once the request reaches the main thread.
+    bool fromWorker = false, queued = false;
+    KZRunInBackground([&] {
+        KZRunOnMainThreadAfterDelay([&] { fromWorker = true; }, 0.2);
+        KZRunOnMainThread([&] { queued = true; });
+    });
+    ASSERT_TRUE(kztest::waitFor([&] { return queued; }));
+    EXPECT_FALSE(fromWorker);
+    clock.advance(0.2);
+    EXPECT_TRUE(fromWorker);
 }
 
 TEST(NotificationCenter, DeliversByNameWithUserInfo)

@@ -1,6 +1,9 @@
 #include "platform/KZColorUtilities.h"
 #include "platform/KZCollections.h"
+#include "platform/KZFileAccess.h"
+#include "platform/KZNotifier.h"
 #include "platform/widgets/KZAlertService.h"
+#include "platform/widgets/KZApplicationServices.h"
 #include "platform/widgets/KZSound.h"
 #include "platform/widgets/KZWindowUtilities.h"
 #include "platform/widgets/KZWorkspace.h"
@@ -131,6 +134,54 @@ TEST(Workspace, IconsArriveOnTheMainThreadOnlyForLivingContexts)
     gone.reset();
     kztest::spin(std::chrono::milliseconds(100));
     EXPECT_FALSE(late);
+}
+
+TEST(Workspace, IconsReadAtOnceForItemsAndTypes)
+{
+    kztest::TempDir dir;
+    kztest::makeFile(dir / "a.txt", 3);
+    EXPECT_FALSE(kz_iconForFile(dir.path()).isNull());
+    EXPECT_FALSE(kz_iconForFile(dir / "a.txt").isNull());
+    EXPECT_FALSE(kz_iconForFile(dir / "missing").isNull()); // the generic icon
+    EXPECT_FALSE(kz_iconForFileType(QStringLiteral("zip")).isNull());
+}
+
+TEST(FileAccess, DeletableNeedsAnItemAndAWritableFolder)
+{
+    kztest::TempDir dir;
+    kztest::makeFile(dir / "a", 1);
+    kztest::makeSymlink(dir / "nowhere", dir / "dangling");
+    EXPECT_TRUE(kz_isDeletableFileAtPath(dir / "a"));
+    EXPECT_TRUE(kz_isDeletableFileAtPath(dir / "dangling")); // the link itself
+    EXPECT_FALSE(kz_isDeletableFileAtPath(dir / "missing"));
+    EXPECT_FALSE(kz_isDeletableFileAtPath("/"));
+    EXPECT_FALSE(kz_isDeletableFileAtPath("relative/a"));
+    EXPECT_FALSE(kz_isDeletableFileAtPath(""));
+
+    kz::setDeletableCheckForTesting([](const std::string& p) { return p.back() != 'a'; });
+    EXPECT_FALSE(kz_isDeletableFileAtPath(dir / "a"));
+    kz::setDeletableCheckForTesting(nullptr);
+    EXPECT_TRUE(kz_isDeletableFileAtPath(dir / "a"));
+}
+
+TEST(ApplicationServices, BeepAndNotificationsGoThroughTheSharedServices)
+{
+    KZScopedApplicationServices app;
+    kz_beep();
+    kz_beep();
+    EXPECT_EQ(app.services.beeps, 2);
+
+    KZScopedNotifier notifier;
+    KZNotifier::shared().deliver({QStringLiteral("Sizemere"), QStringLiteral("Finished scanning: a"), {}, {}, true});
+    ASSERT_EQ(notifier.notifier.delivered.size(), 1u);
+    EXPECT_EQ(notifier.notifier.delivered[0].subtitle, QStringLiteral("Finished scanning: a"));
+}
+
+TEST(ApplicationServices, TheRealNotifierIsSilentWithoutANotificationServer)
+{
+    KZDBusNotifier notifier;
+    notifier.deliver({QStringLiteral("Sizemere"), QStringLiteral("x"), {}, QStringLiteral("View"), false});
+    SUCCEED(); // nothing to see: no bus or no server here, and no error either
 }
 
 TEST(Sound, TheChimeIsBundled)

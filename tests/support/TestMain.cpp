@@ -1,5 +1,7 @@
-// Every test program runs inside a QApplication on the offscreen platform.
+// Every test program runs inside a QApplication on the offscreen platform, with the settings,
+// the Trash and caches in folders of its own: no test touches the user's real ones.
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,6 +9,11 @@
 int main(int argc, char** argv)
 {
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QTemporaryDir home;
+    const QByteArray base = home.path().toLocal8Bit();
+    ::setenv("XDG_CONFIG_HOME", (base + "/config").constData(), 1);
+    ::setenv("XDG_DATA_HOME", (base + "/data").constData(), 1);
+    ::setenv("XDG_CACHE_HOME", (base + "/cache").constData(), 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sizemere-tests"));
     ::testing::InitGoogleTest(&argc, argv);

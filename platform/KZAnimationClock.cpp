@@ -1,4 +1,4 @@
-#include "platform/widgets/KZAnimationClock.h"
+#include "platform/KZAnimationClock.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -11,17 +11,23 @@ namespace {
 
 class SystemTimer : public KZAnimationClock::Timer {
 public:
-    SystemTimer(double seconds, bool repeats, std::function<void()> block)
+    SystemTimer(double seconds, bool repeats, std::function<void()> block) : timer_(new QTimer)
     {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setSingleShot(!repeats);
-        timer_.setInterval(std::max(0, int(std::lround(seconds * 1000.0))));
-        QObject::connect(&timer_, &QTimer::timeout, [block = std::move(block)] { block(); });
-        timer_.start();
+        timer_->setTimerType(Qt::PreciseTimer);
+        timer_->setSingleShot(!repeats);
+        timer_->setInterval(std::max(0, int(std::lround(seconds * 1000.0))));
+        QObject::connect(timer_, &QTimer::timeout, [block = std::move(block)] { block(); });
+        timer_->start();
+    }
+    ~SystemTimer() override
+    {
+        // The handle may be dropped from inside the timer's own block: stop at once, free later.
+        timer_->stop();
+        timer_->deleteLater();
     }
 
 private:
-    QTimer timer_;
+    QTimer* timer_;
 };
 
 class SystemClock : public KZAnimationClock {

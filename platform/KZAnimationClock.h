@@ -1,7 +1,8 @@
 #pragma once
-// Time and timers for the animated controls (spinner, size label, progress bar, drop zone).
-// The shared clock runs QTimers on the main thread; tests install a KZManualAnimationClock
-// and advance it by hand, so no test sleeps and no widget is painted off the main thread.
+// The program's clock: time and timers for the animated controls (spinner, size label,
+// progress bar, drop zone), KZTimer and the delayed main-thread blocks of KZDispatch. The
+// shared clock runs QTimers on the calling thread's event loop; tests install a
+// KZManualAnimationClock and advance it by hand, so no test sleeps for real seconds.
 
 #include <functional>
 #include <memory>
