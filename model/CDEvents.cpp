@@ -59,12 +59,6 @@ std::string joined(const std::string& folder, const char* name)
     return folder == "/" ? "/" + std::string(name) : folder + "/" + name;
 }
 
-std::string parentOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
 bool isAtOrBelow(const std::string& path, const std::string& folder)
 {
     if (folder == "/") return true;
@@ -494,7 +488,7 @@ void CDEvents::deliver()
         std::unordered_set<std::string> seen;
         for (Pending& p : batch) {
             if (p.flags & itemBits) {
-                p.path = parentOf(p.path);
+                p.path = kz::parentPath(p.path);
                 p.flags &= ~itemBits;
             }
             if (seen.insert(p.path + '\0' + std::to_string(p.flags)).second) folders.push_back(std::move(p));

@@ -91,4 +91,18 @@ QString displayString(std::string_view bytes)
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
+std::string pathWithoutTrailingSlash(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    return std::string(path);
+}
+
+std::string parentPath(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    return slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+}
+
 } // namespace kz
