@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
@@ -334,6 +335,14 @@ void CDEvents::setWatchLimitForTesting(size_t limit)
 bool CDEvents::isWatchingEverything() const
 {
     return watches_ && watches_->walks.load() == 0;
+}
+
+bool CDEvents::isIdle() const
+{
+    if (!watches_) return true;
+    int unread = 0;
+    if (::ioctl(watches_->fd, FIONREAD, &unread) == 0 && unread > 0) return false;
+    return batch_.empty() && !(latencyTimer_ && latencyTimer_->isActive()) && watches_->walks.load() == 0;
 }
 
 void CDEvents::readEvents()

@@ -52,6 +52,17 @@ struct Recorder {
     {
         return kztest::waitFor([&] { return has(path, flag); }, std::chrono::seconds(3));
     }
+    // Waits until every event of the changes made so far has been delivered (or dropped by
+    // the watcher's rules): nothing unread, nothing waiting for the latency, no background
+    // walk or catch-up pending.
+    void settle()
+    {
+        for (;;) {
+            ASSERT_TRUE(kztest::waitFor([&] { return watcher->isIdle(); }));
+            kztest::drainBackgroundWork();
+            if (watcher->isIdle()) return;
+        }
+    }
 };
 
 void writeAndClose(const std::string& path, const char* text)
@@ -162,7 +173,7 @@ TEST(CDEvents, FoldersMovedOutAreNoLongerWatched)
     ASSERT_TRUE(r.waitFor(dir / "watched/leaving", CDEventFlags::ItemRenamed));
     ASSERT_TRUE(kztest::waitFor([&] { return r.watcher->watchCount() == 1; }));
     makeFile(outside / "left/deep/file", 1);
-    kztest::spin(std::chrono::milliseconds(200));
+    r.settle();
     for (const Seen& s : r.events) EXPECT_EQ(s.path.find("file"), std::string::npos) << s.path;
 }
 
@@ -217,7 +228,7 @@ TEST(CDEvents, ExclusionsAndSubFolders)
     makeFile(dir / "skip/inner/f", 1);
     makeFile(dir / "skipper/f", 1); // shares the name's beginning only: reported
     ASSERT_TRUE(r.waitFor(dir / "skipper/f", CDEventFlags::ItemCreated));
-    kztest::spin(std::chrono::milliseconds(100));
+    r.settle();
     for (const Seen& s : r.events) EXPECT_FALSE(s.path.rfind(dir / "skip/", 0) == 0) << s.path;
 
     // Sub-folders ignored: only events of the watched folder's own path arrive; without
@@ -226,7 +237,7 @@ TEST(CDEvents, ExclusionsAndSubFolders)
     makeFile(dir / "sub/ignored", 1);
     makeFile(dir / "top", 1);
     ASSERT_TRUE(kztest::waitFor([&] { return !own.events.empty(); }));
-    kztest::spin(std::chrono::milliseconds(100));
+    own.settle();
     ASSERT_EQ(own.events.size(), 1u);
     EXPECT_EQ(own.events[0].path, dir.path());
     EXPECT_EQ(own.events[0].flags, 0u);
@@ -240,7 +251,7 @@ TEST(CDEvents, WithoutItemEventsTheChangedFolderIsReportedOnce)
     makeFile(dir / "sub/one", 1);
     makeFile(dir / "sub/two", 1);
     ASSERT_TRUE(kztest::waitFor([&] { return !r.events.empty(); }));
-    kztest::spin(std::chrono::milliseconds(100));
+    r.settle();
     ASSERT_EQ(r.events.size(), 1u);
     EXPECT_EQ(r.events[0].path, dir / "sub");
     EXPECT_EQ(r.events[0].flags, 0u);
@@ -271,7 +282,7 @@ TEST(CDEvents, NothingArrivesOnceItIsGone)
     makeFile(dir / "two", 1);
     ASSERT_TRUE(kztest::waitFor([&] { return calls > 0; }));
     makeFile(dir / "three", 1);
-    kztest::spin(std::chrono::milliseconds(150));
+    kztest::drainBackgroundWork(); // the watcher is gone: only what it left behind could come
     EXPECT_EQ(calls, 1);
 
     int later = 0;
@@ -280,7 +291,7 @@ TEST(CDEvents, NothingArrivesOnceItIsGone)
                                             false, std::vector<std::string>{}, kResultsScreenFlags);
     makeFile(dir / "four", 1);
     other.reset(); // events read but not yet delivered are dropped with it
-    kztest::spin(std::chrono::milliseconds(150));
+    kztest::drainBackgroundWork();
     EXPECT_EQ(later, 0);
 }
 
