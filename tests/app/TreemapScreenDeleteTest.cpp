@@ -1,0 +1,188 @@
+// The results screen's confirmed delete on real files: its texts, direct and Trash deletion,
+// partial failure, protected items and the freed total.
+#include "app/TQNotifications.h"
+#include "platform/KZFileFaults.h"
+#include "tests/app/TreemapScreenFixture.h"
+
+#include <QDir>
+
+#include <cerrno>
+
+using screentest::child;
+using screentest::childFolder;
+using screentest::TreemapScreen;
+using Screen = TQTreemapViewController;
+
+namespace {
+
+struct ScopedFaults {
+    explicit ScopedFaults(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
+    ~ScopedFaults() { kz::setFileFaultHook({}); }
+};
+
+std::string trashFiles()
+{
+    return QFile::encodeName(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Trash/files")).toStdString();
+}
+
+} // namespace
+
+struct TreemapScreenDelete : TreemapScreen {
+    int nextEnabled = 0;
+    void SetUp() override
+    {
+        makeTree();
+        open();
+        KZNotificationCenter::defaultCenter().addObserver(TQNotification_EnableNextButton,
+                                                          [this](const KZNotification&) { ++nextEnabled; }, screen.get());
+    }
+    // Selects, presses Delete and confirms; waits for the end of the run.
+    void deleteSelection(std::initializer_list<std::string> relatives)
+    {
+        select(relatives);
+        env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        ASSERT_TRUE(waitForRemoval());
+    }
+};
+
+TEST_F(TreemapScreenDelete, ConfirmationTextsAndCancel)
+{
+    prefs().setUseTrash(true);
+    select({"big.bin"});
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    ASSERT_EQ(alerts().size(), 1u);
+    EXPECT_EQ(alerts()[0].alert.messageText, QStringLiteral("Are you sure you want to delete 'big.bin'?"));
+    EXPECT_EQ(alerts()[0].alert.informativeText, QStringLiteral("This file will be moved to the trash."));
+    EXPECT_EQ(alerts()[0].alert.buttons, (QStringList{Screen::DeleteButton, Screen::CancelButton}));
+    EXPECT_FALSE(screen->isDeleting());
+    EXPECT_TRUE(child(root, "big.bin"));
+    EXPECT_TRUE(kztest::exists(tmp / "big.bin"));
+
+    prefs().setUseTrash(false);
+    select({"big.bin", "docs"});
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    EXPECT_EQ(alerts()[1].alert.messageText, QStringLiteral("Are you sure you want to delete these 2 files?"));
+    EXPECT_EQ(alerts()[1].alert.informativeText, QStringLiteral("These items will be deleted immediately."));
+
+    // Network items that will not go to the Trash are called out.
+    prefs().setUseTrash(true);
+    child(root, "big.bin")->setIsNetworkItem(true);
+    select({"big.bin", "docs"});
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    EXPECT_EQ(alerts()[2].alert.informativeText,
+              QStringLiteral("These items will be moved to the trash.\n\n") + Screen::NetworkSomeOneNote.arg("big.bin"));
+    select({"big.bin"});
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    EXPECT_EQ(alerts()[3].alert.informativeText,
+              QStringLiteral("This file will be moved to the trash.\n\n") + Screen::NetworkAllOneNote);
+    EXPECT_EQ(screen->totalFreed(), 0);
+    EXPECT_EQ(nextEnabled, 0);
+    EXPECT_EQ(alerts().size(), 4u);
+}
+
+TEST_F(TreemapScreenDelete, DirectDeleteRemovesTheItemAndItsRecordAndCountsItsBytes)
+{
+    const double rootTotal = root->fileSize();
+    deleteSelection({"big.bin"});
+    EXPECT_FALSE(kztest::exists(tmp / "big.bin"));
+    EXPECT_FALSE(child(root, "big.bin"));
+    EXPECT_FALSE(nodeFor("big.bin"));
+    EXPECT_EQ(screen->totalFreed(), 400000);
+    EXPECT_EQ(nextEnabled, 1);
+    EXPECT_EQ(root->fileSize(), rootTotal) << "the folder keeps counting what was removed";
+    EXPECT_EQ(alerts().size(), 1u) << "only the confirmation";
+}
+
+TEST_F(TreemapScreenDelete, TrashDeleteMovesIntoTheTrashOfTheDataFolder)
+{
+    prefs().setUseTrash(true);
+    const std::string name = "trashed-" + std::to_string(::getpid()) + "-" + tmp.path().substr(tmp.path().rfind('-') + 1);
+    kztest::makeFile(tmp / ("docs/" + name), 9000);
+    childFolder(root, "docs")->addChild(KZFile::fileWithPath(tmp / ("docs/" + name), true).get());
+    view()->reloadData();
+    view()->zoomToDirectory(childFolder(root, "docs"));
+    deleteSelection({"docs/" + name});
+    EXPECT_FALSE(kztest::exists(tmp / ("docs/" + name)));
+    EXPECT_TRUE(kztest::exists(trashFiles() + "/" + name));
+    EXPECT_FALSE(child(childFolder(root, "docs"), name));
+    EXPECT_EQ(screen->totalFreed(), 9000);
+}
+
+TEST_F(TreemapScreenDelete, PartialFailureTakesOutOnlyWhatWentAndListsTheRest)
+{
+    const std::string stuck = tmp / "docs/b.txt";
+    ScopedFaults faults([stuck](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && kz_isEqualToPath(path, stuck) ? EACCES : 0;
+    });
+    view()->zoomToDirectory(childFolder(root, "docs"));
+    deleteSelection({"docs/a.txt", "docs/b.txt"});
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt"));
+    EXPECT_TRUE(kztest::exists(stuck));
+    EXPECT_FALSE(child(docs, "a.txt"));
+    EXPECT_TRUE(child(docs, "b.txt"));
+    EXPECT_TRUE(nodeFor("docs/b.txt"));
+    EXPECT_EQ(screen->totalFreed(), 120000);
+    EXPECT_EQ(nextEnabled, 1);
+    ASSERT_EQ(alerts().size(), 2u);
+    EXPECT_EQ(alerts()[1].alert.messageText, Screen::DeleteFailedMessage);
+    EXPECT_EQ(alerts()[1].alert.buttons, QStringList{Screen::OkayButton});
+    EXPECT_TRUE(alerts()[1].alert.informativeText.startsWith(QString::fromStdString(stuck) + QStringLiteral(": ")));
+    EXPECT_FALSE(alerts()[1].alert.informativeText.contains(QStringLiteral("a.txt")));
+}
+
+TEST_F(TreemapScreenDelete, ProtectedItemsAreFailuresNeverDone)
+{
+    // A home folder (that doesn't exist here): the ignore list protects it.
+    const KZDirectoryPtr home = KZDirectory::fileWithPath("/Users/sizemere-nobody");
+    root->addChild(home.get());
+    EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), KZFilePtr(home)));
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    EXPECT_TRUE(screen->removeFiles({KZFilePtr(home), child(root, "big.bin")}));
+    ASSERT_TRUE(waitForRemoval());
+    EXPECT_EQ(child(root, "sizemere-nobody"), KZFilePtr(home)) << "stays in the tree";
+    EXPECT_FALSE(child(root, "big.bin"));
+    EXPECT_EQ(screen->totalFreed(), 400000);
+    ASSERT_EQ(alerts().size(), 2u);
+    EXPECT_EQ(alerts()[1].alert.informativeText,
+              QStringLiteral("/Users/sizemere-nobody: ") + Screen::UnremovableReason);
+}
+
+TEST_F(TreemapScreenDelete, AFileThenItsFolderAreCountedOnce)
+{
+    view()->zoomToDirectory(childFolder(root, "docs"));
+    deleteSelection({"docs/a.txt"});
+    EXPECT_EQ(screen->totalFreed(), 120000);
+    view()->zoomOut();
+    deleteSelection({"docs"});
+    EXPECT_FALSE(kztest::exists(tmp / "docs"));
+    EXPECT_FALSE(child(root, "docs"));
+    EXPECT_EQ(screen->totalFreed(), 180000) << "the file is not counted a second time through its folder";
+    EXPECT_EQ(nextEnabled, 2);
+}
+
+TEST_F(TreemapScreenDelete, ARecordWhoseItemVanishedLeavesTheTreeWithoutAddingBytes)
+{
+    ASSERT_EQ(::unlink((tmp / "big.bin").c_str()), 0);
+    deleteSelection({"big.bin"});
+    EXPECT_FALSE(child(root, "big.bin"));
+    EXPECT_EQ(screen->totalFreed(), 0);
+    EXPECT_EQ(nextEnabled, 0);
+    EXPECT_EQ(alerts().size(), 1u);
+}
+
+TEST_F(TreemapScreenDelete, TheScreenGoingDuringADeleteIsNeverReached)
+{
+    select({"big.bin"});
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    close();
+    ASSERT_TRUE(kztest::waitFor([&] { return !kztest::exists(tmp / "big.bin"); }));
+    // The engine's end is dropped; nothing else happens.
+    QCoreApplication::processEvents();
+}

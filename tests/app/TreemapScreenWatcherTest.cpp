@@ -1,0 +1,164 @@
+// The results screen's watcher on a real folder and its rescan prompt.
+#include "app/TQNotifications.h"
+#include "platform/KZPathString.h"
+#include "platform/KZUserDefaults.h"
+#include "tests/app/TreemapScreenFixture.h"
+
+#include <QFile>
+
+using screentest::child;
+using screentest::childFolder;
+using screentest::TreemapScreen;
+using Screen = TQTreemapViewController;
+
+struct TreemapScreenWatcher : TreemapScreen {
+    std::vector<std::string> handled;
+    int rescans = 0;
+
+    void SetUp() override
+    {
+        makeTree();
+        kztest::makeDir(tmp / "cache");
+        openWatching();
+    }
+    void openWatching()
+    {
+        open();
+        ASSERT_TRUE(screen->fileEventListener());
+        ASSERT_TRUE(kztest::waitFor([&] { return screen->fileEventListener()->isWatchingEverything(); }));
+        QObject::connect(screen.get(), &Screen::fileEventHandled, screen.get(),
+                         [this](const QByteArray& path) { handled.push_back(kz::toStdString(path)); });
+        KZNotificationCenter::defaultCenter().addObserver(TQNotification_Rescan,
+                                                          [this](const KZNotification&) { ++rescans; }, screen.get());
+    }
+    bool seen(const std::string& path) const { return std::find(handled.begin(), handled.end(), path) != handled.end(); }
+    // A change that never prompts (smaller than the minimum size); once the screen has looked
+    // at it, every earlier change has been looked at too.
+    void sync(const std::string& name)
+    {
+        kztest::makeFile(tmp / name, 0);
+        ASSERT_TRUE(kztest::waitFor([&] { return seen(tmp / name); }, std::chrono::seconds(15))) << name;
+    }
+    size_t prompts() const
+    {
+        return size_t(std::count_if(alerts().begin(), alerts().end(),
+                                    [](const auto& a) { return a.alert.messageText == Screen::RescanMessage; }));
+    }
+};
+
+TEST_F(TreemapScreenWatcher, ANewFileBringsThePromptOnceAMinuteAndRescanIsAskedForAfterIt)
+{
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn); // Rescan
+    kztest::makeFile(tmp / "docs/new.bin", 5000);
+    ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
+    const auto& shown = alerts().back();
+    EXPECT_TRUE(shown.sheet);
+    EXPECT_EQ(shown.window, window.get());
+    EXPECT_EQ(shown.alert.buttons, (QStringList{Screen::RescanButton, Screen::NoButton}));
+    EXPECT_EQ(shown.alert.informativeText, Screen::RescanInformative);
+    EXPECT_TRUE(shown.alert.showsSuppressionButton);
+    EXPECT_EQ(shown.alert.suppressionTitle, Screen::RescanSuppression);
+
+    // The answer arrives; the rescan is asked for 0.4 s later.
+    env.clock.advance(0);
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->canShowFileChangeAlert(); }));
+    env.clock.advance(0.39);
+    EXPECT_EQ(rescans, 0);
+    env.clock.advance(0.02);
+    EXPECT_EQ(rescans, 1);
+
+    // Another change within the minute: no prompt; a new folder after it: one.
+    kztest::makeFile(tmp / "docs/second.bin", 5000);
+    sync("sync1");
+    EXPECT_EQ(prompts(), 1u);
+    env.clock.advance(60);
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn, true); // No, and don't ask again
+    kztest::makeDir(tmp / "newfolder");
+    ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 2; }, std::chrono::seconds(15)));
+    env.clock.advance(1);
+    EXPECT_EQ(rescans, 1);
+    EXPECT_TRUE(prefs().suppressFileChangeAlert());
+    env.clock.advance(60);
+    kztest::makeFile(tmp / "docs/third.bin", 5000);
+    sync("sync2");
+    EXPECT_EQ(prompts(), 2u);
+}
+
+TEST_F(TreemapScreenWatcher, SmallHiddenIgnoredAndOwnChangesBringNoPrompt)
+{
+    // Every item of a byte or more counts from here on (the settings file too).
+    prefs().setMinFileSize(1);
+    // Smaller than the minimum size.
+    kztest::makeFile(tmp / "docs/tiny", 0);
+    // Hidden, while hidden items are not shown.
+    kztest::makeFile(tmp / ".secret", 5000);
+    // Inside a folder the user ignores.
+    prefs().setIgnoredPaths(QStringList{QString::fromStdString(tmp / "cache")});
+    kztest::makeFile(tmp / "cache/blob", 5000);
+    // The settings file, when it lives inside the scanned folder.
+    KZUserDefaults::setStandardLocation(QString::fromStdString(tmp / "docs/settings.json"));
+    prefs().setUseDepth(!prefs().useDepth());
+    prefs().setUseDepth(!prefs().useDepth());
+    ASSERT_TRUE(kztest::exists(tmp / "docs/settings.json"));
+    // Our own delete.
+    select({"big.bin"});
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    ASSERT_TRUE(waitForRemoval());
+    ASSERT_FALSE(kztest::exists(tmp / "big.bin"));
+    sync("sync");
+    EXPECT_EQ(prompts(), 0u);
+    EXPECT_TRUE(seen(tmp / "docs/tiny"));
+    EXPECT_TRUE(seen(tmp / ".secret"));
+    EXPECT_FALSE(seen(tmp / "big.bin")) << "the program's own change is not even reported";
+
+    // With hidden items shown, a hidden change counts.
+    prefs().setShowHiddenFiles(true);
+    kztest::makeFile(tmp / ".another", 5000);
+    ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
+}
+
+TEST_F(TreemapScreenWatcher, TheScannedFolderItselfRemovedWhileShownIsNoCrash)
+{
+    kztest::removeTree(tmp.path());
+    ASSERT_TRUE(kztest::waitFor([&] { return seen(tmp.path()); }, std::chrono::seconds(15)));
+    EXPECT_EQ(prompts(), 1u) << "its contents going is a change; the folder itself is not looked up";
+    // The screen still works.
+    view()->zoomToDirectory(childFolder(root, "docs"));
+    EXPECT_EQ(view()->directory(), childFolder(root, "docs"));
+    screen->toolbarItem(Screen::ZoomItem)->trigger();
+    EXPECT_EQ(view()->directory(), root);
+    disappear();
+}
+
+TEST_F(TreemapScreenWatcher, TheRescanIsAskedForOnlyWhileTheScreenIsOnShow)
+{
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    kztest::makeFile(tmp / "docs/new.bin", 5000);
+    ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
+    env.clock.advance(0);
+    disappear();
+    env.clock.advance(1);
+    EXPECT_EQ(rescans, 0);
+    EXPECT_FALSE(screen->fileEventListener());
+}
+
+TEST(TreemapScreenWatcherFailure, AWatcherThatCanNotBeMadeLeavesTheScreenWorking)
+{
+    kztest::ScreenTestEnvironment env;
+    if (!TQTheme::availableThemes()) TQTheme::registerAvailableThemes();
+    // A root the watcher refuses (not an absolute path).
+    KZDirectoryPtr root = KZDirectory::fileWithPath("relative/folder");
+    KZFilePtr file = KZFile::childWithName(root.get(), "x");
+    file->setFileSize(5000);
+    root->addChild(file.get());
+    QMainWindow window;
+    auto screen = TQTreemapViewController::controllerWithResults({KZFilePtr(root)});
+    screen->setParentWindow(&window);
+    window.setCentralWidget(screen->view());
+    window.show();
+    screen->kz_viewDidAppear();
+    EXPECT_FALSE(screen->fileEventListener());
+    EXPECT_TRUE(screen->hasLocalEventListener());
+    screen->kz_viewWillDisappear();
+}
