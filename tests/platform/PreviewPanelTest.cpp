@@ -5,6 +5,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -99,6 +100,8 @@ TEST(PreviewPanel, StepsThroughItsItemsAndClosesWithSpaceOrEscape)
     EXPECT_EQ(panel.previewText(), QStringLiteral("first"));
     EXPECT_EQ(panel.titleText(), QStringLiteral("a.txt"));
 
+    QDir().mkpath(kztest::outputFolder());
+    panel.grab().save(kztest::outputFolder() + QStringLiteral("/preview-text.png"));
     QTest::keyClick(&panel, Qt::Key_Right);
     ASSERT_TRUE(kztest::waitFor([&] { return panel.currentKind() == KZPreviewPanel::Kind::Facts; }));
     EXPECT_EQ(panel.currentPreviewItemIndex(), 1);
@@ -119,6 +122,15 @@ TEST(PreviewPanel, StepsThroughItsItemsAndClosesWithSpaceOrEscape)
     panel.show();
     QTest::keyClick(&panel, Qt::Key_Escape);
     EXPECT_FALSE(panel.isVisible());
+
+    // An image, shrunk to the window.
+    writeBytes(tmp / "wide.png", png(QSize(1600, 900)));
+    source.items = {{tmp / "wide.png", QStringLiteral("wide.png"), -1}};
+    panel.reloadData();
+    panel.show();
+    ASSERT_TRUE(kztest::waitFor([&] { return panel.currentKind() == KZPreviewPanel::Kind::Image; }));
+    EXPECT_EQ(panel.previewImage().size(), QSize(1600, 900));
+    panel.grab().save(kztest::outputFolder() + QStringLiteral("/preview-image.png"));
 
     // Nothing to show.
     source.items.clear();
