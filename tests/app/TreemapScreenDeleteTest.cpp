@@ -4,8 +4,6 @@
 #include "platform/KZFileFaults.h"
 #include "tests/app/TreemapScreenFixture.h"
 
-#include <QDir>
-
 #include <cerrno>
 
 using screentest::child;
@@ -48,50 +46,38 @@ struct TreemapScreenDelete : TreemapScreen {
 
 TEST_F(TreemapScreenDelete, ConfirmationTextsAndCancel)
 {
+    const auto ask = [&](std::initializer_list<std::string> relatives) {
+        select(relatives);
+        env.alerts.service.answerNext(KZAlertSecondButtonReturn); // Cancel
+        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        return alerts().back().alert;
+    };
     prefs().setUseTrash(true);
-    select({"big.bin"});
-    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
-    ASSERT_EQ(alerts().size(), 1u);
-    EXPECT_EQ(alerts()[0].alert.messageText, QStringLiteral("Are you sure you want to delete 'big.bin'?"));
-    EXPECT_EQ(alerts()[0].alert.informativeText, QStringLiteral("This file will be moved to the trash."));
-    EXPECT_EQ(alerts()[0].alert.buttons, (QStringList{Screen::DeleteButton, Screen::CancelButton}));
-    EXPECT_FALSE(screen->isDeleting());
-    EXPECT_TRUE(child(root, "big.bin"));
-    EXPECT_TRUE(kztest::exists(tmp / "big.bin"));
-
+    KZAlert alert = ask({"big.bin"});
+    EXPECT_EQ(alert.messageText, QStringLiteral("Are you sure you want to delete 'big.bin'?"));
+    EXPECT_EQ(alert.informativeText, QStringLiteral("This file will be moved to the trash."));
+    EXPECT_EQ(alert.buttons, (QStringList{"Delete", "Cancel"}));
     prefs().setUseTrash(false);
-    select({"big.bin", "docs"});
-    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
-    EXPECT_EQ(alerts()[1].alert.messageText, QStringLiteral("Are you sure you want to delete these 2 files?"));
-    EXPECT_EQ(alerts()[1].alert.informativeText, QStringLiteral("These items will be deleted immediately."));
+    alert = ask({"big.bin", "docs"});
+    EXPECT_EQ(alert.messageText, QStringLiteral("Are you sure you want to delete these 2 files?"));
+    EXPECT_EQ(alert.informativeText, QStringLiteral("These items will be deleted immediately."));
 
-    // Network items that will not go to the Trash are called out.
+    // Network items, which never go to the Trash, are called out.
     prefs().setUseTrash(true);
     child(root, "big.bin")->setIsNetworkItem(true);
-    select({"big.bin", "docs"});
-    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
-    EXPECT_EQ(alerts()[2].alert.informativeText,
-              QStringLiteral("These items will be moved to the trash.\n\n") + Screen::NetworkSomeOneNote.arg("big.bin"));
-    select({"big.bin"});
-    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
-    EXPECT_EQ(alerts()[3].alert.informativeText,
-              QStringLiteral("This file will be moved to the trash.\n\n") + Screen::NetworkAllOneNote);
-    EXPECT_EQ(screen->totalFreed(), 0);
+    EXPECT_EQ(ask({"big.bin", "docs"}).informativeText,
+              "These items will be moved to the trash.\n\n" + Screen::NetworkSomeOneNote.arg("big.bin"));
+    EXPECT_EQ(ask({"big.bin"}).informativeText, "This file will be moved to the trash.\n\n" + Screen::NetworkAllOneNote);
+    EXPECT_FALSE(screen->isDeleting());
+    EXPECT_TRUE(child(root, "big.bin") && kztest::exists(tmp / "big.bin"));
     EXPECT_EQ(nextEnabled, 0);
-    EXPECT_EQ(alerts().size(), 4u);
 }
 
 TEST_F(TreemapScreenDelete, DirectDeleteRemovesTheItemAndItsRecordAndCountsItsBytes)
 {
     const double rootTotal = root->fileSize();
     deleteSelection({"big.bin"});
-    EXPECT_FALSE(kztest::exists(tmp / "big.bin"));
-    EXPECT_FALSE(child(root, "big.bin"));
-    EXPECT_FALSE(nodeFor("big.bin"));
+    EXPECT_FALSE(kztest::exists(tmp / "big.bin") || child(root, "big.bin") || nodeFor("big.bin"));
     EXPECT_EQ(screen->totalFreed(), 400000);
     EXPECT_EQ(nextEnabled, 1);
     EXPECT_EQ(root->fileSize(), rootTotal) << "the folder keeps counting what was removed";
@@ -122,18 +108,14 @@ TEST_F(TreemapScreenDelete, PartialFailureTakesOutOnlyWhatWentAndListsTheRest)
     view()->zoomToDirectory(childFolder(root, "docs"));
     deleteSelection({"docs/a.txt", "docs/b.txt"});
     const KZDirectoryPtr docs = childFolder(root, "docs");
-    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt"));
-    EXPECT_TRUE(kztest::exists(stuck));
-    EXPECT_FALSE(child(docs, "a.txt"));
-    EXPECT_TRUE(child(docs, "b.txt"));
-    EXPECT_TRUE(nodeFor("docs/b.txt"));
+    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt") || child(docs, "a.txt"));
+    EXPECT_TRUE(kztest::exists(stuck) && child(docs, "b.txt") && nodeFor("docs/b.txt"));
     EXPECT_EQ(screen->totalFreed(), 120000);
     EXPECT_EQ(nextEnabled, 1);
     ASSERT_EQ(alerts().size(), 2u);
     EXPECT_EQ(alerts()[1].alert.messageText, Screen::DeleteFailedMessage);
-    EXPECT_EQ(alerts()[1].alert.buttons, QStringList{Screen::OkayButton});
-    EXPECT_TRUE(alerts()[1].alert.informativeText.startsWith(QString::fromStdString(stuck) + QStringLiteral(": ")));
-    EXPECT_FALSE(alerts()[1].alert.informativeText.contains(QStringLiteral("a.txt")));
+    EXPECT_EQ(alerts()[1].alert.buttons, QStringList{"Okay"});
+    EXPECT_EQ(alerts()[1].alert.informativeText, QString::fromStdString(stuck) + ": Could not delete the item: Permission denied");
 }
 
 TEST_F(TreemapScreenDelete, ProtectedItemsAreFailuresNeverDone)
@@ -176,13 +158,12 @@ TEST_F(TreemapScreenDelete, ARecordWhoseItemVanishedLeavesTheTreeWithoutAddingBy
     EXPECT_EQ(alerts().size(), 1u);
 }
 
-TEST_F(TreemapScreenDelete, TheScreenGoingDuringADeleteIsNeverReached)
+TEST_F(TreemapScreenDelete, TheEndOfADeleteNeverReachesAScreenThatWent)
 {
     select({"big.bin"});
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
     screen->toolbarItem(Screen::DeleteItem)->trigger();
     close();
     ASSERT_TRUE(kztest::waitFor([&] { return !kztest::exists(tmp / "big.bin"); }));
-    // The engine's end is dropped; nothing else happens.
     QCoreApplication::processEvents();
 }

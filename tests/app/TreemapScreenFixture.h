@@ -19,9 +19,6 @@
 #include <QToolBar>
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-
 namespace screentest {
 
 inline KZDirectoryPtr scan(const std::string& path)
@@ -30,11 +27,10 @@ inline KZDirectoryPtr scan(const std::string& path)
     bool done = false;
     auto scanner = KZFileScanner::scannerWithPaths({path}, 0);
     scanner->setCompletionBlock([&](const KZFileList& files) {
-        if (!files.empty()) result = kz_asDirectory(files.front());
+        result = files.empty() ? nullptr : kz_asDirectory(files.front());
         done = true;
     });
     scanner->setFailureBlock([&](const QString&) { done = true; });
-    scanner->setCancelledBlock([&] { done = true; });
     scanner->start();
     EXPECT_TRUE(kztest::waitFor([&] { return done; }));
     return result;
@@ -42,8 +38,7 @@ inline KZDirectoryPtr scan(const std::string& path)
 
 inline KZFilePtr child(const KZDirectoryPtr& folder, const std::string& name)
 {
-    if (!folder) return nullptr;
-    for (KZFile* f : folder->children())
+    for (KZFile* f : folder ? folder->children() : std::span<KZFile* const>())
         if (f->nameBytes() == name) return KZFilePtr(f);
     return nullptr;
 }
@@ -65,22 +60,17 @@ struct TreemapScreen : ::testing::Test {
     {
         if (!TQTheme::availableThemes()) TQTheme::registerAvailableThemes();
         kz::setDeletableCheckForTesting([](const std::string&) { return true; });
-        Preferences& p = prefs();
-        p.setMinFileSize(1000);
-        p.setHasAskedToUseDeleteQueue(true);
-        p.setUseDeleteQueue(false);
-        p.setUseTrash(false);
-        p.setSelectedThemeName(QStringLiteral("Blue Skies"));
+        prefs().setMinFileSize(1000);
+        prefs().setHasAskedToUseDeleteQueue(true);
+        prefs().setUseTrash(false);
     }
     ~TreemapScreen() override
     {
         close();
         kz::setDeletableCheckForTesting({});
     }
-
     static Preferences& prefs() { return Preferences::sharedPreferences(); }
 
-    // root/big.bin, root/docs/{a.txt,b.txt}, root/pkg.app/inner, root/.hidden, root/many/*
     void makeTree()
     {
         kztest::makeFile(tmp / "big.bin", 400000);
@@ -90,15 +80,14 @@ struct TreemapScreen : ::testing::Test {
         kztest::makeFile(tmp / ".hidden", 80000);
         for (int i = 0; i < 20; ++i) kztest::makeFile(tmp / ("many/f" + std::to_string(i)), 2000);
     }
-
-    void open(bool appear = true)
+    void open()
     {
         root = scan(tmp.path());
         ASSERT_TRUE(root);
-        openWith({KZFilePtr(root)}, appear);
+        openWith({KZFilePtr(root)});
     }
-
-    void openWith(const KZFileList& results, bool appear = true)
+    // As the wizard shows a screen: will-appear, swap, did-appear.
+    void openWith(const KZFileList& results)
     {
         window = std::make_unique<QMainWindow>();
         wizardToolbar = window->addToolBar(QStringLiteral("Status"));
@@ -112,16 +101,13 @@ struct TreemapScreen : ::testing::Test {
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        if (appear) screen->kz_viewDidAppear();
+        screen->kz_viewDidAppear();
     }
-
     void disappear()
     {
-        if (!screen) return;
         screen->kz_viewWillDisappear();
         screen->kz_viewDidDisappear();
     }
-
     void close()
     {
         if (screen && screen->isOnShow()) disappear();
@@ -130,45 +116,32 @@ struct TreemapScreen : ::testing::Test {
     }
 
     KZNestedTreemapView* view() const { return screen->treemapView(); }
-
-    // The node drawn for the record of that path (relative to the root), or null.
-    KZTreemapNodePtr nodeFor(const std::string& relative) const
-    {
-        const std::string path = tmp / relative;
-        for (const KZTreemapDrawItem& item : view()->drawItems()) {
-            const KZFilePtr& f = item.node->file();
-            if (f && kz_isEqualToPath(f->path(), path)) return item.node;
-        }
-        return nullptr;
-    }
-    QRectF rectFor(const std::string& relative) const
-    {
-        const std::string path = tmp / relative;
-        for (const KZTreemapDrawItem& item : view()->drawItems()) {
-            const KZFilePtr& f = item.node->file();
-            if (f && kz_isEqualToPath(f->path(), path)) return item.rect;
-        }
-        return {};
-    }
-    KZTreemapNodePtr groupedNode() const
+    // The drawn node (and its rectangle) of the record at the path relative to the root.
+    const KZTreemapDrawItem* itemFor(const std::string& relative) const
     {
         for (const KZTreemapDrawItem& item : view()->drawItems())
-            if (!item.node->file()) return item.node;
+            if (item.node->file() && kz_isEqualToPath(item.node->file()->path(), tmp / relative)) return &item;
         return nullptr;
     }
-
-    // Selects the nodes of the records (relative paths), as Ctrl-clicks would.
+    KZTreemapNodePtr nodeFor(const std::string& relative) const
+    {
+        const KZTreemapDrawItem* item = itemFor(relative);
+        return item ? item->node : nullptr;
+    }
+    // Selects the nodes of the records, as Ctrl-clicks would.
     void select(std::initializer_list<std::string> relatives)
     {
         view()->setClickedNode(nullptr);
         for (const std::string& r : relatives) {
-            KZTreemapNodePtr node = nodeFor(r);
-            ASSERT_TRUE(node) << r;
-            view()->addClickedNode(node);
+            ASSERT_TRUE(nodeFor(r)) << r;
+            view()->addClickedNode(nodeFor(r));
         }
     }
+    bool enabled(const QString& item) const { return screen->toolbarItem(item)->isEnabled(); }
+    bool waitForRemoval() { return kztest::waitFor([&] { return !screen->isDeleting(); }); }
+    const std::vector<KZScriptedAlertService::Shown>& alerts() const { return env.alerts.service.shown(); }
 
-    // Runs the deletions released with deleteLater() (no event loop runs in a test).
+    // Runs what deleteLater() released (no event loop runs in a test).
     static bool deferredDeletesDone()
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -178,19 +151,9 @@ struct TreemapScreen : ::testing::Test {
     void settleLayout()
     {
         QCoreApplication::processEvents();
-        if (window->layout()) window->layout()->activate();
+        window->layout()->activate();
         QCoreApplication::processEvents();
     }
-
-    bool enabled(const QString& item) const { return screen->toolbarItem(item)->isEnabled(); }
-
-    // Waits for the end of the confirmed delete under way.
-    bool waitForRemoval()
-    {
-        return kztest::waitFor([&] { return !screen->isDeleting(); });
-    }
-
-    const std::vector<KZScriptedAlertService::Shown>& alerts() const { return env.alerts.service.shown(); }
 };
 
 } // namespace screentest

@@ -114,8 +114,6 @@ TEST_F(TreemapScreenPictures, EachThemeHoverSelectionZoomAndEmpty)
     view()->addClickedNode(file);
     EXPECT_TRUE(screen->toolbarItem(Screen::DeleteItem)->isEnabled());
     ASSERT_TRUE(shot(window.get()).save(outputPath(QStringLiteral("selection"))));
-    view()->setClickedNode(file);
-    ASSERT_TRUE(shot(window.get()).save(outputPath(QStringLiteral("selection-one-file"))));
 
     // Zoomed into the largest folder, the path bar and the title following.
     view()->zoomToDirectory(kz_asDirectory(folder->file()));

@@ -52,12 +52,6 @@ TEST(PreviewPanel, ReadsImagesTextAndFactsByContentNeverFollowingLinks)
     EXPECT_EQ(image.kind, KZPreviewPanel::Kind::Image);
     EXPECT_EQ(image.image.size(), QSize(600, 300)) << "shrunk while read";
 
-    const std::string text = tmp / "notes.txt";
-    writeBytes(text, "hello\nworld\n");
-    const auto plain = KZPreviewPanel::readContent(text, QSize(600, 600));
-    EXPECT_EQ(plain.kind, KZPreviewPanel::Kind::Text);
-    EXPECT_EQ(plain.text, QStringLiteral("hello\nworld\n"));
-
     // Only the start of a long text.
     const std::string longText = tmp / "long.txt";
     writeBytes(longText, QByteArray(KZPreviewPanel::kMaxTextBytes * 2, 'x'));
@@ -65,21 +59,13 @@ TEST(PreviewPanel, ReadsImagesTextAndFactsByContentNeverFollowingLinks)
     EXPECT_EQ(cut.text.size(), KZPreviewPanel::kMaxTextBytes + 2);
     EXPECT_TRUE(cut.text.endsWith(QStringLiteral("\n…")));
 
-    kztest::makeDir(tmp / "folder");
-    const auto folder = KZPreviewPanel::readContent(tmp / "folder/", QSize(600, 600));
-    EXPECT_EQ(folder.kind, KZPreviewPanel::Kind::Facts);
-    EXPECT_TRUE(folder.isFolder);
-
     // A link to the image is described, not followed.
     kztest::makeSymlink(picture, tmp / "link.png");
     const auto link = KZPreviewPanel::readContent(tmp / "link.png", QSize(600, 600));
     EXPECT_EQ(link.kind, KZPreviewPanel::Kind::Facts);
     EXPECT_TRUE(link.exists);
 
-    const auto missing = KZPreviewPanel::readContent(tmp / "gone", QSize(600, 600));
-    EXPECT_FALSE(missing.exists);
-    EXPECT_EQ(missing.kind, KZPreviewPanel::Kind::Facts);
-
+    EXPECT_FALSE(KZPreviewPanel::readContent(tmp / "gone", QSize(600, 600)).exists);
     // Bytes that merely claim to be an image.
     writeBytes(tmp / "fake.png", "not an image at all");
     EXPECT_NE(KZPreviewPanel::readContent(tmp / "fake.png", QSize(600, 600)).kind, KZPreviewPanel::Kind::Image);
@@ -98,7 +84,6 @@ TEST(PreviewPanel, StepsThroughItsItemsAndClosesWithSpaceOrEscape)
     panel.show();
     ASSERT_TRUE(kztest::waitFor([&] { return panel.currentKind() == KZPreviewPanel::Kind::Text; }));
     EXPECT_EQ(panel.previewText(), QStringLiteral("first"));
-    EXPECT_EQ(panel.titleText(), QStringLiteral("a.txt"));
 
     QDir().mkpath(kztest::outputFolder());
     panel.grab().save(kztest::outputFolder() + QStringLiteral("/preview-text.png"));
@@ -109,10 +94,6 @@ TEST(PreviewPanel, StepsThroughItsItemsAndClosesWithSpaceOrEscape)
     EXPECT_TRUE(panel.factsText().contains(QStringLiteral("Where: ") + QString::fromStdString(tmp.path())));
     QTest::keyClick(&panel, Qt::Key_Right);
     EXPECT_EQ(panel.currentPreviewItemIndex(), 0) << "wraps around";
-    QTest::keyClick(&panel, Qt::Key_Left);
-    EXPECT_EQ(panel.currentPreviewItemIndex(), 1);
-
-    // Fewer items: the index stays valid.
     source.items.pop_back();
     panel.reloadData();
     EXPECT_EQ(panel.currentPreviewItemIndex(), 0);
@@ -131,10 +112,4 @@ TEST(PreviewPanel, StepsThroughItsItemsAndClosesWithSpaceOrEscape)
     ASSERT_TRUE(kztest::waitFor([&] { return panel.currentKind() == KZPreviewPanel::Kind::Image; }));
     EXPECT_EQ(panel.previewImage().size(), QSize(1600, 900));
     panel.grab().save(kztest::outputFolder() + QStringLiteral("/preview-image.png"));
-
-    // Nothing to show.
-    source.items.clear();
-    panel.reloadData();
-    EXPECT_EQ(panel.numberOfItems(), 0);
-    EXPECT_TRUE(panel.titleText().isEmpty());
 }
