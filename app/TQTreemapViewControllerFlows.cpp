@@ -272,15 +272,22 @@ void TQTreemapViewController::showEmptyTrashWindow(const QString& notificationNa
     canShowFileChangeAlert_ = false;
     removeFileRemovedFromQueueNotification();
 
-    if (emptyWindowController_) emptyWindowController_->deleteLater();
     TQEmptyTrashWindowController* sheet = controller<TQEmptyTrashWindowController>().release();
     sheet->setParent(this);
-    emptyWindowController_ = sheet;
     QPointer<TQTreemapViewController> self(this);
     sheet->setCompletionBlock([self, notificationName](const TQDeletionResult& result) {
         if (self) self->emptyingFinished(notificationName, result);
     });
-    sheet->beginSheetForWindow(parentWindow() ? parentWindow()->window() : nullptr);
+    if (!sheet->beginSheetForWindow(parentWindow() ? parentWindow()->window() : nullptr)) {
+        // Another delete sheet of the program runs: this request is dropped.
+        KZSystemLog(QStringLiteral("A delete sheet is already running; the queue is not emptied twice."));
+        sheet->deleteLater();
+        canShowFileChangeAlert_ = true;
+        addFileRemovedFromQueueNotification();
+        return;
+    }
+    if (emptyWindowController_) emptyWindowController_->deleteLater();
+    emptyWindowController_ = sheet;
 }
 
 void TQTreemapViewController::emptyingFinished(const QString& notificationName, const TQDeletionResult& result)

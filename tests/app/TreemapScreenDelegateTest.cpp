@@ -3,6 +3,7 @@
 #include "app/TQCompressingWindowController.h"
 #include "app/TQNotifications.h"
 #include "kit/TQTooltipPanel.h"
+#include "platform/widgets/KZSound.h"
 #include "model/TQDeleteQueue.h"
 #include "tests/app/TreemapScreenFixture.h"
 
@@ -215,42 +216,44 @@ TEST_F(TreemapScreen, AQueuedFileWhoseFolderIsRescannedNeverGoesBackIntoTheOldFo
     EXPECT_EQ(oldDocs->childCount(), 0u);
 }
 
-TEST_F(TreemapScreen, CompressionBookkeeping)
+TEST_F(TreemapScreen, CompressionAddsTheArchiveTakesOutWhatWentAndCountsOnce)
 {
     makeTree();
+    prefs().setDeleteCompressedOriginal(true);
+    kz::setTriTonePlayerForTesting([] {});
     open();
-    int nextEnabled = 0;
-    KZNotificationCenter::defaultCenter().addObserver(TQNotification_EnableNextButton,
-                                                      [&](const KZNotification&) { ++nextEnabled; }, screen.get());
-    select({"docs/a.txt", "docs/b.txt"});
+    select({"docs/b.txt"});
     screen->toolbarItem(Screen::CompressItem)->trigger();
     ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
-    TQCompressingWindowController* first = screen->compressingWindowControllers().front();
-    EXPECT_EQ(first->delegate(), screen.get());
-
-    // Cancelled: nothing changes.
-    screen->compressingDidFinishForController(first, tmp / "docs/Archive.zip", 0, false, true);
-    EXPECT_EQ(first->delegate(), nullptr);
+    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    EXPECT_EQ(c->delegate(), screen.get());
+    EXPECT_TRUE(screen->filePathWasCompressFileChange(c->compressedFilePath()));
+    ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
+    const double saved = c->totalSaved();
+    EXPECT_GT(saved, 0);
+    EXPECT_TRUE(c->performClose());
     EXPECT_TRUE(screen->compressingWindowControllers().empty());
-    EXPECT_EQ(screen->totalCompressed(), 0);
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    EXPECT_TRUE(child(docs, "b.zip"));
+    EXPECT_FALSE(child(docs, "b.txt") || kztest::exists(tmp / "docs/b.txt"));
+    EXPECT_TRUE(child(docs, "a.txt"));
+    EXPECT_EQ(screen->totalCompressed(), 1);
+    EXPECT_EQ(screen->totalFreed(), saved);
 
-    // Finished: the archive joins its folder, the items are counted, the saving added once.
-    select({"docs/a.txt", "docs/b.txt"});
+    // Cancelled: nothing changes. Still running when the screen goes: it carries on alone.
+    select({"docs/a.txt"});
     screen->toolbarItem(Screen::CompressItem)->trigger();
-    kztest::makeFile(tmp / "docs/Archive.zip", 5000);
-    screen->compressingDidFinishForController(screen->compressingWindowControllers().front(), tmp / "docs/Archive.zip",
-                                              175000, true, false);
-    EXPECT_EQ(screen->totalCompressed(), 2);
-    EXPECT_EQ(screen->totalFreed(), 175000);
-    EXPECT_EQ(nextEnabled, 1);
-    ASSERT_TRUE(child(childFolder(root, "docs"), "Archive.zip"));
-    EXPECT_TRUE(child(childFolder(root, "docs"), "a.txt")) << "still on disk, so still in the tree";
-
-    // A compression still running when the screen goes no longer reports to it.
+    screen->compressingWindowControllers().front()->cancel();
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->compressingWindowControllers().empty(); }));
+    EXPECT_EQ(screen->totalCompressed(), 1);
+    EXPECT_TRUE(child(docs, "a.txt"));
     select({"big.bin"});
     screen->toolbarItem(Screen::CompressItem)->trigger();
     QPointer<TQCompressingWindowController> running = screen->compressingWindowControllers().front();
     close();
     ASSERT_TRUE(running);
     EXPECT_EQ(running->delegate(), nullptr);
+    running->cancel();
+    EXPECT_TRUE(kztest::waitFor([&] { return deferredDeletesDone() && running.isNull(); }));
+    kz::setTriTonePlayerForTesting({});
 }

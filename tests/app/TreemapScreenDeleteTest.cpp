@@ -1,6 +1,8 @@
 // The results screen's confirmed delete on real files: its texts, direct and Trash deletion,
 // partial failure, protected items and the freed total.
+#include "app/TQEmptyTrashWindowController.h"
 #include "app/TQNotifications.h"
+#include "model/TQDeleteQueue.h"
 #include "platform/KZFileFaults.h"
 #include "tests/app/TreemapScreenFixture.h"
 
@@ -166,4 +168,50 @@ TEST_F(TreemapScreenDelete, TheEndOfADeleteNeverReachesAScreenThatWent)
     close();
     ASSERT_TRUE(kztest::waitFor([&] { return !kztest::exists(tmp / "big.bin"); }));
     QCoreApplication::processEvents();
+}
+
+TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFolderWasRescanned)
+{
+    prefs().setUseDeleteQueue(true);
+    const KZDirectoryPtr oldDocs = childFolder(root, "docs");
+    const KZFilePtr a = child(oldDocs, "a.txt");
+    select({"docs/a.txt", "big.bin"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    // The queued file's folder is rescanned: a new record for a.txt stands in the tree.
+    select({"docs"});
+    screen->toolbarItem(Screen::ReloadItem)->trigger();
+    ASSERT_TRUE(kztest::waitFor([&] { return childFolder(root, "docs") != oldDocs && childFolder(root, "docs"); }));
+    ASSERT_TRUE(child(childFolder(root, "docs"), "a.txt"));
+
+    int finishes = 0;
+    KZNotificationCenter::defaultCenter().addObserver(TQNotification_Finish, [&](const KZNotification&) { ++finishes; },
+                                                      screen.get());
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndFinish);
+    ASSERT_TRUE(screen->emptyWindowController());
+    EXPECT_FALSE(screen->canShowFileChangeAlert());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    env.clock.advance(TQEmptyTrashWindowController::closeDelay);
+    ASSERT_EQ(finishes, 1);
+
+    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt") || kztest::exists(tmp / "big.bin"));
+    EXPECT_FALSE(child(childFolder(root, "docs"), "a.txt")) << "the record standing at the path went too";
+    EXPECT_FALSE(child(root, "big.bin"));
+    EXPECT_EQ(a->parent(), nullptr);
+    EXPECT_FALSE(screen->queuedFolderOf(a.get()));
+    EXPECT_TRUE(TQDeleteQueue::sharedInstance().queue().empty());
+    EXPECT_EQ(screen->totalFreed(), 520000);
+    EXPECT_EQ(nextEnabled, 1);
+    EXPECT_TRUE(screen->canShowFileChangeAlert());
+
+    // Through Quit the program is asked to end; what stays queued comes back later.
+    select({"docs/b.txt"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    ScopedFaults faults([](kz::FileOperation, const std::string& path) { return path.ends_with("b.txt") ? EACCES : 0; });
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndQuit);
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    screen->emptyWindowController()->close();
+    EXPECT_EQ(env.application.services.terminations, 1);
+    EXPECT_EQ(screen->totalFreed(), 520000);
+    TQDeleteQueue::sharedInstance().clearQueue();
+    EXPECT_TRUE(child(childFolder(root, "docs"), "b.txt"));
 }

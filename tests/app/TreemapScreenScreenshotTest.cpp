@@ -2,6 +2,7 @@
 // (build/test-output/results-screen/).
 #include "kit/ITPathbar.h"
 #include "kit/TQTooltipPanel.h"
+#include "model/TQDeleteQueue.h"
 #include "platform/widgets/KZAppearance.h"
 #include "tests/app/TreemapScreenFixture.h"
 
@@ -119,8 +120,10 @@ TEST_F(TreemapScreenPictures, EachThemeHoverSelectionZoomAndEmpty)
     view()->zoomToDirectory(kz_asDirectory(folder->file()));
     ASSERT_TRUE(shot(window.get()).save(outputPath(QStringLiteral("zoomed"))));
 
-    // The delete-queue popover open.
+    // The delete-queue popover open, with two records listed (nothing is ever deleted here:
+    // the records are only queued).
     prefs().setUseDeleteQueue(true);
+    TQDeleteQueue::sharedInstance().addFilesToQueue({file->file(), folder->file()});
     screen->toolbarItem(Screen::DeleteQueueItem)->trigger();
     settleLayout();
     ASSERT_TRUE(shot(window.get()).save(outputPath(QStringLiteral("popover"))));
