@@ -91,16 +91,15 @@ TEST_F(TreemapScreen, IgnoreAndRemovability)
     EXPECT_FALSE(child(root, "docs"));
     EXPECT_TRUE(screen->treemapViewFileIsIgnored(view(), KZFile::fileWithPath(tmp / "docs/new")));
 
-    const KZFilePtr big = child(root, "big.bin");
-    EXPECT_TRUE(screen->treemapViewCanRemoveFile(view(), big));
+    EXPECT_TRUE(screen->treemapViewCanRemoveFile(view(), child(root, "big.bin")));
     kz::setDeletableCheckForTesting([](const std::string&) { return false; });
-    EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), big));
+    EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), child(root, "big.bin")));
     kz::setDeletableCheckForTesting([](const std::string&) { return true; });
     EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), KZDirectory::fileWithPath("/Users/someone")));
     EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), KZDirectory::fileWithPath("/usr")));
 }
 
-TEST_F(TreemapScreen, TheQueueQuestionIsAskedOnce)
+TEST_F(TreemapScreen, TheQueueQuestionIsAskedOnceAndNoGoesOnWithoutTheQueue)
 {
     makeTree();
     prefs().setHasAskedToUseDeleteQueue(false);
@@ -118,15 +117,7 @@ TEST_F(TreemapScreen, TheQueueQuestionIsAskedOnce)
     env.alerts.service.answerNext(KZAlertSecondButtonReturn);
     select({"big.bin"});
     screen->toolbarItem(Screen::DeleteItem)->trigger();
-    EXPECT_EQ(alerts().size(), 3u);
-
-    close();
-    prefs().setHasAskedToUseDeleteQueue(false);
-    open();
-    select({"big.bin"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger(); // Yes
-    EXPECT_TRUE(prefs().useDeleteQueue());
-    EXPECT_EQ(queue().queue().size(), 1u);
+    EXPECT_EQ(alerts().size(), 3u) << "not asked again";
 }
 
 TEST_F(TreemapScreen, QueueModeTakesRecordsOutAndPutsThemBackWithFolderTotalsUnchanged)
@@ -196,24 +187,6 @@ TEST_F(TreemapScreen, PutBackOnlyIntoAFolderStillInTheTreeWithoutThatNameWhileTh
     queue().clearQueue();
     EXPECT_EQ(c->parent(), nullptr);
     EXPECT_TRUE(kz_isEqualToPath(c->path(), tmp / "docs/c.txt"));
-}
-
-TEST_F(TreemapScreen, AQueuedFileWhoseFolderIsRescannedNeverGoesBackIntoTheOldFolder)
-{
-    makeTree();
-    prefs().setUseDeleteQueue(true);
-    open();
-    const KZDirectoryPtr oldDocs = childFolder(root, "docs");
-    const KZFilePtr a = child(oldDocs, "a.txt");
-    select({"docs/a.txt"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
-    select({"docs"});
-    screen->toolbarItem(Screen::ReloadItem)->trigger();
-    ASSERT_TRUE(kztest::waitFor([&] { return childFolder(root, "docs") != oldDocs && childFolder(root, "docs"); }));
-    queue().clearQueue();
-    EXPECT_EQ(childFolder(root, "docs")->childCount(), 2u);
-    EXPECT_EQ(a->parent(), nullptr);
-    EXPECT_EQ(oldDocs->childCount(), 0u);
 }
 
 TEST_F(TreemapScreen, CompressionAddsTheArchiveTakesOutWhatWentAndCountsOnce)

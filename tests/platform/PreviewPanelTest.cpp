@@ -1,12 +1,10 @@
-// The preview window: what it reads for images, text and anything else, stepping through
-// its items, and closing by key.
-#include "platform/KZPathString.h"
+// The preview window: what it reads for images, text and anything else, stepping through its
+// items, and closing by key. Pictures: build/test-output/preview-*.png.
 #include "platform/widgets/KZPreviewPanel.h"
 #include "tests/support/TestSupport.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -42,74 +40,53 @@ struct Items : KZPreviewPanelDataSource {
 
 } // namespace
 
-TEST(PreviewPanel, ReadsImagesTextAndFactsByContentNeverFollowingLinks)
+TEST(PreviewPanel, ImagesTextOrFactsByContentSteppedThroughAndClosedByKey)
 {
     kztest::TempDir tmp;
-    // An image under a name that is not UTF-8 and has no extension.
-    const std::string picture = tmp / "pic\xff";
-    writeBytes(picture, png(QSize(3000, 1500)));
-    const auto image = KZPreviewPanel::readContent(picture, QSize(600, 600));
-    EXPECT_EQ(image.kind, KZPreviewPanel::Kind::Image);
-    EXPECT_EQ(image.image.size(), QSize(600, 300)) << "shrunk while read";
-
-    // Only the start of a long text.
-    const std::string longText = tmp / "long.txt";
-    writeBytes(longText, QByteArray(KZPreviewPanel::kMaxTextBytes * 2, 'x'));
-    const auto cut = KZPreviewPanel::readContent(longText, QSize(600, 600));
-    EXPECT_EQ(cut.text.size(), KZPreviewPanel::kMaxTextBytes + 2);
-    EXPECT_TRUE(cut.text.endsWith(QStringLiteral("\n…")));
-
-    // A link to the image is described, not followed.
-    kztest::makeSymlink(picture, tmp / "link.png");
-    const auto link = KZPreviewPanel::readContent(tmp / "link.png", QSize(600, 600));
-    EXPECT_EQ(link.kind, KZPreviewPanel::Kind::Facts);
-    EXPECT_TRUE(link.exists);
-
-    EXPECT_FALSE(KZPreviewPanel::readContent(tmp / "gone", QSize(600, 600)).exists);
-    // Bytes that merely claim to be an image.
+    // An image under a name that is not UTF-8 and without extension, shrunk while read; a link
+    // to it described, not followed; bytes that merely claim to be an image; a long text cut.
+    writeBytes(tmp / "pic\xff", png(QSize(3000, 1500)));
+    EXPECT_EQ(KZPreviewPanel::readContent(tmp / "pic\xff", QSize(600, 600)).image.size(), QSize(600, 300));
+    kztest::makeSymlink(tmp / "pic\xff", tmp / "link.png");
+    EXPECT_EQ(KZPreviewPanel::readContent(tmp / "link.png", QSize(600, 600)).kind, KZPreviewPanel::Kind::Facts);
     writeBytes(tmp / "fake.png", "not an image at all");
     EXPECT_NE(KZPreviewPanel::readContent(tmp / "fake.png", QSize(600, 600)).kind, KZPreviewPanel::Kind::Image);
-}
+    writeBytes(tmp / "long.txt", QByteArray(KZPreviewPanel::kMaxTextBytes * 2, 'x'));
+    EXPECT_EQ(KZPreviewPanel::readContent(tmp / "long.txt", QSize()).text.size(), KZPreviewPanel::kMaxTextBytes + 2);
+    EXPECT_FALSE(KZPreviewPanel::readContent(tmp / "gone", QSize()).exists);
 
-TEST(PreviewPanel, StepsThroughItsItemsAndClosesWithSpaceOrEscape)
-{
-    kztest::TempDir tmp;
     writeBytes(tmp / "a.txt", "first");
     kztest::makeDir(tmp / "b");
+    writeBytes(tmp / "wide.png", png(QSize(1600, 900)));
     Items source;
-    source.items = {{tmp / "a.txt", QStringLiteral("a.txt"), -1}, {tmp / "b/", QStringLiteral("b"), 12300000}};
+    source.items = {{tmp / "a.txt", "a.txt", -1}, {tmp / "b/", "b", 12300000}, {tmp / "wide.png", "wide.png", -1}};
     KZPreviewPanel panel;
     panel.setDataSource(&source);
     panel.reloadData();
     panel.show();
-    ASSERT_TRUE(kztest::waitFor([&] { return panel.currentKind() == KZPreviewPanel::Kind::Text; }));
-    EXPECT_EQ(panel.previewText(), QStringLiteral("first"));
-
     QDir().mkpath(kztest::outputFolder());
-    panel.grab().save(kztest::outputFolder() + QStringLiteral("/preview-text.png"));
+    const auto shows = [&](KZPreviewPanel::Kind kind, const char* picture) {
+        const bool shown = kztest::waitFor([&] { return panel.currentKind() == kind; });
+        panel.grab().save(kztest::outputFolder() + "/preview-" + picture + ".png");
+        return shown;
+    };
+    ASSERT_TRUE(shows(KZPreviewPanel::Kind::Text, "text"));
+    EXPECT_EQ(panel.previewText(), QStringLiteral("first"));
     QTest::keyClick(&panel, Qt::Key_Right);
-    ASSERT_TRUE(kztest::waitFor([&] { return panel.currentKind() == KZPreviewPanel::Kind::Facts; }));
-    EXPECT_EQ(panel.currentPreviewItemIndex(), 1);
-    EXPECT_TRUE(panel.factsText().contains(QStringLiteral("Size: 12.3 MB")));
-    EXPECT_TRUE(panel.factsText().contains(QStringLiteral("Where: ") + QString::fromStdString(tmp.path())));
+    ASSERT_TRUE(shows(KZPreviewPanel::Kind::Facts, "folder"));
+    EXPECT_TRUE(panel.factsText().contains("Size: 12.3 MB\n"));
+    EXPECT_TRUE(panel.factsText().endsWith("Where: " + QString::fromStdString(tmp.path())));
+    QTest::keyClick(&panel, Qt::Key_Down);
+    ASSERT_TRUE(shows(KZPreviewPanel::Kind::Image, "image"));
     QTest::keyClick(&panel, Qt::Key_Right);
     EXPECT_EQ(panel.currentPreviewItemIndex(), 0) << "wraps around";
-    source.items.pop_back();
+    source.items.resize(1);
     panel.reloadData();
-    EXPECT_EQ(panel.currentPreviewItemIndex(), 0);
+    EXPECT_EQ(panel.numberOfItems(), 1);
 
     QTest::keyClick(&panel, Qt::Key_Space);
     EXPECT_FALSE(panel.isVisible());
     panel.show();
     QTest::keyClick(&panel, Qt::Key_Escape);
     EXPECT_FALSE(panel.isVisible());
-
-    // An image, shrunk to the window.
-    writeBytes(tmp / "wide.png", png(QSize(1600, 900)));
-    source.items = {{tmp / "wide.png", QStringLiteral("wide.png"), -1}};
-    panel.reloadData();
-    panel.show();
-    ASSERT_TRUE(kztest::waitFor([&] { return panel.currentKind() == KZPreviewPanel::Kind::Image; }));
-    EXPECT_EQ(panel.previewImage().size(), QSize(1600, 900));
-    panel.grab().save(kztest::outputFolder() + QStringLiteral("/preview-image.png"));
 }
