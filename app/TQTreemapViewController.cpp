@@ -226,7 +226,6 @@ void TQTreemapViewController::awakeFromNib()
          {TQNotification_EmptyTrash, TQNotification_EmptyTrashAndFinish, TQNotification_EmptyTrashAndQuit})
         center.addObserver(name, [this, name](const KZNotification&) { showEmptyTrashWindow(name); }, this);
     addFileRemovedFromQueueNotification();
-    setUp_ = true;
 }
 
 void TQTreemapViewController::observeSettings()
@@ -590,7 +589,8 @@ bool TQTreemapViewController::eventFilter(QObject* watched, QEvent* event)
 
 void TQTreemapViewController::kz_viewWillAppear()
 {
-    if (setUp_) installToolbar();
+    // Shown again after it went: the toolbar comes back.
+    if (isViewLoaded()) installToolbar();
 }
 
 void TQTreemapViewController::kz_viewDidAppear()

@@ -310,7 +310,6 @@ private:
     std::shared_ptr<TQTheme> selectedTheme_;
     std::optional<KZIgnoreList> ignoreList_;
     bool canShowFileChangeAlert_ = false;
-    bool setUp_ = false;
     bool onShow_ = false;
 
     // Toolbar: ours while the screen shows; the main window's own toolbars hidden meanwhile.

@@ -183,6 +183,14 @@ TEST_F(TreemapScreen, KeyFilterActsOnlyInTheActiveResultsWindowOutsideTextAndDia
     question.buttons = {"Go", "Stop"};
     EXPECT_EQ(realAlerts.runModal(question).response, KZAlertSecondButtonReturn);
     EXPECT_EQ(view()->selectedFiles().size(), 1u);
+
+    // Escape closes an open popover and leaves the selection alone.
+    screen->showDeleteQueue(screen->toolbarButton(Screen::DeleteQueueItem));
+    ASSERT_TRUE(screen->popover());
+    view()->setFocus();
+    QTest::keyClick(view(), Qt::Key_Escape);
+    EXPECT_FALSE(screen->popover());
+    EXPECT_EQ(view()->selectedFiles().size(), 1u);
 }
 
 TEST_F(TreemapScreen, QueuePopoverTogglesAndSilencesTheTooltipUntilItReportsItsClose)
