@@ -181,6 +181,8 @@ void TQTreemapViewController::awakeFromNib()
         toolbarItemArray_.push_back(toolbarItem(id));
 
     if (resultArray_.empty() || !kz_asDirectory(resultArray_.front())) {
+        // Nothing was scanned: no path to show either.
+        ui()->pathBar->hide();
         ui()->errorLabel->show();
         return;
     }

@@ -48,6 +48,7 @@ TEST_F(TreemapScreenPictures, ThemesHoverSelectionZoomPopoverPreviewAndEmpty)
     openWith({KZFilePtr(root)});
     window->resize(1100, 720);
     settleLayout();
+    ASSERT_TRUE(kztest::waitFor([&] { return !view()->isInLiveResize(); })); // the full depth is drawn
     view()->reloadData();
     for (const auto& theme : *TQTheme::availableThemes()) {
         prefs().setSelectedThemeName(theme->name());
@@ -64,8 +65,12 @@ TEST_F(TreemapScreenPictures, ThemesHoverSelectionZoomPopoverPreviewAndEmpty)
     save("hover");
     screen->treemapViewMouseExitedWithEvent(view(), nullptr);
 
-    view()->setClickedNode(folder);
-    view()->addClickedNode(file);
+    // A file and a top-level folder that doesn't hold it.
+    view()->setClickedNode(file);
+    for (const KZTreemapDrawItem& item : view()->drawItems())
+        if (item.depth == 0 && item.node->isPlainFolder() && !file->file()->isChildOfPath(item.node->file()->path()))
+            view()->addClickedNode(item.node);
+    EXPECT_EQ(view()->selectedFiles().size(), 2u);
     save("selection");
     view()->zoomToDirectory(kz_asDirectory(folder->file()));
     save("zoomed");
