@@ -220,13 +220,14 @@ void KZPreviewPanel::showCurrentItem()
     const quint64 generation = generation_;
     const std::string path = item_.path;
     const QSize maxImage(2048, 2048);
+    // The guard is made here and read only on the main thread.
     QPointer<KZPreviewPanel> self(this);
     KZRunInBackground([self, generation, path, maxImage] {
         Content content = readContent(path, maxImage);
         KZRunOnMainThread([self, generation, content = std::move(content)] {
             if (!self || self->generation_ != generation) return;
             self->present(content);
-        }, self.data());
+        });
     });
 }
 
