@@ -50,7 +50,7 @@ bool kz_isDirectory(std::string_view path)
 
 std::string kz_lastPathComponent(std::string_view path)
 {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    path = kz::withoutTrailingSlash(path);
     if (path == "/") return "/";
     const size_t slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));

@@ -18,7 +18,9 @@ inline QByteArray toByteArray(std::string_view bytes) { return QByteArray(bytes.
 inline std::string toStdString(const QByteArray& bytes) { return std::string(bytes.constData(), size_t(bytes.size())); }
 bool isValidUtf8(std::string_view bytes);
 
-// The path without its final "/" characters ("/" stays "/", "" stays "").
+// The path without its final "/" characters ("/" stays "/", "" stays ""), as a view of the
+// same bytes or as a string of its own.
+std::string_view withoutTrailingSlash(std::string_view path);
 std::string pathWithoutTrailingSlash(std::string_view path);
 // The folder that holds the item at the path, without a final "/" (a final "/" of the path
 // is not a component): "/" for "/name" and for "/"; "" for a name without any "/".

@@ -62,8 +62,7 @@ void KZSelfChangeRegistry::discardChange(Token token)
 
 bool KZSelfChangeRegistry::isOwnChange(std::string_view path, uint32_t kinds) const
 {
-    const std::string trimmed = kz::pathWithoutTrailingSlash(path);
-    path = trimmed;
+    path = kz::withoutTrailingSlash(path);
     if (path.empty()) return false;
     std::lock_guard lock(mutex_);
     if (marks_.empty()) return false;
