@@ -416,29 +416,9 @@ void TQTreemapViewController::updatePathBar()
 
 KZDirectoryPtr TQTreemapViewController::folderAtPath(const std::string& path, bool enterPackages) const
 {
-    if (!rootDirectory_) return nullptr;
-    const std::string rootPath = rootDirectory_->path();
-    if (kz_isEqualToPath(path, rootPath)) return rootDirectory_;
-    if (!kz_isChildOfPath(path, rootPath)) return nullptr;
-    const std::string base = kz_withTrailingSlash(rootPath);
-    KZDirectory* current = rootDirectory_.get();
-    size_t start = base.size();
-    while (start < path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        const std::string_view name(path.data() + start, end - start);
-        start = end + 1;
-        if (name.empty()) continue;
-        KZDirectory* next = nullptr;
-        for (KZFile* child : current->children()) {
-            if (!child->isDirectory() || child->nameBytes() != name) continue;
-            next = static_cast<KZDirectory*>(child);
-            break;
-        }
-        if (!next || (!enterPackages && next->isPackage())) return nullptr;
-        current = next;
-    }
-    return KZDirectoryPtr(current);
+    bool reached = false;
+    KZDirectoryPtr folder = directoryWithPath(path, rootDirectory_, enterPackages, &reached);
+    return reached ? folder : nullptr;
 }
 
 void TQTreemapViewController::didClickPathbar(const std::string& path)

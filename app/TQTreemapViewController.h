@@ -212,9 +212,11 @@ public:
     void removeLocalEventListener();
     void addFileEventListener();
     void removeFileEventListener();
-    // The deepest folder of the tree on the way from `folder` down to `path`; null when the
-    // path is not inside the folder.
-    static KZDirectoryPtr directoryWithPath(const std::string& path, const KZDirectoryPtr& folder);
+    // The deepest folder of the tree on the way from `folder` down to `path` (into packages only
+    // when asked); null when the path is not inside the folder. reachedPath: whether that folder
+    // is the path itself.
+    static KZDirectoryPtr directoryWithPath(const std::string& path, const KZDirectoryPtr& folder,
+                                            bool enterPackages = true, bool* reachedPath = nullptr);
     // The folder of the tree whose path is exactly `path` (packages entered when asked); null
     // when there is none.
     KZDirectoryPtr folderAtPath(const std::string& path, bool enterPackages) const;

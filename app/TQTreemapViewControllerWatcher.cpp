@@ -58,12 +58,13 @@ void TQTreemapViewController::removeFileEventListener()
     fileEventListener_.reset();
 }
 
-KZDirectoryPtr TQTreemapViewController::directoryWithPath(const std::string& path, const KZDirectoryPtr& folder)
+KZDirectoryPtr TQTreemapViewController::directoryWithPath(const std::string& path, const KZDirectoryPtr& folder,
+                                                         bool enterPackages, bool* reachedPath)
 {
+    if (reachedPath) *reachedPath = false;
     if (!folder) return nullptr;
     const std::string folderPath = folder->path();
     if (!kz_isChildOfPath(path, folderPath)) return nullptr;
-    if (kz_isEqualToPath(path, folderPath)) return folder;
     KZDirectory* current = folder.get();
     size_t start = kz_withTrailingSlash(folderPath).size();
     while (start < path.size()) {
@@ -80,9 +81,10 @@ KZDirectoryPtr TQTreemapViewController::directoryWithPath(const std::string& pat
             }
         }
         // Deeper components can't match below a folder the tree doesn't hold.
-        if (!next) break;
+        if (!next || (!enterPackages && next->isPackage())) return KZDirectoryPtr(current);
         current = next;
     }
+    if (reachedPath) *reachedPath = true;
     return KZDirectoryPtr(current);
 }
 
