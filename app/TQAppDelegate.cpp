@@ -217,18 +217,21 @@ void TQAppDelegate::endProgram()
     QCoreApplication::quit();
 }
 
+bool TQAppDelegate::answerLogout(bool mayAsk)
+{
+    if (TQEmptyTrashWindowController::isAnySheetRunning()) return false;
+    // Without leave to ask, the session ends as it would: the delete queue is only a list.
+    if (!mayAsk) return true;
+    return confirmQuit();
+}
+
 void TQAppDelegate::commitDataRequest(QSessionManager& manager)
 {
 #ifndef QT_NO_SESSIONMANAGER
     if (ending_) return;
-    if (TQEmptyTrashWindowController::isAnySheetRunning()) {
-        manager.cancel();
-        return;
-    }
-    // Without leave to ask, the session ends as it would: the delete queue is only a list.
-    if (!manager.allowsInteraction()) return;
-    const bool agreed = confirmQuit();
-    manager.release();
+    const bool mayAsk = !TQEmptyTrashWindowController::isAnySheetRunning() && manager.allowsInteraction();
+    const bool agreed = answerLogout(mayAsk);
+    if (mayAsk) manager.release();
     if (!agreed) {
         manager.cancel();
         return;

@@ -44,6 +44,10 @@ public:
     // Asks as requestQuit() does without ending the program (the desktop's logout asks this
     // way, then ends the program itself).
     bool confirmQuit();
+    // The desktop session is ending (logout): whether the program agrees. It asks as
+    // confirmQuit() does when the session lets it ask, and always refuses while the delete
+    // sheet runs.
+    bool answerLogout(bool mayAsk);
 
     // Main-menu actions.
     void scan();
