@@ -1,9 +1,9 @@
 #include "app/TQAppDelegate.h"
 
-#include "app/KZCore.h"
 #include "app/TQEmptyTrashWindowController.h"
 #include "app/TQMainWindowController.h"
 #include "app/TQPreferencesWindowController.h"
+#include "app/TQWebAddresses.h"
 #include "kit/KZController.h"
 #include "kit/KZTouchBarController.h"
 #include "model/Preferences.h"
@@ -11,6 +11,8 @@
 #include "platform/KZNotificationCenter.h"
 #include "platform/widgets/KZAlertService.h"
 #include "platform/widgets/KZApplicationServices.h"
+#include "platform/widgets/KZCWelcomeNotifications.h"
+#include "platform/widgets/KZCore.h"
 #include "platform/widgets/KZWorkspace.h"
 #include "treemap/TQTheme.h"
 
@@ -25,8 +27,6 @@
 #include <QUrl>
 #include <QWindow>
 
-const char* const TQAppDelegate::supportURL = "https://www.zandrel.com/support";
-const char* const TQAppDelegate::followURL = "https://twitter.com/zandrel";
 // There is no store listing on Linux; the framework stand-in only keeps the value.
 const char* const TQAppDelegate::appStoreID = "0";
 
@@ -287,12 +287,12 @@ void TQAppDelegate::openAbout()
 
 void TQAppDelegate::showHelp()
 {
-    KZWorkspace::shared().openURL(QUrl(QString::fromLatin1(supportURL)));
+    KZWorkspace::shared().openURL(QUrl(TQWebAddresses::supportPage));
 }
 
 void TQAppDelegate::followZANDREL()
 {
-    KZWorkspace::shared().openURL(QUrl(QString::fromLatin1(followURL)));
+    KZWorkspace::shared().openURL(QUrl(TQWebAddresses::microblogPage));
 }
 
 void TQAppDelegate::rateApp()
@@ -326,9 +326,9 @@ void TQAppDelegate::keyWindowChanged(QWidget* activeWindow)
 void TQAppDelegate::addKZCNotificationObservers()
 {
     auto& center = KZNotificationCenter::defaultCenter();
-    center.addObserver(KZCWelcomeNotifications::windowDidOpen, [this](const KZNotification&) { welcomeWindowDidOpen(); },
+    center.addObserver(KZCWelcomeNotifications.welcomeWindowDidOpen, [this](const KZNotification&) { welcomeWindowDidOpen(); },
                        this);
-    center.addObserver(KZCWelcomeNotifications::windowDidClose,
+    center.addObserver(KZCWelcomeNotifications.welcomeWindowDidClose,
                        [this](const KZNotification&) { welcomeWindowDidClose(); }, this);
 }
 

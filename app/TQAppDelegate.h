@@ -76,9 +76,6 @@ public:
     // Makes the Touch Bar where the system has one (tests give a fake).
     void setTouchBarFactory(std::function<KZTouchBar*()> factory) { touchBarFactory_ = std::move(factory); }
 
-    // Addresses the menu opens.
-    static const char* const supportURL;
-    static const char* const followURL;
     // The product's numeric store identifier, as the framework wants it.
     static const char* const appStoreID;
 

@@ -13,7 +13,7 @@ std::unique_ptr<TQFileScanViewController> TQFileScanViewController::controllerWi
 
 void TQFileScanViewController::kz_viewDidAppear()
 {
-    if (!scanResult_) startScan();
+    if (scanResult_.empty()) startScan();
 }
 
 void TQFileScanViewController::startScan()

@@ -18,12 +18,12 @@ public:
     void cancel();
     void clear() {}
     bool isScanning() const { return isScanning_; }
-    const std::optional<KZFileList>& scanResult() const { return scanResult_; }
+    const KZFileList& scanResult() const { return scanResult_; }
     const std::string& filePath() const { return filePath_; }
 
 private:
     bool isScanning_ = false;
     std::string filePath_;
-    std::optional<KZFileList> scanResult_;
+    KZFileList scanResult_;
     std::shared_ptr<KZFileScanner> fileScanner_;
 };

@@ -353,7 +353,7 @@ void TQMainWindowController::showScanningView()
     setResizable(false);
     setCurrentViewController(fileScanViewController_.get());
 
-    const bool hasResult = fileScanViewController_->scanResult().has_value();
+    const bool hasResult = !fileScanViewController_->scanResult().empty();
     auto& touchBar = KZTouchBarController::sharedController();
     if (hasResult) {
         touchBar.pushTouchBarView(touchBarFinishedScanningView_.get());
@@ -380,7 +380,7 @@ void TQMainWindowController::showTreemapView()
     touchBarProgressIndicator_->stopAnimation();
     const TQFileScanViewController* scan = fileScanViewController_.get();
     // Without a result there is nothing to show: stay on the scanning screen.
-    if (!scan || !scan->scanResult() || scan->scanResult()->empty()) {
+    if (!scan || scan->scanResult().empty()) {
         kz_beep();
         return;
     }
@@ -393,7 +393,7 @@ void TQMainWindowController::showTreemapView()
     ui()->nextButton->setTitle(QStringLiteral("Finish"));
 
     releaseResultsScreen();
-    treemapViewController_ = TQTreemapViewController::controllerWithResults(*scan->scanResult());
+    treemapViewController_ = TQTreemapViewController::controllerWithResults(scan->scanResult());
     treemapViewController_->setParentWindow(window());
     treemapViewController_->setLcdViewController(lcdStatusViewController_.get());
     setResizable(true);

@@ -5,6 +5,7 @@
 #include "app/TQAppDelegate.h"
 #include "app/TQMainWindowController.h"
 #include "app/TQPreferencesWindowController.h"
+#include "app/TQWebAddresses.h"
 #include "kit/KZTouchBarController.h"
 #include "model/KZFile.h"
 #include "model/TQDeleteQueue.h"
@@ -255,8 +256,8 @@ TEST_F(Delegate, MenuActions)
     menuItem(delegate->mainMenu(), "Sizemere Help")->trigger();
     menuItem(delegate->mainMenu(), "Follow ZANDREL")->trigger();
     ASSERT_EQ(env.workspace.urls.size(), 2u);
-    EXPECT_EQ(env.workspace.urls[0], QUrl(TQAppDelegate::supportURL));
-    EXPECT_EQ(env.workspace.urls[1], QUrl(TQAppDelegate::followURL));
+    EXPECT_EQ(env.workspace.urls[0], QUrl(TQWebAddresses::supportPage));
+    EXPECT_EQ(env.workspace.urls[1], QUrl(TQWebAddresses::microblogPage));
 
     // New Scan goes back to the folder step.
     TQMainWindowController* wc = delegate->mainWindowController();

@@ -286,8 +286,8 @@ TEST_F(Wizard, RescanShowsTheScanningScreenAndScansAgainAfterAFifthOfASecond)
     env.clock.advance(0.02);
     EXPECT_TRUE(scan->isScanning());
     ASSERT_TRUE(waitForStep(2));
-    ASSERT_TRUE(scan->scanResult().has_value());
-    EXPECT_EQ(scan->scanResult()->front()->fileSize(), 600);
+    ASSERT_FALSE(scan->scanResult().empty());
+    EXPECT_EQ(scan->scanResult().front()->fileSize(), 600);
 }
 
 TEST_F(Wizard, ClearInTheScanningStepAfterTheScanDoesNothing)

@@ -118,8 +118,8 @@ protected:
     KZFilePtr childNamed(const std::string& name) const
     {
         const auto& result = wc->fileScanViewController()->scanResult();
-        if (!result || result->empty()) return {};
-        if (const KZDirectory* root = kz_asDirectory(result->front().get()))
+        if (result.empty()) return {};
+        if (const KZDirectory* root = kz_asDirectory(result.front().get()))
             for (KZFile* child : root->children())
                 if (child->path().ends_with("/" + name) || child->path().ends_with("/" + name + "/"))
                     return KZFilePtr(child);
