@@ -2,6 +2,7 @@
 
 #include "app/KZFinishedViewController.h"
 #include "app/KZLCDStatusViewController.h"
+#include "app/TQEmptyTrashWindowController.h"
 #include "app/TQFileScanViewController.h"
 #include "app/TQNotifications.h"
 #include "app/TQTreemapViewController.h"
@@ -437,6 +438,11 @@ QString TQMainWindowController::finishedTouchBarText(double freed)
 
 void TQMainWindowController::startAgain()
 {
+    // The delete sheet works through the queue that starting again would empty.
+    if (TQEmptyTrashWindowController::isAnySheetRunning()) {
+        kz_beep();
+        return;
+    }
     reset();
     KZTouchBarController::sharedController().setTouchBarViews({touchBarSelectView_.get()});
 
