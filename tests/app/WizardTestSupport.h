@@ -67,6 +67,8 @@ class WizardFixture : public ::testing::Test {
 protected:
     WizardFixture()
     {
+        // Every file of the small test folders is a record.
+        env.settings.preferences().setMinFileSize(0);
         wc = controller<TQMainWindowController>();
         wc->showWindow();
     }
