@@ -1,8 +1,494 @@
 #include "app/TQCompressingWindowController.h"
 
+#include "ui_TQCompressingWindowController.h"
+
+#include "model/KZFileCompressor.h"
+#include "model/KZPath.h"
+#include "model/Preferences.h"
+#include "model/TQDeletionEngine.h"
+#include "platform/KZLog.h"
+#include "platform/KZNotifier.h"
+#include "platform/KZPathString.h"
+#include "platform/KZRemover.h"
+#include "platform/widgets/KZImage.h"
+#include "platform/widgets/KZSound.h"
+#include "platform/widgets/KZWorkspace.h"
+
+#include <QApplication>
+#include <QLayout>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+KZ_INTERFACE_FILE_IMPL(TQCompressingWindowController)
+
+namespace {
+
+QString text(const char* source)
+{
+    return QCoreApplication::translate("TQCompressingWindowController", source);
+}
+
+// The texts of the window and its notification.
+struct Texts {
+    QString compressingOne = text("Compressing '%1'");
+    QString compressingMany = text("Compressing %1 items");
+    QString zeroOfTotal = text("0 bytes of %1");
+    QString preparing = text("Preparing to compress items");
+    QString copying = text("Preparing to compress items: %1 of %2");
+    QString bytesOfTotal = text("%1 of %2");
+    QString cancelling = text("Cancelling..");
+    QString deletingOne = text("Deleting '%1'");
+    QString deletingMany = text("Deleting %1 files");
+    QString complete = text("Compression complete, you may now close this window");
+    QString completeTitle = text("Compression Complete");
+    QString failed = text("Could not compress, please try again.");
+    QString failedLog = text("Could not compress because of error: %1");
+    QString notificationTitle = text("Compression Completed");
+    QString succeededOne = text("Successfully compressed %1");
+    QString succeededMany = text("Successfully compressed %1 files");
+    QString failedOne = text("Could not compress %1");
+    QString failedMany = text("Could not compress %1 files");
+    QString view = text("View");
+};
+
+const Texts& texts()
+{
+    static const Texts t;
+    return t;
+}
+
+// The program-wide owner of the compression windows: each is held from its creation until
+// its window has closed and its compressor has stopped.
+std::set<TQCompressingWindowController*>& ownedSet()
+{
+    static std::set<TQCompressingWindowController*> owned;
+    return owned;
+}
+
+// The archive paths chosen by the windows alive now, so two never write the same archive.
+std::set<std::string>& reservedPaths()
+{
+    static std::set<std::string> reserved;
+    return reserved;
+}
+
+std::function<void(KZFileCompressor&)>& compressorHook()
+{
+    static std::function<void(KZFileCompressor&)> hook;
+    return hook;
+}
+
+constexpr size_t kMaxFileNameBytes = 255;
+
+// The archive's base name for one item: its name bytes without the extension (".profile"
+// keeps its whole name); "" when the item has no usable name.
+std::string baseNameForItem(const KZFile& file)
+{
+    std::string name = file.nameBytes();
+    if (name.empty() || name == "/" || name == "." || name == ".." || name.find('/') != std::string::npos) return {};
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
+// base + suffix, the base shortened (at a UTF-8 character boundary) to keep the whole within
+// the longest file name the system takes.
+std::string fileNameWithin(std::string base, const std::string& suffix)
+{
+    if (base.size() + suffix.size() > kMaxFileNameBytes) {
+        size_t cut = kMaxFileNameBytes - suffix.size();
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
+    return base + suffix;
+}
+
+bool somethingAt(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+int scaled(double bytes, double total)
+{
+    if (total <= 0) return bytes > 0 ? 1000 : 0;
+    return int(std::clamp(bytes / total * 1000.0, 0.0, 1000.0));
+}
+
+} // namespace
+
+TQCompressingWindowController::TQCompressingWindowController(QObject* parent) : KZWindowController(parent) {}
+
+TQCompressingWindowController::~TQCompressingWindowController()
+{
+    ownedSet().erase(this);
+    // The compressor goes first: it removes a partial archive before the name is free again.
+    fileCompressor_.reset();
+    if (!destination_.empty()) reservedPaths().erase(destination_);
+}
+
 TQCompressingWindowController* TQCompressingWindowController::controllerWithFiles(const KZFileList& files)
 {
+    static bool watchingQuit = false;
+    if (!watchingQuit && qApp) {
+        watchingQuit = true;
+        // When the program quits, running compressions stop and remove what they left half
+        // made. The controllers themselves stay: screens may still hold pointers to them.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] {
+            for (TQCompressingWindowController* controller : ownedSet()) controller->fileCompressor_.reset();
+        });
+    }
     auto* controller = new TQCompressingWindowController;
     controller->files_ = files;
+    ownedSet().insert(controller);
     return controller;
+}
+
+std::vector<TQCompressingWindowController*> TQCompressingWindowController::ownedControllers()
+{
+    const auto& owned = ownedSet();
+    return {owned.begin(), owned.end()};
+}
+
+void TQCompressingWindowController::setCompressorHookForTesting(std::function<void(KZFileCompressor&)> hook)
+{
+    compressorHook() = std::move(hook);
+}
+
+std::string TQCompressingWindowController::destinationPath() const
+{
+    std::vector<std::string> paths;
+    paths.reserve(files_.size());
+    for (const KZFilePtr& file : files_) paths.push_back(file->path());
+    const std::optional<std::string> common = kz_commonAncestorWithPaths(paths);
+    if (!common) return {};
+    std::string folder = kz::pathWithoutTrailingSlash(*common);
+    // A listed folder that holds the other items is their common folder; the archive goes
+    // beside it, never into it (removing the originals would take the archive along).
+    for (const std::string& path : paths) {
+        if (kz_isEqualToPath(path, folder)) {
+            folder = kz_stringByDeletingLastPathComponent(folder);
+            break;
+        }
+    }
+    std::string base = files_.size() == 1 ? baseNameForItem(*files_.front()) : std::string();
+    if (base.empty()) base = "Archive";
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    std::string path;
+    for (long n = 1; n < 100000; ++n) {
+        const std::string suffix = n == 1 ? std::string(".zip") : " " + std::to_string(n) + ".zip";
+        path = prefix + fileNameWithin(base, suffix);
+        if (!reservedPaths().count(path) && !somethingAt(path)) break;
+    }
+    return path;
+}
+
+double TQCompressingWindowController::fileSizeForPath(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return 0;
+    return double(st.st_size);
+}
+
+void TQCompressingWindowController::windowDidLoad()
+{
+    KZWindowController::windowDidLoad();
+    QWidget* w = window();
+    Ui::TQCompressingWindowController* form = ui();
+    connect(form->cancelButton, &QPushButton::clicked, this, &TQCompressingWindowController::cancel);
+    w->layout()->activate();
+
+    const bool one = files_.size() == 1;
+    const QIcon icon = one ? kz_iconForFile(files_.front()->path()) : kz_iconForFileType(QStringLiteral("zip"));
+    const QString headline = one ? texts().compressingOne.arg(files_.front()->fileName())
+                                 : texts().compressingMany.arg(files_.size());
+    setHeadline(headline);
+    w->setWindowTitle(headline);
+    form->progressBar->setRange(0, 0);
+
+    total_ = 0;
+    for (const KZFilePtr& file : files_) total_ += file->fileSize();
+    totalText_ = memoryFormatter_.stringFromBytes(total_);
+    form->statusLabel->setText(one ? texts().zeroOfTotal.arg(totalText_) : texts().preparing);
+    form->fileImageView->setPixmap(icon.pixmap(form->fileImageView->size()));
+
+    destination_ = destinationPath();
+    if (!destination_.empty()) reservedPaths().insert(destination_);
+
+    std::vector<std::string> sources;
+    sources.reserve(files_.size());
+    for (const KZFilePtr& file : files_) sources.push_back(file->path());
+    fileCompressor_ = KZFileCompressor::compressorWithSourcePaths(std::move(sources), destination_);
+    // Read once: a later change of the setting doesn't touch a running window.
+    deleteOriginal_ = Preferences::sharedPreferences().deleteCompressedOriginal();
+    // The compressor belongs to this controller and reports on the main thread only while it
+    // lives, so its blocks may name the controller.
+    fileCompressor_->setFailedBlock(
+        [this](const std::optional<KZError>& error, bool cancelled) { compressorFailed(error, cancelled); });
+    fileCompressor_->setCompletionBlock([this] { compressorCompleted(); });
+    fileCompressor_->setCopyProgressBlock([this](double bytes) { updateCopyProgress(bytes); });
+    fileCompressor_->setProgressBlock([this](double bytes) { updateProgress(bytes); });
+    if (compressorHook()) compressorHook()(*fileCompressor_);
+    fileCompressor_->compress();
+}
+
+bool TQCompressingWindowController::isRunning() const
+{
+    return state_ == State::Preparing || state_ == State::Copying || state_ == State::Compressing;
+}
+
+void TQCompressingWindowController::setHeadline(const QString& headline)
+{
+    headline_ = headline;
+    QLabel* label = ui()->titleLabel;
+    const QString shown = label->fontMetrics().elidedText(headline, Qt::ElideMiddle, std::max(label->width(), 40));
+    label->setText(shown);
+    label->setToolTip(shown == headline ? QString() : headline);
+}
+
+void TQCompressingWindowController::fitHeight()
+{
+    // The width is fixed; the status line may wrap onto more lines.
+    QWidget* w = window();
+    w->layout()->activate();
+    const int height = w->heightForWidth(w->width());
+    if (height > 0) w->resize(w->width(), std::max(height, w->minimumSizeHint().height()));
+}
+
+void TQCompressingWindowController::updateCopyProgress(double bytes)
+{
+    if (!isRunning()) return;
+    state_ = State::Copying;
+    ui()->statusLabel->setText(texts().copying.arg(memoryFormatter_.stringFromBytes(bytes), totalText_));
+}
+
+void TQCompressingWindowController::updateProgress(double bytes)
+{
+    if (!isRunning()) return;
+    state_ = State::Compressing;
+    // Measured against the items' total; an archive larger than that shows a full bar.
+    ui()->progressBar->setRange(0, 1000);
+    ui()->progressBar->setValue(scaled(bytes, total_));
+    ui()->statusLabel->setText(texts().bytesOfTotal.arg(memoryFormatter_.stringFromBytes(bytes), totalText_));
+}
+
+void TQCompressingWindowController::cancel()
+{
+    if (!isRunning()) return;
+    state_ = State::Cancelling;
+    ui()->statusLabel->setText(texts().cancelling);
+    ui()->cancelButton->setEnabled(false);
+    if (fileCompressor_) fileCompressor_->cancel();
+}
+
+void TQCompressingWindowController::compressorFailed(const std::optional<KZError>& error, bool cancelled)
+{
+    compressorEnded_ = true;
+    wasCancelled_ = true; // no archive
+    if (reported_) {
+        releaseWhenDone();
+        return;
+    }
+    if (cancelled || state_ == State::Cancelling) {
+        closeCancelled();
+        return;
+    }
+    const QString reason = error ? error->localizedDescription() : QString();
+    KZDebugLog(texts().failedLog.arg(reason));
+    state_ = State::Failed;
+    Ui::TQCompressingWindowController* form = ui();
+    const KZImage caution = KZImage::themeIcon(QStringLiteral("dialog-warning"), QStringLiteral("caution"),
+                                               QSizeF(form->fileImageView->size()));
+    form->fileImageView->setPixmap(caution.icon().pixmap(form->fileImageView->size()));
+    setHeadline(texts().failed);
+    form->progressBar->setRange(0, 1000);
+    form->progressBar->setValue(1000);
+    form->cancelButton->hide();
+    // Why, in the status line, so the user can act on it.
+    form->statusLabel->setText(reason);
+    fitHeight();
+    notify(false);
+}
+
+void TQCompressingWindowController::compressorCompleted()
+{
+    compressorEnded_ = true;
+    if (reported_ || !isRunning() || (fileCompressor_ && fileCompressor_->wasCancelled())) {
+        // The archive was finished after the user had asked to stop: it is not wanted, and
+        // nothing else is touched. It is the file the compressor created under our name.
+        struct stat st {};
+        if (::lstat(destination_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(destination_.c_str()) != 0)
+            KZDebugLog(text("Could not remove the unwanted archive: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        wasCancelled_ = true;
+        if (reported_) {
+            releaseWhenDone();
+        } else {
+            closeCancelled();
+        }
+        return;
+    }
+    if (deleteOriginal_) {
+        deleteOriginalFiles();
+    } else {
+        finish();
+    }
+}
+
+void TQCompressingWindowController::deleteOriginalFiles()
+{
+    state_ = State::Deleting;
+    Ui::TQCompressingWindowController* form = ui();
+    form->progressBar->setRange(0, 0);
+    form->statusLabel->hide();
+    form->cancelButton->setEnabled(false);
+    const QString headline = files_.size() < 2
+                                 ? texts().deletingOne.arg(files_.empty() ? QString() : files_.front()->fileName())
+                                 : texts().deletingMany.arg(files_.size());
+    setHeadline(headline);
+    window()->setWindowTitle(headline);
+    // To the Trash, except items on network volumes, which the engine removes directly. The
+    // engine refuses what must never go and reports only what is really gone.
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    TQDeletionEngine::deleteFiles(
+        files_, options, [](double) {}, [this](const TQDeletionResult& result) { originalFilesDeleted(result); },
+        this);
+}
+
+void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult& result)
+{
+    removedFiles_.clear();
+    for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
+        removedFiles_.insert(removedFiles_.end(), list->begin(), list->end());
+    std::unordered_set<const KZFile*> gone;
+    for (const KZFilePtr& file : removedFiles_) gone.insert(file.get());
+    originalDeleted_ = !files_.empty() && std::all_of(files_.begin(), files_.end(), [&](const KZFilePtr& file) {
+        return gone.count(file.get()) > 0;
+    });
+    if (result.errors)
+        for (const auto& [path, error] : *result.errors)
+            KZDebugLog(text("Could not remove \"%1\" after compressing: %2")
+                           .arg(kz::displayString(path), error.localizedDescription()));
+    finish();
+    if (releaseRequested_) {
+        // The window was closed while the originals were being removed.
+        reportToDelegate();
+        releaseWhenDone();
+    }
+}
+
+void TQCompressingWindowController::finish()
+{
+    state_ = State::Complete;
+    Ui::TQCompressingWindowController* form = ui();
+    form->progressBar->setRange(0, 1000);
+    form->progressBar->setValue(1000);
+    form->cancelButton->hide();
+    form->statusLabel->setText(texts().bytesOfTotal.arg(totalText_, totalText_));
+    setHeadline(texts().complete);
+    QWidget* w = window();
+    w->setWindowTitle(texts().completeTitle);
+    if (w->isVisible()) {
+        w->raise();
+        w->activateWindow();
+    }
+    totalSaved_ = std::max(0.0, total_ - fileSizeForPath(destination_));
+    notify(true);
+}
+
+void TQCompressingWindowController::notify(bool success)
+{
+    const Texts& t = texts();
+    KZUserNotification notification;
+    notification.title = t.notificationTitle;
+    if (files_.size() == 1) {
+        notification.subtitle = (success ? t.succeededOne : t.failedOne).arg(files_.front()->fileName());
+    } else {
+        notification.subtitle = (success ? t.succeededMany : t.failedMany).arg(files_.size());
+    }
+    notification.actionButtonTitle = t.view;
+    kz_playTriTone();
+    KZNotifier::shared().deliver(notification);
+}
+
+void TQCompressingWindowController::closeCancelled()
+{
+    state_ = State::Cancelled;
+    window()->close();
+    if (!reported_) {
+        // A window that was never on screen has no close to report it.
+        reportToDelegate();
+        releaseWhenDone();
+    }
+}
+
+bool TQCompressingWindowController::windowShouldClose()
+{
+    switch (state_) {
+    case State::Preparing:
+    case State::Copying:
+    case State::Compressing:
+        // Closing a running window cancels it; it closes when the compressor has stopped.
+        cancel();
+        return false;
+    case State::Cancelling:
+    case State::Deleting:
+        return false;
+    case State::Complete:
+    case State::Failed:
+    case State::Cancelled:
+        return true;
+    }
+    return true;
+}
+
+void TQCompressingWindowController::windowWillClose()
+{
+    if (reported_) return;
+    switch (state_) {
+    case State::Preparing:
+    case State::Copying:
+    case State::Compressing:
+    case State::Cancelling:
+        // Closed by the program while the work runs: the work stops, and no archive is made.
+        state_ = State::Cancelled;
+        wasCancelled_ = true;
+        if (fileCompressor_ && !compressorEnded_) fileCompressor_->cancel();
+        break;
+    case State::Deleting:
+        // Reported once the originals' removal has ended.
+        releaseRequested_ = true;
+        return;
+    case State::Complete:
+    case State::Failed:
+    case State::Cancelled:
+        break;
+    }
+    reportToDelegate();
+    releaseWhenDone();
+}
+
+void TQCompressingWindowController::reportToDelegate()
+{
+    if (reported_) return;
+    reported_ = true;
+    if (delegate_)
+        delegate_->compressingDidFinishForController(this, destination_, totalSaved_, originalDeleted_, wasCancelled_);
+}
+
+void TQCompressingWindowController::releaseWhenDone()
+{
+    releaseRequested_ = true;
+    if (released_) return;
+    // A compressor still stopping keeps its controller until it reports its end.
+    if (fileCompressor_ && !compressorEnded_ && fileCompressor_->state() != KZFileCompressor::State::Created) return;
+    released_ = true;
+    ownedSet().erase(this);
+    deleteLater();
 }

@@ -5,11 +5,24 @@
 // closes. Several can run at once. Every window belongs to the program-wide set of
 // compression windows from its creation until its window has closed (it is then released on
 // a later turn), so a running compression outlives the results screen that asked for it.
+//
+// Closing the window while it works cancels the compression; the delegate hears of it once,
+// as cancelled. While the originals are being removed, neither Cancel nor a close is taken.
+// The archive's name is chosen free on disk and among the windows running at once.
 
 #include "kit/KZWindowController.h"
 #include "model/KZFile.h"
+#include "model/KZMemoryFormatter.h"
+#include "platform/KZError.h"
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+class KZFileCompressor;
+struct TQDeletionResult;
 
 class TQCompressingWindowController;
 
@@ -23,12 +36,30 @@ public:
                                                    bool originalDeleted, bool wasCancelled) = 0;
 };
 
+KZ_INTERFACE_CLASS(TQCompressingWindowController)
+
 class TQCompressingWindowController : public KZWindowController {
     Q_OBJECT
+    KZ_INTERFACE_FILE(TQCompressingWindowController)
 public:
+    enum class State {
+        Preparing,   // the window is up, nothing measured yet
+        Copying,     // several items are being copied together
+        Compressing, // zip is writing the archive
+        Cancelling,  // the user asked to stop; waiting for the compressor's end
+        Deleting,    // the archive is complete; the originals are being removed
+        Complete,    // the archive is complete (and the originals gone, if asked)
+        Failed,      // no archive: an error
+        Cancelled,   // no archive: cancelled
+    };
+
     // A new controller for the records (at least one), owned by the program-wide set; its
-    // window is neither loaded nor shown yet.
+    // window is neither loaded nor shown yet. Showing it starts the compression.
     static TQCompressingWindowController* controllerWithFiles(const KZFileList& files);
+    // The controllers the program-wide set holds now (running, or closed and not yet released).
+    static std::vector<TQCompressingWindowController*> ownedControllers();
+
+    ~TQCompressingWindowController() override;
 
     const KZFileList& files() const { return files_; }
     // The archive this window writes.
@@ -42,11 +73,45 @@ public:
     double totalSaved() const { return totalSaved_; }
     // The records whose items the removal after compressing took away.
     const KZFileList& removedFiles() const { return removedFiles_; }
+    State state() const { return state_; }
+
+    // A free archive path for the files: "<name>.zip" for one item (its name without the
+    // extension), "Archive.zip" for several, in the folder that holds them all; "<name> 2.zip",
+    // "<name> 3.zip" ... when the name is taken on disk or by another running window. The file
+    // name is built from the name's bytes and kept within 255 bytes.
+    std::string destinationPath() const;
+    // The size in bytes of the item at the path (not following a final link); 0 when unreadable.
+    static double fileSizeForPath(const std::string& path);
+
+    // The Cancel button: stops the compression; the window closes once it has stopped.
+    void cancel();
+
+    // Called with every new compressor before it starts (tests: zip program, intervals).
+    static void setCompressorHookForTesting(std::function<void(KZFileCompressor&)> hook);
 
 protected:
-    explicit TQCompressingWindowController(QObject* parent = nullptr) : KZWindowController(parent) {}
+    explicit TQCompressingWindowController(QObject* parent = nullptr);
+
+    void windowDidLoad() override;
+    bool windowShouldClose() override;
+    void windowWillClose() override;
 
 private:
+    bool isRunning() const;
+    void setHeadline(const QString& text);
+    void fitHeight();
+    void updateCopyProgress(double bytes);
+    void updateProgress(double bytes);
+    void compressorFailed(const std::optional<KZError>& error, bool cancelled);
+    void compressorCompleted();
+    void deleteOriginalFiles();
+    void originalFilesDeleted(const TQDeletionResult& result);
+    void finish();
+    void notify(bool success);
+    void closeCancelled();
+    void reportToDelegate();
+    void releaseWhenDone();
+
     KZFileList files_;
     KZFileList removedFiles_;
     std::string destination_;
@@ -54,4 +119,16 @@ private:
     bool wasCancelled_ = false;
     bool originalDeleted_ = false;
     double totalSaved_ = 0;
+
+    State state_ = State::Preparing;
+    KZMemoryFormatter memoryFormatter_;
+    std::unique_ptr<KZFileCompressor> fileCompressor_;
+    double total_ = 0;
+    QString totalText_;
+    QString headline_;
+    bool deleteOriginal_ = false;   // the removal setting as it was when the work started
+    bool compressorEnded_ = false;  // the compressor has reported its end
+    bool reported_ = false;         // the delegate has been told
+    bool releaseRequested_ = false; // the window has closed; release once the work is over
+    bool released_ = false;
 };

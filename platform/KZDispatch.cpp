@@ -79,6 +79,8 @@ MainDispatcher* dispatcher()
 
 void post(KZBlock block, const QObject* context)
 {
+    // Late work of a program that is shutting down has nowhere to go.
+    if (!QCoreApplication::instance()) return;
     QCoreApplication::postEvent(dispatcher(), new BlockEvent(std::move(block), context));
 }
 

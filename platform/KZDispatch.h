@@ -1,7 +1,8 @@
 #pragma once
 // Hands blocks to the background pool or to the main thread's event loop.
 // Background work runs on one dedicated pool at lowered CPU priority; main-thread work is
-// always queued (never run inline) and runs in the order it was queued.
+// always queued (never run inline) and runs in the order it was queued; without an application
+// object (the program is ending) it is dropped.
 
 #include <functional>
 

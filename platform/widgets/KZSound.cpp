@@ -6,6 +6,14 @@
 #include <QSoundEffect>
 #include <QUrl>
 
+namespace {
+std::function<void()>& testPlayer()
+{
+    static std::function<void()> player;
+    return player;
+}
+} // namespace
+
 QSoundEffect* kz_triToneSound()
 {
     static QSoundEffect* sound = [] () -> QSoundEffect* {
@@ -20,6 +28,15 @@ QSoundEffect* kz_triToneSound()
 
 void kz_playTriTone()
 {
+    if (testPlayer()) {
+        testPlayer()();
+        return;
+    }
     if (QMediaDevices::audioOutputs().isEmpty()) return;
     if (QSoundEffect* s = kz_triToneSound()) s->play();
+}
+
+void kz::setTriTonePlayerForTesting(std::function<void()> player)
+{
+    testPlayer() = std::move(player);
 }

@@ -1,0 +1,197 @@
+#include "app/KZFinishedViewController.h"
+#include "app/TQWebAddresses.h"
+#include "kit/KZButton.h"
+#include "kit/KZSpaceLabel.h"
+#include "kit/KZView.h"
+#include "platform/widgets/KZAppearance.h"
+#include "platform/widgets/KZCHappinessManager.h"
+#include "platform/widgets/KZCore.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "ui_KZFinishedViewController.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QTest>
+#include <QUrlQuery>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Screen {
+    std::unique_ptr<KZFinishedViewController> controller;
+    Ui::KZFinishedViewController* form;
+    explicit Screen(double freed, qint64 compressed)
+        : controller(KZFinishedViewController::controllerWithTotalFreed(freed, compressed))
+    {
+        controller->view();
+        form = controller->ui();
+    }
+};
+
+int promptsShown(const kztest::ScreenTestEnvironment& env)
+{
+    int n = 0;
+    for (const auto& shown : env.alerts.service.shown())
+        if (shown.alert.messageText == KZCHappinessManager::PromptMessage) ++n;
+    return n;
+}
+
+QString decodedQueryValue(const QUrl& url, const QString& key)
+{
+    return QUrlQuery(url).queryItemValue(key, QUrl::FullyDecoded);
+}
+
+} // namespace
+
+TEST(FinishedScreen, CompressedRowIsTakenOutAndTheBoxShrinksAboutItsMiddle)
+{
+    kztest::ScreenTestEnvironment env;
+    Screen none(2e6, 0), one(2e6, 1), two(2e6, 2);
+
+    const int h = one.form->compressedContainer->height();
+    ASSERT_GT(h, 0);
+    EXPECT_TRUE(none.form->compressedContainer->isHidden());
+    EXPECT_FALSE(one.form->compressedContainer->isHidden());
+
+    const QRect full = one.form->containerView->geometry();
+    const QRect shrunk = none.form->containerView->geometry();
+    EXPECT_EQ(shrunk.height(), full.height() - h);
+    EXPECT_EQ(shrunk.top(), full.top() + h / 2);          // top edge down by H/2
+    EXPECT_EQ(shrunk.bottom(), full.bottom() - h / 2);    // bottom edge up by H/2
+    EXPECT_EQ(shrunk.x(), full.x());
+    EXPECT_EQ(none.form->buttonContainerView->y(), one.form->buttonContainerView->y() - h / 2);
+    // The gap between the box and the buttons stays.
+    EXPECT_EQ(none.form->buttonContainerView->y() - shrunk.bottom(), one.form->buttonContainerView->y() - full.bottom());
+
+    EXPECT_EQ(one.form->totalCompressedLabel->stringValue(), QStringLiteral("1"));
+    EXPECT_EQ(one.form->compressedSubtitleLabel->text(), QStringLiteral("file/folder compressed"));
+    EXPECT_EQ(two.form->totalCompressedLabel->stringValue(), QStringLiteral("2"));
+    EXPECT_EQ(two.form->compressedSubtitleLabel->text(), QStringLiteral("files/folders compressed"));
+}
+
+TEST(FinishedScreen, ShowsTheFreedTotalFromKilobytesUp)
+{
+    kztest::ScreenTestEnvironment env;
+    Screen mb(1'500'000, 0), small(400, 0);
+    EXPECT_EQ(mb.form->totalFreedLabel->stringValue(), QStringLiteral("1.5MB"));
+    EXPECT_EQ(mb.controller->memoryArray().second, QStringLiteral("MB"));
+    // Never "bytes": the screen's formatter starts at KB.
+    EXPECT_EQ(small.form->totalFreedLabel->stringValue(), QStringLiteral("0.4KB"));
+}
+
+TEST(FinishedScreen, RatingPromptStartsHalfASecondAfterAGigabyteWhileTheScreenLives)
+{
+    kztest::ScreenTestEnvironment env;
+    {
+        Screen below(999'999'999, 0);
+        env.clock.advance(5);
+        EXPECT_EQ(promptsShown(env), 0);
+    }
+    {
+        Screen at(1'000'000'000, 0);
+        env.clock.advance(0.49);
+        EXPECT_EQ(promptsShown(env), 0);
+        env.clock.advance(0.01);
+        EXPECT_EQ(promptsShown(env), 1);
+    }
+    env.alerts.service.clear();
+    KZUserDefaults::standardUserDefaults().removeObject(KZCHappinessManager::PromptAnsweredKey);
+    {
+        // The screen goes before the prompt is due: no prompt, ever.
+        auto gone = std::make_unique<Screen>(5e9, 0);
+        env.clock.advance(0.3);
+        gone.reset();
+        env.clock.advance(5);
+        EXPECT_EQ(promptsShown(env), 0);
+    }
+}
+
+TEST(FinishedScreen, ShareTextsNameTheAmountWithoutDecimalsOrNoAmountAtAll)
+{
+    kztest::ScreenTestEnvironment env;
+    const QString link = TQWebAddresses::productPage;
+
+    Screen mb(1'500'000, 0);
+    EXPECT_EQ(mb.controller->shareText(KZFinishedViewController::ShareSocialNetwork),
+              QStringLiteral("I just cleared 2 MB using Sizemere for Linux. Check it out here: ") + link);
+    EXPECT_EQ(mb.controller->shareText(KZFinishedViewController::ShareMicroblog),
+              QStringLiteral("I just cleared 2 MB using Sizemere for Linux. Check it out here: ") + link +
+                  QStringLiteral(" #sizemere #zandrel"));
+    EXPECT_FALSE(mb.controller->shareText(KZFinishedViewController::ShareSocialNetwork).contains(QLatin1Char('#')));
+
+    Screen gb(12.3e9, 0);
+    EXPECT_TRUE(gb.controller->shareText(0).startsWith(QStringLiteral("I just cleared 12 GB ")));
+
+    // Nothing freed, and an amount that prints as "0 KB": the sentence without an amount.
+    const QString noAmount = QStringLiteral("I cleaned my computer using Sizemere for Linux. Check it out here: ") + link;
+    Screen zero(0, 0), tiny(400, 0);
+    EXPECT_EQ(zero.controller->shareText(0), noAmount);
+    EXPECT_EQ(tiny.controller->shareText(0), noAmount);
+    EXPECT_EQ(tiny.controller->shareText(1), noAmount + QStringLiteral(" #sizemere #zandrel"));
+    Screen half(500, 0); // 0.5 KB rounds to an even 0
+    EXPECT_EQ(half.controller->shareText(0), noAmount);
+    Screen justOver(600, 0);
+    EXPECT_TRUE(justOver.controller->shareText(0).startsWith(QStringLiteral("I just cleared 1 KB ")));
+}
+
+TEST(FinishedScreen, ShareButtonsOpenWebPagesWithTheTextEncodedWhole)
+{
+    kztest::ScreenTestEnvironment env;
+    Screen screen(3'400'000'000, 0);
+    screen.controller->view()->show();
+
+    QTest::mouseClick(screen.form->tweetButton, Qt::LeftButton);
+    ASSERT_EQ(env.workspace.urls.size(), 1u);
+    const QUrl tweet = env.workspace.urls.back();
+    EXPECT_EQ(tweet.host(), QStringLiteral("twitter.com"));
+    EXPECT_FALSE(tweet.hasFragment()) << tweet.toString().toStdString();
+    EXPECT_EQ(decodedQueryValue(tweet, QStringLiteral("text")), screen.controller->shareText(1));
+    EXPECT_TRUE(tweet.toEncoded().contains("%23sizemere%20%23zandrel"));
+
+    QTest::mouseClick(screen.form->likeButton, Qt::LeftButton);
+    ASSERT_EQ(env.workspace.urls.size(), 2u);
+    const QUrl like = env.workspace.urls.back();
+    EXPECT_EQ(like.host(), QStringLiteral("www.facebook.com"));
+    EXPECT_EQ(decodedQueryValue(like, QStringLiteral("u")), TQWebAddresses::productPage);
+
+    QTest::mouseClick(screen.form->rateButton, Qt::LeftButton);
+    ASSERT_EQ(env.workspace.urls.size(), 3u);
+    EXPECT_EQ(env.workspace.urls.back(), KZCore::ratingPageURL());
+
+    // Whatever the text holds, it reaches the page as one value.
+    const QString awkward = QStringLiteral("a&b=c #tag +1 100% ü?x=y&z");
+    const QUrl url = KZFinishedViewController::shareURLForText(KZFinishedViewController::ShareMicroblog, awkward);
+    EXPECT_FALSE(url.hasFragment());
+    EXPECT_EQ(QUrlQuery(url).queryItems().size(), 1);
+    EXPECT_EQ(decodedQueryValue(url, QStringLiteral("text")), awkward);
+    const QByteArray encoded = url.toEncoded();
+    EXPECT_TRUE(encoded.contains("a%26b%3Dc%20%23tag%20%2B1%20100%25")) << encoded.toStdString();
+}
+
+TEST(FinishedScreen, Screenshots)
+{
+    kztest::ScreenTestEnvironment env;
+    KZAppearance::install();
+    const QString folder = kztest::outputFolder() + QStringLiteral("/app");
+    QDir().mkpath(folder);
+    const struct {
+        const char* name;
+        double freed;
+        qint64 compressed;
+    } shots[] = {
+        {"finished-with-compressed", 4.27e9, 3},
+        {"finished-without-compressed", 1'500'000, 0},
+        {"finished-large-amount", 123.45e12, 1},
+        {"finished-nothing-freed", 0, 0},
+    };
+    for (const auto& shot : shots) {
+        Screen screen(shot.freed, shot.compressed);
+        QWidget* view = screen.controller->view();
+        view->show();
+        QApplication::processEvents();
+        const QImage image = view->grab().toImage();
+        EXPECT_FALSE(image.isNull());
+        EXPECT_TRUE(image.save(folder + QLatin1Char('/') + QLatin1String(shot.name) + QStringLiteral(".png")));
+    }
+}
