@@ -3,6 +3,7 @@
 // menu actions.
 
 #include "app/TQAppDelegate.h"
+#include "app/TQEmptyTrashWindowController.h"
 #include "app/TQMainWindowController.h"
 #include "app/TQPreferencesWindowController.h"
 #include "app/TQWebAddresses.h"
@@ -10,6 +11,7 @@
 #include "model/KZFile.h"
 #include "model/TQDeleteQueue.h"
 #include "platform/widgets/KZApplicationServices.h"
+#include "platform/widgets/KZCore.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/WizardTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -62,6 +64,8 @@ class Delegate : public ::testing::Test {
 protected:
     Delegate()
     {
+        // The launch registers the themes; each test starts and ends without any.
+        TQTheme::resetRegistry();
         delegate = std::make_unique<TQAppDelegate>();
         delegate->setEndProgramHandler([this] { ++ended; });
     }
@@ -70,6 +74,7 @@ protected:
         delegate.reset();
         drain();
         QApplication::setQuitOnLastWindowClosed(true);
+        TQTheme::resetRegistry();
     }
     void queueFiles(int n)
     {
@@ -267,4 +272,65 @@ TEST_F(Delegate, MenuActions)
     menuItem(delegate->mainMenu(), "New Scan")->trigger();
     EXPECT_TRUE(drop->filePaths().empty());
     EXPECT_EQ(wc->currentStep(), 0);
+}
+
+TEST_F(Delegate, QuittingIsRefusedWhileTheDeleteSheetRuns)
+{
+    KZScopedApplicationServices services;
+    delegate->applicationDidFinishLaunching();
+    queueFiles(3);
+    TQEmptyTrashWindowController sheet;
+    ASSERT_TRUE(sheet.beginSheetForWindow(delegate->mainWindowController()->window()));
+    ASSERT_TRUE(TQEmptyTrashWindowController::isAnySheetRunning());
+    EXPECT_FALSE(delegate->requestQuit());
+    EXPECT_FALSE(delegate->answerLogout(true));
+    EXPECT_FALSE(delegate->answerLogout(false));
+    EXPECT_EQ(services.services.beeps, 1);
+    EXPECT_TRUE(env.alerts.service.shown().empty()) << "nothing asked while deleting";
+    EXPECT_EQ(ended, 0);
+    ASSERT_TRUE(waitFor([] { return !TQEmptyTrashWindowController::isAnySheetRunning(); }));
+    drain();
+}
+
+TEST_F(Delegate, TheWelcomeWindowHoldsTheMainWindowBack)
+{
+    KZScopedApplicationServices services;
+    ScopedFakeTouchBar touchBar;
+    KZCore& core = KZCore::sharedInstance();
+    core.resetForTesting();
+    KZCore::setWelcomeWindowAllowed(true);
+    delegate->applicationDidFinishLaunching();
+    EXPECT_EQ(core.config().appStoreID(), TQAppDelegate::appStoreID);
+    EXPECT_FALSE(core.config().showsRunAtLoginButton());
+    ASSERT_FALSE(core.canShowMainWindow());
+    QWidget* main = delegate->mainWindowController()->window();
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_TRUE(KZTouchBarController::sharedController().hidden());
+    drain();
+
+    // Preferences beep; About opens; the Touch Bar rule stays out of it; reopen shows the
+    // framework's own window.
+    delegate->openPreferences();
+    EXPECT_EQ(services.services.beeps, 1);
+    EXPECT_EQ(delegate->preferencesWindowController(), nullptr);
+    delegate->keyWindowChanged(main);
+    EXPECT_TRUE(KZTouchBarController::sharedController().hidden());
+    EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
+    ASSERT_NE(core.mailingListWindow(), nullptr);
+    EXPECT_TRUE(core.mailingListWindow()->isVisible());
+    EXPECT_FALSE(main->isVisible());
+    delegate->openAbout();
+    ASSERT_NE(delegate->preferencesWindowController(), nullptr);
+    EXPECT_TRUE(delegate->preferencesWindowController()->window()->isVisible());
+
+    // Closing the welcome window brings the main window and the Touch Bar back.
+    core.welcomeWindow()->close();
+    drain();
+    EXPECT_TRUE(core.canShowMainWindow());
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_FALSE(KZTouchBarController::sharedController().hidden());
+
+    core.resetForTesting();
+    KZCore::setWelcomeWindowAllowed(std::nullopt);
+    drain();
 }
