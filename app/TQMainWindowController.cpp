@@ -522,6 +522,8 @@ void TQMainWindowController::updateUI()
 
     if (chosen) {
         u->fileImageView->setImage(KZImage::fromIcon(kz_iconForFile(path), QSizeF(u->fileImageView->size())));
+        // The folder's icon has no hover twin: the pointer must not bring back the add image.
+        u->fileImageView->setHighlightedImage(KZImage());
         QString name = kz_localizedFileName(path);
         if (name.isEmpty()) name = lastPathComponent(path);
         u->fileNameLabel->setText(name);

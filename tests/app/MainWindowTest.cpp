@@ -62,6 +62,13 @@ TEST_F(Wizard, RunsThroughEveryStepAsTheStateTableSays)
     EXPECT_EQ(label("fileNameLabel")->text(), QString::fromStdString(dir.path()).section('/', -1));
     EXPECT_EQ(touchBarTop(), wc->touchBarNextView());
     EXPECT_TRUE(wc->touchBarSelectNextButton()->isEnabled());
+    // The folder's icon stays when the pointer comes over it.
+    auto* icon = button("fileImageView");
+    const KZImage folderIcon = icon->image();
+    EXPECT_NE(folderIcon, KZImage::named("icon-add"));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(icon, &enter);
+    EXPECT_EQ(icon->image(), folderIcon);
 
     // Next: the scan runs, Back is hidden and Clear offers to cancel.
     click("nextButton");
