@@ -21,6 +21,7 @@
 #include "model/TQDeleteQueue.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZNotificationCenter.h"
+#include "platform/KZPackages.h"
 #include "platform/KZPathString.h"
 #include "platform/widgets/KZAlertService.h"
 #include "platform/widgets/KZApplicationServices.h"
@@ -47,19 +48,6 @@ const QString windowTitle = QStringLiteral("Sizemere");
 constexpr int resizeDurationMs = 200;
 // The smallest the content may become while the window is resizable (the results).
 const QSize minimumResizableContent(560, 360);
-
-// TEMPORARY: until the file layer exports its package test.
-bool kz_isPackageAtPath(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) return false;
-    std::string e = name.substr(dot + 1);
-    for (char& c : e) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return e == "app" || e == "bundle" || e == "plugin" || e == "kext" || e == "rtfd" || e == "sparsebundle" ||
-           e == "pkg" || e == "xcodeproj";
-}
 
 // Releases a screen on a later turn of the event loop; the owning pointer is cleared first.
 template <class T>

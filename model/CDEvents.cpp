@@ -218,10 +218,12 @@ struct CDEvents::Watches {
                 if (stopped || outOfWatches) return kz::WalkAction::Stop;
                 const bool isDir = S_ISDIR(e.st.stx_mode);
                 if (reportContents)
-                    items.push_back({e.path, CDEventFlags::ItemCreated |
-                                                 (isDir ? CDEventFlags::ItemIsDir
-                                                        : S_ISLNK(e.st.stx_mode) ? CDEventFlags::ItemIsSymlink
-                                                                                  : CDEventFlags::ItemIsFile)});
+                    items.push_back({e.path,
+                                     CDEventFlags::ItemCreated |
+                                         (isDir ? CDEventFlags::ItemIsDir
+                                                : S_ISLNK(e.st.stx_mode) ? CDEventFlags::ItemIsSymlink
+                                                                          : CDEventFlags::ItemIsFile),
+                                     KZChange::Created});
                 if (!isDir) return kz::WalkAction::Continue;
                 if (excludedPath(e.path)) return kz::WalkAction::Skip;
                 if (kz::deviceOf(e.st) != kz::deviceOf(rootSt)) {
@@ -307,7 +309,7 @@ void CDEvents::start()
         });
     }
     // There is no history to replay: a watcher asked for past events gets only its end.
-    if (since_ != kCDEventsSinceEventNow) emitChange(watched_.front(), CDEventFlags::HistoryDone);
+    if (since_ != kCDEventsSinceEventNow) emitChange(watched_.front(), CDEventFlags::HistoryDone, KZChange::Any);
 }
 
 void CDEvents::disposeEventStream()
@@ -365,7 +367,7 @@ void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
 {
     using namespace CDEventFlags;
     if (mask & IN_Q_OVERFLOW) {
-        for (const std::string& root : watched_) emitChange(root, MustScanSubDirs | KernelDropped);
+        for (const std::string& root : watched_) emitChange(root, MustScanSubDirs | KernelDropped, KZChange::Any);
         return;
     }
     const auto folder = watches_->folderOf(wd);
@@ -376,11 +378,12 @@ void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
     }
     const bool isRoot = std::find(watched_.begin(), watched_.end(), *folder) != watched_.end();
     if (mask & IN_UNMOUNT) {
-        emitChange(*folder, Unmount | ItemIsDir);
+        emitChange(*folder, Unmount | ItemIsDir, KZChange::Any);
         return;
     }
     if (mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
-        if (isRoot && (flags_ & CDEventsStreamFlags::WatchRoot)) emitChange(*folder, RootChanged);
+        if (isRoot && (flags_ & CDEventsStreamFlags::WatchRoot))
+            emitChange(*folder, RootChanged, (mask & IN_DELETE_SELF) ? KZChange::Removed : KZChange::RenamedFrom);
         return;
     }
     if (!name) return;
@@ -389,7 +392,7 @@ void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
 
     if (!(mask & IN_MOVED_TO)) flushMove();
     if (mask & IN_CREATE) {
-        emitChange(path, ItemCreated | kindOf(path, isDir));
+        emitChange(path, ItemCreated | kindOf(path, isDir), KZChange::Created);
         if (isDir && !ignoreSubDirs_ && !watches_->excludedPath(path) && watches_->add(path, false)) {
             // What was made inside before the watch took hold is reported as created.
             auto watches = watches_;
@@ -405,13 +408,13 @@ void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
             });
         }
     } else if (mask & IN_DELETE) {
-        emitChange(path, ItemRemoved | (isDir ? ItemIsDir : ItemIsFile));
+        emitChange(path, ItemRemoved | (isDir ? ItemIsDir : ItemIsFile), KZChange::Removed);
     } else if (mask & IN_MOVED_FROM) {
-        emitChange(path, ItemRenamed | (isDir ? ItemIsDir : kindOf(path, false)));
+        emitChange(path, ItemRenamed | (isDir ? ItemIsDir : kindOf(path, false)), KZChange::RenamedFrom);
         moveFrom_ = {cookie, path, isDir, true};
     } else if (mask & IN_MOVED_TO) {
         const bool paired = moveFrom_.active && moveFrom_.cookie == cookie;
-        emitChange(path, ItemRenamed | kindOf(path, isDir));
+        emitChange(path, ItemRenamed | kindOf(path, isDir), KZChange::RenamedTo);
         if (paired) {
             if (isDir) watches_->rename(moveFrom_.path, path);
             moveFrom_.active = false;
@@ -427,9 +430,9 @@ void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
             }
         }
     } else if (mask & IN_CLOSE_WRITE) {
-        emitChange(path, ItemModified | ItemIsFile);
+        emitChange(path, ItemModified | ItemIsFile, KZChange::Modified);
     } else if (mask & IN_ATTRIB) {
-        emitChange(path, ItemInodeMetaMod | kindOf(path, isDir));
+        emitChange(path, ItemInodeMetaMod | kindOf(path, isDir), KZChange::Metadata);
     }
 }
 
@@ -448,15 +451,16 @@ void CDEvents::catchUp(const std::vector<Pending>& items)
         const bool known = std::any_of(batch_.begin(), batch_.end(), [&](const Pending& p) {
             return p.path == item.path && (p.flags & CDEventFlags::ItemCreated);
         });
-        if (!known) emitChange(item.path, item.flags);
+        if (!known) emitChange(item.path, item.flags, item.kinds);
     }
     scheduleDelivery();
 }
 
-void CDEvents::emitChange(std::string path, uint32_t flags)
+void CDEvents::emitChange(std::string path, uint32_t flags, uint32_t ownKinds)
 {
-    if ((flags_ & CDEventsStreamFlags::IgnoreSelf) && KZSelfChangeRegistry::shared().isOwnChange(path)) return;
-    batch_.push_back({std::move(path), flags});
+    if ((flags_ & CDEventsStreamFlags::IgnoreSelf) && KZSelfChangeRegistry::shared().isOwnChange(path, ownKinds))
+        return;
+    batch_.push_back({std::move(path), flags, ownKinds});
 }
 
 void CDEvents::scheduleDelivery()

@@ -9,7 +9,8 @@
 //   renames are reported for the old and the new path;
 // - content changes are reported when a file written to is closed (IN_CLOSE_WRITE);
 // - with the IgnoreSelf creation flag, changes the program makes itself (registered in
-//   KZSelfChangeRegistry by the remover, the Trash and the compressor) are not reported;
+//   KZSelfChangeRegistry by the remover, the Trash and the compressor, each with the kinds
+//   of change it makes) are not reported; other kinds of change at the same paths are;
 // - running out of inotify watches is logged and the watcher goes on with what it has.
 // The creation flags are those of an FSEvents stream; docs/platform.md lists what each one
 // and each inotify event becomes. Destroying the watcher stops it at once: its block is
@@ -104,6 +105,7 @@ private:
     struct Pending {
         std::string path;
         uint32_t flags;
+        uint32_t kinds = 0; // as KZChange
     };
     struct MoveFrom {
         uint32_t cookie = 0;
@@ -116,7 +118,8 @@ private:
     void readEvents();
     void handle(int wd, uint32_t mask, uint32_t cookie, const char* name);
     void flushMove();
-    void emitChange(std::string path, uint32_t flags);
+    // `ownKinds`: the kinds of change (KZChange) the event would be if the program made it.
+    void emitChange(std::string path, uint32_t flags, uint32_t ownKinds);
     void catchUp(const std::vector<Pending>& items);
     void scheduleDelivery();
     void deliver();

@@ -1,7 +1,9 @@
 #include "model/KZFileCompressor.h"
 
 #include "platform/KZChildProcess.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZItemCopier.h"
 #include "platform/KZLog.h"
 #include "platform/KZPathString.h"
@@ -181,11 +183,16 @@ void KZFileCompressor::startCopy()
     auto cancelled = cancelled_;
     QPointer<KZFileCompressor> self(this);
     auto hook = copyItemHook_;
-    KZRunInBackground([job, sources, cancelled, self, hook] {
+    // The temporary folder may lie inside a source (a temporary folder inside the chosen
+    // home, or the system's temporary folder chosen itself): the copy leaves it out.
+    std::optional<kz::ItemIdentity> ownFolder;
+    if (struct stat st {}; ::stat(temporaryFolder_.c_str(), &st) == 0) ownFolder = kz::ItemIdentity{kz::deviceOf(st), st.st_ino};
+    KZRunInBackground([job, sources, cancelled, self, hook, ownFolder] {
         kz::CopyControl control;
         control.cancelled = cancelled.get();
         control.bytesCopied = &job->bytes;
         control.willCopyItem = hook;
+        control.skippedFolder = ownFolder;
         kz::CopyResult result;
         for (const std::string& source : sources) {
             result = kz::copyItemIntoFolder(source, job->folder, control);
@@ -287,16 +294,24 @@ void KZFileCompressor::zipFinished(int exitStatus, int signal)
     updateTimer_.reset();
     task_.release()->deleteLater();
     if (exitStatus == 0 && signal == 0 && !wasCancelled()) {
-        // Complete only once it is on disk: callers may remove the originals next.
-        const int fd = std::exchange(archiveFd_, -1);
+        // Complete only once it is on disk: callers may remove the originals next. The
+        // archive stays open here, so that whatever ends the compression meanwhile (a cancel,
+        // the compressor's destruction, a failed flush) removes only the file we created.
+        const int fd = ::dup(archiveFd_);
         QPointer<KZFileCompressor> self(this);
-        KZRunInBackground([fd, self] {
-            const int err = ::fsync(fd) == 0 ? 0 : errno;
-            ::close(fd);
+        const std::string destination = destinationPath_;
+        KZRunInBackground([fd, self, destination] {
+            int err = kz::fileFault(kz::FileOperation::Flush, destination);
+            if (!err && fd < 0) err = EBADF;
+            if (!err && ::fsync(fd) != 0) err = errno;
+            if (fd >= 0) ::close(fd);
             KZRunOnMainThread([self, err] {
                 if (!self || self->state_ == State::Ended) return;
+                if (self->wasCancelled()) {
+                    self->fail(std::nullopt); // the user no longer wants it
+                    return;
+                }
                 if (err && err != EINVAL && err != EROFS) {
-                    self->archiveFd_ = ::open(self->destinationPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
                     self->fail(compressionError(text("Could not write the archive: %1").arg(systemText(err))));
                     return;
                 }
@@ -317,12 +332,13 @@ void KZFileCompressor::zipFinished(int exitStatus, int signal)
 void KZFileCompressor::removePartialArchive()
 {
     if (archiveFd_ < 0) return;
-    // Only the file we created: the same inode must still stand at the path.
-    struct stat ours {}, there {};
-    if (::fstat(archiveFd_, &ours) == 0 && ::lstat(destinationPath_.c_str(), &there) == 0 &&
-        ours.st_dev == there.st_dev && ours.st_ino == there.st_ino) {
-        if (::unlink(destinationPath_.c_str()) != 0)
-            KZDebugLog(text("Could not remove temp zip file because of error: %1").arg(systemText(errno)));
+    // Only the file we created: the remover takes it only while it is that file, so one that
+    // took its place at the path stays.
+    struct stat ours {};
+    if (::fstat(archiveFd_, &ours) == 0) {
+        const kz::RemovalResult result = kz::removeItemAtPath(destinationPath_, kz::ItemIdentity{kz::deviceOf(ours), ours.st_ino});
+        if (!result.succeeded() && result.error != ENOENT && result.error != ESTALE)
+            KZDebugLog(text("Could not remove temp zip file because of error: %1").arg(systemText(result.error)));
     }
     ::close(archiveFd_);
     archiveFd_ = -1;
@@ -337,6 +353,7 @@ void KZFileCompressor::cleanUp()
 void KZFileCompressor::end()
 {
     state_ = State::Ended;
+    if (archiveFd_ >= 0) ::close(std::exchange(archiveFd_, -1));
     progressCopyTimer_.reset();
     updateTimer_.reset();
     cleanUp();

@@ -12,7 +12,8 @@
 // the copy) and whether the run was cancelled.
 //
 // An archive is reported complete only when zip exited with 0 and the archive is on disk
-// (flushed). Any failure, a copy error or a missing source included, fails the whole
+// (flushed); a cancel that comes before that, even after zip has exited, ends in a cancel
+// and removes the archive. Any failure, a copy error or a missing source included, fails the whole
 // compression; two sources with the same name fail rather than lose one. On failure or
 // cancel the partial archive and the temporary folder are removed, and nothing that
 // existed before is ever removed. Destroying the compressor cancels it and cleans up the

@@ -6,9 +6,11 @@
 #include "platform/KZLog.h"
 #include "platform/KZPathString.h"
 
+#include <QCoreApplication>
 #include <QObject>
 
 #include <chrono>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -83,6 +85,17 @@ struct KZFileScanner::Scan : std::enable_shared_from_this<Scan> {
     {
         KZFileScanner& s = *scanner;
         KZDirectoryPtr root = walk->run(s.paths_.front());
+        if (!root && !s.wasCancelled()) {
+            // The folder can't be scanned at all: that is a failure, not an empty tree.
+            const QString message = QCoreApplication::translate("KZFileScanner", "Could not open the folder \"%1\": %2")
+                                        .arg(kz::displayString(s.paths_.front()),
+                                             QString::fromLocal8Bit(std::strerror(walk->error())));
+            KZRunOnMainThread([self = shared_from_this(), message] {
+                if (self->ownerGone()) return;
+                if (auto block = self->scanner->failureBlock_) block(message);
+            });
+            return;
+        }
         if (s.wasCancelled()) {
             root = nullptr; // the partial tree goes here, off the main thread
             KZRunOnMainThread([self = shared_from_this()] {

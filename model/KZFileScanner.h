@@ -3,12 +3,17 @@
 // doing to its owner on the main thread: item count, running byte total, the current path,
 // and at the end the finished tree or a cancellation. Reports are coalesced (at most one
 // pending delivery, about 30 a second); the last count, total and path are delivered before
-// the completion. Exactly one of completion, cancellation or failure ends a scan.
+// the completion. Exactly one of completion, cancellation or failure ends a scan: a folder
+// that can't be opened (missing, not a folder, unreadable) fails with a message naming it
+// and the reason, on the main thread.
 //
 // Rules applied while walking: ignored paths and extensions leave items out entirely; files
 // smaller than the minimum size are left out but their bytes stay in their folder's total
 // (ignoredSize); packages are measured in one deep pass and not entered; links are never
-// followed; /proc-like pseudo-filesystems and bind-mount loops are never entered.
+// followed, except a link chosen as the root itself, which is resolved once to the folder it
+// names (the tree holds that folder's real path); /proc-like pseudo-filesystems are never
+// entered, nor a bind mount that leads back to the root or a folder above or inside it. An
+// item is readable when the system grants read access (access lists included).
 //
 // Owners hold the scanner through a shared_ptr; the running scan holds it too, so an owner
 // may drop its reference. Block properties are read on the main thread just before each
@@ -34,7 +39,8 @@ class KZFileScanner : public std::enable_shared_from_this<KZFileScanner> {
 public:
     // Receives a one-element list holding the root folder.
     using CompletionBlock = std::function<void(const KZFileList& files)>;
-    // Receives an error message (empty: the scanner had no path).
+    // Receives an error message (empty: the scanner had no path; else the folder could not
+    // be opened, and the message says which and why).
     using FailureBlock = std::function<void(const QString& error)>;
     using CancelledBlock = std::function<void()>;
     using CurrentPathBlock = std::function<void(const std::string& path)>;
@@ -63,7 +69,8 @@ public:
     // Reports are dropped once this object is destroyed.
     void setOwner(QObject* owner);
 
-    // Begins the scan. With no path, calls the failure block at once, on the calling thread.
+    // Begins the scan. With no path, calls the failure block at once, on the calling thread;
+    // a folder that can't be opened fails on the main thread.
     void start();
     // Stops the scan at its next item; the cancelled block follows on the main thread. After
     // the completion has been queued this changes nothing.
@@ -76,8 +83,8 @@ public:
     KZIgnoreList& ignoreList() { return ignoreList_; }
 
     // Test seam: decides whether an item counts as readable, by its path as its record would
-    // show it (a folder's ends with "/"); default: the permission bits against the process's
-    // user and groups. Called on scanning threads.
+    // show it (a folder's ends with "/"); default: whether the system grants the process read
+    // access (faccessat, access lists included). Called on scanning threads.
     using ReadabilityCheck = std::function<bool(const std::string& path, bool isDirectory)>;
     void setReadabilityCheck(ReadabilityCheck check) { readabilityCheck_ = std::move(check); }
 

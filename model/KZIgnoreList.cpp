@@ -88,7 +88,9 @@ void KZIgnoreList::setIgnoredExtensions(const std::optional<QStringList>& extens
 
 void KZIgnoreList::setAllowedPaths(std::optional<PathList> paths)
 {
-    if (paths) {
+    // Written to the system log, as the list was loaded; an empty list (every scan makes a
+    // list of its own) says nothing worth a line.
+    if (paths && !paths->empty()) {
         QStringList shown;
         for (const std::string& p : *paths) shown.append(kz::displayString(p));
         KZSystemLog(QStringLiteral("(%1)").arg(shown.join(QStringLiteral(", "))));
@@ -157,7 +159,9 @@ bool KZIgnoreList::pathIsUnremovable(std::string_view path) const
     // "/" and every folder that holds a home folder are never removable either.
     const std::string folder = kz_withTrailingSlash(path);
     if (folder == "/" || folder == "/home/" || folder == "/Users/") return true;
-    return kz_isChildOfPath(actualHomeDirectory(), folder);
+    for (const std::string& home : kz::homeDirectoriesOfCurrentUser())
+        if (kz_isChildOfPath(home, folder)) return true;
+    return false;
 }
 
 bool KZIgnoreList::fileIsUnremovable(const KZFile& file) const

@@ -2,10 +2,11 @@
 
 #include "model/KZIgnoreList.h"
 #include "model/KZMountTable.h"
-#include "model/KZPath.h"
 #include "model/KZTreeWalker.h"
 #include "platform/KZDispatch.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZLog.h"
+#include "platform/KZPackages.h"
 #include "platform/KZPathString.h"
 
 #include <algorithm>
@@ -34,21 +35,6 @@ constexpr int kStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT
 // Counters reach the shared totals at least this often within one large folder.
 constexpr size_t kFlushEvery = 4096;
 constexpr unsigned kMaxThreads = 16;
-
-// A folder the platform would call a package: shown and measured as one item, never entered.
-bool isPackageName(std::string_view name)
-{
-    const std::string_view ext = kz_pathExtension(name);
-    if (ext.empty() || ext.size() > 12) return false;
-    char lower[12];
-    for (size_t i = 0; i < ext.size(); ++i) {
-        const char c = ext[i];
-        lower[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    }
-    const std::string_view e(lower, ext.size());
-    return e == "app" || e == "bundle" || e == "plugin" || e == "kext" || e == "rtfd" || e == "sparsebundle" ||
-           e == "pkg" || e == "xcodeproj";
-}
 
 // True when the folder with this identity is `dir` or one of its ancestors: entering it would
 // walk in a circle (a bind mount of an ancestor below itself).
@@ -114,8 +100,7 @@ struct KZParallelScan::State {
     std::atomic<int> descriptors{0};
     int descriptorBudget = 256;
     KZMountTable mounts;
-    uid_t uid = 0;
-    std::vector<gid_t> groups;
+    std::vector<std::pair<uint64_t, uint64_t>> aboveRoot; // the root and every folder above it
     std::mutex pruneMutex;
     std::vector<KZDirectory*> prune; // folders that are packages by extension, outermost only
 
@@ -127,17 +112,9 @@ struct KZParallelScan::State {
     }
     void releaseDescriptor() { descriptors.fetch_sub(1, std::memory_order_relaxed); }
 
-    bool readableByBits(const struct statx& st, bool isDirectory) const
+    bool isAboveRoot(uint64_t device, uint64_t inode) const
     {
-        if (uid == 0 || S_ISLNK(st.stx_mode)) return true;
-        unsigned bits;
-        if (st.stx_uid == uid)
-            bits = (st.stx_mode >> 6) & 7;
-        else if (std::binary_search(groups.begin(), groups.end(), gid_t(st.stx_gid)))
-            bits = (st.stx_mode >> 3) & 7;
-        else
-            bits = st.stx_mode & 7;
-        return (bits & 4) && (!isDirectory || (bits & 1));
+        return std::find(aboveRoot.begin(), aboveRoot.end(), std::make_pair(device, inode)) != aboveRoot.end();
     }
 };
 
@@ -158,38 +135,65 @@ void KZParallelScan::flush(Worker& w)
     if (options_.progress) options_.progress(w.latest);
 }
 
+// Opens the folder chosen as the root. A link chosen as the root (also written "link/") is
+// followed once, to the folder it names, whose own path the tree then holds; links below the
+// root are never followed. -1 with `error` set when it can't be opened.
+int KZParallelScan::openRoot(const std::string& path, int& error)
+{
+    rootPath_ = path;
+    while (rootPath_.size() > 1 && rootPath_.back() == '/') rootPath_.pop_back();
+    if ((error = kz::fileFault(kz::FileOperation::Read, rootPath_))) return -1;
+    int fd = kz::openDirectoryPath(rootPath_);
+    if (fd >= 0) return fd;
+    error = errno;
+    struct statx st {};
+    if ((error != ELOOP && error != ENOTDIR) || kz::statPath(rootPath_, STATX_TYPE, st) != 0 || !S_ISLNK(st.stx_mode))
+        return -1;
+    fd = kz::openDirectoryPath(rootPath_, kz::FollowLinks::All);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    std::string real = kz::currentPathOf(fd);
+    if (real.empty()) {
+        if (char* resolved = ::realpath(rootPath_.c_str(), nullptr)) {
+            real = resolved;
+            ::free(resolved);
+        }
+    }
+    if (!real.empty()) rootPath_ = std::move(real);
+    return fd;
+}
+
 KZDirectoryPtr KZParallelScan::run(const std::string& path)
 {
     State& s = *state_;
-    KZDirectoryPtr root = KZDirectory::fileWithPath(path);
-    root->isPackage(); // settled here, before other threads read the flags
     s.mounts = KZMountTable::current();
-    s.uid = ::geteuid();
-    s.groups.push_back(::getegid());
-    if (const int n = ::getgroups(0, nullptr); n > 0) {
-        std::vector<gid_t> more(size_t(n), 0);
-        if (::getgroups(n, more.data()) == n) s.groups.insert(s.groups.end(), more.begin(), more.end());
-    }
-    std::sort(s.groups.begin(), s.groups.end());
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         s.descriptorBudget = int(std::clamp<rlim_t>(limit.rlim_cur / 4, 8, 256));
 
-    const int fd = kz::openDirectoryPath(path);
+    const int fd = openRoot(path, error_);
     if (fd < 0) {
-        logError(path, errno);
-        return root;
+        logError(path, error_);
+        return nullptr;
     }
+    KZDirectoryPtr root = KZDirectory::fileWithPath(rootPath_);
+    root->isPackage(); // settled here, before other threads read the flags
     struct statx st {};
     if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, kStatMask, &st) != 0) {
-        logError(path, errno);
+        error_ = errno;
+        logError(path, error_);
         ::close(fd);
-        return root;
+        return nullptr;
     }
     const uint64_t device = kz::deviceOf(st);
     if (st.stx_mask & STATX_BTIME) root->setCreationTime(st.stx_btime.tv_sec);
     root->setModificationTime(st.stx_mtime.tv_sec);
     root->setDeviceAndInode(device, st.stx_ino);
+    // A bind mount below the root of a folder above it would lead back out of the tree: the
+    // root and every folder above it count as loops too.
+    s.aboveRoot = kz::foldersAtAndAbove(fd);
     KZMountTable::Kind kind = s.mounts.kindOfDevice(device).value_or(KZMountTable::Kind::Local);
     if (kind == KZMountTable::Kind::Local) kind = KZMountTable::kindOfOpenFolder(fd);
     if (kind == KZMountTable::Kind::Pseudo) {
@@ -326,7 +330,7 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
             if (isDirectory) w.scratch.push_back('/');
             readable = options_.readabilityCheck(w.scratch, isDirectory);
         } else {
-            readable = s.readableByBits(st, isDirectory);
+            readable = isReadable(fd, name, st, *dir);
         }
         if (!readable) continue;
 
@@ -386,7 +390,7 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
 
         KZDirectoryPtr child = KZDirectory::childWithName(dir, nameView);
         fill(child.get());
-        const bool package = isPackageName(nameView);
+        const bool package = kz_isPackageName(nameView);
         if (package) child->setIsPackage(true);
         dir->addChild(child.get());
         w.latest = child.get();
@@ -403,7 +407,8 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
             kind = s.mounts.kindOfDevice(e.device);
             if (kind == KZMountTable::Kind::Pseudo) continue;
         }
-        if ((boundary || !e.mountRootKnown) && isOnAncestorChain(dir, e.device, e.inode)) {
+        if ((boundary || !e.mountRootKnown) &&
+            (isOnAncestorChain(dir, e.device, e.inode) || s.isAboveRoot(e.device, e.inode))) {
             KZDebugLog(QStringLiteral("Not entering %1: it leads back to a folder above it")
                            .arg(kz::displayString(child->path())));
             continue;
@@ -471,6 +476,21 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
         s.wake.notify_one();
     else
         s.wake.notify_all();
+}
+
+bool KZParallelScan::isReadable(int dirFd, const char* name, const struct statx& st, const KZDirectory& dir) const
+{
+    if (S_ISLNK(st.stx_mode)) return true; // never followed, nothing to read
+    if (kz::hasFileFaultHook()) {
+        std::string path = dir.path();
+        path += name;
+        if (kz::fileFault(kz::FileOperation::Read, path)) return false;
+    }
+    // Whether the system lets the process read it (a folder: list and enter it), asked of the
+    // system itself, so that access lists and file systems with their own rules count; the
+    // permission bits alone would leave out a folder an access list opens.
+    const int mode = S_ISDIR(st.stx_mode) ? R_OK | X_OK : R_OK;
+    return ::faccessat(dirFd, name, mode, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 uint64_t KZParallelScan::measurePackage(int fd, const KZDirectory* package)

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 
 class KZIgnoreList;
 
@@ -29,7 +30,8 @@ public:
         // ignoredSize; 0 or less keeps every file.
         double minimumFileSize = 0;
         // Whether an item counts as readable, by its path (a folder's ends with "/"); unset:
-        // the permission bits against the process's user and groups.
+        // whether the system grants the process read access (faccessat with AT_EACCESS;
+        // folders need search access too), access lists included.
         std::function<bool(const std::string& path, bool isDirectory)> readabilityCheck;
         // Worker threads; 0 for one per core.
         unsigned threads = 0;
@@ -43,9 +45,15 @@ public:
     KZParallelScan(const KZParallelScan&) = delete;
     KZParallelScan& operator=(const KZParallelScan&) = delete;
 
-    // Walks the folder and returns its tree; never null (a folder that can't be read gives a
-    // root without children). After a cancellation the tree is partial and should be dropped.
+    // Walks the folder and returns its tree; null when the folder can't be opened (error()
+    // says why). A link chosen as the root is followed once: the tree's root then has the
+    // path of the folder it names (rootPath()). After a cancellation the tree is partial and
+    // should be dropped.
     KZDirectoryPtr run(const std::string& path);
+    // Why run() gave no tree (an errno value); 0 otherwise.
+    int error() const { return error_; }
+    // The path of the folder walked, without a final "/" (set by run()).
+    const std::string& rootPath() const { return rootPath_; }
 
     // Items counted so far (not ignored, readable; files below the minimum included) and the
     // bytes they hold (a package counts its deep size). Safe to read from any thread.
@@ -63,6 +71,8 @@ private:
     void readFolder(Task& task, Worker& worker);
     void flush(Worker& worker);
     uint64_t measurePackage(int fd, const KZDirectory* package);
+    int openRoot(const std::string& path, int& error);
+    bool isReadable(int dirFd, const char* name, const struct statx& st, const KZDirectory& dir) const;
 
     const KZIgnoreList& ignoreList_;
     Options options_;
@@ -71,5 +81,7 @@ private:
     std::atomic<uint64_t> bytes_{0};
     std::atomic<const KZFile*> lastRecord_{nullptr};
     std::string lastPath_;
+    std::string rootPath_;
+    int error_ = 0;
     std::unique_ptr<State> state_;
 };

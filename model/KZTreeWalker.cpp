@@ -73,6 +73,7 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
     }
     size_t openCount = 0; // descriptors the walk opened itself (the root's is the caller's)
     std::optional<KZMountTable> mounts; // read when the first mount boundary is met
+    std::optional<std::vector<std::pair<uint64_t, uint64_t>>> above; // the root and what holds it, read then too
     bool stopped = false;
 
     auto closeFrame = [&](Frame& f) {
@@ -143,6 +144,9 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
         if (boundary || !(st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)) {
             bool loop = false;
             for (const Frame& f : stack) loop = loop || (f.device == device && f.inode == st.stx_ino);
+            // A bind mount of a folder above the root leads out of the walked tree and back.
+            if (!above) above = foldersAtAndAbove(rootFd);
+            for (const auto& [d, i] : *above) loop = loop || (d == device && i == st.stx_ino);
             if (loop) continue;
         }
         if (boundary && options.skipPseudoFileSystems) {

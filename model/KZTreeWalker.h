@@ -47,7 +47,8 @@ struct TreeWalkOptions {
 };
 
 // Walks everything below the folder at `root` (the root itself is not visited). A folder that
-// is one of its own ancestors (a bind mount of an ancestor below itself) is never entered. Returns
+// is one of its own ancestors, the root, or a folder above the root (a bind mount that leads
+// back) is never entered. Returns
 // false when the root can't be opened (errno set) or a callback stopped the walk.
 bool walkTree(const std::string& root, const TreeWalkCallbacks& callbacks, TreeWalkOptions options = {});
 // As above, starting from a folder descriptor the caller owns (it is not closed).

@@ -1,6 +1,8 @@
 #include "model/TQDeletionEngine.h"
 
+#include "model/KZTreeWalker.h"
 #include "platform/KZCollections.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZPathString.h"
 #include "platform/KZRemover.h"
@@ -48,6 +50,7 @@ struct Work {
     std::vector<Snapshot> nested;
     TQDeletionEngine::Options options;
     std::vector<Fate> fates;
+    uint64_t freedBytes = 0; // what left the disk, as the remover and the Trash moves measured it
     std::vector<bool> nestedGone;
     KZErrorTable errors;
 };
@@ -86,12 +89,12 @@ KZError removalError(const kz::RemovalResult& result, const std::string& target)
     return {KZError::POSIXDomain, first.error, description};
 }
 
-// lstat: 0 when something is at the path, else the errno value.
+// lstat, for a path of any length: 0 when something is at the path, else the errno value
+// (ENOENT when nothing is there).
 int look(const std::string& path, struct statx& st)
 {
-    return ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO, &st) == 0
-               ? 0
-               : errno;
+    const int err = kz::statPath(path, STATX_TYPE | STATX_INO | STATX_SIZE, st);
+    return err == ENOTDIR ? ENOENT : err;
 }
 
 bool isGone(const std::string& path)
@@ -100,8 +103,32 @@ bool isGone(const std::string& path)
     return look(path, st) == ENOENT;
 }
 
-// Deletes or trashes one record; answers its fate and, when it failed, the error.
-Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZErrorTable& errors)
+// The logical size of everything in the folder with this identity (files and links their
+// own size, folders 0), on descriptors; 0 when it is not that folder any more.
+uint64_t deepSizeOfFolder(const std::string& path, const kz::ItemIdentity& identity)
+{
+    const int fd = kz::openDirectoryPath(path);
+    if (fd < 0) return 0;
+    uint64_t total = 0;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && kz::deviceOf(st) == identity.device && st.st_ino == identity.inode) {
+        kz::TreeWalkCallbacks callbacks;
+        callbacks.visit = [&](const kz::WalkEntry& e) {
+            if (!S_ISDIR(e.st.stx_mode)) total += e.st.stx_size;
+            return kz::WalkAction::Continue;
+        };
+        kz::TreeWalkOptions options;
+        options.stayOnDevice = true;
+        kz::walkTreeAt(fd, path, callbacks, options);
+    }
+    ::close(fd);
+    return total;
+}
+
+// Deletes or trashes one record; answers its fate and, when it failed, the error. `freed`
+// grows by the bytes that left: what the remover unlinked (also when the item partly
+// stayed), or the size of what the Trash took, measured just before the move.
+Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZErrorTable& errors, uint64_t& freed)
 {
     auto failed = [&](KZError error) {
         errors[s.path] = std::move(error);
@@ -121,15 +148,22 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
     if (S_ISDIR(st.stx_mode) && kz::isProtectedFolder(live)) return failed(protectedItem());
 
     std::optional<KZError> error;
+    uint64_t moved = 0;
     if (options.useTrash && !s.isNetworkItem) {
         KZTrash& trash = options.trash ? *options.trash : KZTrash::shared();
+        const uint64_t size = S_ISDIR(st.stx_mode) ? deepSizeOfFolder(s.target, live) : st.stx_size;
         error = trash.trashItem(s.target, live);
+        if (!error) moved = size;
     } else {
         const kz::RemovalResult result = kz::removeItemAtPath(s.target, live);
+        freed += result.removedBytes;
         if (!result.succeeded()) error = removalError(result, s.target);
     }
     // The truth is what is at the path now.
-    if (isGone(s.target)) return Fate::Deleted;
+    if (isGone(s.target)) {
+        freed += moved;
+        return Fate::Deleted;
+    }
     if (!error) error = KZError::sizemere(KZError::StillPresent, text("The item is still there after deleting it."));
     return failed(*error);
 }
@@ -173,7 +207,8 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
     for (size_t c = 0;; ++c) {
         postProgress(main, n == 0 ? 1.0 : double(std::min(chunk * c, n)) / double(n));
         if (c >= chunks.size()) break;
-        for (size_t i : chunks[c]) work->fates[i] = deleteOne(work->items[i], work->options, work->errors);
+        for (size_t i : chunks[c])
+            work->fates[i] = deleteOne(work->items[i], work->options, work->errors, work->freedBytes);
     }
     // Records inside listed folders went with them, or are still there with their folder.
     work->nestedGone.assign(work->nested.size(), false);
@@ -191,7 +226,6 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
             switch (work->fates[i]) {
             case Fate::Deleted:
                 result.deletedFiles.push_back(main->files[i]);
-                result.freedBytes += main->files[i]->fileSize();
                 break;
             case Fate::Vanished:
                 result.vanishedFiles.push_back(main->files[i]);
@@ -202,6 +236,7 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
         }
         for (size_t i = 0; i < main->nested.size(); ++i)
             if (work->nestedGone[i]) result.nestedFiles.push_back(main->nested[i]);
+        result.freedBytes = double(work->freedBytes);
         if (!work->errors.empty()) result.errors = std::move(work->errors);
         const auto finished = main->finished;
         finished(result);

@@ -10,7 +10,9 @@
 // - "/", home folders and the folders above them are refused whatever the caller asks;
 // - a failed move to the Trash is an error under the record's path, and the item stays;
 // - records inside a listed folder go with it and are counted once, through the folder;
-// - records whose item was already gone are neither deleted nor freed by the run.
+// - records whose item was already gone are neither deleted nor freed by the run;
+// - the freed bytes are what left the disk, measured by the removal or just before the move
+//   to the Trash, never the records' cached sizes.
 // Items on network volumes never go to the Trash: they are removed directly.
 
 #include "model/KZFile.h"
@@ -33,7 +35,14 @@ struct TQDeletionResult {
     KZFileList nestedFiles;
     // Records whose item was gone before the run reached it.
     KZFileList vanishedFiles;
-    // The sizes of deletedFiles, each record counted once.
+    // The bytes that left the disk in this run, to be added once to a freed total: the
+    // logical sizes (st_size; links their own size, folders 0) of every file and link the
+    // remover unlinked, including those of an item that partly stayed, plus the logical size
+    // of each item that went to the Trash (its whole contents for a folder), measured just
+    // before the move and counted when the item was gone afterwards. It is measured on disk,
+    // not taken from the records: a folder's record still counts a child deleted earlier,
+    // but that child is not counted again when the folder goes. Items that were already gone
+    // count nothing.
     double freedBytes = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "platform/KZDirectoryIO.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -89,6 +91,58 @@ int openDirectoryPath(const std::string& path, FollowLinks follow)
         pos = end + 1;
     }
     return fd;
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> foldersAtAndAbove(int dirFd)
+{
+    std::vector<std::pair<uint64_t, uint64_t>> out;
+    int current = ::openat(dirFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (current < 0 || ::fstat(current, &st) != 0) {
+        if (current >= 0) ::close(current);
+        return out;
+    }
+    for (int depth = 0; depth < 4096; ++depth) {
+        out.emplace_back(deviceOf(st), st.st_ino);
+        const int up = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat upSt {};
+        const bool haveUp = up >= 0 && ::fstat(up, &upSt) == 0;
+        ::close(current);
+        current = up;
+        if (!haveUp || (upSt.st_ino == st.st_ino && upSt.st_dev == st.st_dev)) break; // "/"
+        st = upSt;
+    }
+    if (current >= 0) ::close(current);
+    return out;
+}
+
+std::string currentPathOf(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::string out(4096, '\0');
+    const ssize_t n = ::readlink(link, out.data(), out.size());
+    if (n <= 0 || size_t(n) >= out.size() || out[0] != '/') return {};
+    out.resize(size_t(n));
+    return out;
+}
+
+int statPath(const std::string& path, unsigned mask, struct statx& st)
+{
+    constexpr int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
+    if (path.size() < PATH_MAX) {
+        if (::statx(AT_FDCWD, path.c_str(), flags, mask, &st) == 0) return 0;
+        if (errno != ENAMETOOLONG) return errno;
+    }
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const size_t slash = p.rfind('/');
+    if (slash == std::string::npos) return EINVAL;
+    const int parent = openDirectoryPath(slash == 0 ? std::string("/") : p.substr(0, slash), FollowLinks::All);
+    if (parent < 0) return errno == ENOTDIR ? ENOENT : errno;
+    const int err = ::statx(parent, p.c_str() + slash + 1, flags, mask, &st) == 0 ? 0 : errno;
+    ::close(parent);
+    return err;
 }
 
 } // namespace kz

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kz {
@@ -29,6 +30,21 @@ enum class FollowLinks { AllButFinal, All };
 // links are followed in every component but the last, or in all of them. -1 (errno set)
 // otherwise; EINVAL for a relative path.
 int openDirectoryPath(const std::string& path, FollowLinks follow = FollowLinks::AllButFinal);
+
+// statx of the item at an absolute path of any length, never following a final link (links
+// in the folders above are followed, as lstat does): 0 or the errno value. Paths longer than
+// PATH_MAX go through a descriptor of the folder that holds the item; a folder on the way
+// that is missing or not a folder gives ENOENT, as nothing is at the path then.
+int statPath(const std::string& path, unsigned mask, struct statx& st);
+
+// The identities (device, inode) of the open folder and of every folder above it up to "/",
+// nearest first, found by walking ".." on descriptors (mounts included), so they are what is
+// there whatever path led to the folder. Stops after 4096 levels.
+std::vector<std::pair<uint64_t, uint64_t>> foldersAtAndAbove(int dirFd);
+
+// The path of an open item as the system names it now (links resolved); "" when it has none
+// (or it is too long to be named).
+std::string currentPathOf(int fd);
 
 // Device numbers as the program compares them: (major << 32) | minor.
 inline uint64_t deviceOf(const struct statx& st) { return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor; }

@@ -21,6 +21,8 @@ public:
         ChangedSinceScan = 2,  // the item at the path is no longer the one scanned
         ProtectedItem = 3,     // "/", a home folder or a folder above one
         StillPresent = 4,      // the operation reported success but the item is still there
+        InTrash = 5,           // the item is in a Trash (or is one) and can't be moved to a Trash
+        HoldsMountedVolume = 6 // a volume is mounted inside the folder
     };
 
     KZError() = default;

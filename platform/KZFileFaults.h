@@ -1,6 +1,7 @@
 #pragma once
-// A seam for tests: makes chosen file operations of the remover and the Trash fail with an
-// errno value, as if the system had refused them. Tests run as root, where permissions
+// A seam for tests: makes chosen file operations of the remover, the Trash, the compressor and
+// the scanner fail with an errno value, as if the system had refused them (a hook may also
+// act at that moment, as another program would). Tests run as root, where permissions
 // can't be used to provoke a refusal. Without a hook installed, nothing changes.
 
 #include <functional>
@@ -11,9 +12,11 @@ namespace kz {
 enum class FileOperation {
     Unlink,          // removing a file or link
     RemoveDirectory, // removing an emptied folder
-    Rename,          // moving an item into the Trash
+    Rename,          // moving an item into the Trash, or aside just before removing it
     Create,          // creating a file (a Trash information file)
     MakeDirectory,   // creating a folder (a Trash folder)
+    Flush,           // writing a file out to disk (the compressor's finished archive)
+    Read,            // opening a folder or file to read it (the scanner's readability test)
 };
 
 // Answers 0 to let the operation on the path go ahead, or the errno value it fails with.

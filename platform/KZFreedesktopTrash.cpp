@@ -1,5 +1,6 @@
 #include "platform/KZFreedesktopTrash.h"
 
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZPathString.h"
 #include "platform/KZSelfChangeRegistry.h"
@@ -7,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,10 +28,7 @@ constexpr int kMaxAttempts = 10000;
 constexpr size_t kMaxInfoNameLength = 255;
 const std::string kInfoSuffix = ".trashinfo";
 
-uint64_t deviceOf(const struct statx& st)
-{
-    return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
-}
+using kz::deviceOf;
 
 uint64_t mountOf(const struct statx& st)
 {
@@ -38,6 +39,21 @@ bool sameMount(const struct statx& a, const struct statx& b)
 {
     if (deviceOf(a) != deviceOf(b)) return false;
     return !mountOf(a) || !mountOf(b) || mountOf(a) == mountOf(b);
+}
+
+bool sameItem(const struct statx& a, const struct statx& b)
+{
+    return a.stx_ino == b.stx_ino && deviceOf(a) == deviceOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
+}
+
+int renameNoReplace(int fromFd, const char* from, int toFd, const char* to)
+{
+    if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL) return errno;
+    // The file system can't promise not to replace: look first.
+    struct stat st {};
+    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
 }
 
 int statPath(int at, const char* path, int flags, struct statx& st)
@@ -81,8 +97,11 @@ struct Fd {
 int makeDirectoryAt(int at, const char* name, const std::string& path)
 {
     if (int fault = kz::fileFault(kz::FileOperation::MakeDirectory, path)) return fault;
-    if (::mkdirat(at, name, 0700) == 0 || errno == EEXIST) return 0;
-    return errno;
+    KZSelfChange created(path, KZChange::Created);
+    if (::mkdirat(at, name, 0700) == 0) return 0;
+    const int err = errno;
+    created.discard();
+    return err == EEXIST ? 0 : err;
 }
 
 // Creates the folder and the missing folders above it (0700), following links on the way.
@@ -97,18 +116,17 @@ int makeDirectories(const std::string& path)
     return makeDirectoryAt(AT_FDCWD, path.c_str(), path);
 }
 
-// The mount point of the mount with this id, from /proc/self/mountinfo; "" when not found.
-std::string mountPointOf(uint64_t mountId)
+// Every mount of /proc/self/mountinfo, with its id and its mount point (octal escapes such
+// as \040 for a blank decoded), until `stop` answers true for one.
+void forEachMount(const std::function<bool(uint64_t id, const std::string& point)>& stop)
 {
-    if (!mountId) return {};
     std::ifstream in("/proc/self/mountinfo");
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
         uint64_t id = 0, parent = 0;
         std::string devices, root, point;
-        if (!(fields >> id >> parent >> devices >> root >> point) || id != mountId) continue;
-        // Octal escapes (\040 for a blank, \012 for a newline ...).
+        if (!(fields >> id >> parent >> devices >> root >> point)) continue;
         std::string out;
         for (size_t i = 0; i < point.size(); ++i) {
             if (point[i] == '\\' && i + 3 < point.size() && std::isdigit(static_cast<unsigned char>(point[i + 1]))) {
@@ -118,9 +136,103 @@ std::string mountPointOf(uint64_t mountId)
                 out.push_back(point[i]);
             }
         }
-        return out;
+        if (stop(id, out)) return;
     }
-    return {};
+}
+
+// The mount point of the mount with this id; "" when not found.
+std::string mountPointOf(uint64_t mountId)
+{
+    std::string found;
+    if (!mountId) return found;
+    forEachMount([&](uint64_t id, const std::string& point) {
+        if (id != mountId) return false;
+        found = point;
+        return true;
+    });
+    return found;
+}
+
+// The mount point of a volume mounted below the folder `name` of the open folder (a bind
+// mount of a single file included); "" when there is none.
+std::string volumeMountedInside(int parentFd, const std::string& name, const std::string& path)
+{
+    Fd folder(::openat(parentFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    std::string base = folder ? kz::currentPathOf(folder.fd) : std::string();
+    if (base.empty()) base = path;
+    if (base != "/") base.push_back('/');
+    std::string found;
+    forEachMount([&](uint64_t, const std::string& point) {
+        if (point.size() <= base.size() || point.compare(0, base.size(), base) != 0) return false;
+        found = point;
+        return true;
+    });
+    return found;
+}
+
+kz::ItemIdentity identityOf(const struct statx& st)
+{
+    return {deviceOf(st), st.stx_ino};
+}
+
+// True when the open folder, or any folder above it, is a Trash folder in use: the home
+// Trash, or $topdir/.Trash or $topdir/.Trash-$uid at the top of the folder's own mount
+// (whatever uid is in use there for the shared .Trash). Decided by identity, walking ".."
+// on descriptors, so no path that leads here through a link gets around it.
+bool isInTrashFolder(int folderFd, const std::optional<kz::ItemIdentity>& homeTrash,
+                     const std::optional<kz::ItemIdentity>& item)
+{
+    std::vector<kz::ItemIdentity> trashes;
+    if (homeTrash) trashes.push_back(*homeTrash);
+    std::vector<kz::ItemIdentity> chain;
+    if (item) chain.push_back(*item);
+    const std::string volumeTrash = ".Trash-" + std::to_string(::getuid());
+    Fd current(::openat(folderFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct statx st {}, first {};
+    if (!current || statPath(current.fd, "", AT_EMPTY_PATH, st) != 0) return false;
+    first = st;
+    bool topSeen = false;
+    for (int depth = 0; depth < 4096; ++depth) {
+        chain.push_back(identityOf(st));
+        Fd up(::openat(current.fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct statx upSt {};
+        const bool haveUp = up && statPath(up.fd, "", AT_EMPTY_PATH, upSt) == 0;
+        const bool atRoot = !haveUp || (identityOf(upSt) == identityOf(st) && sameMount(upSt, st));
+        if (!topSeen && (atRoot || !sameMount(upSt, first))) {
+            // The top of the folder's mount: its Trash folders.
+            topSeen = true;
+            for (const char* name : {".Trash", volumeTrash.c_str()}) {
+                struct statx t {};
+                if (statPath(current.fd, name, AT_SYMLINK_NOFOLLOW, t) == 0 && S_ISDIR(t.stx_mode))
+                    trashes.push_back(identityOf(t));
+            }
+        }
+        if (atRoot) break;
+        current = std::move(up);
+        st = upSt;
+    }
+    for (const kz::ItemIdentity& c : chain)
+        if (std::find(trashes.begin(), trashes.end(), c) != trashes.end()) return true;
+    return false;
+}
+
+// True when the path lies at or below the home Trash, or below a volume Trash folder of the
+// user, by its text.
+bool isInTrashByPath(const std::string& path, const std::string& homeTrash)
+{
+    if (path == homeTrash || (path.size() > homeTrash.size() && path.compare(0, homeTrash.size(), homeTrash) == 0 &&
+                              path[homeTrash.size()] == '/'))
+        return true;
+    const std::string uid = std::to_string(::getuid());
+    std::string_view previous;
+    for (size_t pos = 1; pos < path.size();) {
+        const size_t end = std::min(path.find('/', pos), path.size());
+        const std::string_view part(path.data() + pos, end - pos);
+        if (part == ".Trash-" + uid || (previous == ".Trash" && part == uid)) return true;
+        previous = part;
+        pos = end + 1;
+    }
+    return false;
 }
 
 // The folder at the top of the item's mount.
@@ -304,7 +416,6 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
                                                                             "are never moved to the Trash."));
         return trashError(err);
     }
-    KZSelfChange markSource(path);
     const std::string parentPath = parentOf(path);
     const std::string name = path.substr(path.rfind('/') + 1);
 
@@ -322,6 +433,27 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
     struct statx parentSt {};
     if (int err = statPath(parent.fd, "", AT_EMPTY_PATH, parentSt)) return trashError(err);
     if (!sameMount(item, parentSt)) return trashError(EXDEV); // a mounted volume itself
+
+    // Nothing that is already in a Trash, nor a Trash folder itself: moving it would leave
+    // information files without their items, or items without theirs.
+    const std::string homeTrash = homeTrashPath();
+    std::optional<kz::ItemIdentity> homeTrashIdentity;
+    if (struct statx t {}; statPath(AT_FDCWD, homeTrash.c_str(), 0, t) == 0) homeTrashIdentity = identityOf(t);
+    if (isInTrashByPath(path, homeTrash) ||
+        isInTrashFolder(parent.fd, homeTrashIdentity,
+                        S_ISDIR(item.stx_mode) ? std::optional<kz::ItemIdentity>(identityOf(item)) : std::nullopt))
+        return KZError::sizemere(KZError::InTrash,
+                                 QCoreApplication::translate("KZTrash", "The item is in the Trash already."));
+    // A folder that holds a mounted volume would carry the volume into the Trash, where
+    // emptying the Trash destroys what is on it.
+    if (S_ISDIR(item.stx_mode)) {
+        const std::string volume = volumeMountedInside(parent.fd, name, path);
+        if (!volume.empty())
+            return KZError::sizemere(KZError::HoldsMountedVolume,
+                                     QCoreApplication::translate("KZTrash", "A volume is mounted inside the folder "
+                                                                            "(%1); it can't be moved to the Trash.")
+                                         .arg(kz::displayString(volume)));
+    }
 
     TrashFolder trash;
     if (int err = findTrash(parentPath, item, trash)) return trashError(err);
@@ -368,20 +500,31 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
             dropInfo();
             return trashError(err);
         }
+        // Marked just before the move, which takes the item away from its path.
+        KZSelfChange movedAway(path, KZChange::RenamedFrom);
         int err = kz::fileFault(kz::FileOperation::Rename, path);
-        if (!err && ::renameat2(parent.fd, name.c_str(), trash.files.fd, candidate.c_str(), RENAME_NOREPLACE) != 0) {
-            err = errno;
-            if (err == EINVAL) {
-                // The file system can't promise not to replace; the name was free a moment ago.
-                err = ::renameat(parent.fd, name.c_str(), trash.files.fd, candidate.c_str()) == 0 ? 0 : errno;
-            }
-        }
+        if (!err) err = renameNoReplace(parent.fd, name.c_str(), trash.files.fd, candidate.c_str());
         if (err) {
+            movedAway.discard();
             dropInfo();
             if (err == EEXIST) continue;
             return trashError(err);
         }
-        return std::nullopt;
+        // What was moved must be the item that was checked: another one put at the path in
+        // between goes back where it was.
+        struct statx moved {};
+        if (statPath(trash.files.fd, candidate.c_str(), AT_SYMLINK_NOFOLLOW, moved) == 0 && sameItem(moved, item))
+            return std::nullopt;
+        if (renameNoReplace(trash.files.fd, candidate.c_str(), parent.fd, name.c_str()) == 0) {
+            dropInfo();
+            return KZError::sizemere(KZError::ChangedSinceScan,
+                                     QCoreApplication::translate("KZTrash", "The item was changed since the scan."));
+        }
+        // Its place was taken again: it stays in the Trash, where its information file
+        // lets it be restored.
+        return KZError::sizemere(KZError::ChangedSinceScan,
+                                 QCoreApplication::translate("KZTrash", "The item was changed since the scan; what "
+                                                                        "stood at its place is in the Trash now."));
     }
     return trashError(EEXIST);
 }

@@ -65,6 +65,12 @@ private:
         struct timespec mtime {};
     };
 
+    bool isSkipped(const struct stat& st) const
+    {
+        return S_ISDIR(st.st_mode) && control_.skippedFolder && control_.skippedFolder->inode == st.st_ino &&
+               control_.skippedFolder->device == deviceOf(st);
+    }
+
     bool cancelled() const { return control_.cancelled && control_.cancelled->load(std::memory_order_relaxed); }
     void count(uint64_t n)
     {
@@ -75,6 +81,7 @@ private:
     int copyEntry(int srcDir, int dstDir, const char* name, const struct stat& st)
     {
         if (cancelled()) return ECANCELED;
+        if (isSkipped(st)) return 0;
         if (control_.willCopyItem) control_.willCopyItem(path_);
         if (S_ISREG(st.st_mode)) return copyFile(srcDir, dstDir, name, st);
         if (S_ISLNK(st.st_mode)) return copyLink(srcDir, dstDir, name, st);
@@ -276,6 +283,7 @@ private:
                 closeAll();
                 return ECANCELED;
             }
+            if (isSkipped(est)) continue;
             if (control_.willCopyItem) control_.willCopyItem(path_);
             Frame child;
             const int err = openPair(top.src, top.dst, entry, est, child);

@@ -6,9 +6,12 @@
 // sockets and pipes have no content to copy and are passed over. The first failure stops the
 // copy and is reported with the path it happened at. Runs on the caller's thread.
 
+#include "platform/KZRemover.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace kz {
@@ -20,6 +23,9 @@ struct CopyControl {
     std::atomic<uint64_t>* bytesCopied = nullptr;
     // Called before each item is copied, with the item's source path (tests).
     std::function<void(const std::string& source)> willCopyItem;
+    // A folder never copied, wherever it is met, by identity: the destination itself, when it
+    // lies inside a source, so that the copy never descends into its own output.
+    std::optional<ItemIdentity> skippedFolder;
 };
 
 struct CopyResult {

@@ -6,12 +6,15 @@
 #include "platform/KZUserDatabase.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -22,7 +25,7 @@ namespace {
 
 
 constexpr size_t kMaxOpenDescriptors = 64;
-constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID;
+constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_SIZE;
 
 
 uint64_t mountOf(const struct statx& st)
@@ -43,6 +46,7 @@ struct ProtectedFolders {
     std::mutex mutex;
     std::vector<ItemIdentity> identities;
     std::chrono::steady_clock::time_point readAt{};
+    std::string environmentHome; // $HOME when they were read
 };
 
 void addIdentity(std::vector<ItemIdentity>& out, const std::string& path)
@@ -56,12 +60,13 @@ std::vector<ItemIdentity> readProtectedFolders()
 {
     std::vector<ItemIdentity> out;
     for (const char* p : {"/", "/home", "/Users", "/root"}) addIdentity(out, p);
-    // The user's own home and every folder above it.
-    std::string home = homeDirectoryForCurrentUser();
-    while (home.size() > 1) {
-        addIdentity(out, home);
-        const size_t slash = home.rfind('/');
-        home.resize(slash == 0 ? 1 : slash);
+    // The user's own home (as the user database and as $HOME name it) and every folder above it.
+    for (std::string home : homeDirectoriesOfCurrentUser()) {
+        while (home.size() > 1) {
+            addIdentity(out, home);
+            const size_t slash = home.rfind('/');
+            home.resize(slash == 0 ? 1 : slash);
+        }
     }
     for (const char* base : {"/home", "/Users"}) {
         const int fd = openFolder(base);
@@ -148,12 +153,17 @@ private:
         return err;
     }
 
-    int unlinkFile(int dirFd, const char* name)
+    // Unlinks a file or link whose logical size is `size`; its bytes count as removed only
+    // when this call removed it.
+    int unlinkFile(int dirFd, const char* name, uint64_t size)
     {
         if (hasFileFaultHook()) {
             if (int fault = fileFault(FileOperation::Unlink, path_)) return fault;
         }
-        if (::unlinkat(dirFd, name, 0) == 0) return 0;
+        if (::unlinkat(dirFd, name, 0) == 0) {
+            result_.removedBytes += size;
+            return 0;
+        }
         return errno == ENOENT ? 0 : errno;
     }
 
@@ -179,7 +189,9 @@ private:
             path_ += name;
 
             bool isFolder = type == DT_DIR;
-            if (type == DT_UNKNOWN) {
+            uint64_t size = 0;
+            if (!isFolder) {
+                // Files are looked at for their size (what the removal frees), folders not.
                 struct statx st {};
                 if (int err = statAt(top.fd, name, AT_SYMLINK_NOFOLLOW, st)) {
                     if (err != ENOENT) {
@@ -189,9 +201,10 @@ private:
                     continue;
                 }
                 isFolder = S_ISDIR(st.stx_mode);
+                size = st.stx_size;
             }
             if (!isFolder) {
-                int err = unlinkFile(top.fd, name);
+                int err = unlinkFile(top.fd, name, size);
                 if (err == EISDIR || err == EPERM) {
                     // EPERM is what some systems answer for a folder; look again.
                     struct statx st {};
@@ -221,7 +234,9 @@ private:
             if (err == ENOENT) return;
             if (err == ENOTDIR || err == ELOOP) {
                 // It became a file or link since it was listed: remove that.
-                if (int e = unlinkFile(parent.fd, name)) {
+                struct statx st {};
+                const uint64_t size = statAt(parent.fd, name, AT_SYMLINK_NOFOLLOW, st) == 0 ? st.stx_size : 0;
+                if (int e = unlinkFile(parent.fd, name, size)) {
                     fail(path_, e);
                     parent.failedInside = true;
                 }
@@ -322,8 +337,9 @@ bool isHomeFolderOrAncestor(std::string_view path)
     if (p.empty() || p == "/") return true;
     if (isUserHomeFolder(p)) return true;
     if (p == "/home" || p == "/Users") return true;
-    const std::string home = homeDirectoryForCurrentUser();
-    return home.size() > p.size() && home.compare(0, p.size(), p) == 0 && home[p.size()] == '/';
+    for (const std::string& home : homeDirectoriesOfCurrentUser())
+        if (home.size() > p.size() && home.compare(0, p.size(), p) == 0 && home[p.size()] == '/') return true;
+    return false;
 }
 
 int checkRemovablePath(std::string_view path)
@@ -343,9 +359,12 @@ bool isProtectedFolder(const ItemIdentity& identity)
     static ProtectedFolders cache;
     std::lock_guard lock(cache.mutex);
     const auto now = std::chrono::steady_clock::now();
-    if (cache.identities.empty() || now - cache.readAt > std::chrono::seconds(2)) {
+    const std::string environmentHome = homeDirectoryFromEnvironment();
+    if (cache.identities.empty() || now - cache.readAt > std::chrono::seconds(2) ||
+        environmentHome != cache.environmentHome) {
         cache.identities = readProtectedFolders();
         cache.readAt = now;
+        cache.environmentHome = environmentHome;
     }
     return std::find(cache.identities.begin(), cache.identities.end(), identity) != cache.identities.end();
 }
@@ -354,6 +373,113 @@ int openFolder(const std::string& path)
 {
     return openDirectoryPath(path, FollowLinks::All);
 }
+
+namespace {
+
+// A name of the program's own in the item's folder: the item is set aside under it before it
+// is removed, so what is removed is the item that was checked.
+std::string asideName()
+{
+    static std::atomic<uint64_t> counter{0};
+    uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != ssize_t(sizeof bits))
+        bits = (uint64_t(::getpid()) << 40) ^ uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    bits ^= counter.fetch_add(1, std::memory_order_relaxed);
+    char name[40];
+    std::snprintf(name, sizeof name, ".sizemere-removing-%016llx", static_cast<unsigned long long>(bits));
+    return name;
+}
+
+// Errors of a file system that can't rename (in that way) rather than of this item.
+bool isRenameUnsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+int renameNoReplace(int fromFd, const char* from, int toFd, const char* to)
+{
+    if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL) return errno;
+    // The file system can't promise not to replace: look first.
+    struct stat st {};
+    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
+}
+
+bool sameItem(const struct statx& a, const struct statx& b)
+{
+    return a.stx_ino == b.stx_ino && deviceOf(a) == deviceOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
+}
+
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// Removes the checked item `name` (described by `st`) from the open folder. The item is first
+// renamed to a private name in the same folder and looked at again there: another item put at
+// the path after the check is moved back untouched (ESTALE), and an item that can't be
+// removed whole is put back under its name.
+int removeCheckedItem(int parentFd, const std::string& parentPath, const std::string& path, const std::string& name,
+                      const struct statx& st, RemovalResult& result)
+{
+    const bool folder = S_ISDIR(st.stx_mode);
+    Removal removal(result);
+
+    std::string aside;
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 8 && err == EEXIST; ++attempt) {
+        aside = asideName();
+        const std::string asidePath = joinPath(parentPath, aside);
+        // Marked just before the move: it takes the item away from its path, and everything
+        // under the private name is the program's own.
+        KZSelfChange movedAway(path, KZChange::RenamedFrom);
+        KZSelfChange underAside(asidePath, KZChange::Any);
+        err = fileFault(FileOperation::Rename, path);
+        if (!err) err = renameNoReplace(parentFd, name.c_str(), parentFd, aside.c_str());
+        if (err) {
+            movedAway.discard();
+            underAside.discard();
+            continue;
+        }
+        // Set aside: make sure it is the item that was checked, then remove it.
+        auto putBack = [&](int reason) {
+            if (int e = renameNoReplace(parentFd, aside.c_str(), parentFd, name.c_str())) {
+                // Something else took the name meanwhile: the item stays under the private name.
+                result.failures.push_back({asidePath, e});
+            }
+            return reason;
+        };
+        struct statx moved {};
+        if (int e = statAt(parentFd, aside.c_str(), AT_SYMLINK_NOFOLLOW, moved)) return e == ENOENT ? ENOENT : putBack(e);
+        if (!sameItem(moved, st)) return putBack(ESTALE);
+        int removed;
+        if (folder) {
+            removed = removal.removeFolder(parentFd, path, aside.c_str(), moved);
+        } else if (int fault = fileFault(FileOperation::Unlink, path)) {
+            removed = fault;
+        } else if (::unlinkat(parentFd, aside.c_str(), 0) == 0) {
+            removed = 0;
+            result.removedBytes += moved.stx_size;
+        } else {
+            removed = errno == ENOENT ? 0 : errno;
+        }
+        return removed ? putBack(removed) : 0;
+    }
+    if (err == ENOENT) return ENOENT;
+    // The item could not be renamed. A file needs the same permission to be removed, unless
+    // the file system can't rename; a folder is emptied in place, on descriptors checked
+    // against the item's identity, so that what can go goes.
+    if (!folder && !isRenameUnsupported(err)) return err;
+    KZSelfChange removing(path, KZChange::Removed);
+    if (folder) return removal.removeFolder(parentFd, path, name.c_str(), st);
+    if (int fault = fileFault(FileOperation::Unlink, path)) return fault;
+    if (::unlinkat(parentFd, name.c_str(), 0) != 0) return errno == ENOENT ? 0 : errno;
+    result.removedBytes += st.stx_size;
+    return 0;
+}
+
+} // namespace
 
 RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<ItemIdentity>& expected)
 {
@@ -364,7 +490,6 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
         result.failures.push_back({path, err});
         return result;
     }
-    KZSelfChange mark(path);
     const size_t slash = path.rfind('/');
     const std::string parentPath = slash == 0 ? std::string("/") : path.substr(0, slash);
     const std::string name = path.substr(slash + 1);
@@ -391,16 +516,7 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
             (deviceOf(parentSt) != deviceOf(st) || (mountOf(parentSt) && mountOf(st) && mountOf(parentSt) != mountOf(st))))
             err = EXDEV;
     }
-    if (!err) {
-        Removal removal(result);
-        if (S_ISDIR(st.stx_mode)) {
-            err = removal.removeFolder(parentFd, path, name.c_str(), st);
-        } else if (int fault = fileFault(FileOperation::Unlink, path)) {
-            err = fault;
-        } else if (::unlinkat(parentFd, name.c_str(), 0) != 0) {
-            err = errno;
-        }
-    }
+    if (!err) err = removeCheckedItem(parentFd, parentPath, path, name, st, result);
     ::close(parentFd);
     return finish(err);
 }

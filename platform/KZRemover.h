@@ -34,6 +34,9 @@ struct RemovalResult {
     int error = 0;
     // Every failure, inner ones included, in the order they happened.
     std::vector<RemovalFailure> failures;
+    // The logical sizes (st_size) of the files and links this removal unlinked, read just
+    // before each unlink; folders count 0. Partial removals count what went.
+    uint64_t removedBytes = 0;
     bool succeeded() const { return error == 0; }
 };
 
@@ -55,7 +58,13 @@ int openFolder(const std::string& path);
 
 // Removes the item at the path with everything in it. With `expected`, the item is removed
 // only while it still has that identity (ESTALE otherwise). Nothing at the path gives
-// ENOENT. The path is registered as the program's own change while the removal runs.
+// ENOENT. The item is first renamed to a private name in its folder (".sizemere-removing-"
+// and 16 hex digits) and looked at there, so an item another program puts at the path after
+// the check is moved back untouched (ESTALE); what can't be removed whole goes back under its
+// own name. Only the item itself is moved: nothing inside it costs more than its unlink. (A
+// file system that can't rename removes in place, after the same check.) The move away and
+// everything under the private name are marked as the program's own change just before they
+// happen; a refused removal marks nothing.
 RemovalResult removeItemAtPath(std::string_view path, const std::optional<ItemIdentity>& expected = std::nullopt);
 
 } // namespace kz

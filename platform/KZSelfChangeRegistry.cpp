@@ -1,5 +1,7 @@
 #include "platform/KZSelfChangeRegistry.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string_view withoutTrailingSlash(std::string_view path)
@@ -24,14 +26,14 @@ void KZSelfChangeRegistry::setClock(std::function<Clock::time_point()> now)
     clock_ = std::move(now);
 }
 
-KZSelfChangeRegistry::Token KZSelfChangeRegistry::beginChange(std::string_view path)
+KZSelfChangeRegistry::Token KZSelfChangeRegistry::beginChange(std::string_view path, uint32_t kinds)
 {
     std::lock_guard lock(mutex_);
     const Clock::time_point t = now();
-    if (entries_.size() >= pruneAt_) prune(t);
+    if (tokens_.size() + marks_.size() >= pruneAt_) prune(t);
     std::string key(withoutTrailingSlash(path));
-    ++entries_[key].active;
     const Token token = nextToken_++;
+    marks_[key].push_back(Mark{token, kinds, true, {}});
     tokens_.emplace(token, std::move(key));
     return token;
 }
@@ -41,24 +43,43 @@ void KZSelfChangeRegistry::endChange(Token token)
     std::lock_guard lock(mutex_);
     auto it = tokens_.find(token);
     if (it == tokens_.end()) return;
-    auto entry = entries_.find(it->second);
-    if (entry != entries_.end()) {
-        if (entry->second.active > 0) --entry->second.active;
-        entry->second.until = now() + grace_;
+    auto marks = marks_.find(it->second);
+    if (marks != marks_.end()) {
+        for (Mark& m : marks->second) {
+            if (m.token != token) continue;
+            m.active = false;
+            m.until = now() + grace_;
+        }
     }
     tokens_.erase(it);
 }
 
-bool KZSelfChangeRegistry::isOwnChange(std::string_view path) const
+void KZSelfChangeRegistry::discardChange(Token token)
+{
+    std::lock_guard lock(mutex_);
+    auto it = tokens_.find(token);
+    if (it == tokens_.end()) return;
+    auto marks = marks_.find(it->second);
+    if (marks != marks_.end()) {
+        auto& list = marks->second;
+        list.erase(std::remove_if(list.begin(), list.end(), [&](const Mark& m) { return m.token == token; }), list.end());
+        if (list.empty()) marks_.erase(marks);
+    }
+    tokens_.erase(it);
+}
+
+bool KZSelfChangeRegistry::isOwnChange(std::string_view path, uint32_t kinds) const
 {
     path = withoutTrailingSlash(path);
     if (path.empty()) return false;
     std::lock_guard lock(mutex_);
-    if (entries_.empty()) return false;
+    if (marks_.empty()) return false;
     const Clock::time_point t = now();
     auto marked = [&](std::string_view p) {
-        auto it = entries_.find(std::string(p));
-        return it != entries_.end() && (it->second.active > 0 || it->second.until > t);
+        auto it = marks_.find(std::string(p));
+        if (it == marks_.end()) return false;
+        return std::any_of(it->second.begin(), it->second.end(),
+                           [&](const Mark& m) { return (m.kinds & kinds) && (m.active || m.until > t); });
     };
     // The path itself, then every folder above it.
     if (marked(path)) return true;
@@ -70,12 +91,11 @@ bool KZSelfChangeRegistry::isOwnChange(std::string_view path) const
 
 void KZSelfChangeRegistry::prune(Clock::time_point t)
 {
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (it->second.active == 0 && it->second.until <= t) {
-            it = entries_.erase(it);
-        } else {
-            ++it;
-        }
+    for (auto it = marks_.begin(); it != marks_.end();) {
+        auto& list = it->second;
+        list.erase(std::remove_if(list.begin(), list.end(), [&](const Mark& m) { return !m.active && m.until <= t; }),
+                   list.end());
+        it = list.empty() ? marks_.erase(it) : std::next(it);
     }
-    pruneAt_ = std::max<size_t>(64, entries_.size() * 2);
+    pruneAt_ = std::max<size_t>(64, (marks_.size() + tokens_.size()) * 2);
 }

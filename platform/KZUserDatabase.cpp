@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace kz {
@@ -23,14 +24,43 @@ std::string homeDirectoryForCurrentUser()
     return home;
 }
 
+std::string homeDirectoryFromEnvironment()
+{
+    const char* value = std::getenv("HOME");
+    if (!value || value[0] != '/') return {};
+    // Repeated "/" are dropped; "/a/../b" names a folder its text does not, so such a value
+    // is not used as a path.
+    const std::string_view text(value);
+    std::string dir;
+    for (size_t pos = 1; pos <= text.size();) {
+        const size_t end = std::min(text.find('/', pos), text.size());
+        const std::string_view part = text.substr(pos, end - pos);
+        if (part == "." || part == "..") return {};
+        if (!part.empty()) {
+            dir.push_back('/');
+            dir.append(part);
+        }
+        pos = end + 1;
+    }
+    return dir.empty() ? std::string("/") : dir;
+}
+
+std::vector<std::string> homeDirectoriesOfCurrentUser()
+{
+    std::vector<std::string> homes{homeDirectoryForCurrentUser()};
+    const std::string environment = homeDirectoryFromEnvironment();
+    if (!environment.empty() && environment != "/" && environment != homes.front()) homes.push_back(environment);
+    return homes;
+}
+
 bool isUserHomeFolder(std::string_view path)
 {
     std::string p(path);
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     if (p.empty()) return false;
     if (p == "/root") return true;
-    const std::string home = homeDirectoryForCurrentUser();
-    if (home != "/" && p == home) return true;
+    for (const std::string& home : homeDirectoriesOfCurrentUser())
+        if (home != "/" && p == home) return true;
     for (std::string_view base : {std::string_view("/home/"), std::string_view("/Users/")}) {
         if (p.size() > base.size() && p.compare(0, base.size(), base) == 0 &&
             p.find('/', base.size()) == std::string::npos)

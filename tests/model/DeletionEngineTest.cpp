@@ -1,5 +1,6 @@
 #include "model/KZFile.h"
 #include "model/TQDeletionEngine.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZFreedesktopTrash.h"
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -159,6 +162,55 @@ TEST(DeletionEngine, ItemsAlreadyGoneAreNeitherDeletedNorFreed)
     EXPECT_EQ(run->progress, (std::vector<double>{0, 1}));
 }
 
+TEST(DeletionEngine, FreedBytesAreWhatLeftTheDiskCountedOnce)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "folder/inner", 40);
+    makeFile(dir / "folder/rest", 2);
+    KZDirectoryPtr folder = scannedFolder(dir / "folder");
+    KZFilePtr inner = KZFile::childWithName(folder.get(), "inner");
+    inner->setFileSize(40);
+    folder->addChild(inner.get());
+    folder->setFileSize(42);
+
+    // The file first; its folder keeps counting it, as the treemap wants, but the folder's
+    // run frees only what was still there.
+    EXPECT_EQ(finish(start({inner})).freedBytes, 40);
+    folder->removeChild(inner.get());
+    EXPECT_EQ(folder->fileSize(), 42);
+    EXPECT_EQ(finish(start({folder})).freedBytes, 2);
+
+    // A folder that partly stays frees what went.
+    makeFile(dir / "tree/locked", 1);
+    makeFile(dir / "tree/free", 5);
+    makeSymlink("somewhere/else", dir / "tree/link");
+    {
+        FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+            return op == kz::FileOperation::Unlink && path == dir / "tree/locked" ? EACCES : 0;
+        });
+        const auto result = finish(start({scannedFolder(dir / "tree")}));
+        EXPECT_TRUE(result.errors.has_value());
+        EXPECT_EQ(result.freedBytes, 5 + 14); // the link its own size
+    }
+
+    // The Trash frees the size of what it took, whatever the record says.
+    FakeTrash trash;
+    trash.bin = dir / "bin";
+    makeDir(trash.bin);
+    makeFile(dir / "bag/a", 5);
+    makeFile(dir / "bag/b/c", 7);
+    makeFile(dir / "single", 3);
+    KZDirectoryPtr bag = scannedFolder(dir / "bag");
+    bag->setFileSize(999);
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    EXPECT_EQ(finish(start({bag, scanned(dir / "single")}, options)).freedBytes, 15);
+    trash.mode = FakeTrash::Mode::Refuse;
+    makeFile(dir / "kept", 3);
+    EXPECT_EQ(finish(start({scanned(dir / "kept")}, options)).freedBytes, 0);
+}
+
 TEST(DeletionEngine, LinksAreRemovedNeverTheirTargets)
 {
     kztest::TempDir dir;
@@ -194,7 +246,7 @@ TEST(DeletionEngine, EveryFailureIsReportedUnderItsPath)
     ASSERT_TRUE(result.errors.has_value());
     EXPECT_EQ(result.errors->size(), 61u);
     EXPECT_TRUE(result.deletedFiles.empty());
-    EXPECT_EQ(result.freedBytes, 0);
+    EXPECT_EQ(result.freedBytes, 1); // tree/free went
     EXPECT_EQ(run->progress.back(), 1);
     const KZError& f0 = result.errors->at(dir / "f0");
     EXPECT_EQ(f0.domain(), KZError::POSIXDomain);
@@ -295,6 +347,75 @@ TEST(DeletionEngine, TheRealTrashInATemporaryDataFolder)
     EXPECT_TRUE(exists(dir / "data/Trash/files/one"));
     EXPECT_TRUE(exists(dir / "data/Trash/files/folder/two"));
     EXPECT_TRUE(exists(dir / "data/Trash/info/folder.trashinfo"));
+}
+
+// Makes `levels` nested folders named `name` below `top` (paths outgrow PATH_MAX) with a
+// 7-byte file "leaf", a 3-byte file "last" and a folder "bottom" at the bottom, working
+// through descriptors; answers the bottom folder's path.
+std::string makeDeepChain(const std::string& top, int levels, const char* name)
+{
+    std::string path = top;
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < levels && fd >= 0; ++i) {
+        ::mkdirat(fd, name, 0755);
+        const int next = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        path += std::string("/") + name;
+    }
+    for (const auto& [file, size] : {std::pair("leaf", 7), std::pair("last", 3)}) {
+        const int leaf = ::openat(fd, file, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        EXPECT_EQ(::ftruncate(leaf, size), 0);
+        ::close(leaf);
+    }
+    ::mkdirat(fd, "bottom", 0755);
+    ::close(fd);
+    return path;
+}
+
+// A record for an item at a path of any length, with its identity, as the scanner makes it.
+template <class Record>
+KZRef<Record> deepRecord(const std::string& path)
+{
+    KZRef<Record> record = Record::fileWithPath(path);
+    struct statx st {};
+    EXPECT_EQ(kz::statPath(path, STATX_INO, st), 0);
+    record->setDeviceAndInode(kz::deviceOf(st), st.stx_ino);
+    return record;
+}
+
+TEST(DeletionEngine, PathsLongerThanPathMax)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "deep");
+    const std::string bottom = makeDeepChain(dir / "deep", 2100, "dd");
+    ASSERT_GT(bottom.size(), size_t(PATH_MAX));
+    auto result = finish(start({deepRecord<KZFile>(bottom + "/leaf")}));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 1u);
+    EXPECT_EQ(result.freedBytes, 7);
+
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string previous = saved ? saved : "";
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    KZFreedesktopTrash trash;
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    result = finish(start({deepRecord<KZDirectory>(bottom + "/bottom")}, options));
+    saved ? ::setenv("XDG_DATA_HOME", previous.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 1u);
+    EXPECT_TRUE(exists(dir / "data/Trash/files/bottom"));
+
+    // The whole deep folder, with a record of its deepest file listed too: the file went
+    // with the folder and is counted once, through it.
+    result = finish(start({deepRecord<KZDirectory>(dir / "deep/dd"), deepRecord<KZFile>(bottom + "/last")}));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 1u);
+    EXPECT_EQ(result.nestedFiles.size(), 1u);
+    EXPECT_EQ(result.freedBytes, 3);
+    EXPECT_FALSE(exists(dir / "deep/dd"));
 }
 
 TEST(DeletionEngine, NothingArrivesForADestroyedContext)

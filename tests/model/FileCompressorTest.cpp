@@ -1,14 +1,20 @@
 #include "model/KZFileCompressor.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "tests/support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QThreadPool>
 #include <QProcess>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <sys/stat.h>
 
@@ -150,6 +156,38 @@ TEST_F(CompressorTest, SeveralItemsStandSideBySideAndTheCopyIsRemoved)
         EXPECT_TRUE(exists(p));
 }
 
+TEST_F(CompressorTest, ATemporaryFolderInsideASourceIsLeftOutOfTheCopy)
+{
+    makeFile(dir / "home/notes.txt", 10);
+    makeDir(dir / "home/tmp");
+    makeFile(dir / "other/b", 5);
+    auto c = make({dir / "home", dir / "other"}, dir / "both.zip");
+    c->setTemporaryDirectory(dir / "home/tmp");
+    // A copy that walks into its own output is stopped here rather than left to fill the disk.
+    std::promise<void> looped, go;
+    auto loopedFuture = looped.get_future();
+    auto goFuture = go.get_future().share();
+    std::atomic<bool> once{false};
+    c->setCopyItemHook([&, goFuture](const std::string& source) {
+        if (source.find("/Sizemere-") == std::string::npos || once.exchange(true)) return;
+        looped.set_value();
+        goFuture.wait();
+    });
+    auto o = watch(*c);
+    c->compress();
+    auto wentIntoItself = [&] { return loopedFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended() || wentIntoItself(); }));
+    const bool looping = wentIntoItself();
+    if (looping) c->cancel();
+    go.set_value();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_FALSE(looping);
+    ASSERT_TRUE(o->completed);
+    EXPECT_EQ(entries(dir / "both.zip"),
+              (std::vector<std::string>{"home/", "home/notes.txt", "home/tmp/", "other/", "other/b"}));
+    EXPECT_TRUE(kztest::waitFor([&] { return isEmptyFolder(dir / "home/tmp"); }));
+}
+
 TEST_F(CompressorTest, TwoSourcesOfOneNameFailRatherThanLoseOne)
 {
     makeFile(dir / "a/same", 1);
@@ -259,6 +297,98 @@ TEST_F(CompressorTest, DestroyingItWhileZipRunsCleansUpAndReportsNothing)
     EXPECT_TRUE(temporaryFoldersGone());
     kztest::spin(std::chrono::milliseconds(50));
     EXPECT_FALSE(o->ended());
+}
+
+// Holds the archive's flush (after zip has exited) until the test lets it go.
+struct HeldFlush {
+    std::promise<void> reached, go;
+    std::shared_future<void> goFuture = go.get_future().share();
+    std::future<void> reachedFuture = reached.get_future();
+    std::function<int()> then = [] { return 0; };
+    HeldFlush()
+    {
+        kz::setFileFaultHook([this](kz::FileOperation op, const std::string&) {
+            if (op != kz::FileOperation::Flush) return 0;
+            reached.set_value();
+            goFuture.wait();
+            return then();
+        });
+    }
+    ~HeldFlush()
+    {
+        release();
+        kz::backgroundPool().waitForDone();
+        kz::setFileFaultHook({});
+    }
+    bool wait()
+    {
+        return kztest::waitFor([&] { return reachedFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    }
+    void release()
+    {
+        if (!released) go.set_value();
+        released = true;
+    }
+    bool released = false;
+};
+
+TEST_F(CompressorTest, ACancelAfterZipExitedIsACancel)
+{
+    makeFile(dir / "a/one", 1);
+    auto c = make({dir / "a/one"}, dir / "late.zip");
+    auto o = watch(*c);
+    HeldFlush flush;
+    c->compress();
+    ASSERT_TRUE(flush.wait());
+    EXPECT_TRUE(exists(dir / "late.zip"));
+    c->cancel();
+    flush.release();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_FALSE(o->completed);
+    EXPECT_TRUE(o->failed);
+    EXPECT_TRUE(o->cancelled);
+    EXPECT_FALSE(exists(dir / "late.zip"));
+}
+
+TEST_F(CompressorTest, DestroyingItAfterZipExitedRemovesTheArchive)
+{
+    makeFile(dir / "a/one", 1);
+    auto c = make({dir / "a/one"}, dir / "dropped.zip");
+    auto o = watch(*c);
+    HeldFlush flush;
+    c->compress();
+    ASSERT_TRUE(flush.wait());
+    c.reset();
+    EXPECT_FALSE(exists(dir / "dropped.zip"));
+    flush.release();
+    kz::backgroundPool().waitForDone();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(o->ended());
+}
+
+TEST_F(CompressorTest, AFailedFlushRemovesOnlyTheArchiveItMade)
+{
+    makeFile(dir / "a/one", 1);
+    makeFile(dir / "theirs.zip", 77);
+    auto c = make({dir / "a/one"}, dir / "out.zip");
+    auto o = watch(*c);
+    HeldFlush flush;
+    // Someone puts a file of their own at the archive's path, and the flush fails.
+    flush.then = [&] {
+        ::rename((dir / "theirs.zip").c_str(), (dir / "out.zip").c_str());
+        return EIO;
+    };
+    c->compress();
+    ASSERT_TRUE(flush.wait());
+    flush.release();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->failed);
+    EXPECT_FALSE(o->cancelled);
+    ASSERT_TRUE(o->error.has_value());
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "out.zip").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 77);
 }
 
 TEST_F(CompressorTest, AMissingZipProgramFailsCleanly)

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 // A resource file with the given JSON text, and the log lines written while loading it.
@@ -158,6 +160,17 @@ TEST(IgnoreList, UnremovableFoldersHomesAndWhatHoldsThem)
         EXPECT_TRUE(list.pathIsUnremovable(home.substr(0, home.rfind('/') + 1)));
     }
     EXPECT_FALSE(list.pathIsUnremovable(kz_withTrailingSlash(home) + "inside"));
+    // The home that $HOME names, and what holds it, as well.
+    {
+        const char* saved = std::getenv("HOME");
+        const std::string previous = saved ? saved : "";
+        ::setenv("HOME", "/srv/people/ann/", 1);
+        EXPECT_TRUE(list.pathIsUnremovable("/srv/people/ann"));
+        EXPECT_TRUE(list.pathIsUnremovable("/srv/people/"));
+        EXPECT_TRUE(list.pathIsUnremovable("/srv"));
+        EXPECT_FALSE(list.pathIsUnremovable("/srv/people/ann/music"));
+        saved ? ::setenv("HOME", previous.c_str(), 1) : ::unsetenv("HOME");
+    }
 
     // Listed folders match exactly; their contents are not unremovable; allowed paths don't
     // override.

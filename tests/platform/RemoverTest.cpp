@@ -1,12 +1,17 @@
 #include "platform/KZFileFaults.h"
+#include "platform/KZFreedesktopTrash.h"
 #include "platform/KZRemover.h"
 #include "platform/KZSelfChangeRegistry.h"
+#include "platform/KZUserDatabase.h"
+#include "model/KZTreeWalker.h"
 #include "tests/platform/ScratchMount.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +27,31 @@ struct FaultHook {
     explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
     ~FaultHook() { kz::setFileFaultHook({}); }
 };
+
+// Sets an environment variable for the scope of a test.
+struct ScopedEnvironment {
+    std::string name;
+    std::optional<std::string> saved;
+    ScopedEnvironment(std::string n, const std::string& value) : name(std::move(n))
+    {
+        if (const char* v = std::getenv(name.c_str())) saved = v;
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    ~ScopedEnvironment() { saved ? ::setenv(name.c_str(), saved->c_str(), 1) : ::unsetenv(name.c_str()); }
+};
+
+// The private name a removal set an item aside under, "" when there is none.
+std::string asideIn(const std::string& folder)
+{
+    std::string found;
+    kz::TreeWalkCallbacks cb;
+    cb.visit = [&](const kz::WalkEntry& e) {
+        if (e.depth == 1 && std::string_view(e.name).rfind(".sizemere-removing-", 0) == 0) found = e.path;
+        return kz::WalkAction::Skip;
+    };
+    kz::walkTree(folder, cb);
+    return found;
+}
 
 kz::ItemIdentity identityOf(const std::string& path)
 {
@@ -114,6 +144,31 @@ TEST(Remover, RefusesHomeFoldersReachedThroughALink)
     EXPECT_TRUE(exists("/root"));
 }
 
+TEST(Remover, TheHomeThatHomeNamesIsProtectedLikeTheDatabasesOne)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "elsewhere/home/docs/a", 1);
+    makeSymlink(dir / "elsewhere", dir / "via-link");
+    makeDir(dir / "data");
+    ScopedEnvironment dataHome("XDG_DATA_HOME", dir / "data");
+    ScopedEnvironment home("HOME", dir / "elsewhere//home/");
+    EXPECT_TRUE(kz::isUserHomeFolder(dir / "elsewhere/home"));
+    // The folder, the folders above it, and the folder reached through a link: refused.
+    EXPECT_EQ(kz::removeItemAtPath(dir / "elsewhere/home").error, EPERM);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "elsewhere/").error, EPERM);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "via-link/home").error, EPERM);
+    KZFreedesktopTrash trash;
+    for (const std::string& p : {dir / "elsewhere/home", dir / "elsewhere", dir / "via-link/home"}) {
+        const auto error = trash.trashItem(p);
+        ASSERT_TRUE(error.has_value()) << p;
+        EXPECT_EQ(error->code(), KZError::ProtectedItem) << p;
+    }
+    EXPECT_TRUE(exists(dir / "elsewhere/home/docs/a"));
+    // What the home holds is the user's to delete.
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "elsewhere/home/docs").succeeded());
+    EXPECT_FALSE(exists(dir / "elsewhere/home/docs"));
+}
+
 TEST(Remover, GoesOnPastAFailureAndReportsIt)
 {
     kztest::TempDir dir;
@@ -146,10 +201,11 @@ TEST(Remover, ItemsVanishingMidwayAreNoFailure)
     FaultHook hook([&](kz::FileOperation op, const std::string&) {
         if (op == kz::FileOperation::Unlink && first) {
             first = false;
-            ::unlink((dir / "tree/a").c_str());
-            ::unlink((dir / "tree/b").c_str());
-            ::unlink((dir / "tree/sub/c").c_str());
-            ::rmdir((dir / "tree/sub").c_str());
+            const std::string tree = exists(dir / "tree") ? dir / "tree" : asideIn(dir.path());
+            ::unlink((tree + "/a").c_str());
+            ::unlink((tree + "/b").c_str());
+            ::unlink((tree + "/sub/c").c_str());
+            ::rmdir((tree + "/sub").c_str());
         }
         return 0;
     });
@@ -203,18 +259,85 @@ TEST(Remover, NeverEntersAnotherFileSystem)
     EXPECT_TRUE(exists(dir / "tree/volume/precious"));
 }
 
-TEST(Remover, MarksItsPathAsTheProgramsOwnChange)
+TEST(Remover, MarksOnlyWhatItChangesWhenItChangesIt)
 {
     kztest::TempDir dir;
+    KZSelfChangeRegistry& registry = KZSelfChangeRegistry::shared();
     makeFile(dir / "tree/a", 1);
+    makeFile(dir / "refused", 1);
     bool markedDuring = false;
-    FaultHook hook([&](kz::FileOperation, const std::string& path) {
-        markedDuring = KZSelfChangeRegistry::shared().isOwnChange(path);
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Unlink && path == dir / "tree/a")
+            markedDuring = registry.isOwnChange(dir / "tree", KZChange::RenamedFrom);
         return 0;
     });
+    // A refused removal changes nothing and marks nothing.
+    EXPECT_EQ(kz::removeItemAtPath(dir / "refused", kz::ItemIdentity{1, 1}).error, ESTALE);
+    EXPECT_FALSE(registry.isOwnChange(dir / "refused"));
+    EXPECT_EQ(kz::removeItemAtPath(dir / "missing").error, ENOENT);
+    EXPECT_FALSE(registry.isOwnChange(dir / "missing"));
+
     EXPECT_TRUE(kz::removeItemAtPath(dir / "tree").succeeded());
     EXPECT_TRUE(markedDuring);
-    EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(dir / "tree/a")); // within the grace period
+    // Within the grace period the move away is the program's own; an item created at the
+    // path by someone else is not.
+    EXPECT_TRUE(registry.isOwnChange(dir / "tree", KZChange::RenamedFrom));
+    EXPECT_FALSE(registry.isOwnChange(dir / "tree", KZChange::Created | KZChange::RenamedTo | KZChange::Modified));
+    EXPECT_FALSE(registry.isOwnChange(dir / "tree/a", KZChange::Created));
+}
+
+TEST(Remover, AnItemSwappedInAfterTheCheckIsPutBackUntouched)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "file", 1);
+    makeFile(dir / "intruder", 2);
+    makeFile(dir / "tree/inner", 1);
+    makeDir(dir / "empty-intruder");
+    const kz::ItemIdentity file = identityOf(dir / "file");
+    const kz::ItemIdentity tree = identityOf(dir / "tree");
+    const kz::ItemIdentity intruder = identityOf(dir / "empty-intruder");
+    // Another program puts its own item at the path after the remover looked, at the last
+    // moment it can: just before the item is moved or removed.
+    std::string swapAt;
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (path != swapAt || op == kz::FileOperation::Unlink) return 0;
+        if (swapAt == dir / "file") {
+            ::rename((dir / "intruder").c_str(), (dir / "file").c_str());
+        } else {
+            ::rename((dir / "tree").c_str(), (dir / "tree-moved").c_str());
+            ::rename((dir / "empty-intruder").c_str(), (dir / "tree").c_str());
+        }
+        swapAt.clear();
+        return 0;
+    });
+    swapAt = dir / "file";
+    EXPECT_EQ(kz::removeItemAtPath(dir / "file", file).error, ESTALE);
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "file").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 2);
+
+    swapAt = dir / "tree";
+    EXPECT_EQ(kz::removeItemAtPath(dir / "tree", tree).error, ESTALE);
+    EXPECT_EQ(identityOf(dir / "tree"), intruder); // the intruder, whole
+    EXPECT_TRUE(exists(dir / "tree-moved/inner")); // and the checked folder untouched elsewhere
+    EXPECT_EQ(asideIn(dir.path()), "");
+}
+
+TEST(Remover, WhatCantBeRemovedWholeKeepsItsName)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "tree/locked", 1);
+    makeFile(dir / "tree/free", 1);
+    makeFile(dir / "file", 1);
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && (path == dir / "tree/locked" || path == dir / "file") ? EACCES : 0;
+    });
+    EXPECT_EQ(kz::removeItemAtPath(dir / "tree").error, ENOTEMPTY);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "file").error, EACCES);
+    EXPECT_TRUE(exists(dir / "tree/locked"));
+    EXPECT_FALSE(exists(dir / "tree/free"));
+    EXPECT_TRUE(exists(dir / "file"));
+    EXPECT_EQ(asideIn(dir.path()), "");
 }
 
 } // namespace

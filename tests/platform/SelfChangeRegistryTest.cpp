@@ -12,7 +12,7 @@ TEST(SelfChangeRegistry, MarksAPathAndWhatIsBelowItForTheGracePeriod)
 
     EXPECT_FALSE(registry.isOwnChange("/a/b"));
     {
-        KZSelfChange change("/a/b/", registry);
+        KZSelfChange change("/a/b/", KZChange::Any, registry);
         EXPECT_TRUE(registry.isOwnChange("/a/b"));
         EXPECT_TRUE(registry.isOwnChange("/a/b/"));
         EXPECT_TRUE(registry.isOwnChange("/a/b/c/d"));
@@ -38,6 +38,27 @@ TEST(SelfChangeRegistry, OverlappingChangesOfOnePath)
     EXPECT_FALSE(registry.isOwnChange("/x/y"));
     registry.endChange(second); // ending twice does nothing
     EXPECT_FALSE(registry.isOwnChange(""));
+}
+
+TEST(SelfChangeRegistry, OnlyTheKindsOfChangeMarked)
+{
+    KZSelfChangeRegistry registry(std::chrono::seconds(5));
+    auto now = KZSelfChangeRegistry::Clock::now();
+    registry.setClock([&] { return now; });
+    registry.endChange(registry.beginChange("/d/removed", KZChange::Removed));
+    const auto moving = registry.beginChange("/d/moved", KZChange::RenamedFrom);
+    now += std::chrono::seconds(1);
+    EXPECT_TRUE(registry.isOwnChange("/d/removed", KZChange::Removed));
+    EXPECT_TRUE(registry.isOwnChange("/d/removed/inner", KZChange::Removed));
+    EXPECT_FALSE(registry.isOwnChange("/d/removed", KZChange::Created)); // made anew by someone else
+    EXPECT_FALSE(registry.isOwnChange("/d/removed", KZChange::RenamedTo));
+    EXPECT_TRUE(registry.isOwnChange("/d/moved", KZChange::RenamedFrom | KZChange::Removed));
+    EXPECT_FALSE(registry.isOwnChange("/d/moved", KZChange::Modified));
+    // A change that did not happen leaves no mark behind.
+    registry.discardChange(moving);
+    EXPECT_FALSE(registry.isOwnChange("/d/moved"));
+    registry.endChange(moving);
+    EXPECT_FALSE(registry.isOwnChange("/d/moved"));
 }
 
 TEST(SelfChangeRegistry, ExpiredEntriesArePruned)

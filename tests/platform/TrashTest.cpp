@@ -1,5 +1,6 @@
 #include "platform/KZFileFaults.h"
 #include "platform/KZFreedesktopTrash.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "tests/platform/ScratchMount.h"
 #include "tests/support/TestSupport.h"
@@ -270,12 +271,102 @@ TEST_F(TrashTest, ItemsOnAnotherVolumeUseThatVolumesTrash)
     EXPECT_EQ(self->code(), EXDEV);
 }
 
-TEST_F(TrashTest, MarksItsWorkAsTheProgramsOwnChange)
+TEST_F(TrashTest, WhatIsInATrashStaysThere)
+{
+    makeFile(dir / "items/a", 1);
+    makeFile(dir / "items/b", 1);
+    ASSERT_FALSE(bin.trashItem(dir / "items/a").has_value());
+    ASSERT_FALSE(bin.trashItem(dir / "items/b").has_value());
+    makeSymlink(trash, dir / "to-trash");
+    makeSymlink(dir.path(), dir / "up");
+    for (const std::string& p : {trash + "/info", trash + "/info/a.trashinfo", trash + "/files/a", trash + "/files",
+                                 trash, dir / "to-trash/files/b", dir / "up/data/Trash/info"}) {
+        const auto error = bin.trashItem(p);
+        ASSERT_TRUE(error.has_value()) << p;
+        EXPECT_EQ(error->code(), KZError::InTrash) << p;
+    }
+    EXPECT_TRUE(exists(trash + "/info/a.trashinfo"));
+    EXPECT_TRUE(exists(trash + "/info/b.trashinfo"));
+    EXPECT_TRUE(exists(trash + "/files/a"));
+    EXPECT_FALSE(exists(trash + "/files/info"));
+
+    // The Trash folders at the top of another volume, the shared one with the sticky bit too.
+    kztest::ScratchMount volume(dir / "volume");
+    if (!volume.mounted()) GTEST_SKIP() << "mounting is not allowed here";
+    const std::string uid = std::to_string(::getuid());
+    makeFile(dir / "volume/x", 1);
+    ASSERT_FALSE(bin.trashItem(dir / "volume/x").has_value());
+    makeDir(dir / "volume/.Trash");
+    ::chmod((dir / "volume/.Trash").c_str(), 01777);
+    makeFile(dir / "volume/y", 1);
+    ASSERT_FALSE(bin.trashItem(dir / "volume/y").has_value());
+    makeSymlink(dir / "volume/.Trash", dir / "shared");
+    for (const std::string& p : {dir / "volume/.Trash-" + uid + "/info", dir / "volume/.Trash-" + uid + "/files/x",
+                                 dir / "volume/.Trash/" + uid + "/files/y", dir / "shared/" + uid,
+                                 dir / "volume/.Trash"}) {
+        const auto error = bin.trashItem(p);
+        ASSERT_TRUE(error.has_value()) << p;
+        EXPECT_EQ(error->code(), KZError::InTrash) << p;
+    }
+    EXPECT_TRUE(exists(dir / "volume/.Trash-" + uid + "/info/x.trashinfo"));
+    EXPECT_TRUE(exists(dir / "volume/.Trash/" + uid + "/files/y"));
+}
+
+TEST_F(TrashTest, AFolderThatHoldsAMountedVolumeStays)
+{
+    makeFile(dir / "items/folder/file", 1);
+    makeDir(dir / "items/folder/inner");
+    kztest::ScratchMount volume(dir / "items/folder/inner/volume");
+    if (!volume.mounted()) GTEST_SKIP() << "mounting is not allowed here";
+    makeFile(dir / "items/folder/inner/volume/precious", 1);
+    makeSymlink(dir / "items", dir / "link");
+    for (const std::string& p : {dir / "items/folder", dir / "items/folder/inner", dir / "link/folder/"}) {
+        const auto error = bin.trashItem(p);
+        ASSERT_TRUE(error.has_value()) << p;
+        EXPECT_EQ(error->code(), KZError::HoldsMountedVolume) << p;
+    }
+    EXPECT_TRUE(exists(dir / "items/folder/inner/volume/precious"));
+    EXPECT_FALSE(exists(trash + "/info/folder.trashinfo"));
+    EXPECT_FALSE(exists(trash + "/info/inner.trashinfo"));
+    // Beside the volume, items still go.
+    EXPECT_FALSE(bin.trashItem(dir / "items/folder/file").has_value());
+}
+
+TEST_F(TrashTest, MarksOnlyWhatItChangesWhenItChangesIt)
+{
+    KZSelfChangeRegistry& registry = KZSelfChangeRegistry::shared();
+    makeFile(dir / "items/file", 1);
+    makeFile(dir / "items/refused", 1);
+    ASSERT_TRUE(bin.trashItem(dir / "items/refused", kz::ItemIdentity{1, 1}).has_value());
+    EXPECT_FALSE(registry.isOwnChange(dir / "items/refused"));
+
+    ASSERT_FALSE(bin.trashItem(dir / "items/file").has_value());
+    EXPECT_TRUE(registry.isOwnChange(dir / "items/file", KZChange::RenamedFrom));
+    EXPECT_FALSE(registry.isOwnChange(dir / "items/file", KZChange::Created | KZChange::RenamedTo));
+    EXPECT_TRUE(registry.isOwnChange(trash + "/files/file"));
+    EXPECT_TRUE(registry.isOwnChange(trash + "/info/file.trashinfo"));
+}
+
+TEST_F(TrashTest, AnItemSwappedInAfterTheCheckGoesBackWhereItWas)
 {
     makeFile(dir / "items/file", 1);
-    ASSERT_FALSE(bin.trashItem(dir / "items/file").has_value());
-    EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(dir / "items/file"));
-    EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(trash + "/files/file"));
+    makeFile(dir / "items/intruder", 2);
+    struct stat st {};
+    ::lstat((dir / "items/file").c_str(), &st);
+    const kz::ItemIdentity checked{kz::deviceOf(st), st.st_ino};
+    // Another program puts its own file at the path just before the move.
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Rename && path == dir / "items/file")
+            ::rename((dir / "items/intruder").c_str(), (dir / "items/file").c_str());
+        return 0;
+    });
+    const auto error = bin.trashItem(dir / "items/file", checked);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code(), KZError::ChangedSinceScan);
+    ASSERT_EQ(::lstat((dir / "items/file").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 2); // the intruder, back at its place
+    EXPECT_FALSE(exists(trash + "/files/file"));
+    EXPECT_FALSE(exists(trash + "/info/file.trashinfo"));
 }
 
 } // namespace
