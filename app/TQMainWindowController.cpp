@@ -49,12 +49,14 @@ constexpr int resizeDurationMs = 200;
 // The smallest the content may become while the window is resizable (the results).
 const QSize minimumResizableContent(560, 360);
 
-// Releases a screen on a later turn of the event loop; the owning pointer is cleared first.
+// Releases a screen on a later turn of the event loop; the owning pointer is cleared first,
+// and the screen hears no wizard notification meanwhile.
 template <class T>
 void releaseLater(std::unique_ptr<T>& screen)
 {
     if (!screen) return;
     T* raw = screen.release();
+    KZNotificationCenter::defaultCenter().removeObservers(raw);
     raw->deleteLater();
 }
 

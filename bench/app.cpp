@@ -27,6 +27,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -118,15 +119,23 @@ private:
     bool painted_ = false;
 };
 
+// Runs the event loop (a real one, so that released objects go) until the condition holds.
 bool spinUntil(const std::function<bool()>& done, double timeoutSeconds)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutSeconds * 1000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(2);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    bool timedOut = false;
+    QTimer::singleShot(int(timeoutSeconds * 1000), &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    poll.start();
+    if (!done()) loop.exec();
+    return !timedOut || done();
 }
 
 double runScanBench(const std::string& scanBinary, const std::string& folder)
@@ -157,6 +166,39 @@ void collectFiles(KZDirectory* root, KZFileList& out)
         }
     }
 }
+
+// The application, timing every event it delivers on the main thread: the longest one names
+// what blocked the thread.
+class TimingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (depth_++ > 0) {
+            const bool r = QApplication::notify(receiver, event);
+            --depth_;
+            return r;
+        }
+        QElapsedTimer t;
+        t.start();
+        const QString name = QString::fromLatin1(receiver->metaObject()->className());
+        const int type = int(event->type());
+        const bool r = QApplication::notify(receiver, event);
+        --depth_;
+        const qint64 ns = t.nsecsElapsed();
+        if (measuring && ns > longestNs) {
+            longestNs = ns;
+            longest = QStringLiteral("%1/%2").arg(name).arg(type);
+        }
+        return r;
+    }
+    bool measuring = false;
+    qint64 longestNs = 0;
+    QString longest;
+
+private:
+    int depth_ = 0;
+};
 
 int usage()
 {
@@ -196,12 +238,19 @@ int main(int argc, char** argv)
         scanBinary = (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/scan";
     }
 
+    // The folder of files the delete phase queues, made before anything is measured.
+    QTemporaryDir scratch(QStringLiteral("/tmp/sizemere-bench-delete-XXXXXX"));
+    const std::string deleteRoot = scratch.path().toStdString() + "/files";
+    if (deleteFiles > 0) bench::makeTrees({deleteRoot}, std::max(1, deleteFiles / 100), 100);
+    std::printf("made %d files to delete\n", deleteFiles);
+    std::fflush(stdout);
+
     // The reference: bench/scan on the same folder in the same run (warm cache).
     runScanBench(scanBinary, folder);
     const double scanSeconds = runScanBench(scanBinary, folder);
     std::printf("scan_s=%.3f (bench/scan)\n", scanSeconds);
 
-    QApplication app(argc, argv);
+    TimingApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sizemere"));
     KZAppearance::install();
     Preferences& preferences = Preferences::sharedPreferences();
@@ -253,11 +302,7 @@ int main(int argc, char** argv)
     if (deleteFiles > 0) {
         wc->startAgain();
         spinUntil([] { return false; }, 0.3);
-        QTemporaryDir scratch(QStringLiteral("/tmp/sizemere-bench-delete-XXXXXX"));
-        const std::string root = scratch.path().toStdString() + "/files";
-        const int perFolder = 100;
-        bench::makeTrees({root}, std::max(1, deleteFiles / perFolder), perFolder);
-        dropView->addFilePaths({root});
+        dropView->addFilePaths({deleteRoot});
         wc->dropViewFileWasDropped(dropView);
         nextButton->click();
         if (!spinUntil([&] { return wc->treemapViewController() && wc->currentViewController() == wc->treemapViewController(); }, 600)) {
@@ -274,13 +319,20 @@ int main(int argc, char** argv)
 
         stalls.reset();
         stalls.start();
+        app.measuring = true;
+        app.longestNs = 0;
         const qint64 t0 = clock.nsecsElapsed();
+        QElapsedTimer clickTime;
+        clickTime.start();
         nextButton->click(); // Finish: the queue question, Delete, the sheet
+        std::printf("finish_click_ms=%.1f\n", clickTime.nsecsElapsed() / 1e6);
         if (!spinUntil([&] { return wc->isFinishedScreenShown(); }, 600)) {
             std::fprintf(stderr, "the delete sheet never finished\n");
             return 1;
         }
         stalls.stop();
+        app.measuring = false;
+        std::printf("longest_event_ms=%.1f (%s)\n", app.longestNs / 1e6, qPrintable(app.longest));
         deleteSeconds = double(clock.nsecsElapsed() - t0) / 1e9;
         deleteStall = stalls.maxGapMs();
         deleted = static_cast<long long>(wc->finishedViewController()->totalFreed());
@@ -290,5 +342,7 @@ int main(int argc, char** argv)
     std::printf("scan_to_treemap_s=%.3f scan_s=%.3f max_stall_ms=%.1f rss_mb=%.0f\n", scanToTreemap, scanSeconds,
                 std::max(scanStall, deleteStall), rss);
     std::fflush(stdout);
+    scratch.remove();
+    // Leave without tearing the windows and the tree down.
     ::_exit(0);
 }

@@ -4,6 +4,7 @@
 // misplaced notifications from moving the wizard.
 
 #include "app/KZFinishedViewController.h"
+#include "app/TQEmptyTrashWindowController.h"
 #include "app/TQFileScanViewController.h"
 #include "app/TQMainWindowController.h"
 #include "app/TQNotifications.h"
@@ -192,6 +193,14 @@ TEST_F(Wizard, StartingAgainRunsTheHooksAndReleasesScreensOnALaterTurn)
     EXPECT_EQ(wc->fileScanViewController(), nullptr);
     EXPECT_EQ(wc->treemapViewController(), nullptr);
     EXPECT_TRUE(scan && results) << "not destroyed inside the call";
+    // Released, the results screen hears no more requests, even before it is gone.
+    TempDir other;
+    makeFile(other / "x", 10);
+    TQDeleteQueue::sharedInstance().addFilesToQueue({KZFile::fileWithPath(other / "x")});
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndFinish);
+    EXPECT_FALSE(TQEmptyTrashWindowController::isAnySheetRunning());
+    EXPECT_TRUE(exists(other / "x"));
+    TQDeleteQueue::sharedInstance().clearQueue();
     drain();
     EXPECT_FALSE(scan);
     EXPECT_FALSE(results);
