@@ -1,0 +1,232 @@
+// The results screen as the treemap's delegate: tooltip, ignore, removability, the queue
+// question, queue mode with its put-back, and the compression bookkeeping.
+#include "app/TQCompressingWindowController.h"
+#include "app/TQNotifications.h"
+#include "kit/TQTooltipPanel.h"
+#include "platform/widgets/KZSound.h"
+#include "model/TQDeleteQueue.h"
+#include "tests/app/TreemapScreenFixture.h"
+
+#include <QLabel>
+#include <QScreen>
+
+using screentest::child;
+using screentest::childFolder;
+using screentest::TreemapScreen;
+using Screen = TQTreemapViewController;
+
+namespace {
+
+KZFilePtr record(const KZDirectoryPtr& parent, const std::string& name, double size)
+{
+    KZFilePtr f = KZFile::childWithName(parent.get(), name);
+    f->setFileSize(size);
+    return f;
+}
+
+TQDeleteQueue& queue()
+{
+    return TQDeleteQueue::sharedInstance();
+}
+
+} // namespace
+
+TEST(TreemapScreenTooltip, TextAndPlace)
+{
+    KZDirectoryPtr folder = KZDirectory::fileWithPath("/data/");
+    KZFilePtr file = record(folder, "report.pdf", 12300000);
+    file->setCreationTime(QDateTime(QDate(2021, 3, 4), QTime(9, 5)).toSecsSinceEpoch());
+    file->setModificationTime(QDateTime(QDate(2022, 11, 20), QTime(17, 30)).toSecsSinceEpoch());
+    EXPECT_EQ(Screen::tooltipTextForNode(*KZTreemapNode::nodeWithFile(file)),
+              QStringLiteral("report.pdf\nSize: 12.3 MB\nCreated: March 04, 2021 at 09:05 AM\n"
+                             "Modified: November 20, 2022 at 05:30 PM"));
+    EXPECT_EQ(Screen::tooltipTextForNode(*KZTreemapNode::nodeWithFile(record(folder, "a<b>", 999))),
+              QStringLiteral("a<b>\nSize: 999.0 bytes"));
+
+    // Fifteen grouped files are all listed; sixteen list ten and count the rest.
+    std::vector<KZFilePtr> files;
+    for (int i = 0; i < 16; ++i) files.push_back(record(folder, "f" + std::to_string(i), 1000));
+    const QString listed15 = Screen::tooltipTextForNode(
+        *KZTreemapNode::nodeWithGroupedFileArray({files.begin(), files.begin() + 15}, folder));
+    EXPECT_TRUE(listed15.startsWith(QStringLiteral("Grouped files:\n------------\nf0\nf1\n")));
+    EXPECT_TRUE(listed15.endsWith(QStringLiteral("f14\n\nSize: 15.0 KB")));
+    EXPECT_TRUE(Screen::tooltipTextForNode(*KZTreemapNode::nodeWithGroupedFileArray(files, folder))
+                    .endsWith(QStringLiteral("f9\n... and 6 more\n\nSize: 16.0 KB")));
+    auto counted = KZTreemapNode::nodeWithGroupedFileArray({}, folder);
+    counted->setTotalFiles(42);
+    counted->setFileSize(5000);
+    EXPECT_EQ(Screen::tooltipTextForNode(*counted), QStringLiteral("42 total items\nSize: 5.0 KB"));
+
+    // 10 right of the pointer and 20 below; moved left by its width at the right edge; resting
+    // on the bottom edge at the bottom.
+    const QRect screen(0, 0, 1000, 800);
+    EXPECT_EQ(Screen::tooltipFrame(QPointF(100, 100), QSizeF(80.2, 30), screen), QRect(110, 120, 96, 35));
+    EXPECT_EQ(Screen::tooltipFrame(QPointF(950, 100), QSizeF(85, 30), screen), QRect(860, 120, 100, 35));
+    EXPECT_EQ(Screen::tooltipFrame(QPointF(100, 790), QSizeF(85, 30), screen), QRect(110, 765, 100, 35));
+}
+
+TEST_F(TreemapScreen, HoverShowsTheTooltipBelowThePointerAndLeavingHidesIt)
+{
+    makeTree();
+    open();
+    const QPoint inside = itemFor("big.bin")->rect.center().toPoint();
+    QTest::mouseMove(view(), inside);
+    TQTooltipPanel* panel = screen->tooltipWindow();
+    ASSERT_TRUE(kztest::waitFor([&] { return panel->isVisible(); }));
+    EXPECT_TRUE(screen->tooltipLabel()->text().startsWith(QStringLiteral("big.bin\nSize: 400.0 KB")));
+    EXPECT_EQ(screen->tooltipLabel()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(panel->geometry().top(), view()->mapToGlobal(inside).y() + 20);
+    EXPECT_TRUE(window->screen()->geometry().contains(panel->geometry()));
+    screen->treemapViewMouseExitedWithEvent(view(), nullptr);
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(TreemapScreen, IgnoreAndRemovability)
+{
+    makeTree();
+    open();
+    select({"docs"});
+    screen->toolbarItem(Screen::IgnoreItem)->trigger();
+    EXPECT_EQ(prefs().ignoredPaths()->last(), QString::fromStdString(tmp / "docs"));
+    EXPECT_FALSE(child(root, "docs"));
+    EXPECT_TRUE(screen->treemapViewFileIsIgnored(view(), KZFile::fileWithPath(tmp / "docs/new")));
+
+    EXPECT_TRUE(screen->treemapViewCanRemoveFile(view(), child(root, "big.bin")));
+    kz::setDeletableCheckForTesting([](const std::string&) { return false; });
+    EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), child(root, "big.bin")));
+    kz::setDeletableCheckForTesting([](const std::string&) { return true; });
+    EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), KZDirectory::fileWithPath("/Users/someone")));
+    EXPECT_FALSE(screen->treemapViewCanRemoveFile(view(), KZDirectory::fileWithPath("/usr")));
+}
+
+TEST_F(TreemapScreen, TheQueueQuestionIsAskedOnceAndNoGoesOnWithoutTheQueue)
+{
+    makeTree();
+    prefs().setHasAskedToUseDeleteQueue(false);
+    open();
+    select({"big.bin"});
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn); // No
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn); // and Cancel the delete
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    ASSERT_EQ(alerts().size(), 2u);
+    EXPECT_EQ(alerts()[0].alert.messageText, Screen::UseQueueMessage);
+    EXPECT_EQ(alerts()[0].alert.buttons, (QStringList{"Yes", "No"}));
+    EXPECT_EQ(alerts()[1].alert.messageText, Screen::DeleteOneMessage.arg("big.bin"));
+    EXPECT_FALSE(prefs().useDeleteQueue());
+
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    select({"big.bin"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    EXPECT_EQ(alerts().size(), 3u) << "not asked again";
+}
+
+TEST_F(TreemapScreen, QueueModeTakesRecordsOutAndPutsThemBackWithFolderTotalsUnchanged)
+{
+    makeTree();
+    prefs().setUseDeleteQueue(true);
+    open();
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    const double docsTotal = docs->fileSize();
+    const double rootTotal = root->fileSize();
+    const KZFilePtr a = child(docs, "a.txt");
+    const KZFilePtr big = child(root, "big.bin");
+
+    select({"docs/a.txt", "big.bin"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    EXPECT_TRUE(alerts().empty()) << "no confirmation in queue mode";
+    EXPECT_FALSE(child(docs, "a.txt") || child(root, "big.bin") || nodeFor("big.bin"));
+    EXPECT_EQ(docs->fileSize(), docsTotal);
+    EXPECT_EQ(root->fileSize(), rootTotal);
+    EXPECT_EQ(queue().queue(), (KZFileList{a, big}));
+    EXPECT_EQ(screen->queuedFolderOf(a.get()), docs);
+    EXPECT_TRUE(screen->popover() && screen->popover()->popoverIsVisible());
+
+    queue().removeFileFromQueue(a);
+    EXPECT_EQ(child(docs, "a.txt"), a);
+    queue().clearQueue();
+    EXPECT_EQ(child(root, "big.bin"), big);
+    EXPECT_TRUE(nodeFor("big.bin"));
+    EXPECT_EQ(docs->fileSize(), docsTotal);
+    EXPECT_EQ(root->fileSize(), rootTotal);
+    screen->didRemoveFilesFromQueue({a, big}); // never twice
+    EXPECT_EQ(docs->childCount(), 2u);
+    EXPECT_EQ(screen->totalFreed(), 0);
+}
+
+TEST_F(TreemapScreen, PutBackOnlyIntoAFolderStillInTheTreeWithoutThatNameWhileTheItemExists)
+{
+    makeTree();
+    kztest::makeFile(tmp / "docs/c.txt", 30000);
+    kztest::makeFile(tmp / "docs/d.txt", 30000); // keeps docs drawn (an empty folder has no node)
+    prefs().setUseDeleteQueue(true);
+    open();
+    KZDirectoryPtr docs = childFolder(root, "docs");
+    const KZFilePtr a = child(docs, "a.txt");
+    const KZFilePtr b = child(docs, "b.txt");
+    const KZFilePtr c = child(docs, "c.txt");
+    select({"docs/a.txt", "docs/b.txt", "docs/c.txt"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+
+    // a.txt vanishes from the disk; another record named b.txt appears in the folder.
+    ASSERT_EQ(::unlink((tmp / "docs/a.txt").c_str()), 0);
+    KZFilePtr other = KZFile::fileWithPath(tmp / "docs/b.txt", true);
+    docs->addChild(other.get());
+    queue().removeFilesFromQueue({a, b});
+    EXPECT_EQ(docs->childCount(), 2u); // d.txt and the other b.txt
+    EXPECT_EQ(a->parent(), nullptr);
+    EXPECT_EQ(b->parent(), nullptr);
+    EXPECT_TRUE(kz_isEqualToPath(b->path(), tmp / "docs/b.txt")) << "the path survives the lost link";
+
+    // The folder leaves the tree (ignored) while c.txt is queued: it stays valid while c.txt
+    // names it, and c.txt never goes back.
+    select({"docs"});
+    screen->toolbarItem(Screen::IgnoreItem)->trigger();
+    KZDirectory* raw = docs.get();
+    docs = nullptr;
+    EXPECT_EQ(c->parent(), raw);
+    queue().clearQueue();
+    EXPECT_EQ(c->parent(), nullptr);
+    EXPECT_TRUE(kz_isEqualToPath(c->path(), tmp / "docs/c.txt"));
+}
+
+TEST_F(TreemapScreen, CompressionAddsTheArchiveTakesOutWhatWentAndCountsOnce)
+{
+    makeTree();
+    prefs().setDeleteCompressedOriginal(true);
+    kz::setTriTonePlayerForTesting([] {});
+    open();
+    select({"docs/b.txt"});
+    screen->toolbarItem(Screen::CompressItem)->trigger();
+    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    EXPECT_EQ(c->delegate(), screen.get());
+    EXPECT_TRUE(screen->filePathWasCompressFileChange(c->compressedFilePath()));
+    ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
+    const double saved = c->totalSaved();
+    EXPECT_GT(saved, 0);
+    EXPECT_TRUE(c->performClose());
+    EXPECT_TRUE(screen->compressingWindowControllers().empty());
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    EXPECT_TRUE(child(docs, "b.zip"));
+    EXPECT_FALSE(child(docs, "b.txt") || kztest::exists(tmp / "docs/b.txt"));
+    EXPECT_TRUE(child(docs, "a.txt"));
+    EXPECT_EQ(screen->totalCompressed(), 1);
+    EXPECT_EQ(screen->totalFreed(), saved);
+
+    // Cancelled: nothing changes. Still running when the screen goes: it carries on alone.
+    select({"docs/a.txt"});
+    screen->toolbarItem(Screen::CompressItem)->trigger();
+    screen->compressingWindowControllers().front()->cancel();
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->compressingWindowControllers().empty(); }));
+    EXPECT_EQ(screen->totalCompressed(), 1);
+    EXPECT_TRUE(child(docs, "a.txt"));
+    select({"big.bin"});
+    screen->toolbarItem(Screen::CompressItem)->trigger();
+    QPointer<TQCompressingWindowController> running = screen->compressingWindowControllers().front();
+    close();
+    ASSERT_TRUE(running);
+    EXPECT_EQ(running->delegate(), nullptr);
+    running->cancel();
+    EXPECT_TRUE(kztest::waitFor([&] { return deferredDeletesDone() && running.isNull(); }));
+    kz::setTriTonePlayerForTesting({});
+}

@@ -1,0 +1,203 @@
+// The results screen's confirmed delete on real files: its texts, direct and Trash deletion,
+// partial failure, protected items and the freed total.
+#include "app/TQEmptyTrashWindowController.h"
+#include "app/TQNotifications.h"
+#include "model/TQDeleteQueue.h"
+#include "platform/KZFileFaults.h"
+#include "tests/app/TreemapScreenFixture.h"
+
+#include <cerrno>
+
+using screentest::child;
+using screentest::childFolder;
+using screentest::TreemapScreen;
+using Screen = TQTreemapViewController;
+
+namespace {
+
+struct ScopedFaults {
+    explicit ScopedFaults(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
+    ~ScopedFaults() { kz::setFileFaultHook({}); }
+};
+
+std::string trashFiles()
+{
+    return QFile::encodeName(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Trash/files")).toStdString();
+}
+
+} // namespace
+
+struct TreemapScreenDelete : TreemapScreen {
+    int nextEnabled = 0;
+    void SetUp() override
+    {
+        makeTree();
+        open();
+        KZNotificationCenter::defaultCenter().addObserver(TQNotification_EnableNextButton,
+                                                          [this](const KZNotification&) { ++nextEnabled; }, screen.get());
+    }
+    // Selects, presses Delete and confirms; waits for the end of the run.
+    void deleteSelection(std::initializer_list<std::string> relatives)
+    {
+        select(relatives);
+        env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        ASSERT_TRUE(waitForRemoval());
+    }
+};
+
+TEST_F(TreemapScreenDelete, ConfirmationTextsAndCancel)
+{
+    const auto ask = [&](std::initializer_list<std::string> relatives) {
+        select(relatives);
+        env.alerts.service.answerNext(KZAlertSecondButtonReturn); // Cancel
+        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        return alerts().back().alert;
+    };
+    prefs().setUseTrash(true);
+    KZAlert alert = ask({"big.bin"});
+    EXPECT_EQ(alert.messageText, QStringLiteral("Are you sure you want to delete 'big.bin'?"));
+    EXPECT_EQ(alert.informativeText, QStringLiteral("This file will be moved to the trash."));
+    EXPECT_EQ(alert.buttons, (QStringList{"Delete", "Cancel"}));
+    prefs().setUseTrash(false);
+    alert = ask({"big.bin", "docs"});
+    EXPECT_EQ(alert.messageText, QStringLiteral("Are you sure you want to delete these 2 files?"));
+    EXPECT_EQ(alert.informativeText, QStringLiteral("These items will be deleted immediately."));
+
+    // Network items, which never go to the Trash, are called out.
+    prefs().setUseTrash(true);
+    child(root, "big.bin")->setIsNetworkItem(true);
+    EXPECT_EQ(ask({"big.bin", "docs"}).informativeText,
+              "These items will be moved to the trash.\n\n" + Screen::NetworkSomeOneNote.arg("big.bin"));
+    EXPECT_EQ(ask({"big.bin"}).informativeText, "This file will be moved to the trash.\n\n" + Screen::NetworkAllOneNote);
+    EXPECT_FALSE(screen->isDeleting());
+    EXPECT_TRUE(child(root, "big.bin") && kztest::exists(tmp / "big.bin"));
+    EXPECT_EQ(nextEnabled, 0);
+}
+
+TEST_F(TreemapScreenDelete, DirectDeleteRemovesTheItemAndItsRecordAndCountsItsBytes)
+{
+    const double rootTotal = root->fileSize();
+    deleteSelection({"big.bin"});
+    EXPECT_FALSE(kztest::exists(tmp / "big.bin") || child(root, "big.bin") || nodeFor("big.bin"));
+    EXPECT_EQ(screen->totalFreed(), 400000);
+    EXPECT_EQ(nextEnabled, 1);
+    EXPECT_EQ(root->fileSize(), rootTotal) << "the folder keeps counting what was removed";
+    EXPECT_EQ(alerts().size(), 1u) << "only the confirmation";
+
+    // A record whose item vanished meanwhile leaves the tree without adding bytes.
+    ASSERT_EQ(::unlink((tmp / "docs/b.txt").c_str()), 0);
+    view()->zoomToDirectory(childFolder(root, "docs"));
+    deleteSelection({"docs/b.txt"});
+    EXPECT_FALSE(child(childFolder(root, "docs"), "b.txt"));
+    EXPECT_EQ(screen->totalFreed(), 400000);
+    EXPECT_EQ(alerts().size(), 2u);
+}
+
+TEST_F(TreemapScreenDelete, TrashDeleteMovesIntoTheTrashOfTheDataFolder)
+{
+    prefs().setUseTrash(true);
+    const std::string name = kz_lastPathComponent(tmp.path()) + ".bin"; // unique in the shared Trash
+    kztest::makeFile(tmp / name, 9000);
+    root->addChild(KZFile::fileWithPath(tmp / name, true).get());
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    EXPECT_TRUE(screen->removeFiles({child(root, name)}));
+    ASSERT_TRUE(waitForRemoval());
+    EXPECT_TRUE(kztest::exists(trashFiles() + "/" + name) && !kztest::exists(tmp / name));
+    EXPECT_FALSE(child(root, name));
+    EXPECT_EQ(screen->totalFreed(), 9000);
+}
+
+TEST_F(TreemapScreenDelete, PartialFailureAndProtectedItemsTakeOutOnlyWhatWentAndListTheRest)
+{
+    const std::string stuck = tmp / "docs/b.txt";
+    ScopedFaults faults([stuck](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && kz_isEqualToPath(path, stuck) ? EACCES : 0;
+    });
+    // A home folder (not there): the ignore list protects it, so it is a failure, never done.
+    const KZDirectoryPtr home = KZDirectory::fileWithPath("/Users/sizemere-nobody");
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    docs->addChild(home.get());
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    EXPECT_TRUE(screen->removeFiles({child(docs, "a.txt"), child(docs, "b.txt"), KZFilePtr(home)}));
+    ASSERT_TRUE(waitForRemoval());
+    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt") || child(docs, "a.txt"));
+    EXPECT_TRUE(kztest::exists(stuck) && child(docs, "b.txt") && child(docs, "sizemere-nobody"));
+    EXPECT_EQ(screen->totalFreed(), 120000);
+    EXPECT_EQ(nextEnabled, 1);
+    ASSERT_EQ(alerts().size(), 2u);
+    EXPECT_EQ(alerts()[1].alert.messageText, Screen::DeleteFailedMessage);
+    EXPECT_EQ(alerts()[1].alert.buttons, QStringList{"Okay"});
+    EXPECT_EQ(alerts()[1].alert.informativeText, QString::fromStdString(stuck) +
+                                                     ": Could not delete the item: Permission denied\n"
+                                                     "/Users/sizemere-nobody: " + Screen::UnremovableReason);
+}
+
+TEST_F(TreemapScreenDelete, AFileThenItsFolderAreCountedOnce)
+{
+    view()->zoomToDirectory(childFolder(root, "docs"));
+    deleteSelection({"docs/a.txt"});
+    EXPECT_EQ(screen->totalFreed(), 120000);
+    view()->zoomOut();
+    deleteSelection({"docs"});
+    EXPECT_FALSE(kztest::exists(tmp / "docs"));
+    EXPECT_FALSE(child(root, "docs"));
+    EXPECT_EQ(screen->totalFreed(), 180000) << "the file is not counted a second time through its folder";
+    EXPECT_EQ(nextEnabled, 2);
+}
+
+TEST_F(TreemapScreenDelete, TheEndOfADeleteNeverReachesAScreenThatWent)
+{
+    select({"big.bin"});
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    close();
+    ASSERT_TRUE(kztest::waitFor([&] { return !kztest::exists(tmp / "big.bin"); }));
+    QCoreApplication::processEvents();
+}
+
+TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFolderWasRescanned)
+{
+    prefs().setUseDeleteQueue(true);
+    const KZDirectoryPtr oldDocs = childFolder(root, "docs");
+    const KZFilePtr a = child(oldDocs, "a.txt");
+    select({"docs/a.txt", "big.bin"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    // The queued file's folder is rescanned: a new record for a.txt stands in the tree.
+    select({"docs"});
+    screen->toolbarItem(Screen::ReloadItem)->trigger();
+    ASSERT_TRUE(kztest::waitFor([&] { return childFolder(root, "docs") != oldDocs && childFolder(root, "docs"); }));
+    ASSERT_TRUE(child(childFolder(root, "docs"), "a.txt"));
+
+    int finishes = 0;
+    KZNotificationCenter::defaultCenter().addObserver(TQNotification_Finish, [&](const KZNotification&) { ++finishes; },
+                                                      screen.get());
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndFinish);
+    ASSERT_TRUE(screen->emptyWindowController());
+    EXPECT_FALSE(screen->canShowFileChangeAlert());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    env.clock.advance(TQEmptyTrashWindowController::closeDelay);
+    ASSERT_EQ(finishes, 1);
+
+    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt") || kztest::exists(tmp / "big.bin"));
+    EXPECT_FALSE(child(childFolder(root, "docs"), "a.txt")) << "the record standing at the path went too";
+    EXPECT_FALSE(child(root, "big.bin"));
+    EXPECT_EQ(a->parent(), nullptr);
+    EXPECT_FALSE(screen->queuedFolderOf(a.get()));
+    EXPECT_TRUE(TQDeleteQueue::sharedInstance().queue().empty());
+    EXPECT_EQ(screen->totalFreed(), 520000);
+    EXPECT_EQ(nextEnabled, 1);
+    EXPECT_TRUE(screen->canShowFileChangeAlert());
+
+    // Through Quit the program is asked to end; what stays queued comes back later.
+    select({"docs/b.txt"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    ScopedFaults faults([](kz::FileOperation, const std::string& path) { return path.ends_with("b.txt") ? EACCES : 0; });
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndQuit);
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    screen->emptyWindowController()->close();
+    EXPECT_EQ(env.application.services.terminations, 1);
+    EXPECT_EQ(screen->totalFreed(), 520000);
+    TQDeleteQueue::sharedInstance().clearQueue();
+    EXPECT_TRUE(child(childFolder(root, "docs"), "b.txt"));
+}
