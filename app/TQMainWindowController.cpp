@@ -51,12 +51,16 @@ const QSize minimumResizableContent(560, 360);
 
 // Releases a screen on a later turn of the event loop; the owning pointer is cleared first,
 // and the screen hears no wizard notification meanwhile.
+// The window remembers what it released, so that whatever is still waiting to go when the
+// window itself goes is destroyed before the window (and the views it holds).
 template <class T>
-void releaseLater(std::unique_ptr<T>& screen)
+void releaseLater(std::unique_ptr<T>& screen, std::vector<QPointer<QObject>>& released)
 {
     if (!screen) return;
     T* raw = screen.release();
     KZNotificationCenter::defaultCenter().removeObservers(raw);
+    std::erase_if(released, [](const QPointer<QObject>& p) { return p.isNull(); });
+    released.emplace_back(raw);
     raw->deleteLater();
 }
 
@@ -80,6 +84,12 @@ TQMainWindowController::~TQMainWindowController()
     if (ui_ && ui()->fileImageView) ui()->fileImageView->setDelegate(nullptr);
     // A scan still running must not outlive its screen's window.
     if (fileScanViewController_ && fileScanViewController_->isScanning()) fileScanViewController_->cancel();
+    // Screens released but not yet gone go now, before the window they still point into; then
+    // the current ones (members), then the window (the base).
+    for (const QPointer<QObject>& screen : released_) delete screen.data();
+    finishedViewController_.reset();
+    treemapViewController_.reset();
+    fileScanViewController_.reset();
 }
 
 TQViewController* TQMainWindowController::currentViewController() const
@@ -403,7 +413,7 @@ void TQMainWindowController::showFinishedView()
 
     const double freed = treemapViewController_->totalFreed();
     const auto compressed = static_cast<qint64>(treemapViewController_->totalCompressed());
-    releaseLater(finishedViewController_);
+    releaseLater(finishedViewController_, released_);
     finishedViewController_ = KZFinishedViewController::controllerWithTotalFreed(freed, compressed);
     finishedViewController_->setParentWindow(window());
 
@@ -480,14 +490,14 @@ void TQMainWindowController::resetPostTransition()
     // A scan still running is abandoned with its screen; its late reports find no screen on
     // show and change nothing.
     if (fileScanViewController_ && fileScanViewController_->isScanning()) fileScanViewController_->cancel();
-    releaseLater(fileScanViewController_);
-    releaseLater(finishedViewController_);
+    releaseLater(fileScanViewController_, released_);
+    releaseLater(finishedViewController_, released_);
     releaseResultsScreen();
 }
 
 void TQMainWindowController::releaseResultsScreen()
 {
-    releaseLater(treemapViewController_);
+    releaseLater(treemapViewController_, released_);
 }
 
 void TQMainWindowController::resetOpenButton()

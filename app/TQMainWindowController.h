@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 KZ_INTERFACE_CLASS(TQMainWindowController)
 
@@ -139,6 +140,7 @@ private:
     std::unique_ptr<TQFileScanViewController> fileScanViewController_;
     std::unique_ptr<TQTreemapViewController> treemapViewController_;
     std::unique_ptr<KZFinishedViewController> finishedViewController_;
+    std::vector<QPointer<QObject>> released_;
 
     std::unique_ptr<QWidget> touchBarSelectView_;
     std::unique_ptr<QWidget> touchBarNextView_;
