@@ -77,8 +77,7 @@ qreal ITPathbar::textHeight() const
 
 std::vector<std::string> ITPathbar::componentPaths(const std::string& base, const std::string& path)
 {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const std::string trimmed = kz::pathWithoutTrailingSlash(path);
     std::vector<std::string> result;
     std::string partial;
     for (const std::string& component : kz_pathComponents(trimmed)) {

@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
@@ -57,12 +58,6 @@ std::string standardizedPath(const std::string& path)
 std::string joined(const std::string& folder, const char* name)
 {
     return folder == "/" ? "/" + std::string(name) : folder + "/" + name;
-}
-
-std::string parentOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
 }
 
 bool isAtOrBelow(const std::string& path, const std::string& folder)
@@ -342,6 +337,14 @@ bool CDEvents::isWatchingEverything() const
     return watches_ && watches_->walks.load() == 0;
 }
 
+bool CDEvents::isIdle() const
+{
+    if (!watches_) return true;
+    int unread = 0;
+    if (::ioctl(watches_->fd, FIONREAD, &unread) == 0 && unread > 0) return false;
+    return batch_.empty() && !(latencyTimer_ && latencyTimer_->isActive()) && watches_->walks.load() == 0;
+}
+
 void CDEvents::readEvents()
 {
     if (!watches_) return;
@@ -494,7 +497,7 @@ void CDEvents::deliver()
         std::unordered_set<std::string> seen;
         for (Pending& p : batch) {
             if (p.flags & itemBits) {
-                p.path = parentOf(p.path);
+                p.path = kz::parentPath(p.path);
                 p.flags &= ~itemBits;
             }
             if (seen.insert(p.path + '\0' + std::to_string(p.flags)).second) folders.push_back(std::move(p));

@@ -96,6 +96,12 @@ public:
     // How many folders are watched now; whether the background walks are done.
     size_t watchCount() const;
     bool isWatchingEverything() const;
+    // True when nothing waits to be delivered: no event unread in the system's queue, none
+    // waiting for the latency to pass, no folder being added in the background. Events of
+    // changes made before it answers true have all been delivered (or dropped by the rules);
+    // tests wait for it instead of waiting a fixed time. A catch-up the background walks
+    // queued for the main thread counts once it has run.
+    bool isIdle() const;
     // Makes every watcher behave as if the system had only this many watches (tests); 0
     // restores the system's limit.
     static void setWatchLimitForTesting(size_t limit);

@@ -2,6 +2,7 @@
 
 #include "model/KZFileTypes.h"
 #include "model/KZPath.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZPathString.h"
 
 #include <QFile>
@@ -205,8 +206,9 @@ std::optional<KZFileMetadata> KZFile::metadataForFileAtPath(std::string_view pat
     if (st.stx_mask & STATX_BTIME) m.creationTime = st.stx_btime.tv_sec;
     if (st.stx_mask & STATX_MTIME) m.modificationTime = st.stx_mtime.tv_sec;
     m.isHidden = kz_isHidden(p);
-    m.device = (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
-    m.inode = st.stx_ino;
+    const kz::ItemIdentity identity = kz::identityOf(st);
+    m.device = identity.device;
+    m.inode = identity.inode;
     return m;
 }
 
@@ -397,10 +399,8 @@ void KZFile::setDeviceAndInode(uint64_t device, uint64_t inode)
 
 bool KZFile::exists() const
 {
-    std::string p = path();
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
     struct stat st {};
-    return ::lstat(p.c_str(), &st) == 0;
+    return ::lstat(kz::pathWithoutTrailingSlash(path()).c_str(), &st) == 0;
 }
 
 bool KZFile::isSelected() const

@@ -186,7 +186,7 @@ void KZFileCompressor::startCopy()
     // The temporary folder may lie inside a source (a temporary folder inside the chosen
     // home, or the system's temporary folder chosen itself): the copy leaves it out.
     std::optional<kz::ItemIdentity> ownFolder;
-    if (struct stat st {}; ::stat(temporaryFolder_.c_str(), &st) == 0) ownFolder = kz::ItemIdentity{kz::deviceOf(st), st.st_ino};
+    if (struct stat st {}; ::stat(temporaryFolder_.c_str(), &st) == 0) ownFolder = kz::identityOf(st);
     KZRunInBackground([job, sources, cancelled, self, hook, ownFolder] {
         kz::CopyControl control;
         control.cancelled = cancelled.get();
@@ -257,8 +257,7 @@ void KZFileCompressor::startZip()
         options.arguments.push_back("-");
         for (const std::string& source : *sourcePaths_) options.arguments.push_back(zipArgument(lastComponent(source)));
     } else {
-        const size_t slash = sourcePath_.rfind('/');
-        options.workingDirectory = slash == 0 ? std::string("/") : sourcePath_.substr(0, slash);
+        options.workingDirectory = kz::parentPath(sourcePath_);
         struct stat st {};
         if (::lstat(sourcePath_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) options.arguments.push_back("-r");
         options.arguments.push_back("-");
@@ -336,7 +335,7 @@ void KZFileCompressor::removePartialArchive()
     // took its place at the path stays.
     struct stat ours {};
     if (::fstat(archiveFd_, &ours) == 0) {
-        const kz::RemovalResult result = kz::removeItemAtPath(destinationPath_, kz::ItemIdentity{kz::deviceOf(ours), ours.st_ino});
+        const kz::RemovalResult result = kz::removeItemAtPath(destinationPath_, kz::identityOf(ours));
         if (!result.succeeded() && result.error != ENOENT && result.error != ESTALE)
             KZDebugLog(text("Could not remove temp zip file because of error: %1").arg(systemText(result.error)));
     }

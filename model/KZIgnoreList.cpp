@@ -155,13 +155,8 @@ bool KZIgnoreList::pathIsUnremovable(std::string_view path) const
         for (const std::string& entry : *unremovablePaths_)
             if (kz_isEqualToPath(path, entry)) return true;
     }
-    if (kz_isUserDirectory(path)) return true;
-    // "/" and every folder that holds a home folder are never removable either.
-    const std::string folder = kz_withTrailingSlash(path);
-    if (folder == "/" || folder == "/home/" || folder == "/Users/") return true;
-    for (const std::string& home : kz::homeDirectoriesOfCurrentUser())
-        if (kz_isChildOfPath(home, folder)) return true;
-    return false;
+    // Home folders, "/" and every folder that holds a home folder: the remover's own rule.
+    return kz::isHomeFolderOrAncestor(path);
 }
 
 bool KZIgnoreList::fileIsUnremovable(const KZFile& file) const

@@ -140,8 +140,7 @@ void KZParallelScan::flush(Worker& w)
 // root are never followed. -1 with `error` set when it can't be opened.
 int KZParallelScan::openRoot(const std::string& path, int& error)
 {
-    rootPath_ = path;
-    while (rootPath_.size() > 1 && rootPath_.back() == '/') rootPath_.pop_back();
+    rootPath_ = kz::pathWithoutTrailingSlash(path);
     if ((error = kz::fileFault(kz::FileOperation::Read, rootPath_))) return -1;
     int fd = kz::openDirectoryPath(rootPath_);
     if (fd >= 0) return fd;
@@ -271,7 +270,6 @@ void KZParallelScan::work(Worker& w)
 void KZParallelScan::readFolder(Task& task, Worker& w)
 {
     State& s = *state_;
-    KZDirectory* dir = task.dir;
     int fd = task.fd;
     auto closeFolder = [&] {
         if (fd >= 0) ::close(fd);
@@ -283,6 +281,7 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
         closeFolder();
         return;
     }
+    KZDirectory* dir = task.dir;
     if (fd < 0) {
         const std::string path = dir->path();
         fd = kz::openDirectoryPath(path);
@@ -298,10 +297,25 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
 
     w.names.clear();
     if (const int err = kz::readDirectoryNames(fd, w.names); err && err != ENOENT) logError(dir->path(), err);
+    lookAtEntries(task, fd, w);
+    if (cancelled_.load(std::memory_order_relaxed)) {
+        closeFolder();
+        return;
+    }
+    makeRecords(task, fd, w);
+    closeFolder();
+    flush(w);
+    queueChildren(w);
+}
 
-    // First pass: look at every entry, count it, and keep those that become records.
+// The reading pass: looks at every entry of the folder once (one statx), counts it, and keeps
+// those that become records in w.entries. Stops early on a cancel.
+void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
+{
+    KZDirectory* dir = task.dir;
+    // The folder's path names entries to the readability seam and to the fault layer only.
     std::string base;
-    if (options_.readabilityCheck) base = dir->path();
+    if (options_.readabilityCheck || kz::hasFileFaultHook()) base = dir->path();
     const double minimum = options_.minimumFileSize;
     w.entries.clear();
     size_t sinceFlush = 0;
@@ -311,7 +325,7 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
         const char* name = p;
         const size_t length = std::strlen(name);
         p += length + 1;
-        if (cancelled_.load(std::memory_order_relaxed)) break;
+        if (cancelled_.load(std::memory_order_relaxed)) return;
 
         struct statx st {};
         if (::statx(fd, name, kStatFlags, kStatMask, &st) != 0) {
@@ -330,7 +344,7 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
             if (isDirectory) w.scratch.push_back('/');
             readable = options_.readabilityCheck(w.scratch, isDirectory);
         } else {
-            readable = isReadable(fd, name, st, *dir);
+            readable = isReadable(fd, name, st, base);
         }
         if (!readable) continue;
 
@@ -360,12 +374,16 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
             sinceFlush = 0;
         }
     }
-    if (cancelled_.load(std::memory_order_relaxed)) {
-        closeFolder();
-        return;
-    }
+}
 
-    // Second pass: make the records, in the order the folder listed them.
+// The record pass: makes the records of w.entries, in the order the folder listed them, and
+// a task in w.children for every child folder to walk. Packages are measured here, in one
+// deep pass, and not walked.
+void KZParallelScan::makeRecords(const Task& task, int fd, Worker& w)
+{
+    State& s = *state_;
+    KZDirectory* dir = task.dir;
+    const char* const first = w.names.data();
     dir->reserveChildren(w.entries.size());
     w.children.clear();
     const bool inPackage = dir->isPackage();
@@ -452,9 +470,13 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
         w.children.push_back(
             Task{child.get(), childFd, budgeted, KZFolderIgnoreRules::forChildFolder(task.rules, nameView), e.device});
     }
-    closeFolder();
-    flush(w);
+}
 
+// Hands the child folders of the folder just read to the workers (or lets them go after a
+// cancel).
+void KZParallelScan::queueChildren(Worker& w)
+{
+    State& s = *state_;
     if (w.children.empty()) return;
     if (cancelled_.load(std::memory_order_relaxed)) {
         for (Task& t : w.children) {
@@ -478,19 +500,14 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
         s.wake.notify_all();
 }
 
-bool KZParallelScan::isReadable(int dirFd, const char* name, const struct statx& st, const KZDirectory& dir) const
+bool KZParallelScan::isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath) const
 {
     if (S_ISLNK(st.stx_mode)) return true; // never followed, nothing to read
-    if (kz::hasFileFaultHook()) {
-        std::string path = dir.path();
-        path += name;
-        if (kz::fileFault(kz::FileOperation::Read, path)) return false;
-    }
     // Whether the system lets the process read it (a folder: list and enter it), asked of the
     // system itself, so that access lists and file systems with their own rules count; the
     // permission bits alone would leave out a folder an access list opens.
     const int mode = S_ISDIR(st.stx_mode) ? R_OK | X_OK : R_OK;
-    return ::faccessat(dirFd, name, mode, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
+    return kz::accessAt(dirFd, name, mode, folderPath) == 0;
 }
 
 uint64_t KZParallelScan::measurePackage(int fd, const KZDirectory* package)

@@ -68,11 +68,15 @@ private:
     struct Task;
 
     void work(Worker& worker);
+    // One folder task: opens the folder when the task has no descriptor, then the two passes.
     void readFolder(Task& task, Worker& worker);
+    void lookAtEntries(const Task& task, int fd, Worker& worker);
+    void makeRecords(const Task& task, int fd, Worker& worker);
+    void queueChildren(Worker& worker);
     void flush(Worker& worker);
     uint64_t measurePackage(int fd, const KZDirectory* package);
     int openRoot(const std::string& path, int& error);
-    bool isReadable(int dirFd, const char* name, const struct statx& st, const KZDirectory& dir) const;
+    bool isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath) const;
 
     const KZIgnoreList& ignoreList_;
     Options options_;

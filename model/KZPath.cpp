@@ -43,15 +43,14 @@ bool kz_isUserDirectory(std::string_view path)
 
 bool kz_isDirectory(std::string_view path)
 {
-    std::string p(path);
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::string p = kz::pathWithoutTrailingSlash(path);
     struct stat st {};
     return !p.empty() && ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string kz_lastPathComponent(std::string_view path)
 {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    path = kz::withoutTrailingSlash(path);
     if (path == "/") return "/";
     const size_t slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -71,11 +70,7 @@ QString kz_localizedFileName(std::string_view path)
 
 std::string kz_stringByDeletingLastPathComponent(std::string_view path)
 {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    const size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos) return "";
-    if (slash == 0) return "/";
-    return std::string(path.substr(0, slash));
+    return kz::parentPath(path);
 }
 
 std::string_view kz_pathExtension(std::string_view path)
@@ -133,8 +128,7 @@ std::optional<std::string> kz_commonAncestorWithPaths(const std::vector<std::str
 
 uint64_t kz_pathFileSize(std::string_view path)
 {
-    std::string p(path);
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::string p = kz::pathWithoutTrailingSlash(path);
     struct stat st {};
     if (p.empty() || ::lstat(p.c_str(), &st) != 0) return 0;
     if (S_ISDIR(st.st_mode)) return kz::deepSizeOfFolder(p);

@@ -1,6 +1,7 @@
 #include "model/KZTreeWalker.h"
 
 #include "model/KZMountTable.h"
+#include "platform/KZPathString.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,9 +16,7 @@ namespace kz {
 
 namespace {
 
-
 constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
-constexpr size_t kMaxOpenDescriptors = 48;
 
 struct Frame {
     int fd;
@@ -55,8 +54,7 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
     if (::fstat(rootFd, &rootSt) != 0) return false;
     const uint64_t rootDevice = deviceOf(rootSt);
 
-    std::string path = rootPath;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    std::string path = pathWithoutTrailingSlash(rootPath);
 
     std::vector<Frame> stack;
     stack.reserve(64);
@@ -188,8 +186,8 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
         stack.push_back(std::move(f));
         // Bound the open descriptors: close the shallowest ones; they are reopened through
         // ".." (and checked) on the way back up.
-        if (openCount > kMaxOpenDescriptors) {
-            for (size_t i = 1; i + 1 < stack.size() && openCount > kMaxOpenDescriptors / 2; ++i)
+        if (openCount > kWalkMaxOpenFolders) {
+            for (size_t i = 1; i + 1 < stack.size() && openCount > kWalkMaxOpenFolders / 2; ++i)
                 if (stack[i].fd >= 0) closeFrame(stack[i]);
         }
     }

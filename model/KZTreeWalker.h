@@ -17,6 +17,11 @@
 
 namespace kz {
 
+// The most folders a walk opens at once (the root's, which the caller owns, not counted),
+// however deep the tree: past it, the shallowest are closed and reopened through ".." (and
+// checked) on the way back up.
+constexpr size_t kWalkMaxOpenFolders = 48;
+
 // statx of the entry, never following a final link and never triggering an automount.
 int statEntry(int dirFd, const char* name, struct statx& st);
 inline bool isDirectoryMode(uint16_t mode) { return S_ISDIR(mode); }

@@ -111,7 +111,7 @@ uint64_t deepSizeOfFolder(const std::string& path, const kz::ItemIdentity& ident
     if (fd < 0) return 0;
     uint64_t total = 0;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && kz::deviceOf(st) == identity.device && st.st_ino == identity.inode) {
+    if (::fstat(fd, &st) == 0 && kz::identityOf(st) == identity) {
         kz::TreeWalkCallbacks callbacks;
         callbacks.visit = [&](const kz::WalkEntry& e) {
             if (!S_ISDIR(e.st.stx_mode)) total += e.st.stx_size;
@@ -141,10 +141,9 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
         if (err == ENOENT) return Fate::Vanished;
         return failed(KZError::posix(err, text("Could not delete the item")));
     }
-    const uint64_t liveDevice = (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
-    if (s.hasIdentity && (KZFile::recordedDevice(liveDevice) != s.device || st.stx_ino != s.inode))
+    const kz::ItemIdentity live = kz::identityOf(st);
+    if (s.hasIdentity && (KZFile::recordedDevice(live.device) != s.device || live.inode != s.inode))
         return failed(changedSinceScan());
-    const kz::ItemIdentity live{liveDevice, st.stx_ino};
     if (S_ISDIR(st.stx_mode) && kz::isProtectedFolder(live)) return failed(protectedItem());
 
     std::optional<KZError> error;

@@ -1,5 +1,8 @@
 #include "platform/KZDirectoryIO.h"
 
+#include "platform/KZFileFaults.h"
+#include "platform/KZPathString.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -62,8 +65,7 @@ int openDirectoryPath(const std::string& path, FollowLinks follow)
         return -1;
     }
     const bool noFollowFinal = follow == FollowLinks::AllButFinal;
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::string p = pathWithoutTrailingSlash(path);
     // Short paths open in one call; long ones a piece at a time, each well under PATH_MAX,
     // so a folder 10,000 levels deep still opens.
     constexpr size_t kPiece = 2048;
@@ -134,15 +136,51 @@ int statPath(const std::string& path, unsigned mask, struct statx& st)
         if (::statx(AT_FDCWD, path.c_str(), flags, mask, &st) == 0) return 0;
         if (errno != ENAMETOOLONG) return errno;
     }
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::string p = pathWithoutTrailingSlash(path);
     const size_t slash = p.rfind('/');
     if (slash == std::string::npos) return EINVAL;
-    const int parent = openDirectoryPath(slash == 0 ? std::string("/") : p.substr(0, slash), FollowLinks::All);
+    const int parent = openDirectoryPath(parentPath(p), FollowLinks::All);
     if (parent < 0) return errno == ENOTDIR ? ENOENT : errno;
     const int err = ::statx(parent, p.c_str() + slash + 1, flags, mask, &st) == 0 ? 0 : errno;
     ::close(parent);
     return err;
+}
+
+std::optional<ItemIdentity> identityOfPath(const std::string& path)
+{
+    struct statx st {};
+    if (statPath(path, STATX_INO, st) != 0) return std::nullopt;
+    return identityOf(st);
+}
+
+int renameNoReplace(int fromFd, const char* from, int toFd, const char* to, const std::string& toPath)
+{
+    const int fault = hasFileFaultHook() ? fileFault(FileOperation::NoReplaceRename, toPath) : 0;
+    if (fault && fault != EINVAL) return fault;
+    if (!fault) {
+        if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
+        if (errno != EINVAL) return errno;
+    }
+    // The file system can't promise not to replace: look first.
+    struct stat st {};
+    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
+}
+
+int accessAt(int dirFd, const char* name, int mode, std::string_view folderPath)
+{
+    if (hasFileFaultHook()) {
+        std::string path = pathWithoutTrailingSlash(folderPath);
+        if (path != "/") path.push_back('/');
+        path += name;
+        if ((mode & R_OK)) {
+            if (int fault = fileFault(FileOperation::Read, path)) return fault;
+        }
+        if ((mode & X_OK)) {
+            if (int fault = fileFault(FileOperation::Search, path)) return fault;
+        }
+    }
+    return ::faccessat(dirFd, name, mode, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
 } // namespace kz

@@ -9,12 +9,15 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <atomic>
 #include <unordered_map>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
+
+std::atomic<int> pendingBlocks{0};
 
 // One event carrying one block; posted events to one receiver are delivered in order.
 class BlockEvent : public QEvent {
@@ -27,7 +30,9 @@ public:
     BlockEvent(KZBlock b, const QObject* ctx)
         : QEvent(eventType()), block(std::move(b)), context(const_cast<QObject*>(ctx)), hasContext(ctx)
     {
+        pendingBlocks.fetch_add(1, std::memory_order_relaxed);
     }
+    ~BlockEvent() override { pendingBlocks.fetch_sub(1, std::memory_order_relaxed); }
     KZBlock block;
     QPointer<QObject> context;
     bool hasContext;
@@ -121,6 +126,11 @@ void lowerCurrentThreadPriority()
     const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
     const int current = ::getpriority(PRIO_PROCESS, tid);
     if (current < 10) ::setpriority(PRIO_PROCESS, tid, 10);
+}
+
+int pendingMainThreadBlocks()
+{
+    return pendingBlocks.load(std::memory_order_relaxed);
 }
 
 bool isMainThread()

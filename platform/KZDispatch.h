@@ -29,4 +29,7 @@ QThreadPool& backgroundPool();
 void lowerCurrentThreadPriority();
 // True on the thread of the application object.
 bool isMainThread();
+// Blocks queued for the main thread that have neither run nor been dropped yet (tests wait
+// for 0: the main queue is drained).
+int pendingMainThreadBlocks();
 } // namespace kz

@@ -1,5 +1,6 @@
 #include "platform/KZFileAccess.h"
 
+#include "platform/KZPathString.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,11 +18,9 @@ bool kz_isDeletableFileAtPath(const std::string& rawPath)
 {
     if (const auto& check = testCheck()) return check(rawPath);
 
-    std::string path = rawPath;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::string path = kz::pathWithoutTrailingSlash(rawPath);
     if (path.empty() || path.front() != '/' || path == "/") return false;
-    const size_t slash = path.rfind('/');
-    const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+    const std::string parent = kz::parentPath(path);
 
     struct stat item {};
     if (::lstat(path.c_str(), &item) != 0) return false;

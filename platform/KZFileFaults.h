@@ -16,7 +16,9 @@ enum class FileOperation {
     Create,          // creating a file (a Trash information file)
     MakeDirectory,   // creating a folder (a Trash folder)
     Flush,           // writing a file out to disk (the compressor's finished archive)
-    Read,            // opening a folder or file to read it (the scanner's readability test)
+    Read,            // reading a folder or file (the scanner's readability test, its root)
+    Search,          // entering a folder (the scanner's readability test of a folder)
+    NoReplaceRename, // the rename that never replaces: EINVAL when the file system has none
 };
 
 // Answers 0 to let the operation on the path go ahead, or the errno value it fails with.

@@ -28,32 +28,13 @@ constexpr int kMaxAttempts = 10000;
 constexpr size_t kMaxInfoNameLength = 255;
 const std::string kInfoSuffix = ".trashinfo";
 
-using kz::deviceOf;
-
-uint64_t mountOf(const struct statx& st)
-{
-    return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
-}
-
-bool sameMount(const struct statx& a, const struct statx& b)
-{
-    if (deviceOf(a) != deviceOf(b)) return false;
-    return !mountOf(a) || !mountOf(b) || mountOf(a) == mountOf(b);
-}
+using kz::identityOf;
+using kz::mountIdOf;
+using kz::renameNoReplace;
 
 bool sameItem(const struct statx& a, const struct statx& b)
 {
-    return a.stx_ino == b.stx_ino && deviceOf(a) == deviceOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
-}
-
-int renameNoReplace(int fromFd, const char* from, int toFd, const char* to)
-{
-    if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL) return errno;
-    // The file system can't promise not to replace: look first.
-    struct stat st {};
-    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
+    return identityOf(a) == identityOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
 }
 
 int statPath(int at, const char* path, int flags, struct statx& st)
@@ -62,12 +43,6 @@ int statPath(int at, const char* path, int flags, struct statx& st)
                    &st) == 0
                ? 0
                : errno;
-}
-
-std::string parentOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
 }
 
 KZError trashError(int error)
@@ -111,7 +86,7 @@ int makeDirectories(const std::string& path)
     if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
     if (errno != ENOENT) return errno;
     if (path != "/") {
-        if (int err = makeDirectories(parentOf(path))) return err;
+        if (int err = makeDirectories(kz::parentPath(path))) return err;
     }
     return makeDirectoryAt(AT_FDCWD, path.c_str(), path);
 }
@@ -170,11 +145,6 @@ std::string volumeMountedInside(int parentFd, const std::string& name, const std
     return found;
 }
 
-kz::ItemIdentity identityOf(const struct statx& st)
-{
-    return {deviceOf(st), st.stx_ino};
-}
-
 // True when the open folder, or any folder above it, is a Trash folder in use: the home
 // Trash, or $topdir/.Trash or $topdir/.Trash-$uid at the top of the folder's own mount
 // (whatever uid is in use there for the shared .Trash). Decided by identity, walking ".."
@@ -197,8 +167,8 @@ bool isInTrashFolder(int folderFd, const std::optional<kz::ItemIdentity>& homeTr
         Fd up(::openat(current.fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
         struct statx upSt {};
         const bool haveUp = up && statPath(up.fd, "", AT_EMPTY_PATH, upSt) == 0;
-        const bool atRoot = !haveUp || (identityOf(upSt) == identityOf(st) && sameMount(upSt, st));
-        if (!topSeen && (atRoot || !sameMount(upSt, first))) {
+        const bool atRoot = !haveUp || (identityOf(upSt) == identityOf(st) && kz::onSameMount(upSt, st));
+        if (!topSeen && (atRoot || !kz::onSameMount(upSt, first))) {
             // The top of the folder's mount: its Trash folders.
             topSeen = true;
             for (const char* name : {".Trash", volumeTrash.c_str()}) {
@@ -238,14 +208,14 @@ bool isInTrashByPath(const std::string& path, const std::string& homeTrash)
 // The folder at the top of the item's mount.
 std::string topDirectoryOf(const std::string& parentPath, const struct statx& item)
 {
-    const std::string point = mountPointOf(mountOf(item));
+    const std::string point = mountPointOf(mountIdOf(item));
     struct statx st {};
-    if (!point.empty() && statPath(AT_FDCWD, point.c_str(), 0, st) == 0 && sameMount(st, item)) return point;
+    if (!point.empty() && statPath(AT_FDCWD, point.c_str(), 0, st) == 0 && kz::onSameMount(st, item)) return point;
     // No mount table: climb while the folder above is on the same mount.
     std::string top = parentPath;
     while (top != "/") {
-        const std::string up = parentOf(top);
-        if (statPath(AT_FDCWD, up.c_str(), 0, st) != 0 || !sameMount(st, item)) break;
+        const std::string up = kz::parentPath(top);
+        if (statPath(AT_FDCWD, up.c_str(), 0, st) != 0 || !kz::onSameMount(st, item)) break;
         top = up;
     }
     return top;
@@ -293,7 +263,7 @@ int findVolumeTrash(const std::string& parentPath, const struct statx& item, Tra
         Fd shared(::openat(topFd.fd, ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (shared && makeDirectoryAt(shared.fd, uid.c_str(), base + "/.Trash/" + uid) == 0 &&
             statPath(shared.fd, uid.c_str(), AT_SYMLINK_NOFOLLOW, st) == 0 && isOwnPrivateFolder(st) &&
-            sameMount(st, item)) {
+            kz::onSameMount(st, item)) {
             trash.path = base + "/.Trash/" + uid;
             trash.topDir = top;
             return 0;
@@ -303,7 +273,7 @@ int findVolumeTrash(const std::string& parentPath, const struct statx& item, Tra
     if (int err = makeDirectoryAt(topFd.fd, name.c_str(), base + "/" + name)) return err;
     if (int err = statPath(topFd.fd, name.c_str(), AT_SYMLINK_NOFOLLOW, st)) return err;
     if (!isOwnPrivateFolder(st)) return EPERM; // a link or somebody else's: never used
-    if (!sameMount(st, item)) return EXDEV;
+    if (!kz::onSameMount(st, item)) return EXDEV;
     trash.path = base + "/" + name;
     trash.topDir = top;
     return 0;
@@ -317,8 +287,8 @@ int findTrash(const std::string& parentPath, const struct statx& item, TrashFold
     std::string probe = home;
     struct statx st {};
     int err;
-    while ((err = statPath(AT_FDCWD, probe.c_str(), 0, st)) == ENOENT && probe != "/") probe = parentOf(probe);
-    if (err == 0 && sameMount(st, item)) {
+    while ((err = statPath(AT_FDCWD, probe.c_str(), 0, st)) == ENOENT && probe != "/") probe = kz::parentPath(probe);
+    if (err == 0 && kz::onSameMount(st, item)) {
         if (int e = makeDirectories(home)) return e;
         trash.path = home;
         trash.topDir.clear();
@@ -416,23 +386,23 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
                                                                             "are never moved to the Trash."));
         return trashError(err);
     }
-    const std::string parentPath = parentOf(path);
+    const std::string parentPath = kz::parentPath(path);
     const std::string name = path.substr(path.rfind('/') + 1);
 
     Fd parent(kz::openFolder(parentPath));
     if (!parent) return trashError(errno);
     struct statx item {};
     if (int err = statPath(parent.fd, name.c_str(), AT_SYMLINK_NOFOLLOW, item)) return trashError(err);
-    if (expected && (deviceOf(item) != expected->device || item.stx_ino != expected->inode))
+    if (expected && identityOf(item) != *expected)
         return KZError::sizemere(KZError::ChangedSinceScan,
                                  QCoreApplication::translate("KZTrash", "The item was changed since the scan."));
-    if (S_ISDIR(item.stx_mode) && kz::isProtectedFolder({deviceOf(item), item.stx_ino}))
+    if (S_ISDIR(item.stx_mode) && kz::isProtectedFolder(identityOf(item)))
         return KZError::sizemere(KZError::ProtectedItem,
                                  QCoreApplication::translate("KZTrash", "Home folders and the folders that hold them "
                                                                         "are never moved to the Trash."));
     struct statx parentSt {};
     if (int err = statPath(parent.fd, "", AT_EMPTY_PATH, parentSt)) return trashError(err);
-    if (!sameMount(item, parentSt)) return trashError(EXDEV); // a mounted volume itself
+    if (!kz::onSameMount(item, parentSt)) return trashError(EXDEV); // a mounted volume itself
 
     // Nothing that is already in a Trash, nor a Trash folder itself: moving it would leave
     // information files without their items, or items without theirs.
@@ -461,7 +431,7 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
     if (int err = openTrashFolder(trash)) return trashError(err);
     struct statx filesSt {};
     if (int err = statPath(trash.files.fd, "", AT_EMPTY_PATH, filesSt)) return trashError(err);
-    if (!sameMount(filesSt, item)) return trashError(EXDEV); // never a copy
+    if (!kz::onSameMount(filesSt, item)) return trashError(EXDEV); // never a copy
 
     // Path= is relative to the top of the volume for a volume Trash, else absolute.
     std::string recorded = path;
@@ -503,7 +473,9 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
         // Marked just before the move, which takes the item away from its path.
         KZSelfChange movedAway(path, KZChange::RenamedFrom);
         int err = kz::fileFault(kz::FileOperation::Rename, path);
-        if (!err) err = renameNoReplace(parent.fd, name.c_str(), trash.files.fd, candidate.c_str());
+        if (!err)
+            err = renameNoReplace(parent.fd, name.c_str(), trash.files.fd, candidate.c_str(),
+                                  trash.path + "/files/" + candidate);
         if (err) {
             movedAway.discard();
             dropInfo();
@@ -515,7 +487,7 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
         struct statx moved {};
         if (statPath(trash.files.fd, candidate.c_str(), AT_SYMLINK_NOFOLLOW, moved) == 0 && sameItem(moved, item))
             return std::nullopt;
-        if (renameNoReplace(trash.files.fd, candidate.c_str(), parent.fd, name.c_str()) == 0) {
+        if (renameNoReplace(trash.files.fd, candidate.c_str(), parent.fd, name.c_str(), path) == 0) {
             dropInfo();
             return KZError::sizemere(KZError::ChangedSinceScan,
                                      QCoreApplication::translate("KZTrash", "The item was changed since the scan."));

@@ -38,11 +38,10 @@ public:
     {
         const std::string src = pathWithoutTrailingSlash(source);
         if (src.empty() || src[0] != '/' || src == "/") return {EINVAL, src};
-        const size_t slash = src.rfind('/');
-        const std::string parentPath = slash == 0 ? std::string("/") : src.substr(0, slash);
-        const std::string name = src.substr(slash + 1);
-        Closer srcParent{openFolder(parentPath)};
-        if (srcParent.fd < 0) return {errno, parentPath};
+        const std::string holder = parentPath(src);
+        const std::string name = src.substr(src.rfind('/') + 1);
+        Closer srcParent{openFolder(holder)};
+        if (srcParent.fd < 0) return {errno, holder};
         Closer dstParent{openFolder(destinationFolder)};
         if (dstParent.fd < 0) return {errno, destinationFolder};
         path_ = src;

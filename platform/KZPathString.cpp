@@ -91,4 +91,23 @@ QString displayString(std::string_view bytes)
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
+std::string_view withoutTrailingSlash(std::string_view path)
+{
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    return path;
+}
+
+std::string pathWithoutTrailingSlash(std::string_view path)
+{
+    return std::string(withoutTrailingSlash(path));
+}
+
+std::string parentPath(std::string_view path)
+{
+    path = withoutTrailingSlash(path);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    return slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+}
+
 } // namespace kz

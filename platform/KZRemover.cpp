@@ -23,37 +23,26 @@ namespace kz {
 
 namespace {
 
-
-constexpr size_t kMaxOpenDescriptors = 64;
 constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_SIZE;
-
-
-uint64_t mountOf(const struct statx& st)
-{
-    return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
-}
 
 int statAt(int dirFd, const char* name, int flags, struct statx& st)
 {
     return ::statx(dirFd, name, flags | AT_NO_AUTOMOUNT, kIdentityMask, &st) == 0 ? 0 : errno;
 }
 
-
-
 // The identities of "/", the home folders and the folders above them, read again at most
-// every two seconds.
+// every two seconds, and at once when the homes change.
 struct ProtectedFolders {
     std::mutex mutex;
     std::vector<ItemIdentity> identities;
     std::chrono::steady_clock::time_point readAt{};
-    std::string environmentHome; // $HOME when they were read
+    std::vector<std::string> homes; // the user's homes when they were read
 };
 
 void addIdentity(std::vector<ItemIdentity>& out, const std::string& path)
 {
     struct statx st {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &st) == 0)
-        out.push_back({deviceOf(st), st.stx_ino});
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_INO, &st) == 0) out.push_back(identityOf(st));
 }
 
 std::vector<ItemIdentity> readProtectedFolders()
@@ -61,13 +50,7 @@ std::vector<ItemIdentity> readProtectedFolders()
     std::vector<ItemIdentity> out;
     for (const char* p : {"/", "/home", "/Users", "/root"}) addIdentity(out, p);
     // The user's own home (as the user database and as $HOME name it) and every folder above it.
-    for (std::string home : homeDirectoriesOfCurrentUser()) {
-        while (home.size() > 1) {
-            addIdentity(out, home);
-            const size_t slash = home.rfind('/');
-            home.resize(slash == 0 ? 1 : slash);
-        }
-    }
+    for (const std::string& folder : homeFoldersAndTheFoldersAbove()) addIdentity(out, folder);
     for (const char* base : {"/home", "/Users"}) {
         const int fd = openFolder(base);
         if (fd < 0) continue;
@@ -78,7 +61,7 @@ std::vector<ItemIdentity> readProtectedFolders()
             pos += std::strlen(name) + 2;
             struct statx st {};
             if (::statx(fd, name, AT_NO_AUTOMOUNT, STATX_TYPE | STATX_INO, &st) == 0 && S_ISDIR(st.stx_mode))
-                out.push_back({deviceOf(st), st.stx_ino});
+                out.push_back(identityOf(st));
         }
         ::close(fd);
     }
@@ -105,14 +88,12 @@ public:
     // Answers 0, or the errno value that leaves it in place.
     int removeFolder(int parentFd, const std::string& path, const char* name, const struct statx& st)
     {
-        rootDevice_ = deviceOf(st);
-        rootMount_ = mountOf(st);
+        root_ = st;
         const int rootFd = openDirectoryAt(parentFd, name);
         if (rootFd < 0) return errno;
         {
             struct statx opened {};
-            if (statAt(rootFd, "", AT_EMPTY_PATH, opened) != 0 || opened.stx_ino != st.stx_ino ||
-                deviceOf(opened) != rootDevice_) {
+            if (statAt(rootFd, "", AT_EMPTY_PATH, opened) != 0 || identityOf(opened) != identityOf(st)) {
                 ::close(rootFd);
                 return ESTALE; // replaced between the look and the open
             }
@@ -120,7 +101,7 @@ public:
         path_ = path;
         Frame root;
         root.fd = rootFd;
-        root.identity = {rootDevice_, st.stx_ino};
+        root.identity = identityOf(st);
         root.pathLength = path_.size();
         root.name = name;
         if (int err = readDirectoryEntries(rootFd, root.entries, true)) {
@@ -253,7 +234,7 @@ private:
             parent.failedInside = true;
             return;
         }
-        if (deviceOf(st) != rootDevice_ || (rootMount_ && mountOf(st) && mountOf(st) != rootMount_)) {
+        if (!onSameMount(st, root_)) {
             // Another file system is mounted here: it is not part of the item.
             ::close(fd);
             fail(path_, EXDEV);
@@ -262,7 +243,7 @@ private:
         }
         Frame f;
         f.fd = fd;
-        f.identity = {deviceOf(st), st.stx_ino};
+        f.identity = identityOf(st);
         f.pathLength = path_.size();
         f.name = name;
         if (int err = readDirectoryEntries(fd, f.entries, true)) {
@@ -270,10 +251,10 @@ private:
             f.failedInside = true;
         }
         stack_.push_back(std::move(f));
-        if (++open_ > kMaxOpenDescriptors) {
+        if (++open_ > kRemovalMaxOpenFolders) {
             // Keep the number of open folders bounded however deep the tree is: close the
             // shallowest ones; they are found again through ".." on the way back up.
-            for (size_t i = 1; i + 1 < stack_.size() && open_ > kMaxOpenDescriptors / 2; ++i) {
+            for (size_t i = 1; i + 1 < stack_.size() && open_ > kRemovalMaxOpenFolders / 2; ++i) {
                 if (stack_[i].fd >= 0) {
                     ::close(stack_[i].fd);
                     stack_[i].fd = -1;
@@ -292,8 +273,7 @@ private:
         if (parent.fd < 0) {
             const int up = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             struct statx st {};
-            if (up < 0 || statAt(up, "", AT_EMPTY_PATH, st) != 0 || st.stx_ino != parent.identity.inode ||
-                deviceOf(st) != parent.identity.device) {
+            if (up < 0 || statAt(up, "", AT_EMPTY_PATH, st) != 0 || identityOf(st) != parent.identity) {
                 // The tree was moved under us: stop rather than remove anything elsewhere.
                 if (up >= 0) ::close(up);
                 ::close(done.fd);
@@ -316,31 +296,12 @@ private:
     RemovalResult& result_;
     std::vector<Frame> stack_;
     std::string path_;
-    uint64_t rootDevice_ = 0;
-    uint64_t rootMount_ = 0;
+    struct statx root_ {}; // the item being removed: nothing on another mount is part of it
     size_t open_ = 0;
     bool lastRootFailedInside_ = false;
 };
 
 } // namespace
-
-std::string pathWithoutTrailingSlash(std::string_view path)
-{
-    std::string p(path);
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    return p;
-}
-
-bool isHomeFolderOrAncestor(std::string_view path)
-{
-    const std::string p = pathWithoutTrailingSlash(path);
-    if (p.empty() || p == "/") return true;
-    if (isUserHomeFolder(p)) return true;
-    if (p == "/home" || p == "/Users") return true;
-    for (const std::string& home : homeDirectoriesOfCurrentUser())
-        if (home.size() > p.size() && home.compare(0, p.size(), p) == 0 && home[p.size()] == '/') return true;
-    return false;
-}
 
 int checkRemovablePath(std::string_view path)
 {
@@ -359,12 +320,11 @@ bool isProtectedFolder(const ItemIdentity& identity)
     static ProtectedFolders cache;
     std::lock_guard lock(cache.mutex);
     const auto now = std::chrono::steady_clock::now();
-    const std::string environmentHome = homeDirectoryFromEnvironment();
-    if (cache.identities.empty() || now - cache.readAt > std::chrono::seconds(2) ||
-        environmentHome != cache.environmentHome) {
+    std::vector<std::string> homes = homeDirectoriesOfCurrentUser();
+    if (cache.identities.empty() || now - cache.readAt > std::chrono::seconds(2) || homes != cache.homes) {
         cache.identities = readProtectedFolders();
         cache.readAt = now;
-        cache.environmentHome = environmentHome;
+        cache.homes = std::move(homes);
     }
     return std::find(cache.identities.begin(), cache.identities.end(), identity) != cache.identities.end();
 }
@@ -396,19 +356,9 @@ bool isRenameUnsupported(int error)
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
 }
 
-int renameNoReplace(int fromFd, const char* from, int toFd, const char* to)
-{
-    if (::renameat2(fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL) return errno;
-    // The file system can't promise not to replace: look first.
-    struct stat st {};
-    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
-}
-
 bool sameItem(const struct statx& a, const struct statx& b)
 {
-    return a.stx_ino == b.stx_ino && deviceOf(a) == deviceOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
+    return identityOf(a) == identityOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
 }
 
 std::string joinPath(const std::string& folder, const std::string& name)
@@ -416,11 +366,11 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-// Removes the checked item `name` (described by `st`) from the open folder. The item is first
-// renamed to a private name in the same folder and looked at again there: another item put at
-// the path after the check is moved back untouched (ESTALE), and an item that can't be
-// removed whole is put back under its name.
-int removeCheckedItem(int parentFd, const std::string& parentPath, const std::string& path, const std::string& name,
+// Removes the checked item `name` (described by `st`) from the open folder, whose path is
+// `holder`. The item is first renamed to a private name in the same folder and looked at again
+// there: another item put at the path after the check is moved back untouched (ESTALE), and an
+// item that can't be removed whole is put back under its name.
+int removeCheckedItem(int parentFd, const std::string& holder, const std::string& path, const std::string& name,
                       const struct statx& st, RemovalResult& result)
 {
     const bool folder = S_ISDIR(st.stx_mode);
@@ -430,13 +380,13 @@ int removeCheckedItem(int parentFd, const std::string& parentPath, const std::st
     int err = EEXIST;
     for (int attempt = 0; attempt < 8 && err == EEXIST; ++attempt) {
         aside = asideName();
-        const std::string asidePath = joinPath(parentPath, aside);
+        const std::string asidePath = joinPath(holder, aside);
         // Marked just before the move: it takes the item away from its path, and everything
         // under the private name is the program's own.
         KZSelfChange movedAway(path, KZChange::RenamedFrom);
         KZSelfChange underAside(asidePath, KZChange::Any);
         err = fileFault(FileOperation::Rename, path);
-        if (!err) err = renameNoReplace(parentFd, name.c_str(), parentFd, aside.c_str());
+        if (!err) err = renameNoReplace(parentFd, name.c_str(), parentFd, aside.c_str(), asidePath);
         if (err) {
             movedAway.discard();
             underAside.discard();
@@ -444,7 +394,7 @@ int removeCheckedItem(int parentFd, const std::string& parentPath, const std::st
         }
         // Set aside: make sure it is the item that was checked, then remove it.
         auto putBack = [&](int reason) {
-            if (int e = renameNoReplace(parentFd, aside.c_str(), parentFd, name.c_str())) {
+            if (int e = renameNoReplace(parentFd, aside.c_str(), parentFd, name.c_str(), path)) {
                 // Something else took the name meanwhile: the item stays under the private name.
                 result.failures.push_back({asidePath, e});
             }
@@ -490,9 +440,8 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
         result.failures.push_back({path, err});
         return result;
     }
-    const size_t slash = path.rfind('/');
-    const std::string parentPath = slash == 0 ? std::string("/") : path.substr(0, slash);
-    const std::string name = path.substr(slash + 1);
+    const std::string folder = parentPath(path);
+    const std::string name = path.substr(path.rfind('/') + 1);
 
     auto finish = [&](int err) {
         result.error = err;
@@ -503,20 +452,18 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
         return result;
     };
 
-    const int parentFd = openFolder(parentPath);
+    const int parentFd = openFolder(folder);
     if (parentFd < 0) return finish(errno);
     struct statx st {};
     int err = statAt(parentFd, name.c_str(), AT_SYMLINK_NOFOLLOW, st);
-    if (!err && expected && (deviceOf(st) != expected->device || st.stx_ino != expected->inode)) err = ESTALE;
-    if (!err && S_ISDIR(st.stx_mode) && isProtectedFolder({deviceOf(st), st.stx_ino})) err = EPERM;
+    if (!err && expected && identityOf(st) != *expected) err = ESTALE;
+    if (!err && S_ISDIR(st.stx_mode) && isProtectedFolder(identityOf(st))) err = EPERM;
     if (!err && S_ISDIR(st.stx_mode)) {
         // A mounted volume is not a folder to empty: refused whole.
         struct statx parentSt {};
-        if (statAt(parentFd, "", AT_EMPTY_PATH, parentSt) == 0 &&
-            (deviceOf(parentSt) != deviceOf(st) || (mountOf(parentSt) && mountOf(st) && mountOf(parentSt) != mountOf(st))))
-            err = EXDEV;
+        if (statAt(parentFd, "", AT_EMPTY_PATH, parentSt) == 0 && !onSameMount(parentSt, st)) err = EXDEV;
     }
-    if (!err) err = removeCheckedItem(parentFd, parentPath, path, name, st, result);
+    if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, result);
     ::close(parentFd);
     return finish(err);
 }

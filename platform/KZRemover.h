@@ -8,6 +8,11 @@
 // identity, so a path through a link to "/" can't reach them either). Thread-safe; runs on
 // the caller's thread.
 
+#include "platform/KZDirectoryIO.h"
+#include "platform/KZPathString.h"
+#include "platform/KZUserDatabase.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,12 +21,9 @@
 
 namespace kz {
 
-// An item as the system identifies it: the device (major << 32 | minor) and inode.
-struct ItemIdentity {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    friend bool operator==(const ItemIdentity&, const ItemIdentity&) = default;
-};
+// The most folders one removal keeps open at once, however deep the tree: past it, the
+// shallowest are closed and found again through ".." on the way back up.
+constexpr size_t kRemovalMaxOpenFolders = 64;
 
 struct RemovalFailure {
     std::string path; // without a final "/"
@@ -40,14 +42,10 @@ struct RemovalResult {
     bool succeeded() const { return error == 0; }
 };
 
-// The path without its final "/" characters ("/" stays "/").
-std::string pathWithoutTrailingSlash(std::string_view path);
 // 0 when the program may remove or trash the item at the path; EINVAL for "", a relative
 // path or one with a "." or ".." component; EPERM for "/", a home folder or a folder above
-// one.
+// one (isHomeFolderOrAncestor).
 int checkRemovablePath(std::string_view path);
-// True for "/", a home folder (see isUserHomeFolder) or a folder above one.
-bool isHomeFolderOrAncestor(std::string_view path);
 // True when the folder with this identity is "/", a home folder or a folder above one,
 // whatever path leads to it.
 bool isProtectedFolder(const ItemIdentity& identity);

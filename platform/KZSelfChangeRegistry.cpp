@@ -1,16 +1,8 @@
 #include "platform/KZSelfChangeRegistry.h"
 
+#include "platform/KZPathString.h"
+
 #include <algorithm>
-
-namespace {
-
-std::string_view withoutTrailingSlash(std::string_view path)
-{
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    return path;
-}
-
-} // namespace
 
 KZSelfChangeRegistry& KZSelfChangeRegistry::shared()
 {
@@ -31,7 +23,7 @@ KZSelfChangeRegistry::Token KZSelfChangeRegistry::beginChange(std::string_view p
     std::lock_guard lock(mutex_);
     const Clock::time_point t = now();
     if (tokens_.size() + marks_.size() >= pruneAt_) prune(t);
-    std::string key(withoutTrailingSlash(path));
+    std::string key = kz::pathWithoutTrailingSlash(path);
     const Token token = nextToken_++;
     marks_[key].push_back(Mark{token, kinds, true, {}});
     tokens_.emplace(token, std::move(key));
@@ -70,7 +62,7 @@ void KZSelfChangeRegistry::discardChange(Token token)
 
 bool KZSelfChangeRegistry::isOwnChange(std::string_view path, uint32_t kinds) const
 {
-    path = withoutTrailingSlash(path);
+    path = kz::withoutTrailingSlash(path);
     if (path.empty()) return false;
     std::lock_guard lock(mutex_);
     if (marks_.empty()) return false;

@@ -1,27 +1,46 @@
 #include "platform/KZUserDatabase.h"
 
+#include "platform/KZPathString.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 namespace kz {
 
+namespace {
+std::mutex testHomeMutex;
+std::string testHome;
+
+std::string databaseHome()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? size_t(size) : 16384);
+    passwd entry{};
+    passwd* result = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &result) == ERANGE)
+        buffer.resize(buffer.size() * 2);
+    return pathWithoutTrailingSlash((result && result->pw_dir && *result->pw_dir) ? result->pw_dir : "/");
+}
+} // namespace
+
 std::string homeDirectoryForCurrentUser()
 {
-    static const std::string home = [] {
-        long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-        std::vector<char> buffer(size > 0 ? size_t(size) : 16384);
-        passwd entry{};
-        passwd* result = nullptr;
-        while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &result) == ERANGE)
-            buffer.resize(buffer.size() * 2);
-        std::string dir = (result && result->pw_dir && *result->pw_dir) ? result->pw_dir : "/";
-        while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-        return dir;
-    }();
+    {
+        std::lock_guard lock(testHomeMutex);
+        if (!testHome.empty()) return testHome;
+    }
+    static const std::string home = databaseHome();
     return home;
+}
+
+void setHomeDirectoryForTesting(std::string home)
+{
+    std::lock_guard lock(testHomeMutex);
+    testHome = home.empty() ? std::string() : pathWithoutTrailingSlash(home);
 }
 
 std::string homeDirectoryFromEnvironment()
@@ -55,8 +74,7 @@ std::vector<std::string> homeDirectoriesOfCurrentUser()
 
 bool isUserHomeFolder(std::string_view path)
 {
-    std::string p(path);
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::string p = pathWithoutTrailingSlash(path);
     if (p.empty()) return false;
     if (p == "/root") return true;
     for (const std::string& home : homeDirectoriesOfCurrentUser())
@@ -66,6 +84,28 @@ bool isUserHomeFolder(std::string_view path)
             p.find('/', base.size()) == std::string::npos)
             return true;
     }
+    return false;
+}
+
+std::vector<std::string> homeFoldersAndTheFoldersAbove()
+{
+    std::vector<std::string> out;
+    for (std::string folder : homeDirectoriesOfCurrentUser()) {
+        for (;;) {
+            out.push_back(folder);
+            if (folder.size() <= 1) break;
+            folder = parentPath(folder);
+        }
+    }
+    return out;
+}
+
+bool isHomeFolderOrAncestor(std::string_view path)
+{
+    const std::string p = pathWithoutTrailingSlash(path);
+    if (p.empty() || p == "/" || p == "/home" || p == "/Users" || isUserHomeFolder(p)) return true;
+    for (const std::string& folder : homeFoldersAndTheFoldersAbove())
+        if (folder == p) return true;
     return false;
 }
 

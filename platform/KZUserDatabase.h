@@ -1,6 +1,7 @@
 #pragma once
-// The system's user database: the process user's home folder, and which folders are
-// somebody's home folder.
+// The system's user database: the process user's home folder, which folders are somebody's
+// home folder, and the one rule for the folders the program never removes because they are
+// homes or hold one.
 
 #include <string>
 #include <string_view>
@@ -19,4 +20,15 @@ std::vector<std::string> homeDirectoriesOfCurrentUser();
 // True for a user's home folder, with or without a final "/": /home/<name>, /Users/<name>,
 // /root, and the process user's own home (the user database's and $HOME's).
 bool isUserHomeFolder(std::string_view path);
+// The process user's homes (see homeDirectoriesOfCurrentUser) and every folder above them,
+// "/" included, without a final "/", nearest first for each home.
+std::vector<std::string> homeFoldersAndTheFoldersAbove();
+// True for "", "/", a home folder (see isUserHomeFolder), /home, /Users, and every folder
+// above one of the process user's homes: the folders that are never removed. Decided on the
+// text of the path; the remover and the Trash also decide by identity (isProtectedFolder).
+bool isHomeFolderOrAncestor(std::string_view path);
+
+// Replaces the user database's answer for the process user's home (tests: a home such as
+// /srv/users/ann, whose folders above are not "/" alone); "" restores the database's.
+void setHomeDirectoryForTesting(std::string home);
 } // namespace kz

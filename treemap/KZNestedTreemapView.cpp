@@ -37,7 +37,8 @@ private:
 };
 
 KZNestedTreemapView::KZNestedTreemapView(KZDirectoryPtr directory, QWidget* parent)
-    : QWidget(parent), root_(directory), directory_(std::move(directory))
+    : QWidget(parent), root_(directory), directory_(std::move(directory)),
+      progressRepaint_(kProgressRepaintInterval / 1000.0, false, {}, [this](KZTimer&) { update(); })
 {
     setMouseTracking(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -51,9 +52,6 @@ KZNestedTreemapView::KZNestedTreemapView(KZDirectoryPtr directory, QWidget* pare
     liveResizeTimer_.setSingleShot(true);
     liveResizeTimer_.setInterval(kLiveResizeEndDelay);
     connect(&liveResizeTimer_, &QTimer::timeout, this, &KZNestedTreemapView::endLiveResize);
-    progressTimer_.setSingleShot(true);
-    progressTimer_.setInterval(kProgressRepaintInterval);
-    connect(&progressTimer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 KZNestedTreemapView::~KZNestedTreemapView()

@@ -11,6 +11,7 @@
 // rescan through the shared alert service.
 
 #include "model/KZFile.h"
+#include "model/KZTimer.h"
 #include "model/Preferences.h"
 #include "treemap/KZTreemapLayout.h"
 #include "treemap/KZTreemapNodeLists.h"
@@ -50,7 +51,8 @@ public:
 
     // Live resize ends when no resize came for this long (milliseconds).
     static constexpr int kLiveResizeEndDelay = 200;
-    // The rescan's progress repaints at most this often (milliseconds apart).
+    // The rescans' progress repaints at most this often (milliseconds apart, on the program's
+    // clock), however many rescans report.
     static constexpr int kProgressRepaintInterval = 33;
 
     // Keeps the folder as the one shown; builds nothing until reloadData().
@@ -178,6 +180,6 @@ private:
 
     bool liveResize_ = false;
     QTimer liveResizeTimer_;
-    QTimer progressTimer_;
+    KZTimer progressRepaint_; // one pending repaint for every rescan's progress
     std::unordered_map<std::string, std::shared_ptr<KZFileScanner>> rescans_;
 };

@@ -122,7 +122,7 @@ void KZNestedTreemapView::reloadDirectoryNode(const KZTreemapNodePtr& node)
         if (KZTreemapNodePtr reloading = self->lists_.reloadingNode(path)) reloading->setCurrentPath(current);
         // Reports come up to about 30 a second from each rescan; repaint at most that often
         // whatever the number of rescans.
-        if (!self->progressTimer_.isActive()) self->progressTimer_.start();
+        if (!self->progressRepaint_.isRunning()) self->progressRepaint_.run();
     });
     scanner->setCompletionBlock([self, folder, path](const KZFileList& files) {
         if (self) self->rescanFinished(folder, path, &files);

@@ -26,12 +26,6 @@ namespace {
 
 enum Page { ImagePage = 0, TextPage = 1, FactsPage = 2 };
 
-std::string withoutTrailingSlash(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
-
 // Reads up to `limit` bytes of the regular file at the path, never following a final link.
 QByteArray readHead(const std::string& path, qint64 limit, bool* complete = nullptr)
 {
@@ -146,7 +140,7 @@ QString KZPreviewPanel::previewText() const
 KZPreviewPanel::Content KZPreviewPanel::readContent(const std::string& rawPath, QSize maxImageSize)
 {
     Content c;
-    const std::string path = withoutTrailingSlash(rawPath);
+    const std::string path = kz::pathWithoutTrailingSlash(rawPath);
     const QMimeDatabase db;
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return c;
@@ -245,7 +239,7 @@ void KZPreviewPanel::present(const Content& content)
             facts << QStringLiteral("Size: %1").arg(QLocale::c().formattedDataSize(qint64(size), 1, QLocale::DataSizeSIFormat));
         if (content.modificationTime >= 0) facts << QStringLiteral("Modified: %1").arg(formatDate(content.modificationTime));
     }
-    const std::string trimmed = withoutTrailingSlash(item_.path);
+    const std::string trimmed = kz::pathWithoutTrailingSlash(item_.path);
     const size_t slash = trimmed.rfind('/');
     if (slash != std::string::npos)
         facts << QStringLiteral("Where: %1").arg(kz::displayString(slash == 0 ? std::string("/") : trimmed.substr(0, slash)));

@@ -22,12 +22,10 @@ QUrl urlForPath(const std::string& path)
     return QUrl::fromLocalFile(QFile::decodeName(kz::toByteArray(path)));
 }
 
-std::string parentOf(std::string path)
+std::string parentOf(const std::string& path)
 {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    const std::string parent = kz::parentPath(path);
+    return parent.empty() ? std::string(".") : parent;
 }
 } // namespace
 
@@ -76,8 +74,7 @@ QIcon kz_genericFileIcon()
 namespace {
 std::pair<QString, QString> iconNamesForFile(const std::string& path)
 {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::string p = kz::pathWithoutTrailingSlash(path);
     struct stat st {};
     if (::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return {QStringLiteral("folder"), QString()};
     const QMimeDatabase db;

@@ -1,6 +1,6 @@
-// Pictures of the results screen on a real folder (the source tree this program was built
-// from, outside the system folders whose items show as system files), for a person to look
-// at: build/test-output/results-screen/. Nothing is ever deleted: records are only queued.
+// Pictures of the results screen on a real folder laid out like a user's home (sparse files,
+// so it takes no room), for a person to look at: build/test-output/results-screen/. Nothing
+// is ever deleted: records are only queued.
 #include "kit/TQTooltipPanel.h"
 #include "model/TQDeleteQueue.h"
 #include "platform/widgets/KZAppearance.h"
@@ -41,9 +41,23 @@ struct TreemapScreenPictures : screentest::TreemapScreen {
 TEST_F(TreemapScreenPictures, ThemesHoverSelectionZoomPopoverPreviewAndEmpty)
 {
     KZAppearance::install();
-    QDir source(QCoreApplication::applicationDirPath()); // build/tests/app
-    source.cd(QStringLiteral("../../.."));
-    root = screentest::scan(QFile::encodeName(source.absolutePath()).toStdString());
+    kztest::TempDir home;
+    const long long MB = 1000 * 1000;
+    const std::pair<const char*, long long> items[] = {
+        {"Movies/Holiday 2024.mov", 2400 * MB},     {"Movies/Wedding/ceremony.mp4", 1800 * MB},
+        {"Movies/Wedding/party.mp4", 900 * MB},     {"Movies/trailer.m4v", 120 * MB},
+        {"Music/Albums/Blue Train.flac", 310 * MB}, {"Music/Albums/Kind of Blue.flac", 280 * MB},
+        {"Music/Podcasts/episode 12.mp3", 60 * MB}, {"Music/Podcasts/episode 13.mp3", 58 * MB},
+        {"Pictures/2023/beach.jpg", 8 * MB},        {"Pictures/2023/hills.jpg", 7 * MB},
+        {"Pictures/2024/snow.raw", 42 * MB},        {"Pictures/2024/city.raw", 39 * MB},
+        {"Documents/taxes 2023.pdf", 3 * MB},       {"Documents/thesis/draft.odt", 12 * MB},
+        {"Documents/thesis/figures.zip", 150 * MB}, {"Downloads/debian-12.iso", 650 * MB},
+        {"Downloads/old-backup.tar.gz", 1100 * MB}, {"Downloads/setup.bin", 90 * MB},
+        {"Projects/site/assets/video.webm", 210 * MB}, {"Projects/site/index.html", MB / 50},
+        {"notes.txt", MB / 10},
+    };
+    for (const auto& [path, size] : items) kztest::makeFile(home / path, size);
+    root = screentest::scan(home.path());
     ASSERT_TRUE(root && root->childCount() > 3);
     openWith({KZFilePtr(root)});
     window->resize(1100, 720);
@@ -68,8 +82,10 @@ TEST_F(TreemapScreenPictures, ThemesHoverSelectionZoomPopoverPreviewAndEmpty)
     // A file and a top-level folder that doesn't hold it.
     view()->setClickedNode(file);
     for (const KZTreemapDrawItem& item : view()->drawItems())
-        if (item.depth == 0 && item.node->isPlainFolder() && !file->file()->isChildOfPath(item.node->file()->path()))
+        if (item.depth == 0 && item.node->isPlainFolder() && !file->file()->isChildOfPath(item.node->file()->path())) {
             view()->addClickedNode(item.node);
+            break;
+        }
     EXPECT_EQ(view()->selectedFiles().size(), 2u);
     save("selection");
     view()->zoomToDirectory(kz_asDirectory(folder->file()));

@@ -22,15 +22,12 @@ using kztest::makeSymlink;
 
 namespace {
 
-struct FaultHook {
-    explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
-    ~FaultHook() { kz::setFileFaultHook({}); }
-};
+using FaultHook = kztest::ScopedFaultHook;
 
 // A Trash that records what it was asked and does as it is told.
 class FakeTrash : public KZTrash {
 public:
-    enum class Mode { Move, Refuse, PretendOnly };
+    enum class Mode { Move, Refuse, PretendOnly, MoveButReportAnError };
     Mode mode = Mode::Move;
     std::vector<std::string> asked;
     std::string bin;
@@ -42,9 +39,11 @@ public:
             return KZError::posix(EACCES, QStringLiteral("refused"));
         case Mode::PretendOnly:
             return std::nullopt; // says yes, moves nothing
-        case Mode::Move: {
+        case Mode::Move:
+        case Mode::MoveButReportAnError: {
             const std::string to = bin + "/" + std::to_string(asked.size());
             if (::rename(std::string(path).c_str(), to.c_str()) != 0) return KZError::posix(errno);
+            if (mode == Mode::MoveButReportAnError) return KZError::posix(EIO, QStringLiteral("lost the reply"));
             return std::nullopt;
         }
         }
@@ -328,6 +327,53 @@ TEST(DeletionEngine, TrashModeHandsItemsToTheTrashAndChecksTheOutcome)
     EXPECT_TRUE(exists(dir / "d"));
 }
 
+TEST(DeletionEngine, TheDiskDecidesWhatWasDeleted)
+{
+    // Whatever the Trash or the remover reports, what lstat finds at the path afterwards
+    // decides: an item that went counts as deleted although an error came back, and an item
+    // still there is an error although success came back.
+    kztest::TempDir dir;
+    FakeTrash trash;
+    trash.bin = dir / "bin";
+    makeDir(trash.bin);
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    makeFile(dir / "went", 4);
+    makeFile(dir / "stayed", 4);
+    KZFilePtr went = scanned(dir / "went"), stayed = scanned(dir / "stayed");
+    trash.mode = FakeTrash::Mode::MoveButReportAnError;
+    auto result = finish(start({went}, options));
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles, (KZFileList{went}));
+    trash.mode = FakeTrash::Mode::PretendOnly;
+    result = finish(start({stayed}, options));
+    ASSERT_TRUE(result.errors.has_value());
+    EXPECT_EQ(result.errors->at(dir / "stayed").code(), KZError::StillPresent);
+    EXPECT_TRUE(result.deletedFiles.empty());
+
+    // The remover: another program removes the item as the remover is refused (an error, the
+    // item gone), or puts a new item at the path once the checked one was set aside (success,
+    // something there).
+    makeFile(dir / "taken", 4);
+    makeFile(dir / "replaced", 4);
+    KZFilePtr taken = scanned(dir / "taken"), replaced = scanned(dir / "replaced");
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Rename && path == dir / "taken") {
+            ::unlink(path.c_str());
+            return EACCES;
+        }
+        if (op == kz::FileOperation::Unlink && path == dir / "replaced") makeFile(path, 1);
+        return 0;
+    });
+    result = finish(start({taken, replaced}));
+    EXPECT_EQ(result.deletedFiles, (KZFileList{taken}));
+    ASSERT_TRUE(result.errors.has_value());
+    EXPECT_EQ(result.errors->size(), 1u);
+    EXPECT_EQ(result.errors->at(dir / "replaced").code(), KZError::StillPresent);
+    EXPECT_TRUE(exists(dir / "replaced"));
+}
+
 TEST(DeletionEngine, TheRealTrashInATemporaryDataFolder)
 {
     kztest::TempDir dir;
@@ -425,8 +471,8 @@ TEST(DeletionEngine, NothingArrivesForADestroyedContext)
     auto context = std::make_unique<QObject>();
     auto run = start({scanned(dir / "f")}, {}, context.get());
     context.reset();
-    EXPECT_TRUE(kztest::waitFor([&] { return !exists(dir / "f"); }));
-    kztest::spin(std::chrono::milliseconds(50));
+    kztest::drainBackgroundWork(); // the run is over and everything it sent was handled
+    EXPECT_FALSE(exists(dir / "f"));
     EXPECT_TRUE(run->progress.empty());
     EXPECT_FALSE(run->result.has_value());
 }

@@ -295,7 +295,7 @@ TEST_F(CompressorTest, DestroyingItWhileZipRunsCleansUpAndReportsNothing)
     c.reset();
     EXPECT_FALSE(exists(dir / "gone.zip"));
     EXPECT_TRUE(temporaryFoldersGone());
-    kztest::spin(std::chrono::milliseconds(50));
+    kztest::drainBackgroundWork(); // zip has ended and everything sent since has been handled
     EXPECT_FALSE(o->ended());
 }
 
@@ -361,9 +361,7 @@ TEST_F(CompressorTest, DestroyingItAfterZipExitedRemovesTheArchive)
     c.reset();
     EXPECT_FALSE(exists(dir / "dropped.zip"));
     flush.release();
-    kz::backgroundPool().waitForDone();
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
+    kztest::drainBackgroundWork();
     EXPECT_FALSE(o->ended());
 }
 

@@ -3,6 +3,7 @@
 #include "model/KZTreeWalker.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZLog.h"
+#include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
 #include <QObject>
@@ -12,7 +13,6 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -71,8 +71,8 @@ std::shared_ptr<Reports> attach(KZFileScanner& scanner)
     return r;
 }
 
-// Scans the folder and waits for the scan to end (and a little longer, to catch a second
-// ending that must not come).
+// Scans the folder and waits for the scan to end, then for all its work to be over (to catch
+// a second ending that must not come).
 std::shared_ptr<Reports> scan(const std::string& path, double minimum = 0,
                               const std::function<void(KZFileScanner&)>& configure = {})
 {
@@ -81,7 +81,7 @@ std::shared_ptr<Reports> scan(const std::string& path, double minimum = 0,
     if (configure) configure(*scanner);
     scanner->start();
     EXPECT_TRUE(kztest::waitFor([&] { return r->endings() > 0; }, 60s));
-    kztest::spin(30ms);
+    kztest::drainBackgroundWork();
     EXPECT_EQ(r->endings(), 1);
     return r;
 }
@@ -454,15 +454,9 @@ TEST(FileScanner, ARootThatCantBeOpenedFailsWithAClearMessage)
     kztest::TempDir dir;
     kztest::makeFile(dir / "file", 4);
     kztest::makeFile(dir / "locked/inside", 4);
-    struct FaultHook {
-        FaultHook()
-        {
-            kz::setFileFaultHook([](kz::FileOperation op, const std::string& path) {
-                return op == kz::FileOperation::Read && path.find("/locked") != std::string::npos ? EACCES : 0;
-            });
-        }
-        ~FaultHook() { kz::setFileFaultHook({}); }
-    } hook;
+    kztest::ScopedFaultHook hook([](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Read && path.find("/locked") != std::string::npos ? EACCES : 0;
+    });
     const std::pair<std::string, QString> cases[] = {
         {dir / "missing", QString::fromLocal8Bit(std::strerror(ENOENT))},
         {dir / "file", QString::fromLocal8Bit(std::strerror(ENOTDIR))},
@@ -523,22 +517,45 @@ TEST(FileScanner, ReadabilityIsWhatTheSystemGrantsNotThePermissionBits)
     const std::string top = dir / "top";
     kztest::makeFile(top + "/granted/a", 300);
     kztest::makeFile(top + "/refused/b", 50);
+    kztest::makeFile(top + "/closed/c", 60);
     kztest::makeFile(top + "/refused.txt", 20);
     kztest::makeFile(top + "/open.txt", 7);
-    // The bits let everyone read every item here; the system refuses two of them (as it does
-    // when an access list takes away what the bits give, or a server refuses the process).
-    kz::setFileFaultHook([&](kz::FileOperation op, const std::string& path) {
-        return op == kz::FileOperation::Read && (path == top + "/refused" || path == top + "/refused.txt") ? EACCES : 0;
+    kztest::makeSymlink("refused.txt", top + "/link");
+    // The bits let everyone read every item here; the system refuses to read two of them and
+    // to enter a third, a folder it lets the process list (as it does when an access list
+    // takes away what the bits give, or a server refuses the process). The fault layer gives
+    // the system's answers, so the test sees the decision as any user would.
+    std::mutex m;
+    std::vector<std::pair<kz::FileOperation, std::string>> asked;
+    kztest::ScopedFaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        {
+            std::lock_guard lock(m);
+            asked.emplace_back(op, path);
+        }
+        if (op == kz::FileOperation::Read && (path == top + "/refused" || path == top + "/refused.txt")) return EACCES;
+        if (op == kz::FileOperation::Search && path == top + "/closed") return EACCES;
+        return 0;
     });
     auto r = scan(top);
-    kz::setFileFaultHook({});
     ASSERT_EQ(r->completions, 1);
     auto all = records(r->root.get());
     EXPECT_TRUE(all.count(top + "/granted/a"));
     EXPECT_FALSE(all.count(top + "/refused/"));
+    EXPECT_FALSE(all.count(top + "/closed/"));
     EXPECT_FALSE(all.count(top + "/refused.txt"));
-    EXPECT_EQ(r->root->fileSize(), 307);
-    EXPECT_EQ(r->counts.back(), 3);
+    EXPECT_TRUE(all.count(top + "/link")); // a link is never followed: nothing of it is read
+    EXPECT_EQ(r->root->fileSize(), 307 + 11);
+    EXPECT_EQ(r->counts.back(), 4);
+    // Every item was asked about, folders for reading and entering, files for reading only.
+    std::lock_guard lock(m);
+    auto wasAsked = [&](kz::FileOperation op, const std::string& path) {
+        return std::find(asked.begin(), asked.end(), std::pair(op, path)) != asked.end();
+    };
+    EXPECT_TRUE(wasAsked(kz::FileOperation::Read, top + "/granted"));
+    EXPECT_TRUE(wasAsked(kz::FileOperation::Search, top + "/granted"));
+    EXPECT_TRUE(wasAsked(kz::FileOperation::Read, top + "/open.txt"));
+    EXPECT_FALSE(wasAsked(kz::FileOperation::Search, top + "/open.txt"));
+    EXPECT_FALSE(wasAsked(kz::FileOperation::Read, top + "/link"));
 }
 
 TEST(FileScanner, ItemsThatVanishDuringTheScan)
@@ -646,25 +663,15 @@ TEST(FileScanner, ATreeTenThousandFoldersDeep)
     EXPECT_FALSE(kztest::exists(top + "/d"));
 }
 
-struct MountPoint {
-    std::string path;
-    bool mounted = false;
-    ~MountPoint()
-    {
-        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
-    }
-};
-
 TEST(FileScanner, BindMountLoopsAreNotEntered)
 {
+    KZTEST_IN_MOUNT_NAMESPACE();
     kztest::TempDir dir;
     const std::string top = dir / "top";
     kztest::makeFile(top + "/a/file", 11);
     kztest::makeDir(top + "/a/b/loop");
-    MountPoint m{top + "/a/b/loop"};
-    if (::mount((top + "/a").c_str(), m.path.c_str(), nullptr, MS_BIND, nullptr) != 0)
-        GTEST_SKIP() << "bind mounts are not allowed here";
-    m.mounted = true;
+    const auto loop = kztest::ScratchMount::bind(top + "/a", top + "/a/b/loop");
+    if (!loop.mounted()) GTEST_SKIP() << loop.refusal();
     auto r = scan(top);
     ASSERT_EQ(r->completions, 1);
     auto all = records(r->root.get());
@@ -676,15 +683,14 @@ TEST(FileScanner, BindMountLoopsAreNotEntered)
 TEST(FileScanner, ABindMountOfAFolderAboveTheRootIsALoopToo)
 {
     // p is mounted again at p/a/b; scanning p/a must not walk back out through b.
+    KZTEST_IN_MOUNT_NAMESPACE();
     kztest::TempDir dir;
     const std::string p = dir / "p";
     kztest::makeFile(p + "/outside", 200);
     kztest::makeFile(p + "/a/file", 300);
     kztest::makeDir(p + "/a/b");
-    MountPoint m{p + "/a/b"};
-    if (::mount(p.c_str(), m.path.c_str(), nullptr, MS_BIND, nullptr) != 0)
-        GTEST_SKIP() << "bind mounts are not allowed here";
-    m.mounted = true;
+    const auto loop = kztest::ScratchMount::bind(p, p + "/a/b");
+    if (!loop.mounted()) GTEST_SKIP() << loop.refusal();
     auto r = scan(p + "/a");
     ASSERT_EQ(r->completions, 1);
     auto all = records(r->root.get());
@@ -701,31 +707,27 @@ TEST(FileScanner, ABindMountOfAFolderAboveTheRootIsALoopToo)
 
 TEST(FileScanner, PseudoFileSystemsAreNotEntered)
 {
+    KZTEST_IN_MOUNT_NAMESPACE();
     kztest::TempDir dir;
     const std::string top = dir / "top";
     kztest::makeDir(top + "/proc");
     kztest::makeDir(top + "/tmp");
     kztest::makeFile(top + "/f", 3);
-    MountPoint proc{top + "/proc"};
-    MountPoint tmp{top + "/tmp"};
-    if (::mount("proc", proc.path.c_str(), "proc", 0, nullptr) != 0) GTEST_SKIP() << "can't mount proc here";
-    proc.mounted = true;
-    if (::mount("tmpfs", tmp.path.c_str(), "tmpfs", 0, "size=1m") == 0) {
-        tmp.mounted = true;
-        kztest::makeFile(top + "/tmp/t", 4);
-    }
+    const auto proc = kztest::ScratchMount::proc(top + "/proc");
+    if (!proc.mounted()) GTEST_SKIP() << proc.refusal();
+    const kztest::ScratchMount tmp(top + "/tmp");
+    if (!tmp.mounted()) GTEST_SKIP() << tmp.refusal();
+    kztest::makeFile(top + "/tmp/t", 4);
     auto r = scan(top);
     ASSERT_EQ(r->completions, 1);
     auto all = records(r->root.get());
     ASSERT_TRUE(all.count(top + "/proc/"));
     EXPECT_EQ(kz_asDirectory(all[top + "/proc/"])->childCount(), 0u);
-    if (tmp.mounted) {
-        // An ordinary file system mounted inside is entered.
-        EXPECT_TRUE(all.count(top + "/tmp/t"));
-        EXPECT_EQ(r->root->fileSize(), 7);
-    }
+    // An ordinary file system mounted inside is entered.
+    EXPECT_TRUE(all.count(top + "/tmp/t"));
+    EXPECT_EQ(r->root->fileSize(), 7);
     // Scanning the pseudo-file system itself finds nothing.
-    auto p = scan(proc.path);
+    auto p = scan(proc.path());
     ASSERT_EQ(p->completions, 1);
     EXPECT_EQ(p->root->childCount(), 0u);
 }
@@ -762,7 +764,7 @@ TEST(FileScanner, NoPathFailsAtOnceAndReportsNothingElse)
     scanner->start();
     EXPECT_EQ(r->failures, 1); // on the calling thread, before start returns
     EXPECT_TRUE(r->error.isEmpty());
-    kztest::spin(50ms);
+    kztest::drainBackgroundWork();
     EXPECT_EQ(r->events, (std::vector<std::string>{"failed"}));
 }
 
@@ -780,7 +782,7 @@ TEST(FileScanner, CancelDuringTheWalkEndsInTheCancelledBlockOnly)
     });
     scanner->start();
     ASSERT_TRUE(kztest::waitFor([&] { return r->endings() > 0; }));
-    kztest::spin(50ms);
+    kztest::drainBackgroundWork();
     EXPECT_EQ(r->cancellations, 1);
     EXPECT_EQ(r->completions, 0);
     EXPECT_TRUE(scanner->wasCancelled());
@@ -831,10 +833,10 @@ TEST(FileScanner, NothingReachesAnOwnerThatIsGone)
     EXPECT_TRUE(scanner->wasCancelled());
     std::weak_ptr<KZFileScanner> weak = scanner;
     scanner.reset();
-    kztest::spin(300ms);
+    kztest::drainBackgroundWork(); // the scan has ended and what it sent has been handled
     EXPECT_EQ(r->endings(), 0);
     EXPECT_TRUE(r->events.empty());
-    EXPECT_TRUE(kztest::waitFor([&] { return weak.expired(); })); // the scan let go of it
+    EXPECT_TRUE(weak.expired()); // the scan let go of it
 }
 
 TEST(FileScanner, TheOwnerMayDropItsReferenceWhileTheScanRuns)

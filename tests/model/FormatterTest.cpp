@@ -76,14 +76,28 @@ TEST(Timer, StoppedTimerKeepsItsBlockForALaterRun)
 
 TEST(Timer, OneShotFiresOnceAndMayDestroyItself)
 {
+    {
+        KZManualAnimationClock clock;
+        int fired = 0;
+        std::unique_ptr<KZTimer> timer = KZTimer::timerWithInterval(0.01, false, {}, [&](KZTimer&) {
+            ++fired;
+            timer.reset();
+        });
+        clock.advance(0.01);
+        EXPECT_EQ(fired, 1);
+        EXPECT_EQ(timer, nullptr);
+        clock.advance(10);
+        EXPECT_EQ(fired, 1);
+        EXPECT_EQ(clock.activeTimerCount(), 0);
+    }
+    // The same on the system clock, whose timer object is let go from inside its own call.
     int fired = 0;
-    std::unique_ptr<KZTimer> timer;
-    timer = KZTimer::timerWithInterval(0.01, false, {}, [&](KZTimer&) {
+    std::unique_ptr<KZTimer> timer = KZTimer::timerWithInterval(0.01, false, {}, [&](KZTimer&) {
         ++fired;
         timer.reset();
     });
     ASSERT_TRUE(kztest::waitFor([&] { return fired == 1; }));
-    kztest::spin(std::chrono::milliseconds(50));
+    kztest::drainBackgroundWork(); // the system timer is deleted here: it can't fire again
     EXPECT_EQ(fired, 1);
     EXPECT_EQ(timer, nullptr);
 }

@@ -160,16 +160,24 @@ TEST(IgnoreList, UnremovableFoldersHomesAndWhatHoldsThem)
         EXPECT_TRUE(list.pathIsUnremovable(home.substr(0, home.rfind('/') + 1)));
     }
     EXPECT_FALSE(list.pathIsUnremovable(kz_withTrailingSlash(home) + "inside"));
-    // The home that $HOME names, and what holds it, as well.
+    // A home whose folders above are more than "/", as the user database names it...
     {
-        const char* saved = std::getenv("HOME");
-        const std::string previous = saved ? saved : "";
-        ::setenv("HOME", "/srv/people/ann/", 1);
+        kztest::ScopedHome ann("/srv/users/ann");
+        kztest::ScopedEnvironment noHome("HOME", std::nullopt);
+        EXPECT_TRUE(list.pathIsUnremovable("/srv/users/ann"));
+        EXPECT_TRUE(list.pathIsUnremovable("/srv/users/"));
+        EXPECT_TRUE(list.pathIsUnremovable("/srv"));
+        EXPECT_FALSE(list.pathIsUnremovable("/srv/users/ann/music"));
+        EXPECT_FALSE(list.pathIsUnremovable("/srv/users/bob"));
+        EXPECT_FALSE(list.pathIsUnremovable("/srv/other/"));
+    }
+    // ...and the one $HOME names, and what holds it, as well.
+    {
+        kztest::ScopedEnvironment home("HOME", "/srv/people/ann/");
         EXPECT_TRUE(list.pathIsUnremovable("/srv/people/ann"));
         EXPECT_TRUE(list.pathIsUnremovable("/srv/people/"));
         EXPECT_TRUE(list.pathIsUnremovable("/srv"));
         EXPECT_FALSE(list.pathIsUnremovable("/srv/people/ann/music"));
-        saved ? ::setenv("HOME", previous.c_str(), 1) : ::unsetenv("HOME");
     }
 
     // Listed folders match exactly; their contents are not unremovable; allowed paths don't

@@ -90,6 +90,17 @@ TEST_F(PreferencesTest, BadStoredValuesReadAsDefaultsAndTheUnitIsClamped)
     EXPECT_EQ(p.ignoredPaths().value(), Preferences::defaultIgnoredPaths());
     p.setMinFileSizeType(-3);
     EXPECT_EQ(p.minFileSizeType(), 0);
+
+    // A negative minimum (a hand-edited file) reads as no minimum, a positive one as it is.
+    for (const auto& [stored, read] : {std::pair(-4096.0, 0.0), std::pair(-0.5, 0.0), std::pair(2048.0, 2048.0)}) {
+        {
+            QFile f(file());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(R"({"MinimumFileSize": )") + QByteArray::number(stored) + "}");
+        }
+        KZUserDefaults edited(file());
+        EXPECT_EQ(Preferences(edited).minFileSize(), read) << stored;
+    }
 }
 
 TEST_F(PreferencesTest, SelectedThemeFallsBackToTheFirst)

@@ -1,21 +1,14 @@
 #include "model/KZPath.h"
 #include "model/KZTreeWalker.h"
+#include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <set>
-#include <sys/mount.h>
 
 namespace {
-
-struct Mounted {
-    std::string path;
-    bool ok = false;
-    ~Mounted()
-    {
-        if (ok) ::umount2(path.c_str(), MNT_DETACH);
-    }
-};
 
 std::set<std::string> walkAll(const std::string& root)
 {
@@ -61,33 +54,61 @@ TEST(TreeWalker, LeavesFoldersAfterTheirContents)
 
 TEST(TreeWalker, DeepChainsKeepFewDescriptorsOpen)
 {
+    // The promise: at most 48 folders open at once. A chain six times deeper, with files on
+    // the way: the open descriptors are counted at every entry, on the way down and back up.
+    constexpr size_t cap = 48;
+    EXPECT_EQ(kz::kWalkMaxOpenFolders, cap);
+    constexpr size_t depth = 6 * cap;
     kztest::TempDir dir;
     std::string p = dir / "t";
-    for (int i = 0; i < 300; ++i) p += "/d";
+    for (size_t i = 0; i < depth; ++i) {
+        p += "/d";
+        if (i % 50 == 0) kztest::makeFile(p + "/on-the-way", 1);
+    }
     kztest::makeFile(p + "/leaf", 5);
-    EXPECT_EQ(kz_pathFileSize(dir / "t"), 5u);
-    EXPECT_EQ(walkAll(dir / "t").size(), 301u);
+    const int before = kztest::openDescriptorCount();
+    int peak = before;
+    size_t deepest = 0;
+    kz::TreeWalkCallbacks cb;
+    cb.visit = [&](const kz::WalkEntry& e) {
+        peak = std::max(peak, kztest::openDescriptorCount());
+        deepest = std::max(deepest, e.depth);
+        return kz::WalkAction::Continue;
+    };
+    cb.leave = cb.visit;
+    EXPECT_TRUE(kz::walkTree(dir / "t", cb));
+    EXPECT_EQ(deepest, depth + 1);
+    // The walk's folders, the root's own descriptor, and a little for the rest of the process.
+    EXPECT_LE(peak - before, int(cap) + 4);
+    EXPECT_EQ(kztest::openDescriptorCount(), before);
+    EXPECT_EQ(kz_pathFileSize(dir / "t"), 5u + (depth + 49) / 50);
 }
 
-TEST(TreeWalker, BindMountLoopsAndPseudoFileSystemsAreNotEntered)
+TEST(TreeWalker, BindMountLoopsAreNotEntered)
 {
+    KZTEST_IN_MOUNT_NAMESPACE();
     kztest::TempDir dir;
     kztest::makeFile(dir / "t/a/file", 11);
     kztest::makeDir(dir / "t/a/b/loop");
-    kztest::makeDir(dir / "t/proc");
-    Mounted loop{dir / "t/a/b/loop"};
-    if (::mount((dir / "t/a").c_str(), loop.path.c_str(), nullptr, MS_BIND, nullptr) != 0)
-        GTEST_SKIP() << "bind mounts are not allowed here";
-    loop.ok = true;
-    Mounted proc{dir / "t/proc"};
-    proc.ok = ::mount("proc", proc.path.c_str(), "proc", 0, nullptr) == 0;
+    const auto loop = kztest::ScratchMount::bind(dir / "t/a", dir / "t/a/b/loop");
+    if (!loop.mounted()) GTEST_SKIP() << loop.refusal();
     EXPECT_EQ(kz_pathFileSize(dir / "t"), 11u);
     const auto seen = walkAll(dir / "t");
     EXPECT_TRUE(seen.count(dir / "t/a/b/loop"));
     EXPECT_FALSE(seen.count(dir / "t/a/b/loop/file"));
-    if (proc.ok) {
-        EXPECT_FALSE(seen.count(dir / "t/proc/self"));
-    }
+}
+
+TEST(TreeWalker, PseudoFileSystemsAreNotEntered)
+{
+    KZTEST_IN_MOUNT_NAMESPACE();
+    kztest::TempDir dir;
+    kztest::makeFile(dir / "t/file", 11);
+    const auto proc = kztest::ScratchMount::proc(dir / "t/proc");
+    if (!proc.mounted()) GTEST_SKIP() << proc.refusal();
+    EXPECT_EQ(kz_pathFileSize(dir / "t"), 11u);
+    const auto seen = walkAll(dir / "t");
+    EXPECT_TRUE(seen.count(dir / "t/proc"));
+    EXPECT_FALSE(seen.count(dir / "t/proc/self"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -64,6 +65,27 @@ TEST(Dispatch, BlocksForADestroyedContextAreDropped)
     ASSERT_TRUE(kztest::waitFor([&] { return drained; }));
     clock.advance(1.0);
     EXPECT_FALSE(ran);
+}
+
+TEST(Dispatch, DrainingWaitsForWorkThatChains)
+{
+    // Background work that queues main-thread work that queues background work, and so on:
+    // when the drain returns, every link has run and nothing is pending.
+    std::atomic<int> links{0};
+    std::function<void(int)> link = [&](int left) {
+        ++links;
+        if (left == 0) return;
+        if (kz::isMainThread()) {
+            KZRunInBackground([&link, left] { link(left - 1); });
+        } else {
+            QThread::msleep(2); // the main thread gets there first, and must wait
+            KZRunOnMainThread([&link, left] { link(left - 1); });
+        }
+    };
+    KZRunInBackground([&] { link(7); });
+    kztest::drainBackgroundWork();
+    EXPECT_EQ(links.load(), 8);
+    EXPECT_EQ(kz::pendingMainThreadBlocks(), 0);
 }
 
 TEST(Dispatch, DelayedBlocksFollowTheProgramClock)

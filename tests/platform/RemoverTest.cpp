@@ -4,14 +4,14 @@
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
 #include "model/KZTreeWalker.h"
-#include "tests/platform/ScratchMount.h"
+#include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <fcntl.h>
 #include <fstream>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,26 +19,10 @@ using kztest::exists;
 using kztest::makeDir;
 using kztest::makeFile;
 using kztest::makeSymlink;
+using FaultHook = kztest::ScopedFaultHook;
+using kztest::ScopedEnvironment;
 
 namespace {
-
-// Installs a fault hook for the scope of a test.
-struct FaultHook {
-    explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
-    ~FaultHook() { kz::setFileFaultHook({}); }
-};
-
-// Sets an environment variable for the scope of a test.
-struct ScopedEnvironment {
-    std::string name;
-    std::optional<std::string> saved;
-    ScopedEnvironment(std::string n, const std::string& value) : name(std::move(n))
-    {
-        if (const char* v = std::getenv(name.c_str())) saved = v;
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-    ~ScopedEnvironment() { saved ? ::setenv(name.c_str(), saved->c_str(), 1) : ::unsetenv(name.c_str()); }
-};
 
 // The private name a removal set an item aside under, "" when there is none.
 std::string asideIn(const std::string& folder)
@@ -55,9 +39,7 @@ std::string asideIn(const std::string& folder)
 
 kz::ItemIdentity identityOf(const std::string& path)
 {
-    struct statx st {};
-    ::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO, &st);
-    return {(uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor, st.stx_ino};
+    return kz::identityOfPath(path).value_or(kz::ItemIdentity{});
 }
 
 TEST(Remover, RemovesFilesAndWholeTrees)
@@ -169,6 +151,42 @@ TEST(Remover, TheHomeThatHomeNamesIsProtectedLikeTheDatabasesOne)
     EXPECT_FALSE(exists(dir / "elsewhere/home/docs"));
 }
 
+TEST(Remover, TheFoldersAboveAHomeAreNeverRemoved)
+{
+    // A home whose folders above are more than "/": each of them is refused by its path...
+    {
+        kztest::ScopedHome home("/srv/users/ann");
+        for (const char* p : {"/srv", "/srv/", "/srv/users", "/srv/users/ann/"})
+            EXPECT_EQ(kz::checkRemovablePath(p), EPERM) << p;
+        for (const char* p : {"/srv/users/ann/Music", "/srv/users/bob", "/srv/other", "/srvx"})
+            EXPECT_EQ(kz::checkRemovablePath(p), 0) << p;
+    }
+    // ...and by identity, whatever path leads to it.
+    kztest::TempDir dir;
+    makeFile(dir / "users/ann/docs/a", 1);
+    makeFile(dir / "users/bob/b", 1);
+    makeSymlink(dir.path(), dir / "again");
+    kztest::ScopedHome home(dir / "users/ann");
+    {
+        int calls = 0; // whatever goes wrong, the hook lets nothing go
+        FaultHook hook([&](kz::FileOperation, const std::string&) {
+            ++calls;
+            return EACCES;
+        });
+        for (const std::string& p : {dir / "again/users", dir / "again/users/ann/", dir / "users"})
+            EXPECT_EQ(kz::removeItemAtPath(p).error, EPERM) << p;
+        KZFreedesktopTrash trash;
+        const auto error = trash.trashItem(dir / "again/users");
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->code(), KZError::ProtectedItem);
+        EXPECT_EQ(calls, 0);
+    }
+    EXPECT_TRUE(exists(dir / "users/ann/docs/a"));
+    // Beside the home, and inside it, things are the user's to delete.
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "again/users/bob").succeeded());
+    EXPECT_TRUE(kz::removeItemAtPath(dir / "users/ann/docs").succeeded());
+}
+
 TEST(Remover, GoesOnPastAFailureAndReportsIt)
 {
     kztest::TempDir dir;
@@ -220,32 +238,61 @@ TEST(Remover, RemovesOnlyTheItemItWasGiven)
     kztest::TempDir dir;
     makeFile(dir / "file", 1);
     const kz::ItemIdentity before = identityOf(dir / "file");
+    // Held open, the first file keeps its inode while the new one is made, so the two are
+    // always different items.
+    const int held = ::open((dir / "file").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
     ::unlink((dir / "file").c_str());
-    makeFile(dir / "other", 1);
     makeFile(dir / "file", 2); // a new item under the old name
-    if (identityOf(dir / "file") == before) GTEST_SKIP() << "the file system reused the inode";
+    ASSERT_NE(identityOf(dir / "file"), before);
     EXPECT_EQ(kz::removeItemAtPath(dir / "file", before).error, ESTALE);
+    ::close(held);
     EXPECT_TRUE(exists(dir / "file"));
     EXPECT_TRUE(kz::removeItemAtPath(dir / "file", identityOf(dir / "file")).succeeded());
 }
 
 TEST(Remover, DeepTreesWithBoundedDescriptors)
 {
+    // The promise: at most 64 folders open at once. A chain five times deeper, with files on
+    // the way down and at the bottom: the open descriptors are counted at every unlink.
+    constexpr int cap = 64;
+    EXPECT_EQ(kz::kRemovalMaxOpenFolders, size_t(cap));
+    constexpr int depth = 5 * cap;
     kztest::TempDir dir;
     std::string deep = dir / "deep";
-    for (int i = 0; i < 300; ++i) deep += "/d";
+    for (int i = 0; i < depth; ++i) {
+        deep += "/d";
+        if (i % 40 == 0) makeFile(deep + "/on-the-way", 1);
+    }
     makeFile(deep + "/leaf", 1);
     makeFile(dir / "deep/d/d/side", 1);
-    EXPECT_TRUE(kz::removeItemAtPath(dir / "deep").succeeded());
+    const int before = kztest::openDescriptorCount();
+    int peak = before;
+    int unlinks = 0;
+    {
+        FaultHook hook([&](kz::FileOperation op, const std::string&) {
+            if (op == kz::FileOperation::Unlink) {
+                peak = std::max(peak, kztest::openDescriptorCount());
+                ++unlinks;
+            }
+            return 0;
+        });
+        EXPECT_TRUE(kz::removeItemAtPath(dir / "deep").succeeded());
+    }
     EXPECT_FALSE(exists(dir / "deep"));
+    EXPECT_GT(unlinks, 8);
+    // The removal's folders, its item's parent, and a little for the rest of the process.
+    EXPECT_LE(peak - before, cap + 4) << "deepest chain " << depth;
+    EXPECT_EQ(kztest::openDescriptorCount(), before); // every descriptor closed again
 }
 
 TEST(Remover, NeverEntersAnotherFileSystem)
 {
+    KZTEST_IN_MOUNT_NAMESPACE();
     kztest::TempDir dir;
     makeFile(dir / "tree/file", 1);
     kztest::ScratchMount volume(dir / "tree/volume");
-    if (!volume.mounted()) GTEST_SKIP() << "mounting is not allowed here";
+    if (!volume.mounted()) GTEST_SKIP() << volume.refusal();
     makeFile(dir / "tree/volume/precious", 1);
     const auto result = kz::removeItemAtPath(dir / "tree");
     EXPECT_FALSE(result.succeeded());
@@ -321,6 +368,37 @@ TEST(Remover, AnItemSwappedInAfterTheCheckIsPutBackUntouched)
     EXPECT_EQ(identityOf(dir / "tree"), intruder); // the intruder, whole
     EXPECT_TRUE(exists(dir / "tree-moved/inner")); // and the checked folder untouched elsewhere
     EXPECT_EQ(asideIn(dir.path()), "");
+}
+
+TEST(Remover, PuttingBackNeverReplacesWhatTookTheName)
+{
+    // An item that can't be removed goes back under its name, unless another program put
+    // something there meanwhile: then the newcomer stays untouched and the item keeps its
+    // private name, whether or not the file system has a rename that never replaces.
+    for (const bool hasNoReplaceRename : {true, false}) {
+        kztest::TempDir dir;
+        makeFile(dir / "file", 1);
+        FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+            if (op == kz::FileOperation::NoReplaceRename) return hasNoReplaceRename ? 0 : EINVAL;
+            if (op == kz::FileOperation::Unlink && path == dir / "file") {
+                makeFile(dir / "file", 7); // the newcomer
+                return EACCES;
+            }
+            return 0;
+        });
+        const auto result = kz::removeItemAtPath(dir / "file");
+        EXPECT_EQ(result.error, EACCES);
+        struct stat st {};
+        ASSERT_EQ(::lstat((dir / "file").c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 7) << hasNoReplaceRename;
+        const std::string aside = asideIn(dir.path());
+        ASSERT_NE(aside, "") << hasNoReplaceRename;
+        ASSERT_EQ(::lstat(aside.c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 1);
+        ASSERT_FALSE(result.failures.empty());
+        EXPECT_EQ(result.failures[0].path, aside);
+        EXPECT_EQ(result.failures[0].error, EEXIST);
+    }
 }
 
 TEST(Remover, WhatCantBeRemovedWholeKeepsItsName)

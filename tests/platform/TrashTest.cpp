@@ -2,7 +2,7 @@
 #include "platform/KZFreedesktopTrash.h"
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZSelfChangeRegistry.h"
-#include "tests/platform/ScratchMount.h"
+#include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -58,10 +58,7 @@ std::string trashedPath(const std::string& infoFile)
     return percentDecode(encoded);
 }
 
-struct FaultHook {
-    explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
-    ~FaultHook() { kz::setFileFaultHook({}); }
-};
+using FaultHook = kztest::ScopedFaultHook;
 
 // Points the home Trash at a temporary folder for the test.
 struct TrashTest : ::testing::Test {
@@ -234,8 +231,9 @@ TEST_F(TrashTest, RefusesChangedItemsHomeFoldersAndMissingItems)
 
 TEST_F(TrashTest, ItemsOnAnotherVolumeUseThatVolumesTrash)
 {
+    KZTEST_IN_MOUNT_NAMESPACE();
     kztest::ScratchMount volume(dir / "volume");
-    if (!volume.mounted()) GTEST_SKIP() << "mounting is not allowed here";
+    if (!volume.mounted()) GTEST_SKIP() << volume.refusal();
     const std::string uid = std::to_string(::getuid());
     makeFile(dir / "volume/sub/item name", 3);
     ASSERT_FALSE(bin.trashItem(dir / "volume/sub/item name").has_value());
@@ -273,6 +271,7 @@ TEST_F(TrashTest, ItemsOnAnotherVolumeUseThatVolumesTrash)
 
 TEST_F(TrashTest, WhatIsInATrashStaysThere)
 {
+    KZTEST_IN_MOUNT_NAMESPACE();
     makeFile(dir / "items/a", 1);
     makeFile(dir / "items/b", 1);
     ASSERT_FALSE(bin.trashItem(dir / "items/a").has_value());
@@ -292,7 +291,7 @@ TEST_F(TrashTest, WhatIsInATrashStaysThere)
 
     // The Trash folders at the top of another volume, the shared one with the sticky bit too.
     kztest::ScratchMount volume(dir / "volume");
-    if (!volume.mounted()) GTEST_SKIP() << "mounting is not allowed here";
+    if (!volume.mounted()) GTEST_SKIP() << volume.refusal();
     const std::string uid = std::to_string(::getuid());
     makeFile(dir / "volume/x", 1);
     ASSERT_FALSE(bin.trashItem(dir / "volume/x").has_value());
@@ -314,10 +313,11 @@ TEST_F(TrashTest, WhatIsInATrashStaysThere)
 
 TEST_F(TrashTest, AFolderThatHoldsAMountedVolumeStays)
 {
+    KZTEST_IN_MOUNT_NAMESPACE();
     makeFile(dir / "items/folder/file", 1);
     makeDir(dir / "items/folder/inner");
     kztest::ScratchMount volume(dir / "items/folder/inner/volume");
-    if (!volume.mounted()) GTEST_SKIP() << "mounting is not allowed here";
+    if (!volume.mounted()) GTEST_SKIP() << volume.refusal();
     makeFile(dir / "items/folder/inner/volume/precious", 1);
     makeSymlink(dir / "items", dir / "link");
     for (const std::string& p : {dir / "items/folder", dir / "items/folder/inner", dir / "link/folder/"}) {
@@ -351,9 +351,7 @@ TEST_F(TrashTest, AnItemSwappedInAfterTheCheckGoesBackWhereItWas)
 {
     makeFile(dir / "items/file", 1);
     makeFile(dir / "items/intruder", 2);
-    struct stat st {};
-    ::lstat((dir / "items/file").c_str(), &st);
-    const kz::ItemIdentity checked{kz::deviceOf(st), st.st_ino};
+    const kz::ItemIdentity checked = kz::identityOfPath(dir / "items/file").value();
     // Another program puts its own file at the path just before the move.
     FaultHook hook([&](kz::FileOperation op, const std::string& path) {
         if (op == kz::FileOperation::Rename && path == dir / "items/file")
@@ -363,10 +361,38 @@ TEST_F(TrashTest, AnItemSwappedInAfterTheCheckGoesBackWhereItWas)
     const auto error = bin.trashItem(dir / "items/file", checked);
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->code(), KZError::ChangedSinceScan);
+    struct stat st {};
     ASSERT_EQ(::lstat((dir / "items/file").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 2); // the intruder, back at its place
     EXPECT_FALSE(exists(trash + "/files/file"));
     EXPECT_FALSE(exists(trash + "/info/file.trashinfo"));
+}
+
+TEST_F(TrashTest, ANameTakenAtTheLastMomentIsNeverReplaced)
+{
+    // Another program puts its own file into the Trash under the item's name just before the
+    // move: the item takes the next name, and the other file stays whole, whether or not the
+    // file system has a rename that never replaces.
+    for (const bool hasNoReplaceRename : {true, false}) {
+        const std::string name = hasNoReplaceRename ? "report.txt" : "other.txt";
+        const std::string stem = name.substr(0, name.size() - 4);
+        makeFile(dir / "items/" + name, 3);
+        FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+            if (op == kz::FileOperation::NoReplaceRename) return hasNoReplaceRename ? 0 : EINVAL;
+            if (op == kz::FileOperation::Rename && path == dir / "items/" + name && !exists(trash + "/files/" + name))
+                makeFile(trash + "/files/" + name, 9);
+            return 0;
+        });
+        ASSERT_FALSE(bin.trashItem(dir / "items/" + name).has_value()) << hasNoReplaceRename;
+        struct stat st {};
+        ASSERT_EQ(::lstat((trash + "/files/" + name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 9) << hasNoReplaceRename; // the other program's file
+        EXPECT_FALSE(exists(trash + "/info/" + name + ".trashinfo"));
+        ASSERT_EQ(::lstat((trash + "/files/" + stem + ".2.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 3);
+        EXPECT_EQ(trashedPath(trash + "/info/" + stem + ".2.txt.trashinfo"), dir / "items/" + name);
+        EXPECT_FALSE(exists(dir / "items/" + name));
+    }
 }
 
 } // namespace

@@ -132,7 +132,7 @@ TEST(Workspace, IconsArriveOnTheMainThreadOnlyForLivingContexts)
     auto gone = std::make_unique<QObject>();
     kz_asyncIconForFile(dir / "a.txt", gone.get(), [&](const QIcon&) { late = true; });
     gone.reset();
-    kztest::spin(std::chrono::milliseconds(100));
+    kztest::drainBackgroundWork(); // the lookup has ended and what it sent has been handled
     EXPECT_FALSE(late);
 }
 
@@ -181,7 +181,9 @@ TEST(ApplicationServices, TheRealNotifierIsSilentWithoutANotificationServer)
 {
     KZDBusNotifier notifier;
     notifier.deliver({QStringLiteral("Sizemere"), QStringLiteral("x"), {}, QStringLiteral("View"), false});
-    SUCCEED(); // nothing to see: no bus or no server here, and no error either
+    // Nothing to assert: without a bus or a server the delivery must neither block, nor
+    // throw, nor crash; the sanitizer build checks that it touches no freed memory.
+    SUCCEED();
 }
 
 TEST(Sound, TheChimeIsBundled)

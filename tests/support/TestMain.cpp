@@ -1,5 +1,8 @@
 // Every test program runs inside a QApplication on the offscreen platform, with the settings,
-// the Trash and caches in folders of its own: no test touches the user's real ones.
+// the Trash and caches in folders of its own: no test touches the user's real ones. A test run
+// again inside mount namespaces (tests/support/Mounts.h) reports its results to its parent.
+#include "tests/support/Mounts.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -17,5 +20,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sizemere-tests"));
     ::testing::InitGoogleTest(&argc, argv);
+    kztest::reportToParentProcess();
     return RUN_ALL_TESTS();
 }

@@ -1,14 +1,22 @@
 #include "tests/support/TestSupport.h"
 
 #include "model/KZTreeWalker.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZUserDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QTest>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -105,6 +113,70 @@ void spin(std::chrono::milliseconds duration)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QTest::qSleep(1);
     }
+}
+
+void drainBackgroundWork(std::chrono::milliseconds timeout)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QThreadPool& pool = kz::backgroundPool();
+    for (;;) {
+        const int left = int(std::max<qint64>(0, timeout.count() - timer.elapsed()));
+        if (!pool.waitForDone(left)) {
+            ADD_FAILURE() << "background work still running after " << timeout.count() << " ms";
+            return;
+        }
+        // The blocks queued for the main thread, in order; they may queue more of either kind.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (kz::pendingMainThreadBlocks() == 0 && pool.waitForDone(0)) return;
+        if (timer.elapsed() > timeout.count()) {
+            ADD_FAILURE() << "the main queue was not drained after " << timeout.count() << " ms";
+            return;
+        }
+        if (kz::pendingMainThreadBlocks() > 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+int openDescriptorCount()
+{
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (!folder) return -1;
+    int count = 0;
+    while (const dirent* entry = ::readdir(folder))
+        if (entry->d_name[0] != '.') ++count;
+    ::closedir(folder);
+    return count - 1; // the listing's own descriptor
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name))
+{
+    if (const char* v = std::getenv(name_.c_str())) saved_ = v;
+    if (value) {
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (saved_) {
+        ::setenv(name_.c_str(), saved_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedHome::ScopedHome(const std::string& home) : environment_("HOME", home)
+{
+    kz::setHomeDirectoryForTesting(home);
+}
+
+ScopedHome::~ScopedHome()
+{
+    kz::setHomeDirectoryForTesting({});
 }
 
 QString outputFolder()

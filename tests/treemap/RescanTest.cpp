@@ -1,10 +1,17 @@
 #include "TreemapFixtures.h"
 
 #include "model/KZFileScanner.h"
+#include "platform/KZAnimationClock.h"
+#include "platform/KZDispatch.h"
+#include "platform/KZFileFaults.h"
+#include "platform/KZPathString.h"
 
-#include <QElapsedTimer>
 #include <QTest>
+#include <QThreadPool>
 
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -189,25 +196,112 @@ struct PaintCounter : QObject {
     }
 };
 
-TEST_F(Rescan, ProgressRepaintsAtMostAboutThirtyTimesASecond)
+// Holds chosen steps of the rescans' walks until the test lets them go: the scanner asks the
+// fault layer whether each item is readable, and the hook waits here first. Every gate opens,
+// and the walks end, when the object goes.
+class Gates {
+public:
+    ~Gates()
+    {
+        openAll();
+        kz::backgroundPool().waitForDone();
+    }
+    void close(const std::string& name)
+    {
+        std::lock_guard lock(mutex_);
+        closed_.insert(name);
+    }
+    void open(const std::string& name)
+    {
+        std::lock_guard lock(mutex_);
+        closed_.erase(name);
+        wake_.notify_all();
+    }
+    void openAll()
+    {
+        std::lock_guard lock(mutex_);
+        closed_.clear();
+        wake_.notify_all();
+    }
+    void pass(const std::string& name)
+    {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return !closed_.count(name); });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::set<std::string> closed_;
+};
+
+// Runs the main thread's queued blocks and paints, without waiting for the (held) walks.
+void runMainQueue()
 {
-    for (int i = 0; i < 4000; ++i) kztest::makeFile(tmp / ("D/many/f" + std::to_string(i)), 10);
+    ASSERT_TRUE(kztest::waitFor([] { return kz::pendingMainThreadBlocks() == 0; }));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+TEST_F(Rescan, TwoRescansRepaintOnlyWhenTheClockSaysSo)
+{
+    kztest::makeFile(tmp / "A/zz/last", 1);
+    kztest::makeFile(tmp / "D/zz/last", 1);
     KZDirectoryPtr r = scan(tmp.path());
     ASSERT_TRUE(r);
     auto view = makeView(r);
-    const auto* d = item(*view, "D");
-    ASSERT_NE(d, nullptr);
-    QTest::mouseClick(view.get(), Qt::LeftButton, {}, d->rect.toRect().topLeft() + QPoint(3, 8));
+    KZManualAnimationClock clock;
+    const std::string a = kz_asDirectory(childNamed(r, "A"))->path();
+    const std::string d = kz_asDirectory(childNamed(r, "D"))->path();
+    view->setClickedNode(item(*view, "A")->node);
+    view->addClickedNode(item(*view, "D")->node);
+    ASSERT_EQ(view->clickedNodes().size(), 2u);
+
+    // A's walk reports, then waits in A/zz; D's waits before its first report, then in D/zz.
+    Gates gates;
+    gates.close("D");
+    gates.close("A/zz/last");
+    gates.close("D/zz/last");
+    kztest::ScopedFaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (op != kz::FileOperation::Read) return 0;
+        if (kz::parentPath(path) + "/" == d) gates.pass("D");
+        if (path == tmp / "A/zz/last") gates.pass("A/zz/last");
+        if (path == tmp / "D/zz/last") gates.pass("D/zz/last");
+        return 0;
+    });
     PaintCounter counter;
     view->installEventFilter(&counter);
-    QElapsedTimer timer;
-    timer.start();
     view->reloadSelectedDirectory();
-    const std::string path = kz_asDirectory(childNamed(r, "D"))->path();
-    ASSERT_TRUE(kztest::waitFor([&] { return !view->nodeLists().isReloadingPath(path); }));
-    const double seconds = double(timer.elapsed()) / 1000.0;
-    // Every report asks for a repaint; the repaints themselves are spaced.
-    EXPECT_LE(counter.paints, int(seconds * 30.0 * 1.5) + 6) << seconds << " s";
+    runMainQueue();
+    const int atStart = counter.paints; // the rescans' own redraw
+    auto reported = [&](const std::string& path) {
+        const KZTreemapNodePtr node = view->nodeLists().reloadingNode(path);
+        return node && !node->currentPath().empty();
+    };
+
+    // A reports: no repaint until the clock has moved on by the interval.
+    ASSERT_TRUE(kztest::waitFor([&] { return reported(a); }));
+    runMainQueue();
+    EXPECT_EQ(counter.paints, atStart);
+    clock.advance(0.020);
+    runMainQueue();
+    EXPECT_EQ(counter.paints, atStart);
+
+    // D reports within the same interval: still one repaint, when A's interval ends.
+    gates.open("D");
+    ASSERT_TRUE(kztest::waitFor([&] { return reported(d); }));
+    runMainQueue();
+    EXPECT_EQ(counter.paints, atStart);
+    clock.advance(0.013);
+    runMainQueue();
+    EXPECT_EQ(counter.paints, atStart + 1);
+    // Nothing reported since: nothing more to paint, however long it stays quiet.
+    clock.advance(1.0);
+    runMainQueue();
+    EXPECT_EQ(counter.paints, atStart + 1);
+
+    gates.openAll();
+    ASSERT_TRUE(kztest::waitFor([&] { return !view->nodeLists().isReloadingPath(a) && !view->nodeLists().isReloadingPath(d); }));
     view->removeEventFilter(&counter);
 }
 
@@ -222,7 +316,7 @@ TEST_F(Rescan, DestroyingTheViewCancelsItsRescans)
     QTest::mouseClick(view.get(), Qt::LeftButton, {}, d->rect.toRect().topLeft() + QPoint(3, 8));
     view->reloadSelectedDirectory();
     view.reset();
-    kztest::spin(std::chrono::milliseconds(300));
+    kztest::drainBackgroundWork(); // the rescan has ended and what it sent has been handled
     // Nothing reached the destroyed view; the old record still stands in the tree.
     EXPECT_TRUE(childNamed(r, "D"));
 }
