@@ -298,7 +298,9 @@ private:
     bool isInTree(const KZDirectory* folder) const;
     // Takes the record (or, when it has left the tree, the record now standing at its path)
     // out of the tree when nothing exists at its path any more.
-    bool removeGoneRecord(const KZFilePtr& file, bool keepSizeInParent);
+    // `knownGone`: the deletion engine has just found nothing at the path (its result lists),
+    // so the path is not looked at again on the main thread.
+    bool removeGoneRecord(const KZFilePtr& file, bool keepSizeInParent, bool knownGone = false);
     // Forgets the folder kept for a queued record; the record's path stays as it was.
     void releaseQueuedFolder(const KZFile* file);
     void deletionFinished(const TQDeletionResult& result, const KZFileList& unremovable);

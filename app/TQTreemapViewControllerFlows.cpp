@@ -101,7 +101,7 @@ void TQTreemapViewController::deletionFinished(const TQDeletionResult& result, c
     runningDeletions_ = std::max(0, runningDeletions_ - 1);
     // Only what is gone leaves the tree; the folders keep counting the removed sizes.
     for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
-        for (const KZFilePtr& file : *list) removeGoneRecord(file, true);
+        for (const KZFilePtr& file : *list) removeGoneRecord(file, true, true);
     addTotalSaved(result.freedBytes);
     if (treemapView_) treemapView_->reloadDataShouldClear(true);
     if (result.errors || !unremovable.empty()) showDeletionFailures(result, unremovable);
@@ -152,9 +152,9 @@ bool TQTreemapViewController::isInTree(const KZDirectory* folder) const
     return d && d == rootDirectory_.get();
 }
 
-bool TQTreemapViewController::removeGoneRecord(const KZFilePtr& file, bool keepSizeInParent)
+bool TQTreemapViewController::removeGoneRecord(const KZFilePtr& file, bool keepSizeInParent, bool knownGone)
 {
-    if (!file || file->exists()) return false;
+    if (!file || (!knownGone && file->exists())) return false;
     KZFilePtr target = file;
     KZDirectory* parent = file->parent();
     const bool linked = parent && isInTree(parent) && [&] {
@@ -294,8 +294,10 @@ void TQTreemapViewController::emptyingFinished(const QString& notificationName, 
 {
     for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles}) {
         for (const KZFilePtr& file : *list) {
-            removeGoneRecord(file, false);
-            if (!file->exists()) releaseQueuedFolder(file.get());
+            // The engine's result lists only records it found gone: 100,000 of them must not
+            // be looked up on disk again here, on the main thread.
+            removeGoneRecord(file, false, true);
+            releaseQueuedFolder(file.get());
         }
     }
     addTotalSaved(result.freedBytes);
