@@ -127,6 +127,9 @@ public:
     static constexpr double kRescanDelay = 0.4;
     // Failed items listed one by one in the delete alert before the rest are counted.
     static constexpr int kMaxListedFailures = 20;
+    // How many records leave the tree in one turn of the main thread after the queue was
+    // emptied (tests make it small).
+    static void setEmptyingSliceForTesting(size_t slice) { emptyingSlice_ = slice ? slice : 10000; }
 
     explicit TQTreemapViewController(QObject* parent = nullptr);
     ~TQTreemapViewController() override;
@@ -305,6 +308,13 @@ private:
     void releaseQueuedFolder(const KZFile* file);
     void deletionFinished(const TQDeletionResult& result, const KZFileList& unremovable);
     void emptyingFinished(const QString& notificationName, const TQDeletionResult& result);
+    // Takes the records that went out of the tree from `from` on, a slice per turn of the main
+    // thread, then ends the emptying.
+    void takeOutEmptiedRecords(std::shared_ptr<const KZFileList> went, size_t from, const QString& notificationName,
+                               double freedBytes);
+    void endEmptying(const QString& notificationName, double freedBytes);
+    // How many records leave the tree in one turn after an emptying.
+    static inline size_t emptyingSlice_ = 10000;
     void showDeletionFailures(const TQDeletionResult& result, const KZFileList& unremovable);
 
     KZFileList resultArray_;

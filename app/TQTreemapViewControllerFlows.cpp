@@ -12,6 +12,7 @@
 #include "model/Preferences.h"
 #include "model/TQDeleteQueue.h"
 #include "model/TQDeletionEngine.h"
+#include "platform/KZDispatch.h"
 #include "platform/KZLog.h"
 #include "platform/KZPathString.h"
 #include "platform/widgets/KZAlertService.h"
@@ -292,22 +293,50 @@ void TQTreemapViewController::showEmptyTrashWindow(const QString& notificationNa
 
 void TQTreemapViewController::emptyingFinished(const QString& notificationName, const TQDeletionResult& result)
 {
-    for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles}) {
-        for (const KZFilePtr& file : *list) {
-            // The engine's result lists only records it found gone: 100,000 of them must not
-            // be looked up on disk again here, on the main thread.
-            removeGoneRecord(file, false, true);
-            releaseQueuedFolder(file.get());
-        }
+    auto went = std::make_shared<KZFileList>();
+    went->reserve(result.deletedFiles.size() + result.nestedFiles.size() + result.vanishedFiles.size());
+    for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
+        went->insert(went->end(), list->begin(), list->end());
+    // A long queue leaves the tree a slice at a time, so the window keeps answering; the view
+    // takes no clicks until the tree is whole again.
+    if (went->size() > emptyingSlice_ && treemapView_) treemapView_->setEnabled(false);
+    takeOutEmptiedRecords(std::move(went), 0, notificationName, result.freedBytes);
+}
+
+void TQTreemapViewController::takeOutEmptiedRecords(std::shared_ptr<const KZFileList> went, size_t from,
+                                                    const QString& notificationName, double freedBytes)
+{
+    const size_t end = std::min(went->size(), from + emptyingSlice_);
+    for (size_t i = from; i < end; ++i) {
+        // The engine's result lists only records it found gone: they are not looked up on disk
+        // again here, on the main thread.
+        removeGoneRecord((*went)[i], false, true);
+        releaseQueuedFolder((*went)[i].get());
     }
-    addTotalSaved(result.freedBytes);
-    if (treemapView_) treemapView_->reloadDataShouldClear(true);
+    if (end < went->size()) {
+        KZRunOnMainThread([this, went = std::move(went), end, notificationName, freedBytes]() mutable {
+            takeOutEmptiedRecords(std::move(went), end, notificationName, freedBytes);
+        }, this);
+        return;
+    }
+    endEmptying(notificationName, freedBytes);
+}
+
+void TQTreemapViewController::endEmptying(const QString& notificationName, double freedBytes)
+{
+    addTotalSaved(freedBytes);
+    if (treemapView_) {
+        treemapView_->setEnabled(true);
+        treemapView_->reloadDataShouldClear(true);
+    }
     canShowFileChangeAlert_ = true;
     addFileRemovedFromQueueNotification();
+    // What follows (the finished screen, or the end) takes a turn of its own, so a long emptying
+    // and the next screen's set-up don't hold up the window in one go.
     if (notificationName == TQNotification_EmptyTrashAndFinish) {
-        KZNotificationCenter::defaultCenter().post(TQNotification_Finish);
+        KZRunOnMainThread([] { KZNotificationCenter::defaultCenter().post(TQNotification_Finish); }, this);
     } else if (notificationName == TQNotification_EmptyTrashAndQuit) {
-        KZApplicationServices::shared().terminate();
+        KZRunOnMainThread([] { KZApplicationServices::shared().terminate(); }, this);
     }
 }
 

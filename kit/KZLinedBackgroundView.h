@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QPixmap>
 #include <QRectF>
 #include <QWidget>
 
@@ -39,4 +40,8 @@ private:
     QColor backgroundColor_;
     KZImage backgroundImage_;
     QColor lineColor_;
+    // What the view draws at its current size, made again when the size or a setting changes.
+    QPixmap cache_;
+    QColor cacheBackground_, cacheLines_;
+    KZImage cacheImage_;
 };

@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -607,4 +608,33 @@ std::string KZDirectory::description() const
     out += path();
     std::snprintf(buffer, sizeof buffer, " fileSize=%f, _children=%ld>", fileSize(), long(count_));
     return out + buffer;
+}
+
+// ---- sets of records ----
+
+KZFileSet::KZFileSet(const KZFileList& files)
+{
+    sorted_.reserve(files.size());
+    for (const KZFilePtr& f : files)
+        if (f) sorted_.push_back(f.get());
+    std::sort(sorted_.begin(), sorted_.end());
+    sorted_.erase(std::unique(sorted_.begin(), sorted_.end()), sorted_.end());
+}
+
+bool KZFileSet::contains(const KZFile* file) const
+{
+    return std::binary_search(sorted_.begin(), sorted_.end(), file);
+}
+
+std::vector<bool> kz_firstOccurrences(const KZFileList& files)
+{
+    std::vector<std::pair<const KZFile*, size_t>> order;
+    order.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i)
+        if (files[i]) order.emplace_back(files[i].get(), i);
+    std::sort(order.begin(), order.end());
+    std::vector<bool> first(files.size(), false);
+    for (size_t i = 0; i < order.size(); ++i)
+        if (i == 0 || order[i].first != order[i - 1].first) first[order[i].second] = true;
+    return first;
 }

@@ -250,3 +250,20 @@ inline const KZDirectory* kz_asDirectory(const KZFile* f)
     return f && f->isDirectory() ? static_cast<const KZDirectory*>(f) : nullptr;
 }
 inline KZDirectoryPtr kz_asDirectory(const KZFilePtr& f) { return KZDirectoryPtr(kz_asDirectory(f.get())); }
+
+// Records by identity, for the long lists of a deletion (100,000 records and more): a sorted
+// array of pointers, one allocation instead of a hash node per record.
+class KZFileSet {
+public:
+    KZFileSet() = default;
+    explicit KZFileSet(const KZFileList& files);
+    bool contains(const KZFile* file) const;
+    bool empty() const { return sorted_.empty(); }
+
+private:
+    std::vector<const KZFile*> sorted_;
+};
+
+// For each record of the list, whether it is the first occurrence of that record there (a
+// null record never is).
+std::vector<bool> kz_firstOccurrences(const KZFileList& files);

@@ -28,10 +28,10 @@ void TQDeleteQueue::post(const QString& name, const KZFileList& files)
 void TQDeleteQueue::addFilesToQueue(const KZFileList& files)
 {
     performQueueChange([&] {
-        std::unordered_set<const KZFile*> queued;
-        for (const KZFilePtr& f : deleteQueue_) queued.insert(f.get());
-        for (const KZFilePtr& f : files)
-            if (f && queued.insert(f.get()).second) deleteQueue_.push_back(f);
+        const KZFileSet queued(deleteQueue_);
+        const std::vector<bool> first = kz_firstOccurrences(files);
+        for (size_t i = 0; i < files.size(); ++i)
+            if (first[i] && !queued.contains(files[i].get())) deleteQueue_.push_back(files[i]);
     });
     post(TQDeleteQueueNotification::didAddFiles, files);
 }
@@ -44,9 +44,8 @@ void TQDeleteQueue::removeFileFromQueue(const KZFilePtr& file)
 void TQDeleteQueue::removeFilesFromQueue(const KZFileList& files)
 {
     performQueueChange([&] {
-        std::unordered_set<const KZFile*> leaving;
-        for (const KZFilePtr& f : files) leaving.insert(f.get());
-        std::erase_if(deleteQueue_, [&](const KZFilePtr& f) { return leaving.count(f.get()) > 0; });
+        const KZFileSet leaving(files);
+        std::erase_if(deleteQueue_, [&](const KZFilePtr& f) { return leaving.contains(f.get()); });
     });
     post(TQDeleteQueueNotification::didRemoveFiles, files);
 }

@@ -23,7 +23,8 @@ namespace {
 // What the background work knows of a record.
 struct Snapshot {
     std::string path;   // the record's path (a folder's ends with "/"): the key of errors
-    std::string target; // the path without a final "/": what is removed
+    std::string target; // the path without a final "/": what is removed (made in the background)
+    bool isDirectory = false;
     bool hasIdentity = false;
     uint64_t device = 0; // as the record keeps it
     uint64_t inode = 0;
@@ -35,8 +36,7 @@ enum class Fate { Deleted, Vanished, Failed };
 // Main-thread side of a run: the records and the handlers. Created and released on the
 // main thread only.
 struct MainSide {
-    KZFileList files;  // records to delete, in order
-    KZFileList nested; // records inside listed folders
+    KZFileList records; // the records asked for, each once, in order
     TQDeletionEngine::ProgressHandler progress;
     TQDeletionEngine::FinishedHandler finished;
     QPointer<const QObject> context;
@@ -46,14 +46,35 @@ struct MainSide {
 
 // Background side of a run.
 struct Work {
-    std::vector<Snapshot> items;
-    std::vector<Snapshot> nested;
+    std::vector<Snapshot> items; // one per record of MainSide::records
     TQDeletionEngine::Options options;
-    std::vector<Fate> fates;
+    std::vector<bool> isNested;  // inside another listed folder: goes with it
+    std::vector<Fate> fates;     // by item; a nested item is Deleted when it went with its folder
     uint64_t freedBytes = 0; // what left the disk, as the remover and the Trash moves measured it
-    std::vector<bool> nestedGone;
     KZErrorTable errors;
 };
+
+// For each path (a folder's ends with "/"), whether a folder above it is among the paths.
+std::vector<bool> nestedInListedFolders(const std::vector<const std::string*>& paths)
+{
+    std::unordered_set<std::string_view> folders;
+    for (const std::string* p : paths)
+        if (!p->empty() && p->back() == '/') folders.insert(*p);
+    std::vector<bool> nested(paths.size(), false);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string_view p = kz::withoutTrailingSlash(*paths[i]);
+        size_t slash = p.size() > 1 ? p.rfind('/') : std::string_view::npos;
+        while (slash != std::string_view::npos) {
+            if (folders.count(p.substr(0, slash + 1))) {
+                nested[i] = true;
+                break;
+            }
+            if (slash == 0) break;
+            slash = p.rfind('/', slash - 1);
+        }
+    }
+    return nested;
+}
 
 QString text(const char* source)
 {
@@ -171,7 +192,7 @@ Snapshot snapshotOf(const KZFile& f)
 {
     Snapshot s;
     s.path = f.path();
-    s.target = kz::pathWithoutTrailingSlash(s.path);
+    s.isDirectory = f.isDirectory();
     s.hasIdentity = f.hasDeviceAndInode();
     s.device = f.device();
     s.inode = f.inode();
@@ -189,11 +210,20 @@ void postProgress(const std::shared_ptr<MainSide>& main, double value)
 void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
 {
     const size_t count = work->items.size();
+    for (Snapshot& s : work->items) s.target = kz::pathWithoutTrailingSlash(s.path);
+    {
+        std::vector<const std::string*> paths;
+        paths.reserve(count);
+        for (const Snapshot& s : work->items) paths.push_back(&s.path);
+        work->isNested = nestedInListedFolders(paths);
+    }
     work->fates.assign(count, Fate::Failed);
-    // Items already gone are set aside; the rest are deleted in chunks.
+    // Items already gone are set aside; the rest are deleted in chunks. Records inside listed
+    // folders go with them.
     std::vector<size_t> toDelete;
     toDelete.reserve(count);
     for (size_t i = 0; i < count; ++i) {
+        if (work->isNested[i]) continue;
         if (isGone(work->items[i].target)) {
             work->fates[i] = Fate::Vanished;
         } else {
@@ -210,33 +240,33 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
             work->fates[i] = deleteOne(work->items[i], work->options, work->errors, work->freedBytes);
     }
     // Records inside listed folders went with them, or are still there with their folder.
-    work->nestedGone.assign(work->nested.size(), false);
-    for (size_t i = 0; i < work->nested.size(); ++i) {
-        const Snapshot& s = work->nested[i];
-        work->nestedGone[i] = isGone(s.target);
-        if (!work->nestedGone[i] && !work->errors.count(s.path))
+    for (size_t i = 0; i < count; ++i) {
+        if (!work->isNested[i]) continue;
+        const Snapshot& s = work->items[i];
+        if (isGone(s.target)) {
+            work->fates[i] = Fate::Deleted;
+        } else if (!work->errors.count(s.path)) {
             work->errors[s.path] = KZError::sizemere(KZError::StillPresent,
                                                      text("The folder that holds the item could not be deleted."));
+        }
     }
-    KZRunOnMainThread([work = std::move(work), main = std::move(main)] {
+    KZRunOnMainThread([work = std::move(work), main = std::move(main)]() mutable {
         if (!main->alive() || !main->finished) return;
         TQDeletionResult result;
-        for (size_t i = 0; i < main->files.size(); ++i) {
-            switch (work->fates[i]) {
-            case Fate::Deleted:
-                result.deletedFiles.push_back(main->files[i]);
-                break;
-            case Fate::Vanished:
-                result.vanishedFiles.push_back(main->files[i]);
-                break;
-            case Fate::Failed:
-                break;
+        for (size_t i = 0; i < main->records.size(); ++i) {
+            const Fate fate = work->fates[i];
+            if (work->isNested[i]) {
+                if (fate == Fate::Deleted) result.nestedFiles.push_back(main->records[i]);
+            } else if (fate == Fate::Deleted) {
+                result.deletedFiles.push_back(main->records[i]);
+            } else if (fate == Fate::Vanished) {
+                result.vanishedFiles.push_back(main->records[i]);
             }
         }
-        for (size_t i = 0; i < main->nested.size(); ++i)
-            if (work->nestedGone[i]) result.nestedFiles.push_back(main->nested[i]);
         result.freedBytes = double(work->freedBytes);
         if (!work->errors.empty()) result.errors = std::move(work->errors);
+        // The snapshots of a long run take a while to free: not on the main thread.
+        KZRunInBackground([w = std::move(work)] {});
         const auto finished = main->finished;
         finished(result);
     });
@@ -246,53 +276,42 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
 
 KZFileList TQDeletionEngine::filesWithChildrenRemovedWithFiles(const KZFileList& files)
 {
-    std::unordered_set<std::string> folders;
-    for (const KZFilePtr& f : files)
-        if (f && f->isDirectory()) folders.insert(f->path());
-    std::unordered_set<const KZFile*> seen;
+    KZFileList unique;
+    const std::vector<bool> first = kz_firstOccurrences(files);
+    for (size_t i = 0; i < files.size(); ++i)
+        if (first[i]) unique.push_back(files[i]);
+    std::vector<std::string> paths;
+    paths.reserve(unique.size());
+    for (const KZFilePtr& f : unique) paths.push_back(f->path());
+    std::vector<const std::string*> pointers;
+    for (const std::string& p : paths) pointers.push_back(&p);
+    const std::vector<bool> nested = nestedInListedFolders(pointers);
     KZFileList out;
-    out.reserve(files.size());
-    for (const KZFilePtr& f : files) {
-        if (!f || !seen.insert(f.get()).second) continue;
-        // Inside a listed folder when a folder above the record's path is listed.
-        const std::string p = kz::pathWithoutTrailingSlash(f->path());
-        bool inside = false;
-        size_t slash = p.size() > 1 ? p.rfind('/') : std::string::npos;
-        while (slash != std::string::npos) {
-            if (folders.count(p.substr(0, slash + 1))) {
-                inside = true;
-                break;
-            }
-            if (slash == 0) break;
-            slash = p.rfind('/', slash - 1);
-        }
-        if (!inside) out.push_back(f);
-    }
+    for (size_t i = 0; i < unique.size(); ++i)
+        if (!nested[i]) out.push_back(unique[i]);
     return out;
 }
 
 void TQDeletionEngine::deleteFiles(const KZFileList& files, const Options& options, ProgressHandler progressHandler,
                                    FinishedHandler finishedHandler, const QObject* context)
 {
+    // The main thread only reads the records (each once); everything else happens in the
+    // background, so a long list doesn't hold up the window.
     auto main = std::make_shared<MainSide>();
     main->progress = std::move(progressHandler);
     main->finished = std::move(finishedHandler);
     main->context = context;
     main->hasContext = context != nullptr;
-    main->files = filesWithChildrenRemovedWithFiles(files);
-    std::unordered_set<const KZFile*> kept;
-    for (const KZFilePtr& f : main->files) kept.insert(f.get());
-    for (const KZFilePtr& f : files)
-        if (f && !kept.count(f.get())) {
-            kept.insert(f.get());
-            main->nested.push_back(f);
-        }
-
     auto work = std::make_shared<Work>();
     work->options = options;
-    work->items.reserve(main->files.size());
-    for (const KZFilePtr& f : main->files) work->items.push_back(snapshotOf(*f));
-    for (const KZFilePtr& f : main->nested) work->nested.push_back(snapshotOf(*f));
+    const std::vector<bool> first = kz_firstOccurrences(files);
+    main->records.reserve(files.size());
+    work->items.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!first[i]) continue;
+        main->records.push_back(files[i]);
+        work->items.push_back(snapshotOf(*files[i]));
+    }
     KZRunInBackground([work = std::move(work), main = std::move(main)]() mutable {
         run(std::move(work), std::move(main));
     });

@@ -84,6 +84,24 @@ TEST(LinedBackground, DefaultLineColourIsFaintWhiteAndStays)
     EXPECT_NEAR(view.lineColor().alphaF(), 0.35, 0.01);
 }
 
+TEST(LinedBackground, DrawsTheLinesOverTheColourAndRedrawsWhenSettingsChange)
+{
+    KZLinedBackgroundView view;
+    view.resize(9, 6);
+    view.setBackgroundColor(Qt::black);
+    view.setLineColor(Qt::red);
+    QImage image = view.grab().toImage();
+    for (int x = 0; x < 9; ++x)
+        for (int y : {0, 5})
+            EXPECT_EQ(image.pixelColor(x, y), x % 2 == 0 ? QColor(Qt::red) : QColor(Qt::black)) << x << "," << y;
+    // A new colour or size is drawn, not an old picture.
+    view.setBackgroundColor(Qt::blue);
+    view.resize(12, 6);
+    image = view.grab().toImage();
+    EXPECT_EQ(image.pixelColor(11, 3), QColor(Qt::blue));
+    EXPECT_EQ(image.pixelColor(10, 3), QColor(Qt::red));
+}
+
 TEST(BackgroundView, BorderInsetAndAlpha)
 {
     KZView view;

@@ -14,6 +14,18 @@ KZFilePtr fileOfSize(KZDirectory* parent, const char* name, double size)
     return f;
 }
 
+TEST(FileRecord, SetsOfRecordsGoByIdentity)
+{
+    KZDirectoryPtr dir = KZDirectory::fileWithPath("/a/", false);
+    KZFilePtr x = KZFile::fileWithPath("/a/x", false), y = KZFile::fileWithPath("/a/x", false);
+    const KZFileSet set({x, nullptr, x});
+    EXPECT_TRUE(set.contains(x.get()));
+    EXPECT_FALSE(set.contains(y.get())) << "another record of the same path";
+    EXPECT_FALSE(set.contains(dir.get()));
+    EXPECT_EQ(kz_firstOccurrences({x, y, nullptr, x, dir, y}),
+              (std::vector<bool>{true, true, false, false, true, false}));
+}
+
 TEST(FileRecord, PathsOfFoldersEndWithSlash)
 {
     EXPECT_EQ(KZDirectory::fileWithPath("/a/b")->path(), "/a/b/");
