@@ -10,6 +10,7 @@
 #include "model/TQDeleteQueue.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZNotificationCenter.h"
+#include "platform/KZPathString.h"
 #include "platform/widgets/KZAlertService.h"
 #include "platform/widgets/KZWorkspace.h"
 
@@ -20,14 +21,6 @@
 #include <unordered_set>
 
 KZ_INTERFACE_FILE_IMPL(TQDeleteQueueViewController)
-
-namespace {
-std::string withoutTrailingSlash(std::string path)
-{
-    if (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
-} // namespace
 
 TQDeleteQueueViewController::TQDeleteQueueViewController(QObject* parent) : TQViewController(parent) {}
 
@@ -134,7 +127,7 @@ void TQDeleteQueueViewController::tableViewWasDoubleClicked()
 {
     const int row = tableView()->clickedRow();
     if (!model_ || row < 0 || row >= model_->rowCount()) return;
-    KZWorkspace::shared().revealInFileManager({withoutTrailingSlash(model_->row(row).path)});
+    KZWorkspace::shared().revealInFileManager({kz::pathWithoutTrailingSlash(model_->row(row).path)});
 }
 
 void TQDeleteQueueViewController::showContextMenu(const QPoint& position)

@@ -6,6 +6,7 @@
 #include "app/TQFileTableModel.h"
 #include "model/TQDeleteQueue.h"
 #include "platform/KZDispatch.h"
+#include "platform/KZPathString.h"
 #include "platform/widgets/KZWorkspace.h"
 
 #include <QDialog>
@@ -194,9 +195,7 @@ void TQEmptyTrashWindowController::showInFinder()
 {
     const int row = tableView()->clickedRow();
     if (!errorModel_ || row < 0 || row >= errorModel_->rowCount()) return;
-    std::string path = errorModel_->row(row).path;
-    if (path.size() > 1 && path.back() == '/') path.pop_back();
-    KZWorkspace::shared().revealInFileManager({path});
+    KZWorkspace::shared().revealInFileManager({kz::pathWithoutTrailingSlash(errorModel_->row(row).path)});
 }
 
 void TQEmptyTrashWindowController::setCurrentView(QWidget* view)

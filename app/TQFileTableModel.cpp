@@ -8,12 +8,6 @@
 namespace {
 // Beyond this many separate runs of leaving rows, one reset is cheaper than the removals.
 constexpr size_t maxRemovalRuns = 32;
-
-std::string withoutTrailingSlash(std::string path)
-{
-    if (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
 } // namespace
 
 TQFileTableModel::TQFileTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -30,7 +24,7 @@ int TQFileTableModel::columnCount(const QModelIndex& parent) const
 
 QString TQFileTableModel::titleOf(const Row& row)
 {
-    if (row.reason) return kz::displayString(withoutTrailingSlash(row.path));
+    if (row.reason) return kz::displayString(kz::withoutTrailingSlash(row.path));
     return kz_localizedFileName(row.path);
 }
 
@@ -42,8 +36,8 @@ QVariant TQFileTableModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return titleOf(r);
     case Qt::ToolTipRole:
-        if (r.reason) return kz::displayString(withoutTrailingSlash(r.path)) + QLatin1Char('\n') + *r.reason;
-        return kz::displayString(withoutTrailingSlash(r.path));
+        if (r.reason) return kz::displayString(kz::withoutTrailingSlash(r.path)) + QLatin1Char('\n') + *r.reason;
+        return kz::displayString(kz::withoutTrailingSlash(r.path));
     case PathRole:
         return QByteArray(r.path.data(), qsizetype(r.path.size()));
     case FileSizeRole:

@@ -66,10 +66,7 @@ void releaseLater(std::unique_ptr<T>& screen, std::vector<QPointer<QObject>>& re
 
 QString lastPathComponent(const std::string& path)
 {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    const size_t slash = p.find_last_of('/');
-    return kz::displayString(slash == std::string::npos ? p : p.substr(slash + 1));
+    return kz::displayString(kz_lastPathComponent(path));
 }
 
 } // namespace
@@ -714,8 +711,7 @@ bool TQMainWindowController::shouldAcceptFolderAtPath(const std::string& path)
 {
     if (path.empty()) return false;
     // The item itself, never what a link points to: the scanner never follows links either.
-    std::string item = path;
-    while (item.size() > 1 && item.back() == '/') item.pop_back();
+    const std::string item = kz::pathWithoutTrailingSlash(path);
     struct stat st {};
     if (::lstat(item.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     if (kz_isPackageAtPath(item)) return false;

@@ -153,9 +153,7 @@ void TQTreemapViewController::treemapViewMouseExitedWithEvent(KZNestedTreemapVie
 
 bool TQTreemapViewController::treemapViewIgnoreFile(KZNestedTreemapView*, const KZFilePtr& file)
 {
-    std::string path = file->path();
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    Preferences::sharedPreferences().addIgnoredFilePaths({kz::pathToQString(path)});
+    Preferences::sharedPreferences().addIgnoredFilePaths({kz::pathToQString(kz::withoutTrailingSlash(file->path()))});
     refreshIgnoreList();
     return true;
 }

@@ -44,10 +44,9 @@ bool isTextEditor(const QWidget* w)
     return false;
 }
 
-QString displayPath(std::string path)
+QString displayPath(const std::string& path)
 {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return kz::displayString(path);
+    return kz::displayString(kz::withoutTrailingSlash(path));
 }
 
 } // namespace

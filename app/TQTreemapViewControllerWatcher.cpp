@@ -15,12 +15,6 @@
 
 namespace {
 
-std::string withoutTrailingSlash(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
-}
-
 // The settings store rewrites its file (through a temporary sibling named after it) on every
 // change; when it lies inside the scanned folder, those writes are the program's own.
 bool isSettingsFileChange(const std::string& path)
@@ -37,7 +31,7 @@ bool isSettingsFileChange(const std::string& path)
 void TQTreemapViewController::addFileEventListener()
 {
     if (!rootDirectory_ || fileEventListener_ || Preferences::sharedPreferences().suppressFileChangeAlert()) return;
-    const std::string root = withoutTrailingSlash(rootDirectory_->path());
+    const std::string root = kz::pathWithoutTrailingSlash(rootDirectory_->path());
     try {
         fileEventListener_ = std::make_unique<CDEvents>(
             std::vector<std::string>{root},

@@ -13,7 +13,6 @@
 #include "platform/widgets/KZAppearance.h"
 #include "platform/KZDispatch.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/BackgroundWork.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -102,7 +101,7 @@ struct ShotTest : ::testing::Test {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
     // Icon lookups still under way end before the test does.
-    ~ShotTest() { kztest::finishBackgroundWork(); }
+    ~ShotTest() { kztest::drainBackgroundWork(); }
 
     KZFileList queueOfRealFiles()
     {
@@ -123,11 +122,7 @@ struct ShotTest : ::testing::Test {
     }
 
     // Lets the icons arrive.
-    void settle()
-    {
-        kztest::spin(std::chrono::milliseconds(200));
-        QCoreApplication::processEvents();
-    }
+    void settle() { kztest::drainBackgroundWork(); }
 };
 
 } // namespace

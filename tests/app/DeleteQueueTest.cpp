@@ -12,7 +12,6 @@
 #include "platform/KZNotificationCenter.h"
 #include "platform/KZDispatch.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/BackgroundWork.h"
 #include "tests/support/TestSupport.h"
 
 #include <QMainWindow>
@@ -57,13 +56,22 @@ struct QueueTest : ::testing::Test {
         center.addObserver(TQNotification_EmptyTrash, [this](const KZNotification&) { ++emptyTrashPosts; }, &context);
     }
     // Icon lookups still under way end before the test does.
-    ~QueueTest() { kztest::finishBackgroundWork(); }
+    ~QueueTest() { kztest::drainBackgroundWork(); }
     // The view on screen, as the popover shows it.
     void show()
     {
         QWidget* v = controller->view();
         v->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(v));
+    }
+    // A window like the results screen's, with the toolbar button a popover hangs from.
+    static QToolButton* windowWithToolbarButton(QMainWindow& window)
+    {
+        auto* button = new QToolButton;
+        window.addToolBar(QStringLiteral("tools"))->addWidget(button);
+        window.resize(600, 500);
+        window.show();
+        return button;
     }
     TQCellTableView* table() { return controller->tableView(); }
     void select(std::initializer_list<int> rows)
@@ -227,11 +235,7 @@ TEST_F(QueueTest, ClearAsksAndKeepsTheBoxWhateverTheAnswer)
 TEST_F(QueueTest, EmptyTrashAsksClosesThePopoverAndAsksForTheSheetLater)
 {
     QMainWindow window;
-    auto* bar = window.addToolBar(QStringLiteral("tools"));
-    auto* button = new QToolButton;
-    bar->addWidget(button);
-    window.resize(600, 500);
-    window.show();
+    QToolButton* button = windowWithToolbarButton(window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     queue.addFilesToQueue(records(2));
 
@@ -351,11 +355,7 @@ TEST_F(QueueTest, ASelectedRowShowsWhiteTextsAndReturnsToItsColoursAfter)
 TEST_F(QueueTest, OnePopoverAfterAnotherTheContentKeepsFollowingTheQueue)
 {
     QMainWindow window;
-    auto* bar = window.addToolBar(QStringLiteral("tools"));
-    auto* button = new QToolButton;
-    bar->addWidget(button);
-    window.resize(600, 500);
-    window.show();
+    QToolButton* button = windowWithToolbarButton(window);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const KZFileList files = records(3);
     for (int round = 0; round < 2; ++round) {

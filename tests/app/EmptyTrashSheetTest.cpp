@@ -8,7 +8,6 @@
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "tests/app/AppTestSupport.h"
-#include "tests/app/BackgroundWork.h"
 #include "tests/support/TestSupport.h"
 
 #include <QLabel>
@@ -31,11 +30,6 @@ using kztest::makeSymlink;
 
 namespace {
 
-struct FaultHook {
-    explicit FaultHook(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
-    ~FaultHook() { kz::setFileFaultHook({}); }
-};
-
 struct SheetTest : ::testing::Test {
     kztest::ScreenTestEnvironment env;
     TQDeleteQueue& queue = TQDeleteQueue::sharedInstance();
@@ -52,7 +46,7 @@ struct SheetTest : ::testing::Test {
         sheet->setCompletionBlock([this](const TQDeletionResult& r) { completions.push_back(r); });
     }
     // Icon lookups still under way end before the test does.
-    ~SheetTest() { kztest::finishBackgroundWork(); }
+    ~SheetTest() { kztest::drainBackgroundWork(); }
     KZFilePtr file(const std::string& name, long long size)
     {
         makeFile(dir / name, size);
@@ -81,7 +75,7 @@ TEST_F(SheetTest, OneFailureStaysQueuedAndListedTheRestLeavesTheQueue)
     ::unlink((dir / "gone.txt").c_str()); // vanished before the run
 
     const std::string stuckPath = dir / "stuck.bin";
-    FaultHook fault([&](kz::FileOperation op, const std::string& path) {
+    kztest::ScopedFaultHook fault([&](kz::FileOperation op, const std::string& path) {
         return op == kz::FileOperation::Unlink && path == stuckPath ? EACCES : 0;
     });
     ASSERT_TRUE(sheet->beginSheetForWindow(&window));
@@ -190,7 +184,7 @@ TEST_F(SheetTest, TheErrorPageClosesByItsWindowToo)
     KZFilePtr stuck = file("stuck", 10);
     queue.addFilesToQueue({stuck});
     const std::string stuckPath = dir / "stuck";
-    FaultHook fault([&](kz::FileOperation op, const std::string& path) {
+    kztest::ScopedFaultHook fault([&](kz::FileOperation op, const std::string& path) {
         return op == kz::FileOperation::Unlink && path == stuckPath ? EBUSY : 0;
     });
     ASSERT_TRUE(sheet->beginSheetForWindow(&window));

@@ -8,6 +8,7 @@
 #include "model/KZFileScanner.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZNotificationCenter.h"
+#include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -20,18 +21,10 @@
 
 namespace kztest {
 
-// Waits until the background pool is idle and the main queue (deferred deletes included)
-// is drained, twice in a row.
+// Everything the scan and its reports started has run its course.
 inline void settle()
 {
-    QThreadPool& pool = kz::backgroundPool();
-    for (int quietRounds = 0; quietRounds < 2;) {
-        pool.waitForDone();
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-        quietRounds = pool.activeThreadCount() == 0 ? quietRounds + 1 : 0;
-    }
+    drainBackgroundWork();
 }
 
 // Every wizard notification posted while the object lives, in order.

@@ -15,11 +15,6 @@ using Screen = TQTreemapViewController;
 
 namespace {
 
-struct ScopedFaults {
-    explicit ScopedFaults(kz::FileFaultHook hook) { kz::setFileFaultHook(std::move(hook)); }
-    ~ScopedFaults() { kz::setFileFaultHook({}); }
-};
-
 std::string trashFiles()
 {
     return QFile::encodeName(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Trash/files")).toStdString();
@@ -137,7 +132,7 @@ TEST_F(TreemapScreenDelete, TrashDeleteMovesIntoTheTrashOfTheDataFolder)
 TEST_F(TreemapScreenDelete, PartialFailureAndProtectedItemsTakeOutOnlyWhatWentAndListTheRest)
 {
     const std::string stuck = tmp / "docs/b.txt";
-    ScopedFaults faults([stuck](kz::FileOperation op, const std::string& path) {
+    kztest::ScopedFaultHook faults([stuck](kz::FileOperation op, const std::string& path) {
         return op == kz::FileOperation::Unlink && kz_isEqualToPath(path, stuck) ? EACCES : 0;
     });
     // A home folder (not there): the ignore list protects it, so it is a failure, never done.
@@ -220,7 +215,7 @@ TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFold
     // Through Quit the program is asked to end; what stays queued comes back later.
     select({"docs/b.txt"});
     screen->toolbarItem(Screen::DeleteItem)->trigger();
-    ScopedFaults faults([](kz::FileOperation, const std::string& path) { return path.ends_with("b.txt") ? EACCES : 0; });
+    kztest::ScopedFaultHook faults([](kz::FileOperation, const std::string& path) { return path.ends_with("b.txt") ? EACCES : 0; });
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndQuit);
     ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
     screen->emptyWindowController()->close();
