@@ -369,6 +369,7 @@ void TQMainWindowController::showScanningView()
     if (treemapViewController_) {
         restoreToolbar();
         resetWindowTitle();
+        keepTotalsOfResultsScreen();
         releaseResultsScreen();
     }
 }
@@ -390,6 +391,7 @@ void TQMainWindowController::showTreemapView()
     touchBarResultsNextButton_->setEnabled(true);
     ui()->nextButton->setTitle(QStringLiteral("Finish"));
 
+    keepTotalsOfResultsScreen();
     releaseResultsScreen();
     treemapViewController_ = TQTreemapViewController::controllerWithResults(scan->scanResult());
     treemapViewController_->setParentWindow(window());
@@ -408,8 +410,8 @@ void TQMainWindowController::showFinishedView()
     ui()->backButton->hide();
     resetWindowTitle();
 
-    const double freed = treemapViewController_->totalFreed();
-    const auto compressed = static_cast<qint64>(treemapViewController_->totalCompressed());
+    const double freed = earlierFreed_ + treemapViewController_->totalFreed();
+    const auto compressed = static_cast<qint64>(earlierCompressed_ + treemapViewController_->totalCompressed());
     releaseLater(finishedViewController_, released_);
     finishedViewController_ = KZFinishedViewController::controllerWithTotalFreed(freed, compressed);
     finishedViewController_->setParentWindow(window());
@@ -462,6 +464,8 @@ void TQMainWindowController::reset()
     touchBarProgressIndicator_->stopAnimation();
 
     currentStep_ = FolderStep;
+    earlierFreed_ = 0;
+    earlierCompressed_ = 0;
     u->dropView->setAcceptingDrops(true);
     lcdStatusViewController_->showAvailableSpaceView();
 
@@ -490,6 +494,13 @@ void TQMainWindowController::resetPostTransition()
     releaseLater(fileScanViewController_, released_);
     releaseLater(finishedViewController_, released_);
     releaseResultsScreen();
+}
+
+void TQMainWindowController::keepTotalsOfResultsScreen()
+{
+    if (!treemapViewController_) return;
+    earlierFreed_ += treemapViewController_->totalFreed();
+    earlierCompressed_ += treemapViewController_->totalCompressed();
 }
 
 void TQMainWindowController::releaseResultsScreen()

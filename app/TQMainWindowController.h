@@ -129,6 +129,7 @@ private:
     bool isScanningScreenShown() const;
     bool isResultsScreenShown() const;
     void releaseResultsScreen();
+    void keepTotalsOfResultsScreen();
 
     int currentStep_ = FolderStep;
     bool resizable_ = false;
@@ -141,6 +142,10 @@ private:
     std::unique_ptr<TQTreemapViewController> treemapViewController_;
     std::unique_ptr<KZFinishedViewController> finishedViewController_;
     std::vector<QPointer<QObject>> released_;
+    // What results screens of this folder freed and compressed before the one on show was made
+    // (Back and Next, or a rescan, make a new one); the finished screen shows the whole run.
+    double earlierFreed_ = 0;
+    double earlierCompressed_ = 0;
 
     std::unique_ptr<QWidget> touchBarSelectView_;
     std::unique_ptr<QWidget> touchBarNextView_;

@@ -357,6 +357,34 @@ TEST_F(Wizard, FinishAsksAboutTheDeleteQueueWheneverItHoldsRecords)
 
 TEST_F(Wizard, TheFinishedScreenGetsTheResultsTotals)
 {
+    TempDir dir;
+    makeFile(dir / "f", 100);
+    runToResults(dir.path());
+    wc->treemapViewController()->addTotalSaved(7000);
+
+    // Back and Next make a new results screen of the same folder, and so does a rescan: what
+    // the earlier ones freed still counts when the run finishes.
+    click("backButton");
+    click("nextButton");
+    ASSERT_TRUE(waitForStep(2));
+    wc->treemapViewController()->addTotalSaved(500);
+    KZNotificationCenter::defaultCenter().post(TQNotification_Rescan);
+    env.clock.advance(0.3);
+    ASSERT_TRUE(waitForStep(2));
+    EXPECT_EQ(wc->treemapViewController()->totalFreed(), 0);
+    wc->treemapViewController()->addTotalSaved(20);
+    click("nextButton");
+    ASSERT_TRUE(wc->isFinishedScreenShown());
+    EXPECT_EQ(wc->finishedViewController()->totalFreed(), 7520);
+
+    // Starting again begins a new run.
+    click("startAgainButton");
+    drain();
+    runToResults(dir.path());
+    click("nextButton");
+    ASSERT_TRUE(wc->isFinishedScreenShown());
+    EXPECT_EQ(wc->finishedViewController()->totalFreed(), 0);
+
     EXPECT_EQ(TQMainWindowController::finishedTouchBarText(1500000), "Sizemere freed 1.5 MB from your computer!");
     EXPECT_EQ(TQMainWindowController::finishedTouchBarText(0), "Tap the 'Start Again' button to scan another folder");
 }
