@@ -11,6 +11,7 @@
 #include "kit/KZDropView.h"
 #include "kit/KZTouchBarController.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/kit/FakeTouchBar.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -22,15 +23,7 @@
 
 namespace kztest {
 
-// Watches what the Touch Bar model would show.
-class FakeTouchBar : public KZTouchBar {
-public:
-    std::vector<KZTouchBarItemPtr> shown;
-    void setTemplateItems(const std::vector<KZTouchBarItemPtr>& items) override { shown = items; }
-    void setDefaultItemIdentifiers(const QStringList&) override {}
-    void setCustomizationAllowedItemIdentifiers(const QStringList&) override {}
-    QWidget* shownView() const { return shown.empty() ? nullptr : shown.front()->view.data(); }
-};
+using kittest::FakeTouchBar;
 
 // Switches the shared Touch Bar model on with a fake bar for the life of the object.
 class ScopedFakeTouchBar {

@@ -4,6 +4,7 @@
 #include "kit/KZTouchBarController.h"
 #include "platform/KZAnimationClock.h"
 #include "platform/widgets/KZPasteboard.h"
+#include "tests/kit/FakeTouchBar.h"
 #include "tests/kit/KitEvents.h"
 #include "tests/support/TestSupport.h"
 
@@ -29,14 +30,6 @@ public:
         struct stat st {};
         return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
-};
-
-class FakeTouchBar : public KZTouchBar {
-public:
-    std::vector<KZTouchBarItemPtr> shown;
-    void setTemplateItems(const std::vector<KZTouchBarItemPtr>& items) override { shown = items; }
-    void setDefaultItemIdentifiers(const QStringList&) override {}
-    void setCustomizationAllowedItemIdentifiers(const QStringList&) override {}
 };
 
 struct DropFixture : ::testing::Test {

@@ -1,4 +1,5 @@
 #include "kit/KZTouchBarController.h"
+#include "tests/kit/FakeTouchBar.h"
 
 #include <QWidget>
 
@@ -6,20 +7,7 @@
 
 namespace {
 
-class FakeTouchBar : public KZTouchBar {
-public:
-    std::vector<KZTouchBarItemPtr> shown;
-    int templateCalls = 0;
-    QStringList defaults, allowed;
-    void setTemplateItems(const std::vector<KZTouchBarItemPtr>& items) override
-    {
-        shown = items;
-        ++templateCalls;
-    }
-    void setDefaultItemIdentifiers(const QStringList& ids) override { defaults = ids; }
-    void setCustomizationAllowedItemIdentifiers(const QStringList& ids) override { allowed = ids; }
-    QWidget* shownView() const { return shown.empty() ? nullptr : shown.front()->view.data(); }
-};
+using kittest::FakeTouchBar;
 
 // Each test runs with the system's Touch Bar switched on or off and restores it.
 class TouchBar : public ::testing::Test {
