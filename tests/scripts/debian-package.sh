@@ -15,7 +15,11 @@ if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpa
     exit 1
 fi
 set -- "$work"/out/sizemere_*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || { ls -l "$work/out"; echo "FAIL: not one sizemere_*.deb"; exit 1; }
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+    ls -l "$work/out"
+    echo "FAIL: not one sizemere_*.deb"
+    exit 1
+fi
 deb="$1"
 echo "made $(basename "$deb")"
 
