@@ -86,6 +86,10 @@ int main(int argc, char** argv)
         root = kz_asDirectory(files.front());
         QCoreApplication::quit();
     });
+    scanner->setFailureBlock([&](const QString& error) {
+        std::fprintf(stderr, "scan: %s\n", qPrintable(error));
+        QCoreApplication::exit(1);
+    });
     scanner->setCancelledBlock([] { QCoreApplication::exit(1); });
     timer.start();
     scanner->start();

@@ -40,8 +40,12 @@ const Namespaces& namespaces()
         Namespaces n;
         std::vector<QStringList> candidates;
         // Root keeps its own user namespace (proc can be mounted there); anyone else gets one
-        // in which it is root.
+        // in which it is root, with a PID namespace of its own, since a proc file system can
+        // only be mounted by the user namespace that owns the PID namespace it shows. Where
+        // that is refused, the mount namespace alone still serves the tmpfs and bind mounts.
         if (::geteuid() == 0) candidates.push_back({"--mount", "--propagation", "private"});
+        candidates.push_back(
+            {"--user", "--map-root-user", "--pid", "--fork", "--mount", "--propagation", "private"});
         candidates.push_back({"--user", "--map-root-user", "--mount", "--propagation", "private"});
         for (const QStringList& options : candidates) {
             QProcess probe;

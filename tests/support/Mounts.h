@@ -3,7 +3,8 @@
 //
 // Such a test begins with KZTEST_IN_MOUNT_NAMESPACE(): the test then runs again in a child
 // process inside private mount namespaces (`unshare --mount`, or `unshare --user
-// --map-root-user --mount` where only an ordinary user's namespaces are allowed), so its
+// --map-root-user --pid --fork --mount` where only an ordinary user's namespaces are allowed:
+// the PID namespace lets it mount proc), so its
 // mounts are its own and vanish with it, and it can mount where the machine refuses mounts
 // to the test process itself. The child's failures and skips are reported as the test's own.
 // Where no namespace can be had, the test runs in the process itself, and a mount it can't
