@@ -319,8 +319,8 @@ TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNever
     EXPECT_EQ(entries(dir / "report.zip"), std::vector<std::string>{"report.pdf"});
     EXPECT_TRUE(archiveIsSound(dir / "report.zip"));
     EXPECT_TRUE(exists(dir / "report.pdf"));
-    EXPECT_EQ(c->totalSaved(), 200000 - TQCompressingWindowController::fileSizeForPath(dir / "report.zip"));
-    EXPECT_GT(c->totalSaved(), 0);
+    // Nothing left the disk: the original stays, so the archive saves nothing.
+    EXPECT_EQ(c->totalSaved(), 0);
     EXPECT_EQ(c->window()->windowTitle(), QStringLiteral("Compression Complete"));
     EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Compression complete, you may now close this window"));
     EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("200.0 KB of 200.0 KB"));
@@ -341,16 +341,20 @@ TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNever
     EXPECT_EQ(r.path, dir / "report.zip");
     EXPECT_FALSE(r.cancelled);
     EXPECT_FALSE(r.deleted);
-    EXPECT_GT(r.saved, 0);
+    EXPECT_EQ(r.saved, 0);
     EXPECT_TRUE(released(c));
     EXPECT_EQ(delegate.reports.size(), 1u);
 
-    // An archive larger than what it holds saves 0, not less.
+    // An archive larger than what it holds saves 0, not less, even with the originals gone.
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
     writeFile(dir / "noise.bin", randomBytes(100));
     writeFile(dir / "empty", "");
     c = start({scanned(dir / "noise.bin"), scanned(dir / "empty")});
     ASSERT_TRUE(waitForState(c, State::Complete));
     EXPECT_GT(TQCompressingWindowController::fileSizeForPath(dir / "Archive.zip"), 100);
+    EXPECT_TRUE(c->originalDeleted());
     EXPECT_EQ(c->totalSaved(), 0);
     EXPECT_EQ(notifications().back().subtitle, QStringLiteral("Successfully compressed 2 files"));
 }
