@@ -104,7 +104,7 @@ int KZCompressedArchive::stampOfPath(const std::string& path, Stamp& stamp, bool
 }
 
 std::optional<KZCompressedArchive::Fingerprint> KZCompressedArchive::fingerprintOf(
-    const std::string& path, const std::optional<kz::ItemIdentity>& skipped)
+    const std::string& path, const std::optional<kz::ItemIdentity>& skipped, const std::atomic<bool>* cancelled)
 {
     const std::string root = kz::pathWithoutTrailingSlash(path);
     struct statx st {};
@@ -115,6 +115,7 @@ std::optional<KZCompressedArchive::Fingerprint> KZCompressedArchive::fingerprint
     bool complete = true;
     kz::TreeWalkCallbacks callbacks;
     callbacks.visit = [&](const kz::WalkEntry& e) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed)) return kz::WalkAction::Stop;
         if (S_ISDIR(e.st.stx_mode) && skipped && kz::identityOf(e.st) == *skipped) return kz::WalkAction::Skip;
         add(f, std::string_view(e.path).substr(std::min(root.size(), e.path.size())), e.st);
         return kz::WalkAction::Continue;

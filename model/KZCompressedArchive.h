@@ -15,6 +15,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -51,9 +52,11 @@ public:
     static int stampOfPath(const std::string& path, Stamp& stamp, bool& isRegularFile);
     // The fingerprint of the item at the path (a final "/" ignored, a final link not
     // followed), leaving out the folder with the identity `skipped` wherever it is met;
-    // nullopt when the item, or anything inside it, can't be read.
+    // nullopt when the item, or anything inside it, can't be read, or when `cancelled` is
+    // set meanwhile.
     static std::optional<Fingerprint> fingerprintOf(const std::string& path,
-                                                    const std::optional<kz::ItemIdentity>& skipped = std::nullopt);
+                                                    const std::optional<kz::ItemIdentity>& skipped = std::nullopt,
+                                                    const std::atomic<bool>* cancelled = nullptr);
 
     // One source as it was read: its path (without a final "/") and its fingerprint then.
     using Source = std::pair<std::string, std::optional<Fingerprint>>;

@@ -177,8 +177,9 @@ void KZFileCompressor::readSource()
     }
     QPointer<KZFileCompressor> self(this);
     const std::string source = sourcePath_;
-    KZRunInBackground([self, source] {
-        KZCompressedArchive::Source read{source, KZCompressedArchive::fingerprintOf(source)};
+    auto cancelled = cancelled_;
+    KZRunInBackground([self, source, cancelled] {
+        KZCompressedArchive::Source read{source, KZCompressedArchive::fingerprintOf(source, std::nullopt, cancelled.get())};
         KZRunOnMainThread([self, read] {
             if (!self || self->state_ != State::Copying) return;
             self->sourcesRead_ = {read};
@@ -224,7 +225,7 @@ void KZFileCompressor::startCopy()
         std::vector<KZCompressedArchive::Source> read;
         for (const std::string& source : sources) {
             // As it is just before its copy: a change from here on keeps the original.
-            read.emplace_back(source, KZCompressedArchive::fingerprintOf(source, ownFolder));
+            read.emplace_back(source, KZCompressedArchive::fingerprintOf(source, ownFolder, cancelled.get()));
             result = kz::copyItemIntoFolder(source, job->folder, control);
             if (!result.succeeded()) break;
         }
