@@ -2,6 +2,7 @@
 
 #include "ui_TQCompressingWindowController.h"
 
+#include "model/KZCompressedArchive.h"
 #include "model/KZFileCompressor.h"
 #include "model/KZPath.h"
 #include "model/Preferences.h"
@@ -23,6 +24,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 KZ_INTERFACE_FILE_IMPL(TQCompressingWindowController)
@@ -55,7 +57,16 @@ struct Texts {
     QString failedOne = text("Could not compress %1");
     QString failedMany = text("Could not compress %1 files");
     QString view = text("View");
+    QString unremovable = text("This item may never be removed.");
+    QString noneRemoved = text("None of the originals was removed.");
+    QString stayedOne = text("This original was not removed:");
+    QString stayedMany = text("%1 originals were not removed:");
+    QString stayedLine = text("%1: %2");
+    QString andMore = text("... and %1 more");
 };
+
+// The most originals the window names one by one.
+constexpr int kMaxListedStayed = 12;
 
 const Texts& texts()
 {
@@ -301,7 +312,13 @@ void TQCompressingWindowController::compressorFailed(const std::optional<KZError
     }
     const QString reason = error ? error->localizedDescription() : QString();
     KZDebugLog(texts().failedLog.arg(reason));
+    showFailure(reason);
+}
+
+void TQCompressingWindowController::showFailure(const QString& reason)
+{
     state_ = State::Failed;
+    wasCancelled_ = true; // no archive the delegate may count on
     Ui::TQCompressingWindowController* form = ui();
     const KZImage caution = KZImage::themeIcon(QStringLiteral("dialog-warning"), QStringLiteral("caution"),
                                                QSizeF(form->fileImageView->size()));
@@ -310,8 +327,9 @@ void TQCompressingWindowController::compressorFailed(const std::optional<KZError
     form->progressBar->setRange(0, 1000);
     form->progressBar->setValue(1000);
     form->cancelButton->hide();
-    // Why, in the status line, so the user can act on it.
-    form->statusLabel->setText(reason);
+    // Why, in the status line, so the user can act on it; and that nothing was removed.
+    form->statusLabel->setText(deleteOriginal_ ? reason + QLatin1Char('\n') + texts().noneRemoved : reason);
+    form->statusLabel->show();
     fitHeight();
     notify(false);
 }
@@ -319,12 +337,19 @@ void TQCompressingWindowController::compressorFailed(const std::optional<KZError
 void TQCompressingWindowController::compressorCompleted()
 {
     compressorEnded_ = true;
+    archive_ = fileCompressor_ ? fileCompressor_->archive() : nullptr;
     if (reported_ || !isRunning() || (fileCompressor_ && fileCompressor_->wasCancelled())) {
         // The archive was finished after the user had asked to stop: it is not wanted, and
-        // nothing else is touched. It is the file the compressor created under our name.
-        struct stat st {};
-        if (::lstat(destination_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(destination_.c_str()) != 0)
-            KZDebugLog(text("Could not remove the unwanted archive: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        // nothing else is touched. Only the file the compressor created goes, never one that
+        // took its place.
+        if (archive_ && !archive_->checkArchive()) {
+            const kz::RemovalResult removal =
+                kz::removeItemAtPath(destination_, kz::ItemIdentity{archive_->stamp().device, archive_->stamp().inode});
+            if (!removal.succeeded() && removal.error != ENOENT)
+                KZDebugLog(text("Could not remove the unwanted archive: %1")
+                               .arg(QString::fromLocal8Bit(std::strerror(removal.error))));
+        }
+        archive_.reset();
         wasCancelled_ = true;
         if (reported_) {
             releaseWhenDone();
@@ -352,17 +377,30 @@ void TQCompressingWindowController::deleteOriginalFiles()
                                  : texts().deletingMany.arg(files_.size());
     setHeadline(headline);
     window()->setWindowTitle(headline);
+    // What a confirmed delete may never remove stays here too.
+    if (!ignoreList_) ignoreList_.emplace(KZIgnoreList::ignoreList());
+    KZFileList removable;
+    KZFileList unremovable;
+    for (const KZFilePtr& file : files_) (ignoreList_->fileIsUnremovable(*file) ? unremovable : removable).push_back(file);
     // To the Trash, except items on network volumes, which the engine removes directly. The
-    // engine refuses what must never go and reports only what is really gone.
+    // engine refuses what must never go and reports only what is really gone; each original
+    // goes only while the archive holds it as it is.
     TQDeletionEngine::Options options;
     options.useTrash = true;
+    options.mayRemove = [archive = archive_](const std::string& path) -> std::optional<KZError> {
+        if (!archive) return KZError::sizemere(KZError::CompressionFailed, text("There is no archive."));
+        return archive->checkSourceBeforeRemoving(path);
+    };
     TQDeletionEngine::deleteFiles(
-        files_, options, [](double) {}, [this](const TQDeletionResult& result) { originalFilesDeleted(result); },
-        this);
+        removable, options, [](double) {},
+        [this, unremovable](const TQDeletionResult& result) { originalFilesDeleted(result, unremovable); }, this);
 }
 
-void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult& result)
+void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult& result,
+                                                         const KZFileList& unremovable)
 {
+    removalRan_ = true;
+    freedBytes_ = result.freedBytes;
     removedFiles_.clear();
     for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
         removedFiles_.insert(removedFiles_.end(), list->begin(), list->end());
@@ -371,16 +409,52 @@ void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult&
     originalDeleted_ = !files_.empty() && std::all_of(files_.begin(), files_.end(), [&](const KZFilePtr& file) {
         return gone.count(file.get()) > 0;
     });
-    if (result.errors)
-        for (const auto& [path, error] : *result.errors)
-            KZDebugLog(text("Could not remove \"%1\" after compressing: %2")
-                           .arg(kz::displayString(path), error.localizedDescription()));
-    finish();
+    stayedFiles_.clear();
+    if (result.errors) stayedFiles_ = *result.errors;
+    for (const KZFilePtr& file : unremovable)
+        stayedFiles_[file->path()] = KZError::sizemere(KZError::ProtectedItem, texts().unremovable);
+    for (const auto& [path, error] : stayedFiles_)
+        KZDebugLog(text("Could not remove \"%1\" after compressing: %2")
+                       .arg(kz::displayString(path), error.localizedDescription()));
+    // Nothing went because the archive is no longer what was written: the compression failed.
+    const std::optional<KZError> archiveError =
+        archive_ ? archive_->checkArchive()
+                 : std::optional<KZError>(KZError::sizemere(KZError::CompressionFailed, QString()));
+    if (archiveError && result.deletedFiles.empty() && result.nestedFiles.empty()) {
+        KZDebugLog(texts().failedLog.arg(archiveError->localizedDescription()));
+        showFailure(archiveError->localizedDescription());
+    } else {
+        finish();
+    }
     if (releaseRequested_) {
         // The window was closed while the originals were being removed.
         reportToDelegate();
         releaseWhenDone();
     }
+}
+
+void TQCompressingWindowController::showStayedFiles()
+{
+    // By name: the originals of one archive have names of their own.
+    std::unordered_map<std::string, const KZFile*> byPath;
+    for (const KZFilePtr& file : files_) byPath.emplace(file->path(), file.get());
+    QStringList lines;
+    lines << (stayedFiles_.size() == 1 ? texts().stayedOne : texts().stayedMany.arg(stayedFiles_.size()));
+    int listed = 0;
+    for (const auto& [path, error] : stayedFiles_) {
+        if (listed++ == kMaxListedStayed) {
+            lines << texts().andMore.arg(qlonglong(stayedFiles_.size() - kMaxListedStayed));
+            break;
+        }
+        const auto it = byPath.find(path);
+        const QString name = it != byPath.end() ? it->second->fileName()
+                                                : kz::displayString(kz_lastPathComponent(kz::pathWithoutTrailingSlash(path)));
+        lines << texts().stayedLine.arg(name, error.localizedDescription());
+    }
+    Ui::TQCompressingWindowController* form = ui();
+    form->statusLabel->setText(lines.join(QLatin1Char('\n')));
+    form->statusLabel->show();
+    fitHeight();
 }
 
 void TQCompressingWindowController::finish()
@@ -394,11 +468,18 @@ void TQCompressingWindowController::finish()
     setHeadline(texts().complete);
     QWidget* w = window();
     w->setWindowTitle(texts().completeTitle);
+    if (!stayedFiles_.empty()) showStayedFiles();
     if (w->isVisible()) {
         w->raise();
         w->activateWindow();
     }
-    totalSaved_ = std::max(0.0, total_ - fileSizeForPath(destination_));
+    // What left the disk, less the archive that took its place. Nothing left it unless
+    // originals were removed; an archive that is not as written claims nothing.
+    totalSaved_ = 0;
+    if (removalRan_) {
+        const std::optional<uint64_t> archiveSize = archive_ ? archive_->currentSize() : std::nullopt;
+        if (archiveSize) totalSaved_ = std::max(0.0, freedBytes_ - double(*archiveSize));
+    }
     notify(true);
 }
 

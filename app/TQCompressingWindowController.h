@@ -9,9 +9,17 @@
 // Closing the window while it works cancels the compression; the delegate hears of it once,
 // as cancelled. While the originals are being removed, neither Cancel nor a close is taken.
 // The archive's name is chosen free on disk and among the windows running at once.
+//
+// The originals go through the deletion engine, like a confirmed delete, and only those the
+// ignore list lets go; each one only while the archive is still the file the compressor
+// made, whole and unchanged, and while the original is as it was when it was read. The
+// window names every original that stayed, and why. The saving reported is what the removal
+// freed on disk minus the archive's size: nothing when no original was removed, when those
+// removed were gone already, or when the archive's size can't be read.
 
 #include "kit/KZWindowController.h"
 #include "model/KZFile.h"
+#include "model/KZIgnoreList.h"
 #include "model/KZMemoryFormatter.h"
 #include "platform/KZError.h"
 
@@ -21,6 +29,7 @@
 #include <string>
 #include <vector>
 
+class KZCompressedArchive;
 class KZFileCompressor;
 struct TQDeletionResult;
 
@@ -73,6 +82,11 @@ public:
     double totalSaved() const { return totalSaved_; }
     // The records whose items the removal after compressing took away.
     const KZFileList& removedFiles() const { return removedFiles_; }
+    // The originals the removal left in place, by path, with why.
+    const KZErrorTable& stayedFiles() const { return stayedFiles_; }
+    // Decides which originals may never be removed, as for a confirmed delete: the owner's
+    // ignore list (set before the window shows). Without one, the resource's lists decide.
+    void setIgnoreList(KZIgnoreList list) { ignoreList_ = std::move(list); }
     State state() const { return state_; }
 
     // A free archive path for the files: "<name>.zip" for one item (its name without the
@@ -105,7 +119,9 @@ private:
     void compressorFailed(const std::optional<KZError>& error, bool cancelled);
     void compressorCompleted();
     void deleteOriginalFiles();
-    void originalFilesDeleted(const TQDeletionResult& result);
+    void originalFilesDeleted(const TQDeletionResult& result, const KZFileList& unremovable);
+    void showFailure(const QString& reason);
+    void showStayedFiles();
     void finish();
     void notify(bool success);
     void closeCancelled();
@@ -114,6 +130,11 @@ private:
 
     KZFileList files_;
     KZFileList removedFiles_;
+    KZErrorTable stayedFiles_;
+    std::optional<KZIgnoreList> ignoreList_;
+    std::shared_ptr<const KZCompressedArchive> archive_; // what the compressor made, once complete
+    bool removalRan_ = false; // the originals' removal has ended
+    double freedBytes_ = 0;   // what it freed on disk
     std::string destination_;
     TQCompressingWindowControllerDelegate* delegate_ = nullptr;
     bool wasCancelled_ = false;

@@ -212,6 +212,8 @@ void TQTreemapViewController::treemapViewCompressFiles(KZNestedTreemapView*, con
     if (files.empty()) return;
     TQCompressingWindowController* compression = TQCompressingWindowController::controllerWithFiles(files);
     if (!compression) return;
+    // The originals pass the rule of a confirmed delete.
+    compression->setIgnoreList(ensureIgnoreList());
     // Listening before the window shows, so that even an immediate end is heard.
     compression->setDelegate(this);
     compressingWindowControllers_.emplace_back(compression);
@@ -220,7 +222,7 @@ void TQTreemapViewController::treemapViewCompressFiles(KZNestedTreemapView*, con
 
 void TQTreemapViewController::compressingDidFinishForController(TQCompressingWindowController* controller,
                                                                 const std::string& destinationPath,
-                                                                double totalSaved, bool originalDeleted,
+                                                                double totalSaved, bool /*originalDeleted*/,
                                                                 bool wasCancelled)
 {
     if (!controller) return;
@@ -244,6 +246,7 @@ void TQTreemapViewController::compressingDidFinishForController(TQCompressingWin
     }
     // Only what is gone from the disk leaves the tree.
     for (const KZFilePtr& file : controller->removedFiles()) removeGoneRecord(file, false);
-    if (originalDeleted) addTotalSaved(totalSaved);
+    // What the removal freed on disk less the archive, also when some originals stayed.
+    addTotalSaved(totalSaved);
     if (treemapView_) treemapView_->reloadData();
 }

@@ -140,7 +140,7 @@ void KZFileCompressor::compress()
             fail(compressionError(text("There is nothing to compress.")));
             return;
         }
-        startZip();
+        readSource();
         return;
     }
     // Several sources stand side by side at the top of the archive: two of one name can't.
@@ -165,6 +165,33 @@ void KZFileCompressor::compress()
     startCopy();
 }
 
+void KZFileCompressor::readSource()
+{
+    // What the one item is like just before zip reads it: a file at once, a folder walked
+    // off the main thread.
+    struct stat st {};
+    if (::lstat(sourcePath_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        sourcesRead_ = {{sourcePath_, KZCompressedArchive::fingerprintOf(sourcePath_)}};
+        startZip();
+        return;
+    }
+    QPointer<KZFileCompressor> self(this);
+    const std::string source = sourcePath_;
+    auto cancelled = cancelled_;
+    KZRunInBackground([self, source, cancelled] {
+        KZCompressedArchive::Source read{source, KZCompressedArchive::fingerprintOf(source, std::nullopt, cancelled.get())};
+        KZRunOnMainThread([self, read] {
+            if (!self || self->state_ != State::Copying) return;
+            self->sourcesRead_ = {read};
+            if (self->wasCancelled()) {
+                self->fail(std::nullopt);
+                return;
+            }
+            self->startZip();
+        });
+    });
+}
+
 void KZFileCompressor::startCopy()
 {
     std::string pattern = kz::pathWithoutTrailingSlash(temporaryDirectory_) + "/Sizemere-XXXXXX";
@@ -187,6 +214,7 @@ void KZFileCompressor::startCopy()
     // home, or the system's temporary folder chosen itself): the copy leaves it out.
     std::optional<kz::ItemIdentity> ownFolder;
     if (struct stat st {}; ::stat(temporaryFolder_.c_str(), &st) == 0) ownFolder = kz::identityOf(st);
+    ownFolder_ = ownFolder;
     KZRunInBackground([job, sources, cancelled, self, hook, ownFolder] {
         kz::CopyControl control;
         control.cancelled = cancelled.get();
@@ -194,7 +222,10 @@ void KZFileCompressor::startCopy()
         control.willCopyItem = hook;
         control.skippedFolder = ownFolder;
         kz::CopyResult result;
+        std::vector<KZCompressedArchive::Source> read;
         for (const std::string& source : sources) {
+            // As it is just before its copy: a change from here on keeps the original.
+            read.emplace_back(source, KZCompressedArchive::fingerprintOf(source, ownFolder, cancelled.get()));
             result = kz::copyItemIntoFolder(source, job->folder, control);
             if (!result.succeeded()) break;
         }
@@ -205,8 +236,8 @@ void KZFileCompressor::startCopy()
         }
         job->finished = true;
         KZRunOnMainThread(
-            [self, result] {
-                if (self) self->copyFinished(result.error, result.path);
+            [self, result, read] {
+                if (self) self->copyFinished(result.error, result.path, read);
             },
             nullptr);
     });
@@ -219,9 +250,11 @@ void KZFileCompressor::startCopy()
     progressCopyTimer_->start();
 }
 
-void KZFileCompressor::copyFinished(int error, const std::string& path)
+void KZFileCompressor::copyFinished(int error, const std::string& path,
+                                    std::vector<KZCompressedArchive::Source> sourcesRead)
 {
     progressCopyTimer_.reset();
+    sourcesRead_ = std::move(sourcesRead);
     if (wasCancelled() || error == ECANCELED) {
         fail(std::nullopt);
         return;
@@ -303,19 +336,13 @@ void KZFileCompressor::zipFinished(int exitStatus, int signal)
             int err = kz::fileFault(kz::FileOperation::Flush, destination);
             if (!err && fd < 0) err = EBADF;
             if (!err && ::fsync(fd) != 0) err = errno;
+            // What is on disk now, from our own descriptor, and where zip's writes ended (the
+            // descriptor's offset, which zip's output shared).
+            const std::optional<KZCompressedArchive::Stamp> stamp = KZCompressedArchive::stampOfDescriptor(fd);
+            const int64_t written = fd >= 0 ? int64_t(::lseek(fd, 0, SEEK_CUR)) : -1;
             if (fd >= 0) ::close(fd);
-            KZRunOnMainThread([self, err] {
-                if (!self || self->state_ == State::Ended) return;
-                if (self->wasCancelled()) {
-                    self->fail(std::nullopt); // the user no longer wants it
-                    return;
-                }
-                if (err && err != EINVAL && err != EROFS) {
-                    self->fail(compressionError(text("Could not write the archive: %1").arg(systemText(err))));
-                    return;
-                }
-                self->end();
-                if (self->completionBlock_) self->completionBlock_();
+            KZRunOnMainThread([self, err, stamp, written] {
+                if (self) self->archiveFlushed(err, stamp, written);
             });
         });
         return;
@@ -326,6 +353,40 @@ void KZFileCompressor::zipFinished(int exitStatus, int signal)
     }
     const int status = signal ? signal : exitStatus;
     fail(compressionError(text("compression failed with exit code %1").arg(status)));
+}
+
+void KZFileCompressor::archiveFlushed(int err, const std::optional<KZCompressedArchive::Stamp>& stamp,
+                                      int64_t written)
+{
+    if (state_ == State::Ended) return;
+    if (wasCancelled()) {
+        fail(std::nullopt); // the user no longer wants it
+        return;
+    }
+    if (err && err != EINVAL && err != EROFS) {
+        fail(compressionError(text("Could not write the archive: %1").arg(systemText(err))));
+        return;
+    }
+    if (!stamp) {
+        fail(compressionError(text("Could not read the archive it wrote.")));
+        return;
+    }
+    if (written < 0 || uint64_t(written) != stamp->size) {
+        // Cut short or added to by someone else while zip wrote it.
+        fail(compressionError(text("The archive was changed while it was written: it holds %1 bytes, zip wrote %2.")
+                                  .arg(qulonglong(stamp->size))
+                                  .arg(qlonglong(written))));
+        return;
+    }
+    auto archive = std::make_shared<const KZCompressedArchive>(destinationPath_, *stamp, sourcesRead_, ownFolder_);
+    // Deleted, moved or replaced at its path while zip ran: nothing was made there.
+    if (std::optional<KZError> error = archive->checkArchive()) {
+        fail(*error);
+        return;
+    }
+    archive_ = std::move(archive);
+    end();
+    if (completionBlock_) completionBlock_();
 }
 
 void KZFileCompressor::removePartialArchive()

@@ -18,7 +18,14 @@
 // cancel the partial archive and the temporary folder are removed, and nothing that
 // existed before is ever removed. Destroying the compressor cancels it and cleans up the
 // same way. Links are archived as links. Created, used and destroyed on the main thread.
+//
+// Complete also means the archive is still the file created here, at its path, with the size
+// zip's writes ended at: one deleted, replaced, cut short or added to while zip ran fails the
+// compression. What each source was like when it was read (before it was copied, or before
+// zip read it) is kept, so that whoever removes the originals can check, through archive(),
+// that the archive is still whole and that no original changed since.
 
+#include "model/KZCompressedArchive.h"
 #include "platform/KZError.h"
 
 #include <QObject>
@@ -69,6 +76,9 @@ public:
     void cancel();
     bool wasCancelled() const { return cancelled_->load(); }
     State state() const { return state_; }
+    // The archive and the sources as they were read, once the compression has completed;
+    // nullptr before and after any failure.
+    std::shared_ptr<const KZCompressedArchive> archive() const { return archive_; }
 
     // The zip program ("/usr/bin/zip" unless changed).
     void setZipProgram(std::string path) { zipProgram_ = std::move(path); }
@@ -84,9 +94,11 @@ private:
     struct CopyJob;
 
     void fail(std::optional<KZError> error);
+    void readSource();
     void startCopy();
-    void copyFinished(int error, const std::string& path);
+    void copyFinished(int error, const std::string& path, std::vector<KZCompressedArchive::Source> sourcesRead);
     void startZip();
+    void archiveFlushed(int error, const std::optional<KZCompressedArchive::Stamp>& stamp, int64_t written);
     void zipFinished(int exitStatus, int signal);
     void updateProgress();
     void removePartialArchive();
@@ -115,6 +127,9 @@ private:
     std::unique_ptr<QTimer> updateTimer_;
     std::unique_ptr<KZChildProcess> task_;
     int archiveFd_ = -1; // the archive we created, while it may still need removing
+    std::vector<KZCompressedArchive::Source> sourcesRead_;
+    std::optional<kz::ItemIdentity> ownFolder_; // the temporary folder, left out wherever it lies
+    std::shared_ptr<const KZCompressedArchive> archive_;
     uint64_t selfChangeToken_ = 0;
     uint64_t temporaryChangeToken_ = 0;
 };

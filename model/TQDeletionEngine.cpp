@@ -166,6 +166,8 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
     if (s.hasIdentity && (KZFile::recordedDevice(live.device) != s.device || live.inode != s.inode))
         return failed(changedSinceScan());
     if (S_ISDIR(st.stx_mode) && kz::isProtectedFolder(live)) return failed(protectedItem());
+    if (options.mayRemove)
+        if (std::optional<KZError> refused = options.mayRemove(s.target)) return failed(std::move(*refused));
 
     std::optional<KZError> error;
     uint64_t moved = 0;

@@ -55,6 +55,10 @@ public:
         bool useTrash = false;
         KZTrash* trash = nullptr; // nullptr: KZTrash::shared()
         size_t chunkSize = 50;
+        // Asked on the worker just before each listed item goes, after the engine's own
+        // checks, with the item's path without a final "/": an error keeps the item where it
+        // is, under that error. Unset: every item that passes the engine's checks goes.
+        std::function<std::optional<KZError>(const std::string& path)> mayRemove;
     };
 
     // Starts a run on the main thread. Progress arrives once before each chunk and once at

@@ -319,8 +319,8 @@ TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNever
     EXPECT_EQ(entries(dir / "report.zip"), std::vector<std::string>{"report.pdf"});
     EXPECT_TRUE(archiveIsSound(dir / "report.zip"));
     EXPECT_TRUE(exists(dir / "report.pdf"));
-    EXPECT_EQ(c->totalSaved(), 200000 - TQCompressingWindowController::fileSizeForPath(dir / "report.zip"));
-    EXPECT_GT(c->totalSaved(), 0);
+    // Nothing left the disk: the original stays, so the archive saves nothing.
+    EXPECT_EQ(c->totalSaved(), 0);
     EXPECT_EQ(c->window()->windowTitle(), QStringLiteral("Compression Complete"));
     EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Compression complete, you may now close this window"));
     EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("200.0 KB of 200.0 KB"));
@@ -341,16 +341,20 @@ TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNever
     EXPECT_EQ(r.path, dir / "report.zip");
     EXPECT_FALSE(r.cancelled);
     EXPECT_FALSE(r.deleted);
-    EXPECT_GT(r.saved, 0);
+    EXPECT_EQ(r.saved, 0);
     EXPECT_TRUE(released(c));
     EXPECT_EQ(delegate.reports.size(), 1u);
 
-    // An archive larger than what it holds saves 0, not less.
+    // An archive larger than what it holds saves 0, not less, even with the originals gone.
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
     writeFile(dir / "noise.bin", randomBytes(100));
     writeFile(dir / "empty", "");
     c = start({scanned(dir / "noise.bin"), scanned(dir / "empty")});
     ASSERT_TRUE(waitForState(c, State::Complete));
     EXPECT_GT(TQCompressingWindowController::fileSizeForPath(dir / "Archive.zip"), 100);
+    EXPECT_TRUE(c->originalDeleted());
     EXPECT_EQ(c->totalSaved(), 0);
     EXPECT_EQ(notifications().back().subtitle, QStringLiteral("Successfully compressed 2 files"));
 }
@@ -645,6 +649,11 @@ TEST_F(CompressingWindow, OriginalDeletedOnlyWhenEveryOriginalIsGone)
     EXPECT_EQ(readFile(dir / "locked.txt"), "locked");
     EXPECT_EQ(readFile(dir / "changed.txt"), "new");
     EXPECT_TRUE(archiveIsSound(dir / "Archive.zip"));
+    // The window names what stayed, and why.
+    EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("2 originals were not removed:\n"
+                                                           "changed.txt: The item was changed since the scan.\n"
+                                                           "locked.txt: refused: Permission denied"))
+        << c->ui()->statusLabel->text().toStdString();
     c->performClose();
     ASSERT_EQ(delegate.reports.size(), 1u);
     EXPECT_FALSE(delegate.reports[0].deleted);
@@ -673,4 +682,193 @@ TEST_F(CompressingWindow, ARunningWindowOutlivesItsDelegate)
     EXPECT_TRUE(released(c));
     EXPECT_TRUE(TQCompressingWindowController::ownedControllers().empty());
     EXPECT_FALSE(exists(dir / "item.zip"));
+}
+
+TEST_F(CompressingWindow, AnArchiveDeletedOrReplacedWhileZipRunsFailsAndEveryOriginalStays)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
+    writeFile(dir / "F/one.txt", "one");
+    writeFile(dir / "F/two.txt", "two");
+    const std::string go = dir / "go";
+    // zip writes part of the archive, waits, then ends well.
+    zipProgram = fakeZip(dir, "waiting-zip",
+                         "head -c 3000 /dev/zero\nwhile [ ! -e '" + go + "' ]; do sleep 0.01; done\nexit 0");
+    for (const std::string how : {"deleted", "replaced"}) {
+        SCOPED_TRACE(how);
+        ::unlink(go.c_str());
+        QPointer<TQCompressingWindowController> c = start({scanned(dir / "F/one.txt"), scanned(dir / "F/two.txt")});
+        const std::string archive = c->compressedFilePath();
+        ASSERT_TRUE(kztest::waitFor([&] { return TQCompressingWindowController::fileSizeForPath(archive) == 3000; }));
+        // The half-written archive, seen in the treemap and deleted there, or another
+        // program's file moved into its place.
+        if (how == "deleted") {
+            ASSERT_EQ(::unlink(archive.c_str()), 0);
+        } else {
+            writeFile(dir / "theirs", "theirs");
+            ASSERT_EQ(::rename((dir / "theirs").c_str(), archive.c_str()), 0);
+        }
+        makeFile(go);
+        ASSERT_TRUE(waitForState(c, State::Failed));
+
+        EXPECT_TRUE(trash.asked.empty());
+        EXPECT_EQ(readFile(dir / "F/one.txt"), "one");
+        EXPECT_EQ(readFile(dir / "F/two.txt"), "two");
+        EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Could not compress, please try again."));
+        const QString why = how == "deleted" ? QStringLiteral("is no longer there.")
+                                             : QStringLiteral("was replaced by another item.");
+        EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("The archive \"%1\" %2\nNone of the originals was removed.")
+                                                    .arg(QString::fromStdString(archive), why));
+        EXPECT_FALSE(c->ui()->statusLabel->isHidden());
+        EXPECT_EQ(notifications().back().subtitle, QStringLiteral("Could not compress 2 files"));
+        if (how == "deleted") {
+            EXPECT_FALSE(exists(archive));
+            saveShot(c, QStringLiteral("failed-archive-gone"));
+        } else {
+            EXPECT_EQ(readFile(archive), "theirs");
+            ::unlink(archive.c_str());
+        }
+        EXPECT_TRUE(c->performClose());
+        ASSERT_EQ(delegate.reports.size(), how == "deleted" ? 1u : 2u);
+        EXPECT_TRUE(delegate.reports.back().cancelled);
+        EXPECT_FALSE(delegate.reports.back().deleted);
+        EXPECT_EQ(delegate.reports.back().saved, 0);
+        EXPECT_TRUE(delegate.reports.back().removed.empty());
+        EXPECT_TRUE(released(c));
+    }
+}
+
+TEST_F(CompressingWindow, AnOriginalChangedAfterItWasReadStaysAndTheWindowNamesIt)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
+    writeFile(dir / "F/notes.txt", std::string(30000, 'n'));
+    writeFile(dir / "F/photos/a.raw", std::string(30000, 'p'));
+    writeFile(dir / "F/same.txt", std::string(30000, 's'));
+    KZFilePtr notes = scanned(dir / "F/notes.txt");
+    KZFilePtr photos = scannedFolder(dir / "F/photos", 30000);
+    KZFilePtr same = scanned(dir / "F/same.txt");
+    // Once zip has written the archive: a line added to one original, a new file in another.
+    kztest::ScopedFaultHook faults([&](kz::FileOperation op, const std::string&) {
+        if (op == kz::FileOperation::Flush) {
+            std::ofstream(dir / "F/notes.txt", std::ios::app) << "one more line";
+            writeFile(dir / "F/photos/b.raw", "new");
+        }
+        return 0;
+    });
+    QPointer<TQCompressingWindowController> c = start({notes, photos, same});
+    ASSERT_TRUE(waitForState(c, State::Complete));
+
+    EXPECT_FALSE(c->originalDeleted());
+    ASSERT_EQ(c->removedFiles().size(), 1u);
+    EXPECT_EQ(c->removedFiles()[0].get(), same.get());
+    EXPECT_EQ(trash.asked, std::vector<std::string>{dir / "F/same.txt"});
+    EXPECT_TRUE(exists(dir / "F/notes.txt"));
+    EXPECT_TRUE(exists(dir / "F/photos/b.raw"));
+    ASSERT_EQ(c->stayedFiles().size(), 2u);
+    EXPECT_EQ(c->stayedFiles().count(notes->path()), 1u);
+    EXPECT_EQ(c->stayedFiles().count(photos->path()), 1u);
+    EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Compression complete, you may now close this window"));
+    EXPECT_FALSE(c->ui()->statusLabel->isHidden());
+    EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("2 originals were not removed:\n"
+                                                           "notes.txt: It changed after it was compressed.\n"
+                                                           "photos: It changed after it was compressed."));
+    saveShot(c, QStringLiteral("stayed"));
+    // Only what went counts, less the archive.
+    const double archive = TQCompressingWindowController::fileSizeForPath(dir / "F/Archive.zip");
+    EXPECT_EQ(c->totalSaved(), std::max(0.0, 30000 - archive));
+    c->performClose();
+    ASSERT_EQ(delegate.reports.size(), 1u);
+    EXPECT_FALSE(delegate.reports[0].cancelled);
+    EXPECT_FALSE(delegate.reports[0].deleted);
+}
+
+TEST_F(CompressingWindow, TheSavingIsWhatTheRemovalFreedLessTheArchive)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
+    auto complete = [&](const KZFileList& files) {
+        QPointer<TQCompressingWindowController> c = start(files);
+        EXPECT_TRUE(waitForState(c, State::Complete));
+        return c;
+    };
+
+    // A folder whose record still counts a file deleted after the scan: only what is in it counts.
+    writeFile(dir / "A/kept.txt", std::string(30000, 'a'));
+    QPointer<TQCompressingWindowController> c = complete({scannedFolder(dir / "A", 1000000)});
+    EXPECT_TRUE(c->originalDeleted());
+    EXPECT_EQ(c->totalSaved(), 30000 - TQCompressingWindowController::fileSizeForPath(dir / "A.zip"));
+    EXPECT_GT(c->totalSaved(), 0);
+
+    // A log emptied after the scan: nothing of its old size left the disk.
+    writeFile(dir / "B/app.log", std::string(200000, 'l'));
+    KZFilePtr log = scanned(dir / "B/app.log");
+    ::truncate((dir / "B/app.log").c_str(), 0);
+    c = complete({log});
+    EXPECT_TRUE(c->originalDeleted());
+    EXPECT_EQ(c->totalSaved(), 0);
+
+    // An item deleted elsewhere while its compression runs: gone already, it frees nothing here.
+    writeFile(dir / "C/big.txt", std::string(200000, 'b'));
+    KZFilePtr big = scanned(dir / "C/big.txt");
+    {
+        kztest::ScopedFaultHook faults([&](kz::FileOperation op, const std::string&) {
+            if (op == kz::FileOperation::Flush) ::unlink((dir / "C/big.txt").c_str());
+            return 0;
+        });
+        c = complete({big});
+    }
+    EXPECT_TRUE(c->originalDeleted());
+    ASSERT_EQ(c->removedFiles().size(), 1u);
+    EXPECT_EQ(c->totalSaved(), 0);
+    const size_t asked = trash.asked.size();
+    EXPECT_EQ(asked, 2u); // A, and the log
+
+    // The archive goes while the originals are being removed: the first was on its way, the
+    // other stays and is named; with no archive to read, nothing is claimed.
+    writeFile(dir / "D/first.txt", std::string(50000, 'f'));
+    writeFile(dir / "D/second.txt", std::string(50000, 's'));
+    trash.held = true;
+    c = start({scanned(dir / "D/first.txt"), scanned(dir / "D/second.txt")});
+    ASSERT_TRUE(kztest::waitFor([&] { return trash.entered > int(asked); }));
+    ASSERT_EQ(::unlink((dir / "D/Archive.zip").c_str()), 0);
+    trash.gate.open();
+    ASSERT_TRUE(waitForState(c, State::Complete));
+    EXPECT_FALSE(exists(dir / "D/first.txt"));
+    EXPECT_TRUE(exists(dir / "D/second.txt"));
+    EXPECT_FALSE(c->originalDeleted());
+    EXPECT_EQ(c->totalSaved(), 0);
+    EXPECT_EQ(c->ui()->statusLabel->text(),
+              QStringLiteral("This original was not removed:\nsecond.txt: The archive \"%1\" is no longer there.")
+                  .arg(QString::fromStdString(dir / "D/Archive.zip")));
+}
+
+TEST_F(CompressingWindow, OriginalsTheIgnoreListProtectsStayAndAreNamed)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
+    writeFile(dir / "F/keep/inside.txt", "inside");
+    writeFile(dir / "F/goes.txt", "goes");
+    KZFilePtr keep = scannedFolder(dir / "F/keep", 6);
+    KZIgnoreList list;
+    list.setUnremovablePaths(KZIgnoreList::PathList{dir / "F/keep"});
+    QPointer<TQCompressingWindowController> c =
+        TQCompressingWindowController::controllerWithFiles({keep, scanned(dir / "F/goes.txt")});
+    c->setIgnoreList(list);
+    c->showWindow();
+    delegate.watch(c);
+    ASSERT_TRUE(waitForState(c, State::Complete));
+    EXPECT_EQ(trash.asked, std::vector<std::string>{dir / "F/goes.txt"});
+    EXPECT_TRUE(exists(dir / "F/keep/inside.txt"));
+    EXPECT_FALSE(c->originalDeleted());
+    EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("This original was not removed:\n"
+                                                           "keep: This item may never be removed."));
 }

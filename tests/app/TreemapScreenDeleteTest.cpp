@@ -1,9 +1,11 @@
 // The results screen's confirmed delete on real files: its texts, direct and Trash deletion,
 // partial failure, protected items and the freed total.
+#include "app/TQCompressingWindowController.h"
 #include "app/TQEmptyTrashWindowController.h"
 #include "app/TQNotifications.h"
 #include "model/TQDeleteQueue.h"
 #include "platform/KZFileFaults.h"
+#include "platform/widgets/KZSound.h"
 #include "tests/app/TreemapScreenFixture.h"
 
 #include <cerrno>
@@ -165,6 +167,29 @@ TEST_F(TreemapScreenDelete, AFileThenItsFolderAreCountedOnce)
     EXPECT_FALSE(child(root, "docs"));
     EXPECT_EQ(screen->totalFreed(), 180000) << "the file is not counted a second time through its folder";
     EXPECT_EQ(nextEnabled, 2);
+}
+
+TEST_F(TreemapScreenDelete, AFileThenItsFolderCompressedAreCountedOnce)
+{
+    kz::setTriTonePlayerForTesting([] {});
+    prefs().setDeleteCompressedOriginal(true);
+    deleteSelection({"docs/a.txt"});
+    EXPECT_EQ(screen->totalFreed(), 120000);
+    // The folder's record still counts the deleted file; its compression counts what went.
+    select({"docs"});
+    screen->toolbarItem(Screen::CompressItem)->trigger();
+    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
+    EXPECT_TRUE(c->originalDeleted());
+    const double archive = TQCompressingWindowController::fileSizeForPath(tmp / "docs.zip");
+    EXPECT_GT(archive, 0);
+    c->performClose();
+    EXPECT_FALSE(kztest::exists(tmp / "docs"));
+    EXPECT_EQ(screen->totalFreed(), 120000 + std::max(0.0, 60000 - archive))
+        << "the file is not counted a second time through its folder";
+    EXPECT_EQ(screen->totalCompressed(), 1);
+    kz::setTriTonePlayerForTesting({});
 }
 
 TEST_F(TreemapScreenDelete, TheEndOfADeleteNeverReachesAScreenThatWent)

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QThreadPool>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -13,10 +14,12 @@
 #include <algorithm>
 #include <atomic>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <future>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using kztest::exists;
 using kztest::makeDir;
@@ -186,6 +189,10 @@ TEST_F(CompressorTest, ATemporaryFolderInsideASourceIsLeftOutOfTheCopy)
     EXPECT_EQ(entries(dir / "both.zip"),
               (std::vector<std::string>{"home/", "home/notes.txt", "home/tmp/", "other/", "other/b"}));
     EXPECT_TRUE(kztest::waitFor([&] { return isEmptyFolder(dir / "home/tmp"); }));
+    // The temporary folder came and went inside "home": that is no change to "home".
+    ASSERT_TRUE(c->archive());
+    EXPECT_FALSE(c->archive()->checkSourceBeforeRemoving(dir / "home"));
+    EXPECT_FALSE(c->archive()->checkSourceBeforeRemoving(dir / "other/"));
 }
 
 TEST_F(CompressorTest, TwoSourcesOfOneNameFailRatherThanLoseOne)
@@ -438,6 +445,171 @@ TEST_F(CompressorTest, TheArchiveIsTheProgramsOwnChange)
     EXPECT_TRUE(KZSelfChangeRegistry::shared().isOwnChange(dir / "own.zip"));
     ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
     EXPECT_TRUE(o->completed);
+}
+
+// A stand-in for zip: a shell script, run the way the compressor runs zip.
+std::string fakeZip(const std::string& path, const std::string& body)
+{
+    {
+        std::ofstream f(path);
+        f << "#!/bin/sh\n" << body << "\n";
+    }
+    ::chmod(path.c_str(), 0755);
+    return path;
+}
+
+std::string describe(const std::optional<KZError>& error)
+{
+    return error ? error->localizedDescription().toStdString() : std::string();
+}
+
+uint64_t sizeAt(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
+
+TEST_F(CompressorTest, AnArchiveDeletedOrReplacedWhileZipRunsIsNoArchive)
+{
+    makeFile(dir / "a/one", 1000);
+    makeFile(dir / "theirs", 77);
+    // zip writes, the archive is deleted meanwhile (as the treemap's Delete would), zip
+    // goes on writing into the deleted file and exits with 0.
+    for (const char* how : {"deleted", "replaced"}) {
+        SCOPED_TRACE(how);
+        const std::string archive = dir / (std::string(how) + ".zip");
+        const std::string go = dir / (std::string(how) + ".go");
+        auto c = make({dir / "a/one"}, archive);
+        c->setZipProgram(fakeZip(dir / (std::string(how) + "-zip"),
+                                 "head -c 3000 /dev/zero\nwhile [ ! -e '" + go + "' ]; do sleep 0.01; done\n"
+                                 "head -c 2000 /dev/zero\nexit 0"));
+        auto o = watch(*c);
+        c->compress();
+        ASSERT_TRUE(kztest::waitFor([&] { return sizeAt(archive) == 3000; }));
+        if (std::string(how) == "deleted") {
+            ASSERT_EQ(::unlink(archive.c_str()), 0);
+        } else {
+            ASSERT_EQ(::rename((dir / "theirs").c_str(), archive.c_str()), 0);
+        }
+        makeFile(go);
+        ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+        EXPECT_TRUE(o->failed);
+        EXPECT_FALSE(o->cancelled);
+        ASSERT_TRUE(o->error.has_value());
+        EXPECT_EQ(o->error->code(), 1);
+        EXPECT_FALSE(c->archive());
+        if (std::string(how) == "deleted") {
+            EXPECT_EQ(describe(o->error), "The archive \"" + archive + "\" is no longer there.");
+            EXPECT_FALSE(exists(archive));
+        } else {
+            EXPECT_EQ(describe(o->error), "The archive \"" + archive + "\" was replaced by another item.");
+            EXPECT_EQ(sizeAt(archive), 77u); // theirs, untouched
+        }
+    }
+}
+
+TEST_F(CompressorTest, AnArchiveCutShortOrAddedToWhileWrittenIsNoArchive)
+{
+    makeFile(dir / "a/one", 1000);
+    for (const char* how : {"truncate -s 100", "printf more >>"}) {
+        SCOPED_TRACE(how);
+        const std::string archive = dir / "out.zip";
+        auto c = make({dir / "a/one"}, archive);
+        // Another program changes the file zip writes, through its path.
+        c->setZipProgram(fakeZip(dir / "changing-zip", "head -c 3000 /dev/zero\n" + std::string(how) + " '" +
+                                                           archive + "'\nexit 0"));
+        auto o = watch(*c);
+        c->compress();
+        ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+        EXPECT_TRUE(o->failed);
+        EXPECT_FALSE(o->cancelled);
+        EXPECT_TRUE(QString::fromStdString(describe(o->error)).startsWith("The archive was changed while it was written"))
+            << describe(o->error);
+        EXPECT_FALSE(c->archive());
+        EXPECT_FALSE(exists(archive)); // ours, so removed
+    }
+}
+
+TEST_F(CompressorTest, TheArchiveAndTheSourcesAreCheckedAgainstHowTheyWere)
+{
+    makeFile(dir / "src/file.txt", 4000);
+    makeFile(dir / "src/folder/inner.txt", 4000);
+    makeFile(dir / "src/folder/deep/x", 10);
+    auto c = make({dir / "src/file.txt", dir / "src/folder/"}, dir / "both.zip");
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->completed) << describe(o->error);
+    const std::shared_ptr<const KZCompressedArchive> archive = c->archive();
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(archive->path(), dir / "both.zip");
+    EXPECT_FALSE(archive->checkArchive());
+    ASSERT_TRUE(archive->currentSize().has_value());
+    EXPECT_EQ(*archive->currentSize(), sizeAt(dir / "both.zip"));
+    EXPECT_FALSE(archive->checkSourceBeforeRemoving(dir / "src/file.txt"));
+    EXPECT_FALSE(archive->checkSourceBeforeRemoving(dir / "src/folder"));
+    EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/other")), "It is not in the archive.");
+
+    // A file's modification time alone, with its size unchanged.
+    struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 678}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "src/file.txt").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/file.txt")), "It changed after it was compressed.");
+    // Something new deep in a folder; then something renamed.
+    makeFile(dir / "src/folder/deep/new", 0);
+    EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/folder/")), "It changed after it was compressed.");
+    ::unlink((dir / "src/folder/deep/new").c_str());
+    EXPECT_FALSE(archive->checkSourceBeforeRemoving(dir / "src/folder/"));
+    ::rename((dir / "src/folder/deep/x").c_str(), (dir / "src/folder/deep/y").c_str());
+    EXPECT_TRUE(archive->checkSourceBeforeRemoving(dir / "src/folder/"));
+    ::rename((dir / "src/folder/deep/y").c_str(), (dir / "src/folder/deep/x").c_str());
+
+    // The archive added to, then replaced by an identical copy, then gone: none of them is it.
+    const std::string saved = dir / "saved.zip";
+    ASSERT_EQ(::link((dir / "both.zip").c_str(), saved.c_str()), 0);
+    { std::ofstream(dir / "both.zip", std::ios::app) << "x"; }
+    EXPECT_TRUE(QString::fromStdString(describe(archive->checkArchive())).endsWith("was changed after it was written."));
+    EXPECT_FALSE(archive->currentSize());
+    EXPECT_TRUE(archive->checkSourceBeforeRemoving(dir / "src/folder/")); // the archive fails first
+    ::truncate(saved.c_str(), off_t(archive->stamp().size));
+    ::unlink((dir / "both.zip").c_str());
+    QFile::copy(QString::fromStdString(saved), QString::fromStdString(dir / "both.zip"));
+    EXPECT_EQ(sizeAt(dir / "both.zip"), archive->stamp().size);
+    EXPECT_TRUE(QString::fromStdString(describe(archive->checkArchive())).endsWith("was replaced by another item."));
+    ::unlink((dir / "both.zip").c_str());
+    EXPECT_TRUE(QString::fromStdString(describe(archive->checkArchive())).endsWith("is no longer there."));
+    EXPECT_FALSE(archive->currentSize());
+}
+
+TEST_F(CompressorTest, ASourceChangedAfterItWasCopiedOrReadNoLongerPasses)
+{
+    // Several: the first changes while the second is being copied.
+    makeFile(dir / "a/first.log", 100);
+    makeFile(dir / "b/second", 100);
+    auto c = make({dir / "a/first.log", dir / "b/second"}, dir / "several.zip");
+    c->setCopyItemHook([&](const std::string& source) {
+        if (source.find("second") != std::string::npos) std::ofstream(dir / "a/first.log", std::ios::app) << "more";
+    });
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    ASSERT_TRUE(o->completed) << describe(o->error);
+    ASSERT_TRUE(c->archive());
+    EXPECT_EQ(describe(c->archive()->checkSourceBeforeRemoving(dir / "a/first.log")),
+              "It changed after it was compressed.");
+    EXPECT_FALSE(c->archive()->checkSourceBeforeRemoving(dir / "b/second"));
+
+    // One folder, read by zip itself: a file inside emptied once zip has read it.
+    makeFile(dir / "logs/app.log", 5000);
+    auto one = make({dir / "logs"}, dir / "logs.zip");
+    auto oneOutcome = watch(*one);
+    kztest::ScopedFaultHook faults([&](kz::FileOperation op, const std::string&) {
+        if (op == kz::FileOperation::Flush) ::truncate((dir / "logs/app.log").c_str(), 0);
+        return 0;
+    });
+    one->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return oneOutcome->ended(); }));
+    ASSERT_TRUE(oneOutcome->completed) << describe(oneOutcome->error);
+    EXPECT_EQ(describe(one->archive()->checkSourceBeforeRemoving(dir / "logs")), "It changed after it was compressed.");
 }
 
 TEST_F(CompressorTest, CancelBeforeStartingReportsACancel)
