@@ -445,7 +445,8 @@ void TQMainWindowController::showFinishedView()
 
 void TQMainWindowController::updateFinishedTotals()
 {
-    if (!isFinishedScreenShown()) return;
+    // Not while starting again: that run's screen is on its way out.
+    if (currentStep_ != ResultsStep || !isFinishedScreenShown()) return;
     const double freed = ledger_->totalFreed();
     finishedViewController_->setTotals(freed, static_cast<qint64>(ledger_->totalCompressed()));
     touchBarFinishedLabel_->setText(finishedTouchBarText(freed));

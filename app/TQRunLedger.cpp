@@ -301,20 +301,23 @@ void TQRunLedger::deleteFiles(const KZFileList& files, const TQDeletionEngine::O
 
 // ---- emptying the queue ----
 
-TQEmptyTrashWindowController* TQRunLedger::emptyQueue(QWidget* window, const QObject* screen, DeletionReport ended,
-                                                      Block afterwards)
+TQEmptyTrashWindowController* TQRunLedger::emptyQueue(QWidget* window, const QObject* screen, RecordBlock taken,
+                                                      DeletionReport ended, Block afterwards)
 {
     if (emptying_ || TQEmptyTrashWindowController::isAnySheetRunning()) return nullptr;
     // The sheet belongs to the ledger: its report arrives even when the screen has gone.
     TQEmptyTrashWindowController* sheet = controller<TQEmptyTrashWindowController>().release();
     sheet->setParent(this);
     const quint64 generation = generation_;
-    const KZFileList requested = TQDeleteQueue::sharedInstance().queue();
+    // The folders asked for, to scan again those that only partly go.
+    KZFileList requested;
+    for (const KZFilePtr& file : TQDeleteQueue::sharedInstance().queue())
+        if (file->isDirectory()) requested.push_back(file);
     const bool useTrash = Preferences::sharedPreferences().useTrash();
-    QPointer<const QObject> guard(screen);
-    sheet->setCompletionBlock([this, generation, requested, useTrash, guard, ended = std::move(ended),
-                               afterwards = std::move(afterwards)](const TQDeletionResult& result) {
-        emptyingReported(generation, requested, useTrash, guard, ended, afterwards, result);
+    auto followUp = std::make_shared<const EmptyingFollowUp>(
+        EmptyingFollowUp{QPointer<const QObject>(screen), std::move(taken), std::move(ended), std::move(afterwards)});
+    sheet->setCompletionBlock([this, generation, requested, useTrash, followUp](const TQDeletionResult& result) {
+        emptyingReported(generation, requested, useTrash, followUp, result);
     });
     emptying_ = true;
     if (!sheet->beginSheetForWindow(window)) {
@@ -328,8 +331,7 @@ TQEmptyTrashWindowController* TQRunLedger::emptyQueue(QWidget* window, const QOb
 }
 
 void TQRunLedger::emptyingReported(quint64 generation, const KZFileList& requested, bool useTrash,
-                                   QPointer<const QObject> screen, const DeletionReport& ended, const Block& afterwards,
-                                   const TQDeletionResult& result)
+                                   std::shared_ptr<const EmptyingFollowUp> followUp, const TQDeletionResult& result)
 {
     recordGone(result);
     if (generation == generation_) addTotalFreed(result.freedBytes);
@@ -341,24 +343,25 @@ void TQRunLedger::emptyingReported(quint64 generation, const KZFileList& request
         takingOut_ = true;
         Q_EMIT takingOutRecordsChanged(true);
     }
-    takeOutEmptied(std::move(went), 0, std::make_shared<const TQDeletionResult>(result), std::move(screen), ended,
-                   afterwards);
+    takeOutEmptied(std::move(went), 0, std::make_shared<const TQDeletionResult>(result), std::move(followUp));
 }
 
 void TQRunLedger::takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t from,
-                                 std::shared_ptr<const TQDeletionResult> result, QPointer<const QObject> screen,
-                                 DeletionReport ended, Block afterwards)
+                                 std::shared_ptr<const TQDeletionResult> result,
+                                 std::shared_ptr<const EmptyingFollowUp> followUp)
 {
     const size_t end = std::min(went->size(), from + emptyingSlice_);
-    // The engine's result lists only records it found gone: they are not looked up on disk
-    // again here, on the main thread.
-    for (size_t i = from; i < end; ++i) removeGoneRecord((*went)[i], false, true);
+    const bool tell = followUp->screen && followUp->taken;
+    for (size_t i = from; i < end; ++i) {
+        // The engine's result lists only records it found gone: they are not looked up on disk
+        // again here, on the main thread.
+        removeGoneRecord((*went)[i], false, true);
+        if (tell) followUp->taken((*went)[i]);
+    }
     if (end < went->size()) {
         KZRunOnMainThread(
-            [this, went = std::move(went), end, result = std::move(result), screen = std::move(screen),
-             ended = std::move(ended), afterwards = std::move(afterwards)]() mutable {
-                takeOutEmptied(std::move(went), end, std::move(result), std::move(screen), std::move(ended),
-                               std::move(afterwards));
+            [this, went = std::move(went), end, result = std::move(result), followUp = std::move(followUp)]() mutable {
+                takeOutEmptied(std::move(went), end, std::move(result), std::move(followUp));
             },
             this);
         return;
@@ -369,10 +372,10 @@ void TQRunLedger::takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t 
         Q_EMIT takingOutRecordsChanged(false);
     }
     Q_EMIT treeChanged();
-    if (screen && ended) ended(*result);
+    if (followUp->screen && followUp->ended) followUp->ended(*result);
     // What follows (the finished screen, or the end) takes a turn of its own, so a long
     // emptying and the next screen's set-up don't hold up the window in one go.
-    if (afterwards) KZRunOnMainThread(afterwards, this);
+    if (followUp->afterwards) KZRunOnMainThread(followUp->afterwards, this);
 }
 
 // ---- compressions ----

@@ -38,6 +38,7 @@ class TQRunLedger : public QObject, public TQCompressingWindowControllerDelegate
     Q_OBJECT
 public:
     using DeletionReport = std::function<void(const TQDeletionResult& result)>;
+    using RecordBlock = std::function<void(const KZFilePtr& file)>;
     using Block = std::function<void()>;
 
     explicit TQRunLedger(QObject* parent = nullptr);
@@ -74,11 +75,12 @@ public:
     // ---- emptying the queue ----
     // Runs the delete sheet on the window. When the sheet closes, the freed bytes join the
     // totals at once, a folder that only partly went is scanned again in place, and the
-    // records that went leave the tree a slice per turn of the main thread; then `ended`
-    // runs while `screen` exists, and `afterwards` runs in any case, on a turn of its own.
-    // Answers the sheet, or null when another emptying or sheet runs.
-    TQEmptyTrashWindowController* emptyQueue(QWidget* window, const QObject* screen, DeletionReport ended,
-                                             Block afterwards);
+    // records that went leave the tree a slice per turn of the main thread (`taken` hears of
+    // each while `screen` exists); then `ended` runs while `screen` exists, and `afterwards`
+    // runs in any case, on a turn of its own. Answers the sheet, or null when another
+    // emptying or sheet runs.
+    TQEmptyTrashWindowController* emptyQueue(QWidget* window, const QObject* screen, RecordBlock taken,
+                                             DeletionReport ended, Block afterwards);
     // From the start of an emptying until its last slice has left the tree.
     bool isEmptying() const { return emptying_; }
     // True while emptied records leave the tree over several turns (the view takes no clicks).
@@ -140,10 +142,17 @@ private:
                                            bool useTrash);
     void rescanInPlace(const KZDirectoryPtr& folder);
     void folderScanned(const KZDirectoryPtr& folder, KZFileScanner* scanner, const KZFileList* files);
-    void emptyingReported(quint64 generation, const KZFileList& requested, bool useTrash, QPointer<const QObject> screen,
-                          const DeletionReport& ended, const Block& afterwards, const TQDeletionResult& result);
+    // What an emptying does once its sheet has closed, for the screen that asked for it.
+    struct EmptyingFollowUp {
+        QPointer<const QObject> screen;
+        RecordBlock taken;
+        DeletionReport ended;
+        Block afterwards;
+    };
+    void emptyingReported(quint64 generation, const KZFileList& requested, bool useTrash,
+                          std::shared_ptr<const EmptyingFollowUp> followUp, const TQDeletionResult& result);
     void takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t from, std::shared_ptr<const TQDeletionResult> result,
-                        QPointer<const QObject> screen, DeletionReport ended, Block afterwards);
+                        std::shared_ptr<const EmptyingFollowUp> followUp);
     void addArchive(const std::string& destinationPath);
 
     static inline size_t emptyingSlice_ = 10000;

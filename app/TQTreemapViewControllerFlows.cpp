@@ -275,6 +275,7 @@ void TQTreemapViewController::showEmptyTrashWindow(const QString& notificationNa
     QPointer<TQTreemapViewController> self(this);
     TQEmptyTrashWindowController* sheet = ledger().emptyQueue(
         parentWindow() ? parentWindow()->window() : nullptr, this,
+        [this](const KZFilePtr& file) { releaseQueuedFolder(file.get()); },
         [this](const TQDeletionResult& result) { emptyingEnded(result); },
         [self, notificationName] {
             if (notificationName == TQNotification_EmptyTrashAndFinish) {
@@ -295,8 +296,6 @@ void TQTreemapViewController::showEmptyTrashWindow(const QString& notificationNa
 
 void TQTreemapViewController::emptyingEnded(const TQDeletionResult& result)
 {
-    for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
-        for (const KZFilePtr& file : *list) releaseQueuedFolder(file.get());
     noteFreed(result.freedBytes);
     canShowFileChangeAlert_ = true;
     addFileRemovedFromQueueNotification();
