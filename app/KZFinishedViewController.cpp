@@ -67,15 +67,48 @@ void KZFinishedViewController::awakeFromNib()
     connect(form->tweetButton, &KZButton::clicked, this, [this] { tweet(); });
 
     memoryFormatter_.setMinimumUnit(1);
-    memoryArray_ = memoryFormatter_.arrayFromBytes(totalFreed_);
-    form->totalFreedLabel->setSize(memoryArray_.first, memoryArray_.second, false);
+    showFreed();
 
     hideCompressedIfNeeded();
+    startRatingPromptIfDue(0);
+}
 
-    if (totalFreed_ >= RatingPromptThreshold) {
-        // Tied to this screen: a screen that goes within the delay starts no prompt.
-        KZRunOnMainThreadAfterDelay([] { KZCHappinessManager::sharedInstance().start(); }, RatingPromptDelay, this);
-    }
+void KZFinishedViewController::showFreed()
+{
+    memoryArray_ = memoryFormatter_.arrayFromBytes(totalFreed_);
+    ui()->totalFreedLabel->setSize(memoryArray_.first, memoryArray_.second, false);
+}
+
+void KZFinishedViewController::startRatingPromptIfDue(double previousFreed)
+{
+    if (totalFreed_ < RatingPromptThreshold || previousFreed >= RatingPromptThreshold) return;
+    // Tied to this screen: a screen that goes within the delay starts no prompt.
+    KZRunOnMainThreadAfterDelay([] { KZCHappinessManager::sharedInstance().start(); }, RatingPromptDelay, this);
+}
+
+void KZFinishedViewController::setTotals(double totalFreed, qint64 totalCompressed)
+{
+    const double previousFreed = totalFreed_;
+    totalFreed_ = totalFreed;
+    totalCompressed_ = totalCompressed;
+    if (!isViewLoaded()) return;
+    showFreed();
+    if (totalCompressed_ != 0) showCompressedRow();
+    hideCompressedIfNeeded();
+    startRatingPromptIfDue(previousFreed);
+}
+
+void KZFinishedViewController::showCompressedRow()
+{
+    Ui::KZFinishedViewController* form = ui();
+    if (hiddenCompressedHeight_ < 0) return;
+    const int h = hiddenCompressedHeight_;
+    hiddenCompressedHeight_ = -1;
+    // The reverse of taking it out: the box grows back from its middle, the buttons follow.
+    const QRect box = form->containerView->geometry();
+    form->containerView->setGeometry(box.x(), box.y() - h / 2, box.width(), box.height() + h);
+    form->buttonContainerView->move(form->buttonContainerView->x(), form->buttonContainerView->y() + h / 2);
+    form->compressedContainer->show();
 }
 
 void KZFinishedViewController::hideCompressedIfNeeded()
@@ -87,6 +120,7 @@ void KZFinishedViewController::hideCompressedIfNeeded()
     Ui::KZFinishedViewController* form = ui();
     if (form->compressedContainer->isHidden()) return;
     const int h = form->compressedContainer->height();
+    hiddenCompressedHeight_ = h;
     form->compressedContainer->hide();
     // The box loses the row's height, shrinking towards its middle; the buttons follow its
     // bottom edge up.

@@ -27,6 +27,11 @@ public:
     static std::unique_ptr<KZFinishedViewController> controllerWithTotalFreed(double totalFreed,
                                                                               qint64 totalCompressed);
 
+    // New totals while the screen shows (work that was still running when the run finished
+    // has reported): the figures follow, the compressed row comes or goes, and the rating
+    // prompt starts when the freed total has just reached its threshold.
+    void setTotals(double totalFreed, qint64 totalCompressed);
+
     double totalFreed() const { return totalFreed_; }
     qint64 totalCompressed() const { return totalCompressed_; }
     // The freed total scaled by the screen's formatter (minimum unit KB): value and unit.
@@ -68,11 +73,17 @@ protected:
     void awakeFromNib() override;
 
 private:
+    void showFreed();
+    void startRatingPromptIfDue(double previousFreed);
+    // Puts back the compressed row that hideCompressedIfNeeded took out.
+    void showCompressedRow();
+
     // The amount as the share text prints it ("2 MB"); empty when it would print as 0.
     QString printedAmount() const;
 
     double totalFreed_ = 0;
     qint64 totalCompressed_ = 0;
+    int hiddenCompressedHeight_ = -1; // the compressed row's height while it is taken out
     KZMemoryFormatter memoryFormatter_;
     std::pair<double, QString> memoryArray_;
 };

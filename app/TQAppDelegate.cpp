@@ -181,9 +181,20 @@ bool TQAppDelegate::confirmQuit()
     // A second request while the first is still asking (a shortcut pressed again, the
     // desktop's logout) waits for that answer.
     if (asking_) return false;
-    // Deleting must not be cut off halfway.
+    // Deleting must not be cut off halfway: the sheet shows why; a confirmed delete runs
+    // unseen, so it is said.
     if (TQEmptyTrashWindowController::isAnySheetRunning()) {
         kz_beep();
+        return false;
+    }
+    if (isDeleting()) {
+        asking_ = true;
+        KZAlert alert;
+        alert.messageText = StillDeletingMessage;
+        alert.informativeText = StillDeletingInformative;
+        alert.buttons = {QStringLiteral("Okay")};
+        KZAlertService::shared().runModal(alert);
+        asking_ = false;
         return false;
     }
     asking_ = true;
@@ -217,9 +228,15 @@ void TQAppDelegate::endProgram()
     QCoreApplication::quit();
 }
 
+bool TQAppDelegate::isDeleting() const
+{
+    return TQEmptyTrashWindowController::isAnySheetRunning() ||
+           (mainWindowController_ && mainWindowController_->isDeleting());
+}
+
 bool TQAppDelegate::answerLogout(bool mayAsk)
 {
-    if (TQEmptyTrashWindowController::isAnySheetRunning()) return false;
+    if (isDeleting()) return false;
     // Without leave to ask, the session ends as it would: the delete queue is only a list.
     if (!mayAsk) return true;
     return confirmQuit();
@@ -229,7 +246,7 @@ void TQAppDelegate::commitDataRequest(QSessionManager& manager)
 {
 #ifndef QT_NO_SESSIONMANAGER
     if (ending_) return;
-    const bool mayAsk = !TQEmptyTrashWindowController::isAnySheetRunning() && manager.allowsInteraction();
+    const bool mayAsk = !isDeleting() && manager.allowsInteraction();
     const bool agreed = answerLogout(mayAsk);
     if (mayAsk) manager.release();
     if (!agreed) {

@@ -5,7 +5,8 @@
 // ending the program (Quit in the menu or on the finished screen, the main window's close
 // button, logging out of the desktop, KZApplicationServices::terminate()) asks through
 // requestQuit(), which asks before anything closes and is refused while the delete sheet
-// runs. It also decides from the active window whether the Touch Bar model shows anything,
+// or a confirmed delete runs (a compression still running is cancelled when the program
+// ends). It also decides from the active window whether the Touch Bar model shows anything,
 // and follows the welcome window of the maker's framework stand-in. Main thread only.
 
 #include <QAction>
@@ -38,7 +39,8 @@ public:
     bool applicationShouldTerminate();
 
     // The one quit path: asks (the delete-queue question of the main window, then the quit
-    // confirmation) and ends the program unless the user cancels or the delete sheet runs.
+    // confirmation) and ends the program unless the user cancels, the delete sheet runs, or a
+    // confirmed delete runs (then an alert says why and the program goes on).
     // Answers whether the program is ending.
     bool requestQuit();
     // Asks as requestQuit() does without ending the program (the desktop's logout asks this
@@ -76,6 +78,11 @@ public:
     // Makes the Touch Bar where the system has one (tests give a fake).
     void setTouchBarFactory(std::function<KZTouchBar*()> factory) { touchBarFactory_ = std::move(factory); }
 
+    // The alert of a quit while a confirmed delete runs.
+    static inline const QString StillDeletingMessage = QStringLiteral("Sizemere is still deleting");
+    static inline const QString StillDeletingInformative =
+        QStringLiteral("The items you chose are still being deleted. Quit again once the deletion has finished.");
+
     // The product's numeric store identifier, as the framework wants it.
     static const char* const appStoreID;
 
@@ -88,6 +95,8 @@ private:
     void welcomeWindowDidClose();
     void commitDataRequest(QSessionManager& manager);
     void endProgram();
+    // The delete sheet or a confirmed delete is running.
+    bool isDeleting() const;
 
     std::unique_ptr<TQMainWindowController> mainWindowController_;
     std::unique_ptr<TQPreferencesWindowController> preferencesWindowController_;

@@ -194,18 +194,23 @@ void TQDeleteQueueViewController::clearQueue()
 QString TQDeleteQueueViewController::emptyTrashInformativeText(const KZFileList& files, bool useTrash)
 {
     QString text = tr("Doing this will delete all the files in your queue.");
-    if (!useTrash) return text;
+    const QString network = networkItemsNote(files, useTrash);
+    if (!network.isEmpty()) text += QLatin1Char(' ') + network;
+    return text;
+}
+
+QString TQDeleteQueueViewController::networkItemsNote(const KZFileList& files, bool useTrash)
+{
+    if (!useTrash) return {};
     int network = 0;
     for (const KZFilePtr& f : files)
         if (f && f->isNetworkItem()) ++network;
     if (network == 1)
-        text += QLatin1Char(' ') + tr("One item is on a network volume: it can't be moved to the Trash and will be "
-                                      "deleted immediately.");
-    else if (network > 1)
-        text += QLatin1Char(' ') + tr("%1 items are on network volumes: they can't be moved to the Trash and will "
-                                      "be deleted immediately.")
-                                       .arg(network);
-    return text;
+        return tr("One item is on a network volume: it can't be moved to the Trash and will be deleted immediately.");
+    if (network > 1)
+        return tr("%1 items are on network volumes: they can't be moved to the Trash and will be deleted immediately.")
+            .arg(network);
+    return {};
 }
 
 void TQDeleteQueueViewController::emptyTrash()

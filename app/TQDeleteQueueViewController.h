@@ -62,6 +62,9 @@ public:
 
     // The Empty Trash question's informative text for the records that would be deleted.
     static QString emptyTrashInformativeText(const KZFileList& files, bool useTrash);
+    // The sentence that says how many of the records lie on network volumes and so will be
+    // deleted outright although the Trash was chosen; empty when none will.
+    static QString networkItemsNote(const KZFileList& files, bool useTrash);
 
 protected:
     void awakeFromNib() override;

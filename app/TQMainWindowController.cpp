@@ -5,6 +5,8 @@
 #include "app/TQEmptyTrashWindowController.h"
 #include "app/TQFileScanViewController.h"
 #include "app/TQNotifications.h"
+#include "app/TQDeleteQueueViewController.h"
+#include "app/TQRunLedger.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZButton.h"
 #include "kit/KZController.h"
@@ -71,7 +73,11 @@ QString lastPathComponent(const std::string& path)
 
 } // namespace
 
-TQMainWindowController::TQMainWindowController(QObject* parent) : KZWindowController(parent) {}
+TQMainWindowController::TQMainWindowController(QObject* parent)
+    : KZWindowController(parent), ledger_(std::make_unique<TQRunLedger>())
+{
+    connect(ledger_.get(), &TQRunLedger::totalsChanged, this, &TQMainWindowController::updateFinishedTotals);
+}
 
 TQMainWindowController::~TQMainWindowController()
 {
@@ -87,6 +93,13 @@ TQMainWindowController::~TQMainWindowController()
     finishedViewController_.reset();
     treemapViewController_.reset();
     fileScanViewController_.reset();
+    // The ledger's delete sheet hangs from the window: it goes before the window does.
+    ledger_.reset();
+}
+
+bool TQMainWindowController::isDeleting() const
+{
+    return ledger_ && ledger_->runningDeletions() > 0;
 }
 
 TQViewController* TQMainWindowController::currentViewController() const
@@ -349,6 +362,8 @@ void TQMainWindowController::showScanningView()
     }
     currentStep_ = ScanningStep;
     setResizable(false);
+    // A scan is about to start: what goes meanwhile is applied to the tree it hands over.
+    if (fileScanViewController_->scanResult().empty() && !fileScanViewController_->isScanning()) ledger_->beginScan();
     setCurrentViewController(fileScanViewController_.get());
 
     const bool hasResult = !fileScanViewController_->scanResult().empty();
@@ -369,7 +384,6 @@ void TQMainWindowController::showScanningView()
     if (treemapViewController_) {
         restoreToolbar();
         resetWindowTitle();
-        keepTotalsOfResultsScreen();
         releaseResultsScreen();
     }
 }
@@ -391,9 +405,9 @@ void TQMainWindowController::showTreemapView()
     touchBarResultsNextButton_->setEnabled(true);
     ui()->nextButton->setTitle(QStringLiteral("Finish"));
 
-    keepTotalsOfResultsScreen();
     releaseResultsScreen();
     treemapViewController_ = TQTreemapViewController::controllerWithResults(scan->scanResult());
+    treemapViewController_->setRunLedger(ledger_.get());
     treemapViewController_->setParentWindow(window());
     treemapViewController_->setLcdViewController(lcdStatusViewController_.get());
     setResizable(true);
@@ -410,8 +424,10 @@ void TQMainWindowController::showFinishedView()
     ui()->backButton->hide();
     resetWindowTitle();
 
-    const double freed = earlierFreed_ + treemapViewController_->totalFreed();
-    const auto compressed = static_cast<qint64>(earlierCompressed_ + treemapViewController_->totalCompressed());
+    // The whole run's: what earlier results screens of the folder did (Back and Next, or a
+    // rescan, make a new one) and what is still running counts too, once it reports.
+    const double freed = ledger_->totalFreed();
+    const auto compressed = static_cast<qint64>(ledger_->totalCompressed());
     releaseLater(finishedViewController_, released_);
     finishedViewController_ = KZFinishedViewController::controllerWithTotalFreed(freed, compressed);
     finishedViewController_->setParentWindow(window());
@@ -425,6 +441,15 @@ void TQMainWindowController::showFinishedView()
 
     touchBarFinishedLabel_->setText(finishedTouchBarText(freed));
     KZTouchBarController::sharedController().pushTouchBarView(touchBarFinishedView_.get());
+}
+
+void TQMainWindowController::updateFinishedTotals()
+{
+    // Not while starting again: that run's screen is on its way out.
+    if (currentStep_ != ResultsStep || !isFinishedScreenShown()) return;
+    const double freed = ledger_->totalFreed();
+    finishedViewController_->setTotals(freed, static_cast<qint64>(ledger_->totalCompressed()));
+    touchBarFinishedLabel_->setText(finishedTouchBarText(freed));
 }
 
 QString TQMainWindowController::finishedTouchBarText(double freed)
@@ -464,8 +489,7 @@ void TQMainWindowController::reset()
     touchBarProgressIndicator_->stopAnimation();
 
     currentStep_ = FolderStep;
-    earlierFreed_ = 0;
-    earlierCompressed_ = 0;
+    ledger_->beginRun();
     u->dropView->setAcceptingDrops(true);
     lcdStatusViewController_->showAvailableSpaceView();
 
@@ -494,13 +518,6 @@ void TQMainWindowController::resetPostTransition()
     releaseLater(fileScanViewController_, released_);
     releaseLater(finishedViewController_, released_);
     releaseResultsScreen();
-}
-
-void TQMainWindowController::keepTotalsOfResultsScreen()
-{
-    if (!treemapViewController_) return;
-    earlierFreed_ += treemapViewController_->totalFreed();
-    earlierCompressed_ += treemapViewController_->totalCompressed();
 }
 
 void TQMainWindowController::releaseResultsScreen()
@@ -559,6 +576,7 @@ void TQMainWindowController::rescan()
     if (!isResultsScreenShown()) return;
     showScanningView();
     if (!fileScanViewController_) return;
+    ledger_->beginScan();
     fileScanViewController_->clear();
     QPointer<TQFileScanViewController> screen = fileScanViewController_.get();
     KZRunOnMainThreadAfterDelay(
@@ -584,6 +602,10 @@ bool TQMainWindowController::showDeleteQueueWarningIfNeeded(bool quitting)
         QStringLiteral("You have %1 file%2 in the delete queue, would you like to delete them now?")
             .arg(count)
             .arg(count == 1 ? QString() : QStringLiteral("s"));
+    // Items on network volumes can't go to the Trash: the user is told before choosing.
+    const QString network = TQDeleteQueueViewController::networkItemsNote(TQDeleteQueue::sharedInstance().queue(),
+                                                                         Preferences::sharedPreferences().useTrash());
+    if (!network.isEmpty()) alert.informativeText += QLatin1Char(' ') + network;
     const KZAlertResult result = KZAlertService::shared().runModal(alert);
     if (result.response == KZAlertFirstButtonReturn) {
         KZNotificationCenter::defaultCenter().post(quitting ? TQNotification_EmptyTrashAndQuit

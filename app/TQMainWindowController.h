@@ -9,7 +9,10 @@
 // life of the program. Main thread only.
 //
 // Screens are released on a later turn of the event loop (never inside their own
-// notification or block), after every pointer to them is cleared.
+// notification or block), after every pointer to them is cleared. The run's ledger
+// (TQRunLedger) outlives them: what a screen started (a confirmed delete, an emptying of the
+// queue, a compression) reaches the run's totals and tree after that screen has gone, and
+// the finished screen follows the totals while it shows.
 
 #include "kit/KZDropView.h"
 #include "kit/KZWindowController.h"
@@ -29,6 +32,7 @@ class QLabel;
 class QPushButton;
 class QVariantAnimation;
 class TQFileScanViewController;
+class TQRunLedger;
 class TQTreemapViewController;
 class TQViewController;
 class TWTouchBarProgressIndicator;
@@ -67,6 +71,10 @@ public:
     TQTreemapViewController* treemapViewController() const { return treemapViewController_.get(); }
     KZFinishedViewController* finishedViewController() const { return finishedViewController_.get(); }
     bool isFinishedScreenShown() const;
+    // What this run freed and compressed, and the tree its results screens show.
+    TQRunLedger* runLedger() const { return ledger_.get(); }
+    // True while a confirmed delete runs (quitting waits for it).
+    bool isDeleting() const;
 
     // The Touch Bar views of each state. Linux has no Touch Bar: these are never shown, but
     // the wizard keeps the Touch Bar model in step with them as the state changes.
@@ -129,7 +137,8 @@ private:
     bool isScanningScreenShown() const;
     bool isResultsScreenShown() const;
     void releaseResultsScreen();
-    void keepTotalsOfResultsScreen();
+    // The finished screen on show follows the run's totals.
+    void updateFinishedTotals();
 
     int currentStep_ = FolderStep;
     bool resizable_ = false;
@@ -142,10 +151,8 @@ private:
     std::unique_ptr<TQTreemapViewController> treemapViewController_;
     std::unique_ptr<KZFinishedViewController> finishedViewController_;
     std::vector<QPointer<QObject>> released_;
-    // What results screens of this folder freed and compressed before the one on show was made
-    // (Back and Next, or a rescan, make a new one); the finished screen shows the whole run.
-    double earlierFreed_ = 0;
-    double earlierCompressed_ = 0;
+    // The run's totals and tree, across every results screen of the run.
+    std::unique_ptr<TQRunLedger> ledger_;
 
     std::unique_ptr<QWidget> touchBarSelectView_;
     std::unique_ptr<QWidget> touchBarNextView_;

@@ -187,6 +187,9 @@ void TQTreemapViewController::awakeFromNib()
         return;
     }
     rootDirectory_ = kz_asDirectory(resultArray_.front());
+    // The run's tree: what went while it was scanned leaves it before it is drawn.
+    ledger().setRootDirectory(rootDirectory_);
+    observeLedger();
     Preferences& prefs = Preferences::sharedPreferences();
     // The view asks about ignored items while it builds its first node list.
     ensureIgnoreList();
@@ -228,6 +231,26 @@ void TQTreemapViewController::awakeFromNib()
          {TQNotification_EmptyTrash, TQNotification_EmptyTrashAndFinish, TQNotification_EmptyTrashAndQuit})
         center.addObserver(name, [this, name](const KZNotification&) { showEmptyTrashWindow(name); }, this);
     addFileRemovedFromQueueNotification();
+}
+
+TQRunLedger& TQTreemapViewController::ledger()
+{
+    if (runLedger_) return *runLedger_;
+    if (!ownLedger_) ownLedger_ = std::make_unique<TQRunLedger>();
+    return *ownLedger_;
+}
+
+void TQTreemapViewController::observeLedger()
+{
+    TQRunLedger* ledger = &this->ledger();
+    connect(ledger, &TQRunLedger::treeChanged, this, [this] {
+        // Only the screen on show draws; another one reloads when it appears.
+        if (treemapView_ && onShow_) treemapView_->reloadData();
+    });
+    // The view takes no clicks while emptied records leave the tree over several turns.
+    connect(ledger, &TQRunLedger::takingOutRecordsChanged, this, [this](bool takingOut) {
+        if (treemapView_) treemapView_->setEnabled(!takingOut);
+    });
 }
 
 void TQTreemapViewController::observeSettings()
@@ -582,6 +605,7 @@ void TQTreemapViewController::kz_viewDidAppear()
     addLocalEventListener();
     addFileEventListener();
     if (contentView_) contentView_->setFocus();
+    treemapView_->setEnabled(!ledger().isTakingOutRecords());
     treemapView_->reloadData();
 }
 
@@ -607,9 +631,17 @@ void TQTreemapViewController::tearDown()
     removeFileEventListener();
     if (QWidget* window = parentWindow() ? parentWindow()->window() : nullptr) window->removeEventFilter(this);
 
-    // Running compressions carry on under their own owner; they no longer report here.
-    for (const auto& c : compressingWindowControllers_)
-        if (c && c->delegate() == this) c->setDelegate(nullptr);
+    // Running compressions carry on under their own owner and report to the run's ledger,
+    // which outlives this screen (a screen's own ledger goes with it: they report to no one).
+    QObject::disconnect(runLedger(), nullptr, this, nullptr);
+    for (const auto& c : compressingWindowControllers_) {
+        if (!c || c->delegate() != this) continue;
+        if (runLedger_) {
+            runLedger_->adoptCompression(c);
+        } else {
+            c->setDelegate(nullptr);
+        }
+    }
     compressingWindowControllers_.clear();
 
     if (treemapView_) {

@@ -14,12 +14,16 @@
 // Ownership: the main window owns the screen. The screen owns its view (with the treemap
 // view, the path bar and the tooltip panel), its toolbar while it is in the main window, the
 // popover's content, the popover until it reports that it closed, the preview window, the
-// delete sheet, its ignore list and the watcher. Compression windows belong to the
-// program-wide set of compression windows; the screen only listens to them. Queued records
+// ignore list and the watcher. The run's ledger (TQRunLedger, the main window's) runs the
+// confirmed deletes and the delete sheet and keeps the totals of the whole run, so what the
+// screen started still counts after it has gone; a screen made without one makes its own.
+// Compression windows belong to the program-wide set of compression windows; the screen
+// listens to them and hands those still running to the ledger when it goes. Queued records
 // keep a strong reference to the folder they came from, held here, so that their parent link
 // never dangles.
 
 #include "app/TQCompressingWindowController.h"
+#include "app/TQRunLedger.h"
 #include "app/TQViewController.h"
 #include "model/CDEvents.h"
 #include "model/KZFile.h"
@@ -129,7 +133,7 @@ public:
     static constexpr int kMaxListedFailures = 20;
     // How many records leave the tree in one turn of the main thread after the queue was
     // emptied (tests make it small).
-    static void setEmptyingSliceForTesting(size_t slice) { emptyingSlice_ = slice ? slice : 10000; }
+    static void setEmptyingSliceForTesting(size_t slice) { TQRunLedger::setEmptyingSliceForTesting(slice); }
 
     explicit TQTreemapViewController(QObject* parent = nullptr);
     ~TQTreemapViewController() override;
@@ -137,6 +141,10 @@ public:
     // The screen for a scan's result (element 0: the root folder). The view, and with it the
     // set-up, loads on the first view(); set the parent window before.
     static std::unique_ptr<TQTreemapViewController> controllerWithResults(const KZFileList& results);
+    // The run's ledger (not owned; it outlives the screen). Set before the view loads; without
+    // one the screen makes its own.
+    void setRunLedger(TQRunLedger* ledger) { runLedger_ = ledger; }
+    TQRunLedger* runLedger() const { return runLedger_ ? runLedger_.data() : ownLedger_.get(); }
 
     // ---- what the main window and the tests read ----
     const KZFileList& resultArray() const { return resultArray_; }
@@ -160,13 +168,13 @@ public:
     const KZIgnoreList* ignoreList() const { return ignoreList_ ? &*ignoreList_ : nullptr; }
     const std::shared_ptr<TQTheme>& selectedTheme() const { return selectedTheme_; }
     std::vector<TQCompressingWindowController*> compressingWindowControllers() const;
-    // Bytes freed and items compressed since the screen opened.
+    // Bytes freed and items compressed through this screen (the run's totals are the ledger's).
     double totalFreed() const { return totalFreed_; }
     double totalCompressed() const { return totalCompressed_; }
     bool canShowFileChangeAlert() const { return canShowFileChangeAlert_; }
     // True between kz_viewDidAppear and kz_viewWillDisappear.
     bool isOnShow() const { return onShow_; }
-    // True while a confirmed delete's run goes on.
+    // True while a confirmed delete this screen started goes on.
     bool isDeleting() const { return runningDeletions_ > 0; }
     // The folder each queued record was taken from (held while it is queued).
     KZDirectoryPtr queuedFolderOf(const KZFile* file) const;
@@ -201,13 +209,16 @@ public:
     // Confirms, then deletes or moves to the Trash (per the settings) in the background. The
     // records that went leave the tree when the run ends. Answers whether the user confirmed.
     bool removeFiles(const KZFileList& files);
-    // Adds to the freed total and tells the main window (nothing for 0 or less).
+    // Adds to the freed totals (the screen's and the run's) and tells the main window
+    // (nothing for 0 or less).
     void addTotalSaved(double bytes);
     void setWindowTitle();
     void updateQueueToolbarItemEnabled();
     void addFileRemovedFromQueueNotification();
     void removeFileRemovedFromQueueNotification();
-    // Puts records that left the delete queue back into the tree.
+    // Puts records that left the delete queue back where they were taken from, whatever the
+    // order: a record whose folder is itself queued goes back into that folder, and comes
+    // back with it.
     void didRemoveFilesFromQueue(const KZFileList& files);
     // Runs the delete sheet for one of the three empty-trash requests.
     void showEmptyTrashWindow(const QString& notificationName);
@@ -297,25 +308,22 @@ private:
     // Key filter.
     bool handleKeyPress(QObject* receiver, QKeyEvent* event);
 
+    // The run's ledger, or the screen's own.
+    TQRunLedger& ledger();
+    void observeLedger();
     // Tree edits.
     bool isInTree(const KZDirectory* folder) const;
-    // Takes the record (or, when it has left the tree, the record now standing at its path)
-    // out of the tree when nothing exists at its path any more.
-    // `knownGone`: the deletion engine has just found nothing at the path (its result lists),
-    // so the path is not looked at again on the main thread.
-    bool removeGoneRecord(const KZFilePtr& file, bool keepSizeInParent, bool knownGone = false);
+    // In the tree, or out of it only below records queued from this screen (each still naming
+    // the folder it was taken from): putting those back brings this folder back too.
+    bool isInTreeOrQueued(const KZDirectory* folder) const;
     // Forgets the folder kept for a queued record; the record's path stays as it was.
     void releaseQueuedFolder(const KZFile* file);
     void deletionFinished(const TQDeletionResult& result, const KZFileList& unremovable);
-    void emptyingFinished(const QString& notificationName, const TQDeletionResult& result);
-    // Takes the records that went out of the tree from `from` on, a slice per turn of the main
-    // thread, then ends the emptying.
-    void takeOutEmptiedRecords(std::shared_ptr<const KZFileList> went, size_t from, const QString& notificationName,
-                               double freedBytes);
-    void endEmptying(const QString& notificationName, double freedBytes);
-    // How many records leave the tree in one turn after an emptying.
-    static inline size_t emptyingSlice_ = 10000;
-    void showDeletionFailures(const TQDeletionResult& result, const KZFileList& unremovable);
+    void emptyingEnded(const TQDeletionResult& result);
+    // The screen's own share of a total the ledger has counted already.
+    void noteFreed(double bytes);
+    // The failure alert of a confirmed delete (also for a screen that has gone).
+    static void showDeletionFailures(const TQDeletionResult& result, const KZFileList& unremovable);
 
     KZFileList resultArray_;
     KZDirectoryPtr rootDirectory_;
@@ -343,6 +351,8 @@ private:
     double totalCompressed_ = 0;
 
     // Flows.
+    QPointer<TQRunLedger> runLedger_;
+    std::unique_ptr<TQRunLedger> ownLedger_;
     int runningDeletions_ = 0;
     QPointer<TQEmptyTrashWindowController> emptyWindowController_;
     KZObserverToken queueObserver_;

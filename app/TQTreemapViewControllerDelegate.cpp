@@ -217,12 +217,13 @@ void TQTreemapViewController::treemapViewCompressFiles(KZNestedTreemapView*, con
     // Listening before the window shows, so that even an immediate end is heard.
     compression->setDelegate(this);
     compressingWindowControllers_.emplace_back(compression);
+    ledger().compressionStarted(compression);
     compression->showWindow();
 }
 
 void TQTreemapViewController::compressingDidFinishForController(TQCompressingWindowController* controller,
                                                                 const std::string& destinationPath,
-                                                                double totalSaved, bool /*originalDeleted*/,
+                                                                double totalSaved, bool originalDeleted,
                                                                 bool wasCancelled)
 {
     if (!controller) return;
@@ -230,23 +231,11 @@ void TQTreemapViewController::compressingDidFinishForController(TQCompressingWin
     std::erase_if(compressingWindowControllers_, [controller](const QPointer<TQCompressingWindowController>& c) {
         return !c || c == controller;
     });
+    // The ledger applies the outcome to the tree and the run's totals; the screen keeps its
+    // own count.
+    ledger().applyCompression(controller, destinationPath, totalSaved, originalDeleted, wasCancelled);
     if (wasCancelled) return;
     totalCompressed_ += double(controller->files().size());
-
-    // The archive joins its folder when that folder is in the tree (and has no record of
-    // that name yet, say from a rescan).
-    if (const KZDirectoryPtr folder = folderAtPath(kz_stringByDeletingLastPathComponent(destinationPath), true)) {
-        const std::string name = kz_lastPathComponent(destinationPath);
-        const auto children = folder->children();
-        const bool known = std::any_of(children.begin(), children.end(),
-                                       [&](const KZFile* child) { return child->nameBytes() == name; });
-        if (!known) {
-            if (KZFilePtr archive = KZFile::fileWithPath(destinationPath, true)) folder->addChild(archive.get());
-        }
-    }
-    // Only what is gone from the disk leaves the tree.
-    for (const KZFilePtr& file : controller->removedFiles()) removeGoneRecord(file, false);
-    // What the removal freed on disk less the archive, also when some originals stayed.
-    addTotalSaved(totalSaved);
-    if (treemapView_) treemapView_->reloadData();
+    // What the removal freed on disk less the archive, also when only some originals went.
+    noteFreed(totalSaved);
 }

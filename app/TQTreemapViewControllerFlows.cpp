@@ -90,20 +90,21 @@ bool TQTreemapViewController::removeFiles(const KZFileList& files)
     ++runningDeletions_;
     TQDeletionEngine::Options options;
     options.useTrash = useTrash;
-    TQDeletionEngine::deleteFiles(
-        removable, options, [](double) {},
-        [this, unremovable](const TQDeletionResult& result) { deletionFinished(result, unremovable); }, this);
+    // The run's ledger runs the deletion: what went leaves the tree and counts in the run's
+    // totals even when this screen has gone by then.
+    ledger().deleteFiles(
+        removable, options, this, [this, unremovable](const TQDeletionResult& result) { deletionFinished(result, unremovable); },
+        [unremovable](const TQDeletionResult& result) {
+            if (result.errors || !unremovable.empty()) showDeletionFailures(result, unremovable);
+        });
     return true;
 }
 
 void TQTreemapViewController::deletionFinished(const TQDeletionResult& result, const KZFileList& unremovable)
 {
     runningDeletions_ = std::max(0, runningDeletions_ - 1);
-    // Only what is gone leaves the tree; the folders keep counting the removed sizes.
-    for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
-        for (const KZFilePtr& file : *list) removeGoneRecord(file, true, true);
-    addTotalSaved(result.freedBytes);
-    if (treemapView_) treemapView_->reloadDataShouldClear(true);
+    // The ledger has taken what went out of the tree and counted it for the run.
+    noteFreed(result.freedBytes);
     if (result.errors || !unremovable.empty()) showDeletionFailures(result, unremovable);
     Q_EMIT removalFinished();
 }
@@ -152,33 +153,21 @@ bool TQTreemapViewController::isInTree(const KZDirectory* folder) const
     return d && d == rootDirectory_.get();
 }
 
-bool TQTreemapViewController::removeGoneRecord(const KZFilePtr& file, bool keepSizeInParent, bool knownGone)
+bool TQTreemapViewController::isInTreeOrQueued(const KZDirectory* folder) const
 {
-    if (!file || (!knownGone && file->exists())) return false;
-    KZFilePtr target = file;
-    KZDirectory* parent = file->parent();
-    const bool linked = parent && isInTree(parent) && [&] {
-        const auto children = parent->children();
-        return std::find(children.begin(), children.end(), file.get()) != children.end();
-    }();
-    if (!linked) {
-        // The record is out of the tree already (queued, or its folder was rescanned): what
-        // stands at its path now, if anything, goes instead.
-        const std::string path = file->path();
-        const KZDirectoryPtr folder = folderAtPath(kz_stringByDeletingLastPathComponent(path), true);
-        if (!folder) return false;
-        const std::string name = kz_lastPathComponent(path);
-        target = nullptr;
-        for (KZFile* child : folder->children())
-            if (child->nameBytes() == name) target = KZFilePtr(child);
-        if (!target) return false;
+    const KZDirectory* d = folder;
+    while (d && d != rootDirectory_.get()) {
+        const KZDirectory* parent = d->parent();
+        if (!parent) return false;
+        const auto siblings = parent->children();
+        if (std::find(siblings.begin(), siblings.end(), d) == siblings.end()) {
+            // Out of its folder: only as a record queued from here, still naming that folder.
+            const auto it = queuedFolders_.find(d);
+            if (it == queuedFolders_.end() || it->second.second.get() != parent) return false;
+        }
+        d = parent;
     }
-    if (keepSizeInParent) {
-        target->removeFromParent();
-    } else {
-        target->deleteFromParent();
-    }
-    return true;
+    return d && d == rootDirectory_.get();
 }
 
 void TQTreemapViewController::releaseQueuedFolder(const KZFile* file)
@@ -194,6 +183,13 @@ void TQTreemapViewController::releaseQueuedFolder(const KZFile* file)
 // ---- totals and title ----
 
 void TQTreemapViewController::addTotalSaved(double bytes)
+{
+    if (!(bytes > 0)) return;
+    ledger().addTotalFreed(bytes);
+    noteFreed(bytes);
+}
+
+void TQTreemapViewController::noteFreed(double bytes)
 {
     if (!(bytes > 0)) return;
     totalFreed_ += bytes;
@@ -248,9 +244,10 @@ void TQTreemapViewController::didRemoveFilesFromQueue(const KZFileList& files)
         const KZDirectoryPtr folder = it->second.second;
         const std::string name = file->nameBytes();
         const auto children = folder->children();
-        // Back only into a folder still in the tree that holds nothing of that name, and
-        // only while the item is still there.
-        const bool goesBack = file->exists() && isInTree(folder.get()) &&
+        // Back only into a folder still in the tree (or queued itself, so that it comes back
+        // with the record in it) that holds nothing of that name, and only while the item is
+        // still there.
+        const bool goesBack = file->exists() && isInTreeOrQueued(folder.get()) &&
                               std::none_of(children.begin(), children.end(),
                                            [&](const KZFile* child) { return child->nameBytes() == name; });
         if (goesBack) {
@@ -268,75 +265,40 @@ void TQTreemapViewController::showEmptyTrashWindow(const QString& notificationNa
 {
     // One emptying at a time: the sheet is window-modal, so a second request can only come
     // from the program itself while it runs.
-    if (emptyWindowController_ && emptyWindowController_->isRunning()) return;
+    if (ledger().isEmptying()) return;
     canShowFileChangeAlert_ = false;
     removeFileRemovedFromQueueNotification();
 
-    TQEmptyTrashWindowController* sheet = controller<TQEmptyTrashWindowController>().release();
-    sheet->setParent(this);
+    // The ledger runs the sheet: the records that went leave the tree and count in the run's
+    // totals even when this screen has gone by then. What follows an emptying asked for by
+    // Finish or Quit happens in any case.
     QPointer<TQTreemapViewController> self(this);
-    sheet->setCompletionBlock([self, notificationName](const TQDeletionResult& result) {
-        if (self) self->emptyingFinished(notificationName, result);
-    });
-    if (!sheet->beginSheetForWindow(parentWindow() ? parentWindow()->window() : nullptr)) {
+    TQEmptyTrashWindowController* sheet = ledger().emptyQueue(
+        parentWindow() ? parentWindow()->window() : nullptr, this,
+        [this](const KZFilePtr& file) { releaseQueuedFolder(file.get()); },
+        [this](const TQDeletionResult& result) { emptyingEnded(result); },
+        [self, notificationName] {
+            if (notificationName == TQNotification_EmptyTrashAndFinish) {
+                if (self) KZNotificationCenter::defaultCenter().post(TQNotification_Finish);
+            } else if (notificationName == TQNotification_EmptyTrashAndQuit) {
+                KZApplicationServices::shared().terminate();
+            }
+        });
+    if (!sheet) {
         // Another delete sheet of the program runs: this request is dropped.
         KZSystemLog(QStringLiteral("A delete sheet is already running; the queue is not emptied twice."));
-        sheet->deleteLater();
         canShowFileChangeAlert_ = true;
         addFileRemovedFromQueueNotification();
         return;
     }
-    if (emptyWindowController_) emptyWindowController_->deleteLater();
     emptyWindowController_ = sheet;
 }
 
-void TQTreemapViewController::emptyingFinished(const QString& notificationName, const TQDeletionResult& result)
+void TQTreemapViewController::emptyingEnded(const TQDeletionResult& result)
 {
-    auto went = std::make_shared<KZFileList>();
-    went->reserve(result.deletedFiles.size() + result.nestedFiles.size() + result.vanishedFiles.size());
-    for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
-        went->insert(went->end(), list->begin(), list->end());
-    // A long queue leaves the tree a slice at a time, so the window keeps answering; the view
-    // takes no clicks until the tree is whole again.
-    if (went->size() > emptyingSlice_ && treemapView_) treemapView_->setEnabled(false);
-    takeOutEmptiedRecords(std::move(went), 0, notificationName, result.freedBytes);
-}
-
-void TQTreemapViewController::takeOutEmptiedRecords(std::shared_ptr<const KZFileList> went, size_t from,
-                                                    const QString& notificationName, double freedBytes)
-{
-    const size_t end = std::min(went->size(), from + emptyingSlice_);
-    for (size_t i = from; i < end; ++i) {
-        // The engine's result lists only records it found gone: they are not looked up on disk
-        // again here, on the main thread.
-        removeGoneRecord((*went)[i], false, true);
-        releaseQueuedFolder((*went)[i].get());
-    }
-    if (end < went->size()) {
-        KZRunOnMainThread([this, went = std::move(went), end, notificationName, freedBytes]() mutable {
-            takeOutEmptiedRecords(std::move(went), end, notificationName, freedBytes);
-        }, this);
-        return;
-    }
-    endEmptying(notificationName, freedBytes);
-}
-
-void TQTreemapViewController::endEmptying(const QString& notificationName, double freedBytes)
-{
-    addTotalSaved(freedBytes);
-    if (treemapView_) {
-        treemapView_->setEnabled(true);
-        treemapView_->reloadDataShouldClear(true);
-    }
+    noteFreed(result.freedBytes);
     canShowFileChangeAlert_ = true;
     addFileRemovedFromQueueNotification();
-    // What follows (the finished screen, or the end) takes a turn of its own, so a long emptying
-    // and the next screen's set-up don't hold up the window in one go.
-    if (notificationName == TQNotification_EmptyTrashAndFinish) {
-        KZRunOnMainThread([] { KZNotificationCenter::defaultCenter().post(TQNotification_Finish); }, this);
-    } else if (notificationName == TQNotification_EmptyTrashAndQuit) {
-        KZRunOnMainThread([] { KZApplicationServices::shared().terminate(); }, this);
-    }
 }
 
 // ---- the key filter ----

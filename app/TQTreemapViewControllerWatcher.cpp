@@ -55,37 +55,17 @@ void TQTreemapViewController::removeFileEventListener()
 KZDirectoryPtr TQTreemapViewController::directoryWithPath(const std::string& path, const KZDirectoryPtr& folder,
                                                          bool enterPackages, bool* reachedPath)
 {
-    if (reachedPath) *reachedPath = false;
-    if (!folder) return nullptr;
-    const std::string folderPath = folder->path();
-    if (!kz_isChildOfPath(path, folderPath)) return nullptr;
-    KZDirectory* current = folder.get();
-    size_t start = kz_withTrailingSlash(folderPath).size();
-    while (start < path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        const std::string_view name(path.data() + start, end - start);
-        start = end + 1;
-        if (name.empty()) continue;
-        KZDirectory* next = nullptr;
-        for (KZFile* child : current->children()) {
-            if (child->isDirectory() && child->nameBytes() == name) {
-                next = static_cast<KZDirectory*>(child);
-                break;
-            }
-        }
-        // Deeper components can't match below a folder the tree doesn't hold.
-        if (!next || (!enterPackages && next->isPackage())) return KZDirectoryPtr(current);
-        current = next;
-    }
-    if (reachedPath) *reachedPath = true;
-    return KZDirectoryPtr(current);
+    return TQRunLedger::directoryWithPath(path, folder, enterPackages, reachedPath);
 }
 
 bool TQTreemapViewController::filePathWasCompressFileChange(const std::string& path) const
 {
     for (const auto& compression : compressingWindowControllers_)
         if (compression && kz_isEqualToPath(path, compression->compressedFilePath())) return true;
+    // Compressions that earlier screens of the run started and handed over.
+    if (const TQRunLedger* ledger = runLedger())
+        for (const TQCompressingWindowController* compression : ledger->runningCompressions())
+            if (kz_isEqualToPath(path, compression->compressedFilePath())) return true;
     return false;
 }
 

@@ -70,6 +70,43 @@ TEST(FinishedScreen, CompressedRowIsTakenOutAndTheBoxShrinksAboutItsMiddle)
     EXPECT_EQ(two.form->compressedSubtitleLabel->text(), QStringLiteral("files/folders compressed"));
 }
 
+TEST(FinishedScreen, LateTotalsUpdateTheFiguresAndBringTheCompressedRowBack)
+{
+    // Work still running when the run finished reports while the screen shows.
+    kztest::ScreenTestEnvironment env;
+    KZAppearance::install();
+    Screen late(0, 0), one(2e6, 1);
+    late.controller->view()->resize(one.controller->view()->size());
+    ASSERT_TRUE(late.form->compressedContainer->isHidden());
+    late.controller->setTotals(2e6, 0);
+    EXPECT_EQ(late.form->totalFreedLabel->stringValue(), one.form->totalFreedLabel->stringValue());
+    EXPECT_TRUE(late.form->compressedContainer->isHidden());
+
+    late.controller->setTotals(2e6, 1);
+    EXPECT_FALSE(late.form->compressedContainer->isHidden());
+    EXPECT_EQ(late.form->containerView->geometry(), one.form->containerView->geometry()) << "as if made with it";
+    EXPECT_EQ(late.form->buttonContainerView->geometry(), one.form->buttonContainerView->geometry());
+    EXPECT_EQ(late.form->totalCompressedLabel->stringValue(), QStringLiteral("1"));
+    late.controller->setTotals(2e6, 2);
+    EXPECT_EQ(late.form->totalCompressedLabel->stringValue(), QStringLiteral("2"));
+    EXPECT_EQ(late.form->containerView->geometry(), one.form->containerView->geometry()) << "grown back once";
+    EXPECT_EQ(late.controller->shareText(KZFinishedViewController::ShareMicroblog),
+              one.controller->shareText(KZFinishedViewController::ShareMicroblog));
+
+    // Reaching a gigabyte late starts the rating prompt once.
+    late.controller->setTotals(3e9, 2);
+    late.controller->setTotals(4e9, 2);
+    env.clock.advance(1);
+    EXPECT_EQ(promptsShown(env), 1);
+
+    const QString folder = kztest::outputFolder() + QStringLiteral("/app");
+    QDir().mkpath(folder);
+    QWidget* view = late.controller->view();
+    view->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(view->grab().toImage().save(folder + QStringLiteral("/finished-late-totals.png")));
+}
+
 TEST(FinishedScreen, ShowsTheFreedTotalFromKilobytesUp)
 {
     kztest::ScreenTestEnvironment env;

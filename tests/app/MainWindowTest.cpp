@@ -13,6 +13,7 @@
 #include "kit/KZController.h"
 #include "kit/KZDropView.h"
 #include "kit/KZTouchBarController.h"
+#include "model/Preferences.h"
 #include "model/TQDeleteQueue.h"
 #include "platform/KZNotificationCenter.h"
 #include "platform/widgets/KZPasteboard.h"
@@ -353,6 +354,47 @@ TEST_F(Wizard, FinishAsksAboutTheDeleteQueueWheneverItHoldsRecords)
     // Don't Delete: the finished screen follows.
     EXPECT_TRUE(wc->isFinishedScreenShown());
     EXPECT_EQ(posted.size(), 1);
+}
+
+TEST_F(Wizard, TheQueueQuestionAtFinishAndAtQuitSaysWhenNetworkItemsWillBeDeletedOutright)
+{
+    TempDir dir;
+    makeFile(dir / "a", 100);
+    makeFile(dir / "b", 200);
+    makeFile(dir / "c", 300);
+    runToResults(dir.path());
+    auto& queue = TQDeleteQueue::sharedInstance();
+    Preferences& prefs = env.settings.preferences();
+    prefs.setUseTrash(true);
+    const QString question = QStringLiteral("You have %1 files in the delete queue, would you like to delete them now?");
+
+    // Quitting, one of two on a network volume.
+    childNamed("a")->setIsNetworkItem(true);
+    queue.addFilesToQueue({childNamed("a"), childNamed("b")});
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    EXPECT_FALSE(wc->showDeleteQueueWarningIfNeeded(true));
+    ASSERT_EQ(env.alerts.service.shown().size(), 1u);
+    EXPECT_EQ(env.alerts.service.shown()[0].alert.informativeText,
+              question.arg(2) + QStringLiteral(" One item is on a network volume: it can't be moved to the Trash and "
+                                               "will be deleted immediately."));
+
+    // Finishing, two of three.
+    childNamed("c")->setIsNetworkItem(true);
+    queue.addFilesToQueue({childNamed("a"), childNamed("b"), childNamed("c")});
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    EXPECT_FALSE(wc->showDeleteQueueWarningIfNeeded(false));
+    ASSERT_EQ(env.alerts.service.shown().size(), 2u);
+    EXPECT_EQ(env.alerts.service.shown()[1].alert.informativeText,
+              question.arg(3) + QStringLiteral(" 2 items are on network volumes: they can't be moved to the Trash and "
+                                               "will be deleted immediately."));
+
+    // Without the Trash everything is deleted outright anyway: nothing to add.
+    prefs.setUseTrash(false);
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn);
+    click("nextButton");
+    ASSERT_EQ(env.alerts.service.shown().size(), 3u);
+    EXPECT_EQ(env.alerts.service.shown()[2].alert.informativeText, question.arg(3));
+    EXPECT_TRUE(wc->isFinishedScreenShown());
 }
 
 TEST_F(Wizard, TheFinishedScreenGetsTheResultsTotals)

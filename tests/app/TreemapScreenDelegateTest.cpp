@@ -153,6 +153,72 @@ TEST_F(TreemapScreen, QueueModeTakesRecordsOutAndPutsThemBackWithFolderTotalsUnc
     EXPECT_EQ(screen->totalFreed(), 0);
 }
 
+TEST_F(TreemapScreen, AFileQueuedBeforeItsFolderComesBackWithItWhateverTheOrder)
+{
+    makeTree();
+    prefs().setUseDeleteQueue(true);
+    open();
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    const KZFilePtr a = child(docs, "a.txt");
+    const double docsTotal = docs->fileSize();
+    auto queueFileThenFolder = [&] {
+        select({"docs/a.txt"});
+        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        select({"docs"});
+        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        ASSERT_EQ(queue().queue(), (KZFileList{a, KZFilePtr(docs)}));
+        ASSERT_FALSE(child(root, "docs"));
+    };
+    // Both back, once each, where they were; the file still in its folder, drawn.
+    auto expectBoth = [&](const char* how) {
+        size_t folders = 0;
+        for (KZFile* f : root->children()) folders += f->nameBytes() == "docs";
+        EXPECT_EQ(folders, 1u) << how;
+        EXPECT_EQ(child(root, "docs"), docs) << how;
+        size_t files = 0;
+        for (KZFile* f : docs->children()) files += f->nameBytes() == "a.txt";
+        EXPECT_EQ(files, 1u) << how;
+        EXPECT_EQ(child(docs, "a.txt"), a) << how;
+        EXPECT_EQ(docs->fileSize(), docsTotal) << how;
+        EXPECT_TRUE(queue().queue().empty()) << how;
+        EXPECT_FALSE(screen->queuedFolderOf(a.get()) || screen->queuedFolderOf(docs.get())) << how;
+        EXPECT_TRUE(nodeFor("docs")) << how;
+    };
+
+    queueFileThenFolder();
+    queue().clearQueue();
+    expectBoth("Clear");
+
+    queueFileThenFolder();
+    queue().removeFilesFromQueue({a, KZFilePtr(docs)});
+    expectBoth("Remove of both, file first");
+
+    queueFileThenFolder();
+    queue().removeFilesFromQueue({KZFilePtr(docs), a});
+    expectBoth("Remove of both, folder first");
+
+    // The file alone first: it goes back into its folder, still queued, and comes with it.
+    queueFileThenFolder();
+    queue().removeFileFromQueue(a);
+    EXPECT_EQ(child(docs, "a.txt"), a);
+    EXPECT_FALSE(child(root, "docs"));
+    queue().removeFileFromQueue(docs);
+    expectBoth("Remove of the file, then of the folder");
+
+    queueFileThenFolder();
+    queue().removeFileFromQueue(docs);
+    EXPECT_FALSE(child(docs, "a.txt"));
+    queue().removeFileFromQueue(a);
+    expectBoth("Remove of the folder, then of the file");
+
+    // Leaving the screen clears the queue.
+    queueFileThenFolder();
+    disappear();
+    EXPECT_EQ(child(root, "docs"), docs);
+    EXPECT_EQ(child(docs, "a.txt"), a);
+    EXPECT_TRUE(kztest::exists(tmp / "docs/a.txt"));
+}
+
 TEST_F(TreemapScreen, PutBackOnlyIntoAFolderStillInTheTreeWithoutThatNameWhileTheItemExists)
 {
     makeTree();

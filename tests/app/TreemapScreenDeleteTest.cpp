@@ -156,6 +156,54 @@ TEST_F(TreemapScreenDelete, PartialFailureAndProtectedItemsTakeOutOnlyWhatWentAn
                                                      "/Users/sizemere-nobody: " + Screen::UnremovableReason);
 }
 
+TEST_F(TreemapScreenDelete, AFolderThatOnlyPartlyWentKeepsOnlyWhatIsLeftInTheTreeAndItsTotal)
+{
+    const std::string stuck = tmp / "docs/b.txt";
+    kztest::ScopedFaultHook faults([stuck](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && kz_isEqualToPath(path, stuck) ? EACCES : 0;
+    });
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    const double rootTotal = root->fileSize();
+    deleteSelection({"docs"});
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->runLedger()->pendingFolderScans() == 0; }));
+    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt"));
+    EXPECT_TRUE(kztest::exists(stuck));
+    // The folder stays, with the reason listed; what went has left it, and its total is what
+    // is left on disk (the root keeps counting what went, as after any deletion).
+    ASSERT_EQ(child(root, "docs"), docs);
+    EXPECT_FALSE(child(docs, "a.txt"));
+    ASSERT_TRUE(child(docs, "b.txt"));
+    EXPECT_EQ(docs->childCount(), 1u);
+    EXPECT_EQ(docs->fileSize(), 60000);
+    EXPECT_EQ(root->fileSize(), rootTotal);
+    EXPECT_FALSE(nodeFor("docs/a.txt"));
+    EXPECT_EQ(screen->totalFreed(), 120000);
+    ASSERT_EQ(alerts().size(), 2u);
+    EXPECT_TRUE(alerts()[1].alert.informativeText.contains(QString::fromStdString(stuck)));
+
+    // Emptied from the queue: the folder stays queued, and comes back with only what is left.
+    prefs().setUseDeleteQueue(true);
+    const KZDirectoryPtr many = childFolder(root, "many");
+    const std::string kept = tmp / "many/f3";
+    kztest::ScopedFaultHook manyFaults([kept](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && kz_isEqualToPath(path, kept) ? EACCES : 0;
+    });
+    select({"many"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    screen->emptyWindowController()->close();
+    ASSERT_TRUE(kztest::waitFor(
+        [&] { return !screen->runLedger()->isEmptying() && screen->runLedger()->pendingFolderScans() == 0; }));
+    EXPECT_EQ(TQDeleteQueue::sharedInstance().queue(), KZFileList{KZFilePtr(many)});
+    TQDeleteQueue::sharedInstance().clearQueue();
+    ASSERT_EQ(child(root, "many"), many);
+    ASSERT_EQ(many->childCount(), 1u);
+    EXPECT_TRUE(child(many, "f3"));
+    EXPECT_EQ(many->fileSize(), 2000);
+    EXPECT_EQ(screen->totalFreed(), 120000 + 19 * 2000);
+}
+
 TEST_F(TreemapScreenDelete, AFileThenItsFolderAreCountedOnce)
 {
     view()->zoomToDirectory(childFolder(root, "docs"));
