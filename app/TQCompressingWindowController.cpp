@@ -344,7 +344,7 @@ void TQCompressingWindowController::compressorCompleted()
         // took its place.
         if (archive_ && !archive_->checkArchive()) {
             const kz::RemovalResult removal =
-                kz::removeItemAtPath(destination_, kz::ItemIdentity{archive_->stamp().device, archive_->stamp().inode});
+                kz::removeItemAtPath(destination_, archive_->stamp().identity);
             if (!removal.succeeded() && removal.error != ENOENT)
                 KZDebugLog(text("Could not remove the unwanted archive: %1")
                                .arg(QString::fromLocal8Bit(std::strerror(removal.error))));

@@ -23,19 +23,14 @@ KZError refusal(const QString& description)
     return KZError::sizemere(KZError::CompressionFailed, description);
 }
 
-constexpr unsigned kStampMask = STATX_TYPE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+constexpr unsigned kStampMask = kz::kFileIdentityMask | STATX_SIZE | STATX_MTIME;
 constexpr unsigned kFingerprintMask = STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_CTIME;
 
-KZCompressedArchive::Stamp stampOf(const struct statx& st)
+// The stamp of the entry `name` of `dirFd` ("": `dirFd` itself) whose statx record is `st`.
+KZCompressedArchive::Stamp stampOf(int dirFd, const char* name, const struct statx& st)
 {
     KZCompressedArchive::Stamp s;
-    s.device = kz::deviceOf(st);
-    s.inode = st.stx_ino;
-    s.hasBirthTime = (st.stx_mask & STATX_BTIME) != 0;
-    if (s.hasBirthTime) {
-        s.birthSeconds = st.stx_btime.tv_sec;
-        s.birthNanoseconds = st.stx_btime.tv_nsec;
-    }
+    s.identity = kz::fileIdentityAt(dirFd, name, st);
     s.size = st.stx_size;
     s.modifiedSeconds = st.stx_mtime.tv_sec;
     s.modifiedNanoseconds = st.stx_mtime.tv_nsec;
@@ -91,15 +86,29 @@ std::optional<KZCompressedArchive::Stamp> KZCompressedArchive::stampOfDescriptor
 {
     struct statx st {};
     if (fd < 0 || ::statx(fd, "", AT_EMPTY_PATH, kStampMask, &st) != 0) return std::nullopt;
-    return stampOf(st);
+    return stampOf(fd, "", st);
 }
 
 int KZCompressedArchive::stampOfPath(const std::string& path, Stamp& stamp, bool& isRegularFile)
 {
     struct statx st {};
     if (int err = kz::statPath(path, kStampMask, st)) return err == ENOTDIR ? ENOENT : err;
-    stamp = stampOf(st);
     isRegularFile = S_ISREG(st.stx_mode);
+    if (!isRegularFile) return 0;
+    // Opened without following a link, and checked to be what was looked at, so the stamp
+    // (identity included) is of that one file.
+    const std::string file = kz::pathWithoutTrailingSlash(path);
+    const int parent = kz::openDirectoryPath(kz::parentPath(file), kz::FollowLinks::All);
+    if (parent < 0) return errno == ENOTDIR ? ENOENT : errno;
+    const int fd = ::openat(parent, file.c_str() + file.rfind('/') + 1, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    const int openError = errno;
+    ::close(parent);
+    if (fd < 0) return openError == ENOTDIR ? ENOENT : openError;
+    std::optional<Stamp> open = stampOfDescriptor(fd);
+    ::close(fd);
+    if (!open) return EIO;
+    if (open->identity.device != kz::deviceOf(st) || open->identity.inode != st.stx_ino) return ENOENT;
+    stamp = *open;
     return 0;
 }
 
@@ -141,9 +150,7 @@ std::optional<KZError> KZCompressedArchive::checkArchive() const
         if (err == ENOENT) return refusal(text("The archive \"%1\" is no longer there.").arg(name));
         return refusal(text("The archive \"%1\" can't be read: %2").arg(name, QString::fromLocal8Bit(std::strerror(err))));
     }
-    const bool sameFile = regular && now.device == stamp_.device && now.inode == stamp_.inode &&
-                          (!now.hasBirthTime || !stamp_.hasBirthTime ||
-                           (now.birthSeconds == stamp_.birthSeconds && now.birthNanoseconds == stamp_.birthNanoseconds));
+    const bool sameFile = regular && now.identity == stamp_.identity;
     if (!sameFile) return refusal(text("The archive \"%1\" was replaced by another item.").arg(name));
     if (now != stamp_) return refusal(text("The archive \"%1\" was changed after it was written.").arg(name));
     return std::nullopt;

@@ -17,6 +17,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include "platform/KZFileIdentity.h"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,11 +28,7 @@ class KZCompressedArchive {
 public:
     // The archive file as the system knows it.
     struct Stamp {
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        bool hasBirthTime = false;
-        int64_t birthSeconds = 0;
-        uint32_t birthNanoseconds = 0;
+        kz::FileIdentity identity; // the program's one identity of an item
         uint64_t size = 0;
         int64_t modifiedSeconds = 0;
         uint32_t modifiedNanoseconds = 0;

@@ -144,7 +144,7 @@ KZFilePtr KZFile::fileWithPath(std::string_view path, bool populateMetadata)
             f->fileSize_ = meta->fileSize;
             f->setCreationTime(meta->creationTime);
             f->setModificationTime(meta->modificationTime);
-            f->setDeviceAndInode(meta->device, meta->inode);
+            f->setIdentity(meta->identity);
         }
     }
     return ref;
@@ -174,7 +174,7 @@ KZDirectoryPtr KZDirectory::fileWithPath(std::string_view path, bool populateMet
             d->directoryFileSize_ = meta->fileSize;
             d->setCreationTime(meta->creationTime);
             d->setModificationTime(meta->modificationTime);
-            d->setDeviceAndInode(meta->device, meta->inode);
+            d->setIdentity(meta->identity);
         }
     }
     return ref;
@@ -200,16 +200,14 @@ std::optional<KZFileMetadata> KZFile::metadataForFileAtPath(std::string_view pat
     if (p.empty()) p.push_back('/');
     struct statx st {};
     if (::statx(AT_FDCWD, p.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME | STATX_INO, &st) != 0)
+                kz::kFileIdentityMask | STATX_SIZE | STATX_MTIME, &st) != 0)
         return std::nullopt;
     KZFileMetadata m;
     m.fileSize = S_ISDIR(st.stx_mode) ? 0.0 : double(st.stx_size);
     if (st.stx_mask & STATX_BTIME) m.creationTime = st.stx_btime.tv_sec;
     if (st.stx_mask & STATX_MTIME) m.modificationTime = st.stx_mtime.tv_sec;
     m.isHidden = kz_isHidden(p);
-    const kz::ItemIdentity identity = kz::identityOf(st);
-    m.device = identity.device;
-    m.inode = identity.inode;
+    m.identity = kz::fileIdentityAt(AT_FDCWD, p.c_str(), st);
     return m;
 }
 
@@ -333,7 +331,8 @@ void KZFile::setFileSize(double size)
 
 QDateTime KZFile::creationDate() const
 {
-    return creation_ == kNoTime ? QDateTime() : QDateTime::fromSecsSinceEpoch(creation_);
+    const auto t = creationTime();
+    return t ? QDateTime::fromSecsSinceEpoch(*t) : QDateTime();
 }
 
 QDateTime KZFile::modificationDate() const
@@ -391,11 +390,50 @@ uint64_t KZFile::recordedDevice(uint64_t device)
     return unpackDevice(packDevice(device));
 }
 
-void KZFile::setDeviceAndInode(uint64_t device, uint64_t inode)
+namespace {
+
+constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
+
+} // namespace
+
+std::optional<qint64> KZFile::creationTime() const
 {
-    device_ = packDevice(device);
-    inode_ = inode;
+    if (creation_ == kNoTime) return std::nullopt;
+    const auto stamp = kz::IdentityStamp((flags_ & kStampMask) >> kStampShift);
+    if (flag(kHasIdentity) && stamp != kz::IdentityStamp::None && stamp != kz::IdentityStamp::BirthTime)
+        return std::nullopt; // the slot holds the identity's stamp
+    // Whole seconds, rounded down (times before 1970 too).
+    const int64_t seconds = creation_ / kNanosecondsPerSecond;
+    return seconds - (creation_ % kNanosecondsPerSecond < 0 ? 1 : 0);
+}
+
+void KZFile::setCreationTime(std::optional<qint64> t)
+{
+    const auto stamp = kz::IdentityStamp((flags_ & kStampMask) >> kStampShift);
+    if (flag(kHasIdentity) && stamp != kz::IdentityStamp::None && stamp != kz::IdentityStamp::BirthTime)
+        flags_ = uint16_t((flags_ & ~kStampMask) | (uint16_t(kz::IdentityStamp::BirthTime) << kStampShift));
+    constexpr qint64 limit = 9'000'000'000; // what nanoseconds in 64 bits can hold
+    creation_ = t ? std::clamp<qint64>(*t, -limit, limit) * kNanosecondsPerSecond : kNoTime;
+}
+
+kz::FileIdentity KZFile::identity() const
+{
+    kz::FileIdentity id;
+    if (!flag(kHasIdentity)) return id;
+    id.device = device();
+    id.inode = inode_;
+    id.kind = kz::IdentityStamp((flags_ & kStampMask) >> kStampShift);
+    if (id.kind != kz::IdentityStamp::None) id.stamp = creation_;
+    return id;
+}
+
+void KZFile::setIdentity(const kz::FileIdentity& identity)
+{
+    device_ = packDevice(identity.device);
+    inode_ = identity.inode;
     setFlag(kHasIdentity, true);
+    flags_ = uint16_t((flags_ & ~kStampMask) | (uint16_t(identity.kind) << kStampShift));
+    if (identity.kind != kz::IdentityStamp::None) creation_ = identity.stamp;
 }
 
 bool KZFile::exists() const

@@ -7,6 +7,7 @@
 // creation. Records are reference counted (KZRef); the tree belongs to one thread at a time.
 
 #include "model/KZRef.h"
+#include "platform/KZFileIdentity.h"
 
 #include <QDateTime>
 #include <QString>
@@ -43,22 +44,21 @@ struct KZFileMetadata {
     std::optional<qint64> creationTime;     // seconds since the epoch
     std::optional<qint64> modificationTime; // seconds since the epoch
     bool isHidden = false;
-    uint64_t device = 0;
-    uint64_t inode = 0;
+    kz::FileIdentity identity;
 };
 
 class KZFile {
 public:
     // A new record for the path; sent to KZDirectory (its own fileWithPath) it makes a folder
-    // record whose path gains a final "/". With populateMetadata, size, dates, device and inode
-    // are read.
+    // record whose path gains a final "/". With populateMetadata, size, dates and identity are
+    // read.
     static KZFilePtr fileWithPath(std::string_view path, bool populateMetadata = false);
     static KZFilePtr fileWithURL(const QUrl& url);
     // A record named `name` inside `parent`: stores only the name and links to the parent
     // without being added to its children (addChild does that).
     static KZFilePtr childWithName(KZDirectory* parent, std::string_view name);
-    // Size, dates and hidden flag of the item at the path (never following a final link);
-    // nullopt when it can't be read.
+    // Size, dates, hidden flag and identity of the item at the path (never following a final
+    // link); nullopt when it can't be read.
     static std::optional<KZFileMetadata> metadataForFileAtPath(std::string_view path);
 
     KZFile(const KZFile&) = delete;
@@ -91,9 +91,13 @@ public:
     double fileSize() const; // a folder answers its cached total
     void setFileSize(double size);
 
-    // Dates, as seconds since the epoch; nullopt when unknown.
-    std::optional<qint64> creationTime() const { return optionalTime(creation_); }
-    void setCreationTime(std::optional<qint64> t) { creation_ = t ? *t : kNoTime; }
+    // Dates, as seconds since the epoch; nullopt when unknown. The creation time is kept to
+    // the nanosecond when it is the item's birth time, which is part of its identity.
+    std::optional<qint64> creationTime() const;
+    // Replaces the creation time. On a record whose identity has a stamp other than the birth
+    // time, the stamp is given up: the item can then be matched only by a birth time of
+    // exactly this value, which such a file system doesn't give (it is refused as changed).
+    void setCreationTime(std::optional<qint64> t);
     std::optional<qint64> modificationTime() const { return optionalTime(modification_); }
     void setModificationTime(std::optional<qint64> t) { modification_ = t ? *t : kNoTime; }
     QDateTime creationDate() const;
@@ -111,12 +115,17 @@ public:
     KZDirectory* parentDirectory() const { return parent_; }
     void setParent(KZDirectory* parent);
 
-    // Device and inode of the item when it was scanned (0, 0 when not recorded); deletion
-    // refuses an item that is no longer the one scanned.
+    // The identity of the item when it was scanned: device, inode and what a reused inode
+    // number does not keep (kz::FileIdentity); deletion refuses an item that is no longer the
+    // one scanned. Device and inode are 0, 0 when nothing was recorded. A birth-time stamp is
+    // the creation time itself; another stamp takes its place (the creation time is then
+    // unknown, as it is on such a file system anyway).
     uint64_t device() const;
     uint64_t inode() const { return inode_; }
     bool hasDeviceAndInode() const { return flag(kHasIdentity); }
-    void setDeviceAndInode(uint64_t device, uint64_t inode);
+    bool hasIdentity() const { return flag(kHasIdentity); }
+    kz::FileIdentity identity() const;
+    void setIdentity(const kz::FileIdentity& identity);
     // A device number (major << 32 | minor) in the form device() answers it, for comparing a
     // live item with a record (records keep 12 bits of the major and 20 of the minor).
     static uint64_t recordedDevice(uint64_t device);
@@ -155,6 +164,8 @@ protected:
         kDetachedPath = 1 << 10, // the path is kept in the detached-path table
         kHasIdentity = 1 << 11,
         kHasChildrenArray = 1 << 12,
+        kStampShift = 13, // two bits: the kz::IdentityStamp of the identity
+        kStampMask = 3 << kStampShift,
     };
     static constexpr int64_t kNoTime = INT64_MIN;
 
@@ -184,7 +195,7 @@ private:
     uint8_t typeIndex_ = 0;
     KZDirectory* parent_ = nullptr;
     double fileSize_ = 0;
-    int64_t creation_ = kNoTime;
+    int64_t creation_ = kNoTime; // nanoseconds; or the identity's stamp (see identity())
     int64_t modification_ = kNoTime;
     uint64_t inode_ = 0;
     uint32_t device_ = 0;

@@ -394,9 +394,8 @@ void KZFileCompressor::removePartialArchive()
     if (archiveFd_ < 0) return;
     // Only the file we created: the remover takes it only while it is that file, so one that
     // took its place at the path stays.
-    struct stat ours {};
-    if (::fstat(archiveFd_, &ours) == 0) {
-        const kz::RemovalResult result = kz::removeItemAtPath(destinationPath_, kz::identityOf(ours));
+    if (const auto ours = kz::fileIdentityOfDescriptor(archiveFd_)) {
+        const kz::RemovalResult result = kz::removeItemAtPath(destinationPath_, *ours);
         if (!result.succeeded() && result.error != ENOENT && result.error != ESTALE)
             KZDebugLog(text("Could not remove temp zip file because of error: %1").arg(systemText(result.error)));
     }

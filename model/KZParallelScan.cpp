@@ -30,7 +30,7 @@
 namespace {
 
 constexpr unsigned kStatMask =
-    STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+    STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE | STATX_MTIME | kz::kFileIdentityMask;
 constexpr int kStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 // Counters reach the shared totals at least this often within one large folder.
 constexpr size_t kFlushEvery = 4096;
@@ -76,11 +76,11 @@ struct KZParallelScan::Worker {
         bool system;
         bool mountRoot;
         bool mountRootKnown;
-        bool hasBirth;
+        kz::IdentityStamp stampKind;
         uint64_t size;
         uint64_t inode;
         uint64_t device;
-        int64_t birth;
+        int64_t stamp; // the identity's
         int64_t modification;
     };
     std::vector<char> names;
@@ -187,9 +187,8 @@ KZDirectoryPtr KZParallelScan::run(const std::string& path)
         return nullptr;
     }
     const uint64_t device = kz::deviceOf(st);
-    if (st.stx_mask & STATX_BTIME) root->setCreationTime(st.stx_btime.tv_sec);
     root->setModificationTime(st.stx_mtime.tv_sec);
-    root->setDeviceAndInode(device, st.stx_ino);
+    root->setIdentity(kz::fileIdentityAt(fd, "", st));
     // A bind mount below the root of a folder above it would lead back out of the tree: the
     // root and every folder above it count as loops too.
     s.aboveRoot = kz::foldersAtAndAbove(fd);
@@ -361,11 +360,12 @@ void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
             e.system = answer.system;
             e.mountRoot = (st.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
             e.mountRootKnown = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0;
-            e.hasBirth = (st.stx_mask & STATX_BTIME) != 0;
+            const kz::FileIdentity identity = kz::fileIdentityAt(fd, name, st);
+            e.stampKind = identity.kind;
             e.size = size;
-            e.inode = st.stx_ino;
-            e.device = kz::deviceOf(st);
-            e.birth = st.stx_btime.tv_sec;
+            e.inode = identity.inode;
+            e.device = identity.device;
+            e.stamp = identity.stamp;
             e.modification = st.stx_mtime.tv_sec;
             w.entries.push_back(e);
         }
@@ -391,11 +391,11 @@ void KZParallelScan::makeRecords(const Task& task, int fd, Worker& w)
         const char* name = first + e.offset;
         const std::string_view nameView(name, e.length);
         auto fill = [&e, name](KZFile* record) {
-            record->setCreationTime(e.hasBirth ? std::optional<qint64>(e.birth) : std::nullopt);
             record->setModificationTime(e.modification);
             record->setIsHidden(name[0] == '.');
             record->setIsSystemFile(e.system);
-            record->setDeviceAndInode(e.device, e.inode);
+            // The creation time comes with the identity: it is the birth time its stamp holds.
+            record->setIdentity({e.device, e.inode, e.stampKind, e.stamp});
         };
         if (!S_ISDIR(e.mode)) {
             KZFilePtr file = KZFile::childWithName(dir, nameView);

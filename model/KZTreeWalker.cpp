@@ -16,7 +16,8 @@ namespace kz {
 
 namespace {
 
-constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MTIME | STATX_BTIME;
+constexpr unsigned kStatMask =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_NLINK | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 struct Frame {
     int fd;

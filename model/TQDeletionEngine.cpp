@@ -4,6 +4,7 @@
 #include "platform/KZCollections.h"
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
+#include "platform/KZFileIdentity.h"
 #include "platform/KZPathString.h"
 #include "platform/KZRemover.h"
 #include "platform/KZTrash.h"
@@ -14,8 +15,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace {
@@ -26,8 +29,7 @@ struct Snapshot {
     std::string target; // the path without a final "/": what is removed (made in the background)
     bool isDirectory = false;
     bool hasIdentity = false;
-    uint64_t device = 0; // as the record keeps it
-    uint64_t inode = 0;
+    kz::FileIdentity identity; // as the record keeps it
     bool isNetworkItem = false;
 };
 
@@ -114,8 +116,13 @@ KZError removalError(const kz::RemovalResult& result, const std::string& target)
 // (ENOENT when nothing is there).
 int look(const std::string& path, struct statx& st)
 {
-    const int err = kz::statPath(path, STATX_TYPE | STATX_INO | STATX_SIZE, st);
+    const int err = kz::statPath(path, kz::kFileIdentityMask | STATX_SIZE | STATX_NLINK, st);
     return err == ENOTDIR ? ENOENT : err;
+}
+
+int64_t changeTimeOf(const struct statx& st)
+{
+    return st.stx_ctime.tv_sec * 1'000'000'000 + int64_t(st.stx_ctime.tv_nsec);
 }
 
 bool isGone(const std::string& path)
@@ -124,26 +131,98 @@ bool isGone(const std::string& path)
     return look(path, st) == ENOENT;
 }
 
-// The logical size of everything in the folder with this identity (files and links their
-// own size, folders 0), on descriptors; 0 when it is not that folder any more.
-uint64_t deepSizeOfFolder(const std::string& path, const kz::ItemIdentity& identity)
+// What a move to the Trash will count as freed (kz::namesMovedToTrash): measured just before
+// the move, counted and remembered once the item is gone from its path.
+struct TrashMeasure {
+    struct Linked {
+        kz::ItemIdentity file;
+        unsigned names;      // moved by the program, this move's included
+        int64_t changeTime;  // the file's status-change time after the move
+    };
+    uint64_t bytes = 0;
+    std::vector<Linked> linked; // files with several names moving with the item
+    bool single = false;        // the item is one such file (its move changes its change time)
+    int itemFd = -1;            // then: the item, to read that change time after the move
+
+    TrashMeasure() = default;
+    TrashMeasure(const TrashMeasure&) = delete;
+    TrashMeasure& operator=(const TrashMeasure&) = delete;
+    ~TrashMeasure()
+    {
+        if (itemFd >= 0) ::close(itemFd);
+    }
+
+    // A file (or link) whose statx record is `st`, met with `names` of its names: its bytes
+    // count when none of its names is left outside the Trash after the move.
+    void add(const struct statx& st, unsigned names)
+    {
+        if (st.stx_nlink <= 1) {
+            bytes += st.stx_size;
+            return;
+        }
+        const kz::ItemIdentity file = kz::identityOf(st);
+        const int64_t change = changeTimeOf(st);
+        const unsigned inTrash = names + kz::namesMovedToTrash(file, change);
+        if (inTrash >= st.stx_nlink) bytes += st.stx_size;
+        linked.push_back({file, inTrash, change});
+    }
+
+    // The item went: remember the names of files with several names now in the Trash.
+    void remember()
+    {
+        if (single) {
+            struct statx st {};
+            if (linked.size() != 1 || itemFd < 0 || ::statx(itemFd, "", AT_EMPTY_PATH, STATX_INO | STATX_CTIME, &st) != 0 ||
+                kz::identityOf(st) != linked.front().file)
+                return;
+            linked.front().changeTime = changeTimeOf(st);
+        }
+        for (const Linked& l : linked) kz::rememberNamesMovedToTrash(l.file, l.names, l.changeTime);
+    }
+};
+
+// Measures the item at `path` (whose statx record is `st`) for its move to the Trash: a file
+// counts its own size; a folder the sizes of the files and links inside it (folders 0), a file
+// with several names once, and only when all its names are inside (or already in the Trash).
+// A folder that is not the one looked at any more counts nothing.
+void measureForTrash(const std::string& path, const struct statx& st, TrashMeasure& measure)
 {
+    if (!S_ISDIR(st.stx_mode)) {
+        if (st.stx_nlink > 1) {
+            // Its change time after the move (the move changes it) is read on a descriptor.
+            measure.single = true;
+            measure.itemFd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        }
+        measure.add(st, 1);
+        return;
+    }
     const int fd = kz::openDirectoryPath(path);
-    if (fd < 0) return 0;
-    uint64_t total = 0;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && kz::identityOf(st) == identity) {
+    if (fd < 0) return;
+    struct stat opened {};
+    if (::fstat(fd, &opened) == 0 && kz::identityOf(opened) == kz::identityOf(st)) {
+        struct Linked {
+            struct statx st;
+            unsigned names = 0;
+        };
+        std::map<std::pair<uint64_t, uint64_t>, Linked> linked;
         kz::TreeWalkCallbacks callbacks;
         callbacks.visit = [&](const kz::WalkEntry& e) {
-            if (!S_ISDIR(e.st.stx_mode)) total += e.st.stx_size;
+            if (S_ISDIR(e.st.stx_mode)) return kz::WalkAction::Continue;
+            if (e.st.stx_nlink <= 1) {
+                measure.bytes += e.st.stx_size;
+            } else {
+                Linked& l = linked[{kz::deviceOf(e.st), e.st.stx_ino}];
+                l.st = e.st;
+                ++l.names;
+            }
             return kz::WalkAction::Continue;
         };
         kz::TreeWalkOptions options;
         options.stayOnDevice = true;
         kz::walkTreeAt(fd, path, callbacks, options);
+        for (const auto& [key, l] : linked) measure.add(l.st, l.names);
     }
     ::close(fd);
-    return total;
 }
 
 // Deletes or trashes one record; answers its fate and, when it failed, the error. `freed`
@@ -162,28 +241,39 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
         if (err == ENOENT) return Fate::Vanished;
         return failed(KZError::posix(err, text("Could not delete the item")));
     }
-    const kz::ItemIdentity live = kz::identityOf(st);
-    if (s.hasIdentity && (KZFile::recordedDevice(live.device) != s.device || live.inode != s.inode))
-        return failed(changedSinceScan());
-    if (S_ISDIR(st.stx_mode) && kz::isProtectedFolder(live)) return failed(protectedItem());
+    if (s.hasIdentity && !kz::isSameFileAtPath(s.identity, s.target, st)) return failed(changedSinceScan());
+    if (S_ISDIR(st.stx_mode) && kz::isProtectedFolder(kz::identityOf(st))) return failed(protectedItem());
     if (options.mayRemove)
         if (std::optional<KZError> refused = options.mayRemove(s.target)) return failed(std::move(*refused));
+    // What goes is the item looked at here: the one scanned, or (a record without identity)
+    // the one found now.
+    kz::FileIdentity expected = s.identity;
+    if (!s.hasIdentity) {
+        expected = {kz::deviceOf(st), st.stx_ino};
+        if (auto birth = kz::birthTimeOf(st)) {
+            expected.kind = kz::IdentityStamp::BirthTime;
+            expected.stamp = *birth;
+        }
+    }
 
     std::optional<KZError> error;
-    uint64_t moved = 0;
-    if (options.useTrash && !s.isNetworkItem) {
+    TrashMeasure measure;
+    const bool toTrash = options.useTrash && !s.isNetworkItem;
+    if (toTrash) {
         KZTrash& trash = options.trash ? *options.trash : KZTrash::shared();
-        const uint64_t size = S_ISDIR(st.stx_mode) ? deepSizeOfFolder(s.target, live) : st.stx_size;
-        error = trash.trashItem(s.target, live);
-        if (!error) moved = size;
+        measureForTrash(s.target, st, measure);
+        error = trash.trashItem(s.target, expected);
     } else {
-        const kz::RemovalResult result = kz::removeItemAtPath(s.target, live);
+        const kz::RemovalResult result = kz::removeItemAtPath(s.target, expected);
         freed += result.removedBytes;
         if (!result.succeeded()) error = removalError(result, s.target);
     }
     // The truth is what is at the path now.
     if (isGone(s.target)) {
-        freed += moved;
+        if (toTrash) {
+            freed += measure.bytes;
+            measure.remember();
+        }
         return Fate::Deleted;
     }
     if (!error) error = KZError::sizemere(KZError::StillPresent, text("The item is still there after deleting it."));
@@ -195,9 +285,8 @@ Snapshot snapshotOf(const KZFile& f)
     Snapshot s;
     s.path = f.path();
     s.isDirectory = f.isDirectory();
-    s.hasIdentity = f.hasDeviceAndInode();
-    s.device = f.device();
-    s.inode = f.inode();
+    s.hasIdentity = f.hasIdentity();
+    s.identity = f.identity();
     s.isNetworkItem = f.isNetworkItem();
     return s;
 }

@@ -2,11 +2,12 @@
 // The deletion engine behind the delete queue: deletes a list of file records from disk, or
 // moves them to the Trash, on the background pool in chunks of 50, and reports progress and
 // the end on the main thread. The background work sees snapshots of the records (path bytes,
-// device, inode, flags), never the records themselves.
+// identity, flags), never the records themselves.
 //
 // What it reports is what happened:
 // - a record counts as deleted only when nothing exists at its path afterwards (lstat);
-// - a record whose item is no longer the one scanned (another device or inode) is refused;
+// - a record whose item is no longer the one scanned (kz::FileIdentity: another device or
+//   inode, or a file written anew under the old inode number) is refused;
 // - "/", home folders and the folders above them are refused whatever the caller asks;
 // - a failed move to the Trash is an error under the record's path, and the item stays;
 // - records inside a listed folder go with it and are counted once, through the folder;
@@ -36,10 +37,12 @@ struct TQDeletionResult {
     // Records whose item was gone before the run reached it.
     KZFileList vanishedFiles;
     // The bytes that left the disk in this run, to be added once to a freed total: the
-    // logical sizes (st_size; links their own size, folders 0) of every file and link the
-    // remover unlinked, including those of an item that partly stayed, plus the logical size
-    // of each item that went to the Trash (its whole contents for a folder), measured just
-    // before the move and counted when the item was gone afterwards. It is measured on disk,
+    // logical sizes (st_size; links their own size, folders 0) of every file and link whose
+    // last name the remover unlinked, including those of an item that partly stayed, plus
+    // what each move to the Trash frees once the Trash is emptied (a file's size when none of
+    // its names stays outside the Trash; a folder's whole contents so counted), measured just
+    // before the move and counted when the item was gone afterwards. A file with several
+    // names counts once, when its last name goes. It is measured on disk,
     // not taken from the records: a folder's record still counts a child deleted earlier,
     // but that child is not counted again when the folder goes. Items that were already gone
     // count nothing.

@@ -2,6 +2,7 @@
 
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
+#include "platform/KZFileIdentity.h"
 #include "platform/KZPathString.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
@@ -32,14 +33,9 @@ using kz::identityOf;
 using kz::mountIdOf;
 using kz::renameNoReplace;
 
-bool sameItem(const struct statx& a, const struct statx& b)
-{
-    return identityOf(a) == identityOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
-}
-
 int statPath(int at, const char* path, int flags, struct statx& st)
 {
-    return ::statx(at, path, flags | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_MNT_ID,
+    return ::statx(at, path, flags | AT_NO_AUTOMOUNT, STATX_MODE | STATX_UID | STATX_MNT_ID | kz::kFileIdentityMask,
                    &st) == 0
                ? 0
                : errno;
@@ -376,7 +372,7 @@ std::string KZFreedesktopTrash::trashNameForAttempt(std::string_view name, int a
 }
 
 std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
-                                                     const std::optional<kz::ItemIdentity>& expected)
+                                                     const std::optional<kz::FileIdentity>& expected)
 {
     const std::string path = kz::pathWithoutTrailingSlash(rawPath);
     if (int err = kz::checkRemovablePath(path)) {
@@ -393,9 +389,15 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
     if (!parent) return trashError(errno);
     struct statx item {};
     if (int err = statPath(parent.fd, name.c_str(), AT_SYMLINK_NOFOLLOW, item)) return trashError(err);
-    if (expected && identityOf(item) != *expected)
+    if (expected && !kz::isSameFile(*expected, parent.fd, name.c_str(), item))
         return KZError::sizemere(KZError::ChangedSinceScan,
                                  QCoreApplication::translate("KZTrash", "The item was changed since the scan."));
+    const kz::FileIdentity checked = expected ? *expected : kz::fileIdentityAt(parent.fd, name.c_str(), item);
+    kz::HeldItem held;
+    if (int err = held.hold(parent.fd, name.c_str(), checked))
+        return err == ESTALE ? KZError::sizemere(KZError::ChangedSinceScan,
+                                                 QCoreApplication::translate("KZTrash", "The item was changed since the scan."))
+                             : trashError(err);
     if (S_ISDIR(item.stx_mode) && kz::isProtectedFolder(identityOf(item)))
         return KZError::sizemere(KZError::ProtectedItem,
                                  QCoreApplication::translate("KZTrash", "Home folders and the folders that hold them "
@@ -485,7 +487,9 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
         // What was moved must be the item that was checked: another one put at the path in
         // between goes back where it was.
         struct statx moved {};
-        if (statPath(trash.files.fd, candidate.c_str(), AT_SYMLINK_NOFOLLOW, moved) == 0 && sameItem(moved, item))
+        if (statPath(trash.files.fd, candidate.c_str(), AT_SYMLINK_NOFOLLOW, moved) == 0 &&
+            (moved.stx_mode & S_IFMT) == (item.stx_mode & S_IFMT) &&
+            kz::isSameFile(checked, trash.files.fd, candidate.c_str(), moved, true))
             return std::nullopt;
         if (renameNoReplace(trash.files.fd, candidate.c_str(), parent.fd, name.c_str(), path) == 0) {
             dropInfo();

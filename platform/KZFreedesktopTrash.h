@@ -21,7 +21,7 @@
 class KZFreedesktopTrash : public KZTrash {
 public:
     std::optional<KZError> trashItem(std::string_view path,
-                                     const std::optional<kz::ItemIdentity>& expected = std::nullopt) override;
+                                     const std::optional<kz::FileIdentity>& expected = std::nullopt) override;
 
     // $XDG_DATA_HOME/Trash when that variable holds an absolute path, else
     // $HOME/.local/share/Trash (the user database's home when $HOME is unset).

@@ -2,6 +2,7 @@
 
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
+#include "platform/KZFileIdentity.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
 
@@ -23,11 +24,18 @@ namespace kz {
 
 namespace {
 
-constexpr unsigned kIdentityMask = STATX_TYPE | STATX_INO | STATX_MNT_ID | STATX_SIZE;
+constexpr unsigned kIdentityMask = kFileIdentityMask | STATX_MNT_ID | STATX_SIZE | STATX_NLINK;
 
 int statAt(int dirFd, const char* name, int flags, struct statx& st)
 {
     return ::statx(dirFd, name, flags | AT_NO_AUTOMOUNT, kIdentityMask, &st) == 0 ? 0 : errno;
+}
+
+// The bytes that leave the disk when the entry described by `st` is unlinked: its logical
+// size when this is its last name, else nothing (another name keeps them).
+uint64_t bytesFreedByUnlink(const struct statx& st)
+{
+    return st.stx_nlink <= 1 ? st.stx_size : 0;
 }
 
 // The identities of "/", the home folders and the folders above them, read again at most
@@ -84,16 +92,17 @@ public:
 
     void fail(const std::string& path, int error) { result_.failures.push_back({path, error}); }
 
-    // Removes the folder `name` in `parentFd` (already checked) with everything in it.
-    // Answers 0, or the errno value that leaves it in place.
-    int removeFolder(int parentFd, const std::string& path, const char* name, const struct statx& st)
+    // Removes the folder `name` in `parentFd` (already checked: `checked`, described by `st`)
+    // with everything in it. Answers 0, or the errno value that leaves it in place.
+    int removeFolder(int parentFd, const std::string& path, const char* name, const struct statx& st,
+                     const FileIdentity& checked)
     {
         root_ = st;
         const int rootFd = openDirectoryAt(parentFd, name);
         if (rootFd < 0) return errno;
         {
             struct statx opened {};
-            if (statAt(rootFd, "", AT_EMPTY_PATH, opened) != 0 || identityOf(opened) != identityOf(st)) {
+            if (statAt(rootFd, "", AT_EMPTY_PATH, opened) != 0 || !isSameFile(checked, rootFd, "", opened, true)) {
                 ::close(rootFd);
                 return ESTALE; // replaced between the look and the open
             }
@@ -134,7 +143,7 @@ private:
         return err;
     }
 
-    // Unlinks a file or link whose logical size is `size`; its bytes count as removed only
+    // Unlinks a file or link that frees `size` bytes when it goes; they count as removed only
     // when this call removed it.
     int unlinkFile(int dirFd, const char* name, uint64_t size)
     {
@@ -172,7 +181,8 @@ private:
             bool isFolder = type == DT_DIR;
             uint64_t size = 0;
             if (!isFolder) {
-                // Files are looked at for their size (what the removal frees), folders not.
+                // Files are looked at for their size and links (what the removal frees),
+                // folders not.
                 struct statx st {};
                 if (int err = statAt(top.fd, name, AT_SYMLINK_NOFOLLOW, st)) {
                     if (err != ENOENT) {
@@ -182,7 +192,7 @@ private:
                     continue;
                 }
                 isFolder = S_ISDIR(st.stx_mode);
-                size = st.stx_size;
+                size = bytesFreedByUnlink(st);
             }
             if (!isFolder) {
                 int err = unlinkFile(top.fd, name, size);
@@ -216,7 +226,7 @@ private:
             if (err == ENOTDIR || err == ELOOP) {
                 // It became a file or link since it was listed: remove that.
                 struct statx st {};
-                const uint64_t size = statAt(parent.fd, name, AT_SYMLINK_NOFOLLOW, st) == 0 ? st.stx_size : 0;
+                const uint64_t size = statAt(parent.fd, name, AT_SYMLINK_NOFOLLOW, st) == 0 ? bytesFreedByUnlink(st) : 0;
                 if (int e = unlinkFile(parent.fd, name, size)) {
                     fail(path_, e);
                     parent.failedInside = true;
@@ -356,22 +366,17 @@ bool isRenameUnsupported(int error)
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
 }
 
-bool sameItem(const struct statx& a, const struct statx& b)
-{
-    return identityOf(a) == identityOf(b) && (a.stx_mode & S_IFMT) == (b.stx_mode & S_IFMT);
-}
-
 std::string joinPath(const std::string& folder, const std::string& name)
 {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-// Removes the checked item `name` (described by `st`) from the open folder, whose path is
-// `holder`. The item is first renamed to a private name in the same folder and looked at again
+// Removes the checked item `name` (`checked`, described by `st`) from the open folder, whose
+// path is `holder`. The item is first renamed to a private name in the same folder and looked at again
 // there: another item put at the path after the check is moved back untouched (ESTALE), and an
 // item that can't be removed whole is put back under its name.
 int removeCheckedItem(int parentFd, const std::string& holder, const std::string& path, const std::string& name,
-                      const struct statx& st, RemovalResult& result)
+                      const struct statx& st, const FileIdentity& checked, RemovalResult& result)
 {
     const bool folder = S_ISDIR(st.stx_mode);
     Removal removal(result);
@@ -402,15 +407,16 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
         };
         struct statx moved {};
         if (int e = statAt(parentFd, aside.c_str(), AT_SYMLINK_NOFOLLOW, moved)) return e == ENOENT ? ENOENT : putBack(e);
-        if (!sameItem(moved, st)) return putBack(ESTALE);
+        if ((moved.stx_mode & S_IFMT) != (st.stx_mode & S_IFMT) || !isSameFile(checked, parentFd, aside.c_str(), moved, true))
+            return putBack(ESTALE);
         int removed;
         if (folder) {
-            removed = removal.removeFolder(parentFd, path, aside.c_str(), moved);
+            removed = removal.removeFolder(parentFd, path, aside.c_str(), moved, checked);
         } else if (int fault = fileFault(FileOperation::Unlink, path)) {
             removed = fault;
         } else if (::unlinkat(parentFd, aside.c_str(), 0) == 0) {
             removed = 0;
-            result.removedBytes += moved.stx_size;
+            result.removedBytes += bytesFreedByUnlink(moved);
         } else {
             removed = errno == ENOENT ? 0 : errno;
         }
@@ -422,16 +428,16 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
     // against the item's identity, so that what can go goes.
     if (!folder && !isRenameUnsupported(err)) return err;
     KZSelfChange removing(path, KZChange::Removed);
-    if (folder) return removal.removeFolder(parentFd, path, name.c_str(), st);
+    if (folder) return removal.removeFolder(parentFd, path, name.c_str(), st, checked);
     if (int fault = fileFault(FileOperation::Unlink, path)) return fault;
     if (::unlinkat(parentFd, name.c_str(), 0) != 0) return errno == ENOENT ? 0 : errno;
-    result.removedBytes += st.stx_size;
+    result.removedBytes += bytesFreedByUnlink(st);
     return 0;
 }
 
 } // namespace
 
-RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<ItemIdentity>& expected)
+RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<FileIdentity>& expected)
 {
     RemovalResult result;
     const std::string path = pathWithoutTrailingSlash(rawPath);
@@ -456,14 +462,19 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
     if (parentFd < 0) return finish(errno);
     struct statx st {};
     int err = statAt(parentFd, name.c_str(), AT_SYMLINK_NOFOLLOW, st);
-    if (!err && expected && identityOf(st) != *expected) err = ESTALE;
+    if (!err && expected && !isSameFile(*expected, parentFd, name.c_str(), st)) err = ESTALE;
     if (!err && S_ISDIR(st.stx_mode) && isProtectedFolder(identityOf(st))) err = EPERM;
     if (!err && S_ISDIR(st.stx_mode)) {
         // A mounted volume is not a folder to empty: refused whole.
         struct statx parentSt {};
         if (statAt(parentFd, "", AT_EMPTY_PATH, parentSt) == 0 && !onSameMount(parentSt, st)) err = EXDEV;
     }
-    if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, result);
+    if (!err) {
+        const FileIdentity checked = expected ? *expected : fileIdentityAt(parentFd, name.c_str(), st);
+        HeldItem held;
+        err = held.hold(parentFd, name.c_str(), checked);
+        if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, checked, result);
+    }
     ::close(parentFd);
     return finish(err);
 }

@@ -9,6 +9,7 @@
 // the caller's thread.
 
 #include "platform/KZDirectoryIO.h"
+#include "platform/KZFileIdentity.h"
 #include "platform/KZPathString.h"
 #include "platform/KZUserDatabase.h"
 
@@ -36,8 +37,10 @@ struct RemovalResult {
     int error = 0;
     // Every failure, inner ones included, in the order they happened.
     std::vector<RemovalFailure> failures;
-    // The logical sizes (st_size) of the files and links this removal unlinked, read just
-    // before each unlink; folders count 0. Partial removals count what went.
+    // The bytes that left the disk: the logical sizes (st_size) of the files and links whose
+    // last name this removal unlinked (a link count of 1, read just before each unlink), so
+    // a file with several names counts once, when its last name goes; folders count 0.
+    // Partial removals count what went.
     uint64_t removedBytes = 0;
     bool succeeded() const { return error == 0; }
 };
@@ -55,7 +58,7 @@ bool isProtectedFolder(const ItemIdentity& identity);
 int openFolder(const std::string& path);
 
 // Removes the item at the path with everything in it. With `expected`, the item is removed
-// only while it still has that identity (ESTALE otherwise). Nothing at the path gives
+// only while it is still the item with that identity (isSameFile; ESTALE otherwise). Nothing at the path gives
 // ENOENT. The item is first renamed to a private name in its folder (".sizemere-removing-"
 // and 16 hex digits) and looked at there, so an item another program puts at the path after
 // the check is moved back untouched (ESTALE); what can't be removed whole goes back under its
@@ -63,6 +66,6 @@ int openFolder(const std::string& path);
 // file system that can't rename removes in place, after the same check.) The move away and
 // everything under the private name are marked as the program's own change just before they
 // happen; a refused removal marks nothing.
-RemovalResult removeItemAtPath(std::string_view path, const std::optional<ItemIdentity>& expected = std::nullopt);
+RemovalResult removeItemAtPath(std::string_view path, const std::optional<FileIdentity>& expected = std::nullopt);
 
 } // namespace kz

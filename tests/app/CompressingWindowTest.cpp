@@ -90,7 +90,7 @@ public:
         gate.open();
         KZTrash::setShared(nullptr);
     }
-    std::optional<KZError> trashItem(std::string_view path, const std::optional<kz::ItemIdentity>&) override
+    std::optional<KZError> trashItem(std::string_view path, const std::optional<kz::FileIdentity>&) override
     {
         ++entered;
         if (held) gate.wait();

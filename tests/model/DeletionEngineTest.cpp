@@ -5,6 +5,7 @@
 #include "platform/KZFileFaults.h"
 #include "platform/KZFreedesktopTrash.h"
 #include "platform/KZTrash.h"
+#include "tests/support/Identity.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ public:
     Mode mode = Mode::Move;
     std::vector<std::string> asked;
     std::string bin;
-    std::optional<KZError> trashItem(std::string_view path, const std::optional<kz::ItemIdentity>&) override
+    std::optional<KZError> trashItem(std::string_view path, const std::optional<kz::FileIdentity>&) override
     {
         asked.emplace_back(path);
         switch (mode) {
@@ -424,9 +425,9 @@ template <class Record>
 KZRef<Record> deepRecord(const std::string& path)
 {
     KZRef<Record> record = Record::fileWithPath(path);
-    struct statx st {};
-    EXPECT_EQ(kz::statPath(path, STATX_INO, st), 0);
-    record->setDeviceAndInode(kz::deviceOf(st), st.stx_ino);
+    const auto identity = kz::fileIdentityOfPath(path);
+    EXPECT_TRUE(identity.has_value());
+    if (identity) record->setIdentity(*identity);
     return record;
 }
 
@@ -478,3 +479,104 @@ TEST(DeletionEngine, NothingArrivesForADestroyedContext)
 }
 
 } // namespace
+
+namespace {
+
+const kztest::IdentityFileSystem kEveryFileSystem[] = {kztest::IdentityFileSystem::WithBirthTimes,
+                                                       kztest::IdentityFileSystem::WithHandlesOnly,
+                                                       kztest::IdentityFileSystem::WithNeither};
+
+long long sizeAt(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+} // namespace
+
+TEST(DeletionEngine, AFileWrittenAnewAfterTheScanIsNeverDeletedInItsPlace)
+{
+    for (auto fs : kEveryFileSystem) {
+        for (bool useTrash : {false, true}) {
+            SCOPED_TRACE(std::string(kztest::nameOf(fs)) + (useTrash ? ", Trash" : ", direct"));
+            kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+            kztest::TempDir dir;
+            kztest::ScopedEnvironment data("XDG_DATA_HOME", dir / "data");
+            KZFreedesktopTrash trash;
+            TQDeletionEngine::Options options;
+            options.useTrash = useTrash;
+            options.trash = &trash;
+
+            // Written anew before the run: refused.
+            makeFile(dir / "file", 10);
+            KZFilePtr record = scanned(dir / "file");
+            const kz::FileIdentity seen = kztest::scannedIdentityOfAFileWrittenAnew(dir / "file", 20);
+            record->setIdentity(seen); // what the scan saw, under the number the new file has
+            auto result = finish(start({record}, options));
+            ASSERT_TRUE(result.errors.has_value());
+            EXPECT_EQ(result.errors->at(dir / "file").code(), KZError::ChangedSinceScan);
+            EXPECT_TRUE(result.deletedFiles.empty());
+            EXPECT_EQ(result.freedBytes, 0);
+            EXPECT_EQ(sizeAt(dir / "file"), 20);
+
+            // Written anew at the last moment, after the engine's own look: still refused.
+            makeFile(dir / "late", 10);
+            KZFilePtr late = scanned(dir / "late");
+            bool rewritten = false;
+            FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+                if (op == kz::FileOperation::Rename && path == dir / "late" && !rewritten) {
+                    rewritten = true;
+                    kztest::rewriteWithSameInode(dir / "late", 20);
+                }
+                return 0;
+            });
+            result = finish(start({late}, options));
+            EXPECT_TRUE(rewritten);
+            ASSERT_TRUE(result.errors.has_value());
+            EXPECT_EQ(result.errors->at(dir / "late").code(), KZError::ChangedSinceScan);
+            EXPECT_EQ(sizeAt(dir / "late"), 20);
+            EXPECT_EQ(result.freedBytes, 0);
+        }
+    }
+}
+
+TEST(DeletionEngine, AFileWithSeveralNamesFreesItsBytesOnceWhenItsLastNameGoes)
+{
+    kztest::TempDir dir;
+    auto linked = [&](const std::string& a, const std::string& b) {
+        makeFile(a, 1000);
+        kztest::makeDir(b.substr(0, b.rfind('/')));
+        ASSERT_EQ(::link(a.c_str(), b.c_str()), 0);
+    };
+    // Removed: once, in one run or in two.
+    linked(dir / "a1", dir / "b1");
+    EXPECT_EQ(finish(start({scanned(dir / "a1"), scanned(dir / "b1")})).freedBytes, 1000);
+    linked(dir / "a2", dir / "b2");
+    EXPECT_EQ(finish(start({scanned(dir / "a2")})).freedBytes, 0);
+    EXPECT_EQ(finish(start({scanned(dir / "b2")})).freedBytes, 1000);
+
+    // To the Trash: once, when the last name outside the Trash goes there.
+    kztest::ScopedEnvironment data("XDG_DATA_HOME", dir / "data");
+    KZFreedesktopTrash trash;
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    linked(dir / "c", dir / "d");
+    EXPECT_EQ(finish(start({scanned(dir / "c")}, options)).freedBytes, 0);
+    EXPECT_EQ(finish(start({scanned(dir / "d")}, options)).freedBytes, 1000);
+    linked(dir / "e", dir / "f");
+    EXPECT_EQ(finish(start({scanned(dir / "e"), scanned(dir / "f")}, options)).freedBytes, 1000);
+    // Both names in one folder; then one inside and one outside.
+    linked(dir / "both/one", dir / "both/sub/two");
+    makeFile(dir / "both/plain", 5);
+    EXPECT_EQ(finish(start({scannedFolder(dir / "both")}, options)).freedBytes, 1005);
+    linked(dir / "box/inside", dir / "outside");
+    EXPECT_EQ(finish(start({scannedFolder(dir / "box")}, options)).freedBytes, 0);
+    EXPECT_EQ(finish(start({scanned(dir / "outside")}, options)).freedBytes, 1000);
+    // A name taken back out of the Trash keeps the bytes: the other name's move frees nothing.
+    linked(dir / "g", dir / "h");
+    EXPECT_EQ(finish(start({scanned(dir / "g")}, options)).freedBytes, 0);
+    ASSERT_EQ(::rename((dir / "data/Trash/files/g").c_str(), (dir / "g").c_str()), 0);
+    EXPECT_EQ(finish(start({scanned(dir / "h")}, options)).freedBytes, 0);
+    EXPECT_TRUE(exists(dir / "g"));
+}

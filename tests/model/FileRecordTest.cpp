@@ -210,3 +210,39 @@ TEST(FileRecord, Description)
 }
 
 } // namespace
+
+TEST(FileRecord, TheIdentityStampSharesTheCreationTimesPlace)
+{
+    KZFilePtr f = KZFile::fileWithPath("/x/file");
+    EXPECT_FALSE(f->hasIdentity());
+    EXPECT_EQ(f->identity(), kz::FileIdentity{});
+
+    // A birth time is the creation date, kept to the nanosecond (whole seconds round down).
+    f->setIdentity({0x0000000800000003ull, 42, kz::IdentityStamp::BirthTime, 1700000000999999999LL});
+    EXPECT_TRUE(f->hasIdentity());
+    EXPECT_EQ(f->device(), 0x0000000800000003ull);
+    EXPECT_EQ(f->identity(), (kz::FileIdentity{0x0000000800000003ull, 42, kz::IdentityStamp::BirthTime,
+                                               1700000000999999999LL}));
+    EXPECT_EQ(f->creationTime(), std::optional<qint64>(1700000000));
+    f->setIdentity({1, 2, kz::IdentityStamp::BirthTime, -1500000000LL}); // 1969-12-31 23:59:58.5
+    EXPECT_EQ(f->creationTime(), std::optional<qint64>(-2));
+
+    // Another stamp takes the place: the creation date is unknown then.
+    f->setIdentity({1, 2, kz::IdentityStamp::Handle, 12345});
+    EXPECT_EQ(f->creationTime(), std::nullopt);
+    EXPECT_FALSE(f->creationDate().isValid());
+    EXPECT_EQ(f->identity().stamp, 12345);
+    // Setting a creation date gives that stamp up: only a birth time of that value would match.
+    f->setCreationTime(1000);
+    EXPECT_EQ(f->creationTime(), std::optional<qint64>(1000));
+    EXPECT_EQ(f->identity().kind, kz::IdentityStamp::BirthTime);
+    EXPECT_EQ(f->identity().stamp, 1000'000'000'000LL);
+
+    // Folders keep it the same way; flags stay apart from it.
+    KZDirectoryPtr d = KZDirectory::fileWithPath("/x/folder");
+    d->setIsHidden(true);
+    d->setIdentity({5, 6, kz::IdentityStamp::ChangeTime, 77});
+    EXPECT_TRUE(d->isHidden());
+    EXPECT_TRUE(d->isDirectory());
+    EXPECT_EQ(d->identity(), (kz::FileIdentity{5, 6, kz::IdentityStamp::ChangeTime, 77}));
+}

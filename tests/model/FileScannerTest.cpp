@@ -3,6 +3,7 @@
 #include "model/KZTreeWalker.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZLog.h"
+#include "tests/support/Identity.h"
 #include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
@@ -193,6 +194,40 @@ TEST(FileScanner, RecordsCarryIdentityDatesAndFlags)
         }
     }
     EXPECT_TRUE(r->root->hasDeviceAndInode());
+}
+
+TEST(FileScanner, RecordsKeepWhatAReusedInodeNumberDoesNot)
+{
+    for (auto fs : {kztest::IdentityFileSystem::WithBirthTimes, kztest::IdentityFileSystem::WithHandlesOnly,
+                    kztest::IdentityFileSystem::WithNeither}) {
+        SCOPED_TRACE(kztest::nameOf(fs));
+        kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+        kztest::TempDir dir;
+        const std::string top = dir / "top";
+        kztest::makeFile(top + "/file", 5);
+        kztest::makeFile(top + "/sub/inner", 5);
+        kztest::makeSymlink("file", top + "/link");
+        auto r = scan(top);
+        ASSERT_TRUE(r->root);
+        auto all = records(r->root.get());
+        all[top + "/"] = r->root.get();
+        for (const auto& [path, record] : all) {
+            const auto live = kz::fileIdentityOfPath(path);
+            ASSERT_TRUE(live.has_value()) << path;
+            EXPECT_EQ(record->identity(), *live) << path;
+            EXPECT_NE(record->identity().kind, kz::IdentityStamp::None) << path;
+            // Only a birth time is also a creation date.
+            EXPECT_EQ(record->creationTime().has_value(), live->kind == kz::IdentityStamp::BirthTime) << path;
+        }
+        // Another program writes the file anew: its record no longer matches what is there.
+        KZFile* file = all[top + "/file"];
+        const kz::FileIdentity scanned = kztest::scannedIdentityOfAFileWrittenAnew(top + "/file", 5);
+        if (scanned.inode == file->inode()) {
+            struct statx st {};
+            ASSERT_EQ(kz::statPath(top + "/file", kz::kFileIdentityMask, st), 0);
+            EXPECT_FALSE(kz::isSameFileAtPath(file->identity(), top + "/file", st));
+        }
+    }
 }
 
 TEST(FileScanner, MinimumSizeKeepsBytesInTheFolderTotal)

@@ -205,7 +205,7 @@ TEST(CDEvents, WhatOthersDoWhereTheProgramWorkedIsReported)
     ASSERT_TRUE(kz::removeItemAtPath(dir / "folder").succeeded());
     makeFile(dir / "folder/new", 1);
     // A removal the program refused changed nothing; someone else's removal is reported.
-    ASSERT_EQ(kz::removeItemAtPath(dir / "refused", kz::ItemIdentity{1, 1}).error, ESTALE);
+    ASSERT_EQ(kz::removeItemAtPath(dir / "refused", kz::FileIdentity{1, 1}).error, ESTALE);
     ::unlink((dir / "refused").c_str());
     EXPECT_TRUE(r.waitFor(dir / "deleted", CDEventFlags::ItemCreated));
     EXPECT_TRUE(r.waitFor(dir / "folder", CDEventFlags::ItemCreated));

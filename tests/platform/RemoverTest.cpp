@@ -4,6 +4,7 @@
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
 #include "model/KZTreeWalker.h"
+#include "tests/support/Identity.h"
 #include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
@@ -37,9 +38,9 @@ std::string asideIn(const std::string& folder)
     return found;
 }
 
-kz::ItemIdentity identityOf(const std::string& path)
+kz::FileIdentity identityOf(const std::string& path)
 {
-    return kz::identityOfPath(path).value_or(kz::ItemIdentity{});
+    return kz::fileIdentityOfPath(path).value_or(kz::FileIdentity{});
 }
 
 TEST(Remover, RemovesFilesAndWholeTrees)
@@ -237,7 +238,7 @@ TEST(Remover, RemovesOnlyTheItemItWasGiven)
 {
     kztest::TempDir dir;
     makeFile(dir / "file", 1);
-    const kz::ItemIdentity before = identityOf(dir / "file");
+    const kz::FileIdentity before = identityOf(dir / "file");
     // Held open, the first file keeps its inode while the new one is made, so the two are
     // always different items.
     const int held = ::open((dir / "file").c_str(), O_RDONLY | O_CLOEXEC);
@@ -319,7 +320,7 @@ TEST(Remover, MarksOnlyWhatItChangesWhenItChangesIt)
         return 0;
     });
     // A refused removal changes nothing and marks nothing.
-    EXPECT_EQ(kz::removeItemAtPath(dir / "refused", kz::ItemIdentity{1, 1}).error, ESTALE);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "refused", kz::FileIdentity{1, 1}).error, ESTALE);
     EXPECT_FALSE(registry.isOwnChange(dir / "refused"));
     EXPECT_EQ(kz::removeItemAtPath(dir / "missing").error, ENOENT);
     EXPECT_FALSE(registry.isOwnChange(dir / "missing"));
@@ -340,9 +341,9 @@ TEST(Remover, AnItemSwappedInAfterTheCheckIsPutBackUntouched)
     makeFile(dir / "intruder", 2);
     makeFile(dir / "tree/inner", 1);
     makeDir(dir / "empty-intruder");
-    const kz::ItemIdentity file = identityOf(dir / "file");
-    const kz::ItemIdentity tree = identityOf(dir / "tree");
-    const kz::ItemIdentity intruder = identityOf(dir / "empty-intruder");
+    const kz::FileIdentity file = identityOf(dir / "file");
+    const kz::FileIdentity tree = identityOf(dir / "tree");
+    const kz::FileIdentity intruder = identityOf(dir / "empty-intruder");
     // Another program puts its own item at the path after the remover looked, at the last
     // moment it can: just before the item is moved or removed.
     std::string swapAt;
@@ -419,3 +420,88 @@ TEST(Remover, WhatCantBeRemovedWholeKeepsItsName)
 }
 
 } // namespace
+
+namespace {
+
+const kztest::IdentityFileSystem kEveryFileSystem[] = {kztest::IdentityFileSystem::WithBirthTimes,
+                                                       kztest::IdentityFileSystem::WithHandlesOnly,
+                                                       kztest::IdentityFileSystem::WithNeither};
+
+long long sizeAt(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+} // namespace
+
+TEST(Remover, AFileWrittenAnewUnderTheOldInodeNumberIsNotRemoved)
+{
+    for (auto fs : kEveryFileSystem) {
+        SCOPED_TRACE(kztest::nameOf(fs));
+        kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+        kztest::TempDir dir;
+        makeFile(dir / "file", 10);
+        // Another program deletes the file and writes a new one, which gets the old number.
+        const kz::FileIdentity scanned = kztest::scannedIdentityOfAFileWrittenAnew(dir / "file", 20);
+        ASSERT_EQ(identityOf(dir / "file").inode, scanned.inode);
+        const kz::RemovalResult refused = kz::removeItemAtPath(dir / "file", scanned);
+        EXPECT_EQ(refused.error, ESTALE);
+        EXPECT_EQ(refused.removedBytes, 0u);
+        EXPECT_EQ(sizeAt(dir / "file"), 20);
+        EXPECT_EQ(asideIn(dir.path()), "");
+        EXPECT_TRUE(kz::removeItemAtPath(dir / "file", identityOf(dir / "file")).succeeded());
+    }
+}
+
+TEST(Remover, AFileWrittenAnewJustBeforeItsRemovalIsPutBack)
+{
+    for (auto fs : kEveryFileSystem) {
+        SCOPED_TRACE(kztest::nameOf(fs));
+        kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+        kztest::TempDir dir;
+        makeFile(dir / "file", 10);
+        const kz::FileIdentity scanned = identityOf(dir / "file");
+        // The remover found the scanned file; at the last moment, just before it is moved
+        // aside, another program writes a new one in its place (with the old number if the
+        // file system can give it).
+        bool rewritten = false;
+        FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+            if (op == kz::FileOperation::Rename && path == dir / "file" && !rewritten) {
+                rewritten = true;
+                kztest::rewriteWithSameInode(dir / "file", 20);
+            }
+            return 0;
+        });
+        const kz::RemovalResult result = kz::removeItemAtPath(dir / "file", scanned);
+        EXPECT_TRUE(rewritten);
+        EXPECT_EQ(result.error, ESTALE);
+        EXPECT_EQ(result.removedBytes, 0u);
+        EXPECT_EQ(sizeAt(dir / "file"), 20); // the new file, back under its name
+        EXPECT_EQ(asideIn(dir.path()), "");
+    }
+}
+
+TEST(Remover, AFileWithSeveralNamesFreesItsBytesWhenItsLastNameGoes)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "a", 1000);
+    ASSERT_EQ(::link((dir / "a").c_str(), (dir / "b").c_str()), 0);
+    const kz::RemovalResult first = kz::removeItemAtPath(dir / "a");
+    EXPECT_TRUE(first.succeeded());
+    EXPECT_EQ(first.removedBytes, 0u); // "b" keeps the bytes
+    EXPECT_EQ(kz::removeItemAtPath(dir / "b").removedBytes, 1000u);
+
+    // Both names inside one folder: counted once, at the second.
+    makeFile(dir / "tree/one", 300);
+    makeDir(dir / "tree/sub");
+    ASSERT_EQ(::link((dir / "tree/one").c_str(), (dir / "tree/sub/two").c_str()), 0);
+    makeFile(dir / "tree/plain", 5);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "tree").removedBytes, 305u);
+
+    // One name inside, the other outside: the folder frees nothing of it, the outside name all.
+    makeFile(dir / "box/inside", 70);
+    ASSERT_EQ(::link((dir / "box/inside").c_str(), (dir / "outside").c_str()), 0);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "box").removedBytes, 0u);
+    EXPECT_EQ(kz::removeItemAtPath(dir / "outside").removedBytes, 70u);
+}

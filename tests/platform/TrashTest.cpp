@@ -2,6 +2,7 @@
 #include "platform/KZFreedesktopTrash.h"
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZSelfChangeRegistry.h"
+#include "tests/support/Identity.h"
 #include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
@@ -208,7 +209,7 @@ TEST_F(TrashTest, ATrashThatCannotBeWrittenFailsAtOnceAndTheItemStays)
 TEST_F(TrashTest, RefusesChangedItemsHomeFoldersAndMissingItems)
 {
     makeFile(dir / "items/file", 1);
-    auto error = bin.trashItem(dir / "items/file", kz::ItemIdentity{1, 1});
+    auto error = bin.trashItem(dir / "items/file", kz::FileIdentity{1, 1});
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->domain(), KZError::SizemereDomain);
     EXPECT_EQ(error->code(), KZError::ChangedSinceScan);
@@ -337,7 +338,7 @@ TEST_F(TrashTest, MarksOnlyWhatItChangesWhenItChangesIt)
     KZSelfChangeRegistry& registry = KZSelfChangeRegistry::shared();
     makeFile(dir / "items/file", 1);
     makeFile(dir / "items/refused", 1);
-    ASSERT_TRUE(bin.trashItem(dir / "items/refused", kz::ItemIdentity{1, 1}).has_value());
+    ASSERT_TRUE(bin.trashItem(dir / "items/refused", kz::FileIdentity{1, 1}).has_value());
     EXPECT_FALSE(registry.isOwnChange(dir / "items/refused"));
 
     ASSERT_FALSE(bin.trashItem(dir / "items/file").has_value());
@@ -351,7 +352,7 @@ TEST_F(TrashTest, AnItemSwappedInAfterTheCheckGoesBackWhereItWas)
 {
     makeFile(dir / "items/file", 1);
     makeFile(dir / "items/intruder", 2);
-    const kz::ItemIdentity checked = kz::identityOfPath(dir / "items/file").value();
+    const kz::FileIdentity checked = kz::fileIdentityOfPath(dir / "items/file").value();
     // Another program puts its own file at the path just before the move.
     FaultHook hook([&](kz::FileOperation op, const std::string& path) {
         if (op == kz::FileOperation::Rename && path == dir / "items/file")
@@ -396,3 +397,59 @@ TEST_F(TrashTest, ANameTakenAtTheLastMomentIsNeverReplaced)
 }
 
 } // namespace
+
+namespace {
+
+const kztest::IdentityFileSystem kEveryFileSystem[] = {kztest::IdentityFileSystem::WithBirthTimes,
+                                                       kztest::IdentityFileSystem::WithHandlesOnly,
+                                                       kztest::IdentityFileSystem::WithNeither};
+
+long long sizeAt(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+} // namespace
+
+TEST_F(TrashTest, AFileWrittenAnewUnderTheOldInodeNumberStays)
+{
+    for (auto fs : kEveryFileSystem) {
+        SCOPED_TRACE(kztest::nameOf(fs));
+        kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+        makeFile(dir / "items/file", 10);
+        const kz::FileIdentity scanned = kztest::scannedIdentityOfAFileWrittenAnew(dir / "items/file", 20);
+        const auto error = bin.trashItem(dir / "items/file", scanned);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->code(), KZError::ChangedSinceScan);
+        EXPECT_EQ(sizeAt(dir / "items/file"), 20);
+        EXPECT_FALSE(exists(trash + "/files/file"));
+        ::unlink((dir / "items/file").c_str());
+    }
+}
+
+TEST_F(TrashTest, AFileWrittenAnewJustBeforeTheMoveGoesBack)
+{
+    for (auto fs : kEveryFileSystem) {
+        SCOPED_TRACE(kztest::nameOf(fs));
+        kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+        makeFile(dir / "items/file", 10);
+        const kz::FileIdentity scanned = kz::fileIdentityOfPath(dir / "items/file").value();
+        bool rewritten = false;
+        FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+            if (op == kz::FileOperation::Rename && path == dir / "items/file" && !rewritten) {
+                rewritten = true;
+                kztest::rewriteWithSameInode(dir / "items/file", 20);
+            }
+            return 0;
+        });
+        const auto error = bin.trashItem(dir / "items/file", scanned);
+        EXPECT_TRUE(rewritten);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->code(), KZError::ChangedSinceScan);
+        EXPECT_EQ(sizeAt(dir / "items/file"), 20); // the new file, back at its place
+        EXPECT_FALSE(exists(trash + "/files/file"));
+        EXPECT_FALSE(exists(trash + "/info/file.trashinfo"));
+        ::unlink((dir / "items/file").c_str());
+    }
+}
