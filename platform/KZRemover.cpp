@@ -80,7 +80,7 @@ struct Frame {
 
 class Removal {
 public:
-    explicit Removal(RemovalResult& result) : result_(result) {}
+    Removal(RemovalResult& result, const RemovalProgress& progress) : result_(result), progress_(progress) {}
 
     void fail(const std::string& path, int error) { result_.failures.push_back({path, error}); }
 
@@ -126,7 +126,10 @@ private:
             fail(path, fault);
             return fault;
         }
-        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) return 0;
+        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) {
+            removedEntry();
+            return 0;
+        }
         const int err = errno;
         if (err == ENOENT) return 0;
         if (failedInside && (err == ENOTEMPTY || err == EEXIST)) return ENOTEMPTY;
@@ -143,9 +146,15 @@ private:
         }
         if (::unlinkat(dirFd, name, 0) == 0) {
             result_.removedBytes += size;
+            removedEntry();
             return 0;
         }
         return errno == ENOENT ? 0 : errno;
+    }
+
+    void removedEntry()
+    {
+        if (++entries_ % kRemovalProgressEvery == 0 && progress_) progress_(entries_, result_.removedBytes);
     }
 
     // Walks the folders on the stack depth first, removing as it goes. False when it had to
@@ -294,6 +303,8 @@ private:
     }
 
     RemovalResult& result_;
+    const RemovalProgress& progress_;
+    uint64_t entries_ = 0;
     std::vector<Frame> stack_;
     std::string path_;
     struct statx root_ {}; // the item being removed: nothing on another mount is part of it
@@ -371,10 +382,10 @@ std::string joinPath(const std::string& folder, const std::string& name)
 // there: another item put at the path after the check is moved back untouched (ESTALE), and an
 // item that can't be removed whole is put back under its name.
 int removeCheckedItem(int parentFd, const std::string& holder, const std::string& path, const std::string& name,
-                      const struct statx& st, RemovalResult& result)
+                      const struct statx& st, RemovalResult& result, const RemovalProgress& progress)
 {
     const bool folder = S_ISDIR(st.stx_mode);
-    Removal removal(result);
+    Removal removal(result, progress);
 
     std::string aside;
     int err = EEXIST;
@@ -431,7 +442,8 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
 
 } // namespace
 
-RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<ItemIdentity>& expected)
+RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<ItemIdentity>& expected,
+                               const RemovalProgress& progress)
 {
     RemovalResult result;
     const std::string path = pathWithoutTrailingSlash(rawPath);
@@ -463,7 +475,7 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Ite
         struct statx parentSt {};
         if (statAt(parentFd, "", AT_EMPTY_PATH, parentSt) == 0 && !onSameMount(parentSt, st)) err = EXDEV;
     }
-    if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, result);
+    if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, result, progress);
     ::close(parentFd);
     return finish(err);
 }
