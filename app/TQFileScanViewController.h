@@ -26,6 +26,7 @@ class KZFileScanner;
 class KZSpaceLabel;
 class KZView;
 class QGraphicsOpacityEffect;
+class QLabel;
 
 KZ_INTERFACE_CLASS(TQFileScanViewController)
 
@@ -68,6 +69,8 @@ public:
     KZView* imageView();
     KZSpaceLabel* filesScannedLabel();
     KZSpaceLabel* totalScannedLabel();
+    // Why the last scan failed, in full (wrapped under the counters); hidden otherwise.
+    QLabel* failureLabel();
 
     // The flashing of the items counter.
     bool isFlashing() const { return animating_; }
@@ -98,6 +101,7 @@ private:
 
     void hideCancel();
     void showNoResults(const QString& reason = QString());
+    void showFailure(const QString& reason);
 
     void startFlashingIfNeeded();
     void startFlashingTotalDuplicates();
