@@ -230,6 +230,8 @@ void TQFileScanViewController::scanDidComplete(const KZFileList& results)
     }
     if (KZLCDStatusViewController* lcd = lcdViewController()) lcd->showFinishedView();
     scanResult_ = results;
+    unreadableFolderCount_ = fileScanner_ ? fileScanner_->unreadableFolderCount() : 0;
+    unreadableFolders_ = fileScanner_ ? fileScanner_->unreadableFolders() : std::vector<std::string>();
 
     KZApplicationServices& application = KZApplicationServices::shared();
     application.requestUserAttention(view()->window());

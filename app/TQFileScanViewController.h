@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class KZFileScanner;
 class KZSpaceLabel;
@@ -61,6 +62,9 @@ public:
     void setIsScanning(bool scanning);
     // The last scan that ended with results: element 0 is the root folder; empty when none.
     const KZFileList& scanResult() const { return scanResult_; }
+    // The folders that scan could not read: how many, and the first thousand paths.
+    int64_t unreadableFolderCount() const { return unreadableFolderCount_; }
+    const std::vector<std::string>& unreadableFolders() const { return unreadableFolders_; }
     const std::string& filePath() const { return filePath_; }
     void setFilePath(const std::string& path) { filePath_ = path; }
     std::shared_ptr<KZFileScanner> fileScanner() const { return fileScanner_; }
@@ -115,6 +119,8 @@ private:
     bool animating_ = false;
     std::string filePath_;
     KZFileList scanResult_;
+    int64_t unreadableFolderCount_ = 0;
+    std::vector<std::string> unreadableFolders_;
     std::shared_ptr<KZFileScanner> fileScanner_;
     std::unique_ptr<KZTimer> messageRotationTimer_;
 

@@ -394,6 +394,7 @@ void TQMainWindowController::showTreemapView()
     keepTotalsOfResultsScreen();
     releaseResultsScreen();
     treemapViewController_ = TQTreemapViewController::controllerWithResults(scan->scanResult());
+    treemapViewController_->setUnreadableFolders(scan->unreadableFolderCount(), scan->unreadableFolders());
     treemapViewController_->setParentWindow(window());
     treemapViewController_->setLcdViewController(lcdStatusViewController_.get());
     setResizable(true);

@@ -9,6 +9,7 @@
 #include "kit/KZController.h"
 #include "kit/KZSpaceLabel.h"
 #include "model/KZFileScanner.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZNotificationCenter.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/ScanTestSupport.h"
@@ -236,6 +237,24 @@ TEST(ScanningScreen, AFolderThatCanNotBeOpenedSaysWhyInFullWhereTheUserLooks)
     EXPECT_FALSE(failure->isVisibleTo(screen->view()));
     EXPECT_TRUE(failure->text().isEmpty());
     kztest::settle();
+}
+
+TEST(ScanningScreen, TheResultKeepsTheFoldersThatCouldNotBeRead)
+{
+    ScanFixture f;
+    SampleFolder folder;
+    kztest::makeFile(folder.dir / "locked/inside", 10);
+    const std::string locked = folder.dir / "locked";
+    kztest::ScopedFaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Search && path == locked ? EACCES : 0;
+    });
+    auto screen = f.screenFor(folder.dir.path());
+    screen->startScan();
+    kztest::settle();
+    ASSERT_FALSE(screen->scanResult().empty());
+    EXPECT_EQ(screen->scanResult().front()->fileSize(), folder.bytes);
+    EXPECT_EQ(screen->unreadableFolderCount(), 1);
+    EXPECT_EQ(screen->unreadableFolders(), (std::vector<std::string>{locked + "/"}));
 }
 
 TEST(ScanningScreen, CancelPostsStartOverAndTheHandlerMayReleaseTheScreen)
