@@ -12,7 +12,7 @@ KZTreemapNodeLists::KZTreemapNodeLists()
 
 std::optional<KZTreemapNodeList> KZTreemapNodeLists::dataForDirectory(const KZDirectory* directory)
 {
-    if (!directory || directory->childCount() == 0) return std::nullopt;
+    if (!directory || (directory->childCount() == 0 && !(directory->ignoredSize() > 0))) return std::nullopt;
 
     // Sizes are read once, before sorting: a folder's total may have to be computed.
     const auto children = directory->children();
@@ -82,12 +82,11 @@ std::optional<KZTreemapNodeList> KZTreemapNodeLists::dataForDirectory(const KZDi
             ignoredBytes += child.size;
             continue;
         }
-        if (file->isDirectory() && !file->isPackage() && static_cast<KZDirectory*>(file)->childCount() == 0) {
-            // A folder without records: what the scan left out of it as small stays small;
-            // the rest counts with the sizes kept for removed items.
-            smallBytes += std::min(child.size, static_cast<KZDirectory*>(file)->ignoredSize());
+        // A plain folder without records has nothing to show, unless the scan measured small
+        // files in it: then it is an item of its own, with those files' area inside.
+        if (file->isDirectory() && !file->isPackage() && static_cast<KZDirectory*>(file)->childCount() == 0 &&
+            !(static_cast<KZDirectory*>(file)->ignoredSize() > 0))
             continue;
-        }
         shownBytes += child.size;
         list.push_back(std::move(node));
     }

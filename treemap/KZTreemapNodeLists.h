@@ -43,7 +43,9 @@ public:
     void setMinimumFileSize(MinimumFileSize m) { minimumFileSize_ = std::move(m); }
 
     // Builds the node list of the folder without touching the cache; nullopt when the folder
-    // has no children, else a list (possibly empty, or holding inert areas only).
+    // has no children (and no small files the scan measured in it), else a list (possibly
+    // empty, or holding inert areas only). A plain folder without children gets a node only
+    // when the scan measured small files in it.
     std::optional<KZTreemapNodeList> dataForDirectory(const KZDirectory* directory);
 
     // Whether the list holds a node for an item (a record or a group), not only inert areas.

@@ -180,6 +180,30 @@ TEST_F(Areas, AFolderOfSmallFilesOnlyShowsOneInertAreaWithItsBytes)
     EXPECT_LT(std::abs(fill.red() - KZTreemapColorRule::inertAreaColor().red()), 30);
 }
 
+TEST_F(Areas, AFolderWhoseFilesTheScanLeftOutAsSmallIsStillAnItem)
+{
+    // No record inside, but the scan measured its files: the folder can still be chosen (to
+    // delete it, say), and its inside says what it holds.
+    man = dir(r, "many");
+    man->setIgnoredSize(200000 * 100.0);
+    auto emptied = dir(r, "emptied"); // nothing measured inside: no node, as before
+    emptied->setFileSize(5 * MB);
+    file(r, "disk.img", 30 * MB);
+    lists.setDirectory(r);
+    lists.setMinimumFileSize([this] { return minimum; });
+    const auto items = layOut();
+    QRectF inner;
+    const auto drawn = inside(items, man.get(), inner);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0]->node->inertKind(), KZTreemapNode::InertKind::SmallFiles);
+    EXPECT_EQ(drawn[0]->node->fileSize(), 200000 * 100.0);
+    for (const auto& i : items) EXPECT_NE(i.node->file(), KZFilePtr(emptied));
+    bool removedArea = false;
+    for (const auto& i : items)
+        if (i.depth == 0 && i.node->inertKind() == KZTreemapNode::InertKind::RemovedItems) removedArea = true;
+    EXPECT_TRUE(removedArea);
+}
+
 TEST_F(Areas, AnInertAreaIsNeverATargetOfThePointerOrOfAnAction)
 {
     TestPreferences prefs;
