@@ -165,7 +165,7 @@ void TQTreemapViewController::showUnreadableFolders()
     KZAlert alert;
     alert.style = KZAlert::Style::Informational;
     alert.messageText = n == 1 ? UnreadableOneMessage : UnreadableManyMessage.arg(n);
-    QStringList lines{UnreadableInformative, QString()};
+    QStringList lines{n == 1 ? UnreadableOneInformative : UnreadableManyInformative, QString()};
     const size_t listed = std::min<size_t>(unreadableFolders_.size(), kMaxListedUnreadable);
     for (size_t i = 0; i < listed; ++i)
         lines << kz::displayString(kz::pathWithoutTrailingSlash(unreadableFolders_[i]));

@@ -125,7 +125,9 @@ public:
         QStringLiteral("%1 folders could not be read: they are missing from the map and from the totals.");
     static inline const QString UnreadableOneMessage = QStringLiteral("1 folder could not be read");
     static inline const QString UnreadableManyMessage = QStringLiteral("%1 folders could not be read");
-    static inline const QString UnreadableInformative = QStringLiteral(
+    static inline const QString UnreadableOneInformative = QStringLiteral(
+        "Sizemere was not allowed to open this folder, so what it holds is not in the map or in the totals:");
+    static inline const QString UnreadableManyInformative = QStringLiteral(
         "Sizemere was not allowed to open these folders, so what they hold is not in the map or in the totals:");
     static inline const QString UnreadableMore = QStringLiteral("…and %1 more.");
     // Folders named one by one in that alert.

@@ -33,9 +33,11 @@ struct Snapshot {
     uint64_t inode = 0;
     bool isNetworkItem = false;
     // The work the record stands for, as the scanned tree knows it: its records (itself and
-    // every record below it) and its bytes.
+    // every record below it) and its bytes; whether those records are all that is there (no
+    // small files the scan kept only the bytes of, no package measured without records).
     double entries = 1;
     double bytes = 0;
+    bool recordsComplete = true;
 };
 
 enum class Fate { Deleted, Vanished, Failed };
@@ -219,21 +221,26 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
     return failed(*error);
 }
 
-// The records in the folder's subtree, itself included.
-double recordsAtAndBelow(const KZFile& f)
+// The records in the item's subtree, itself included, and the bytes of its file records.
+std::pair<double, double> recordsAtAndBelow(const KZFile& f)
 {
     const KZDirectory* top = kz_asDirectory(&f);
-    if (!top) return 1;
-    double count = 1;
+    if (!top) return {1, f.fileSize()};
+    double count = 1, bytes = 0;
     std::vector<const KZDirectory*> stack{top};
     while (!stack.empty()) {
         const KZDirectory* d = stack.back();
         stack.pop_back();
         count += double(d->childCount());
-        for (const KZFile* child : d->children())
-            if (const KZDirectory* sub = kz_asDirectory(child); sub && sub->childCount()) stack.push_back(sub);
+        for (const KZFile* child : d->children()) {
+            if (const KZDirectory* sub = kz_asDirectory(child)) {
+                if (sub->childCount()) stack.push_back(sub);
+            } else {
+                bytes += child->fileSize();
+            }
+        }
     }
-    return count;
+    return {count, bytes};
 }
 
 Snapshot snapshotOf(const KZFile& f)
@@ -245,9 +252,11 @@ Snapshot snapshotOf(const KZFile& f)
     s.device = f.device();
     s.inode = f.inode();
     s.isNetworkItem = f.isNetworkItem();
-    s.entries = recordsAtAndBelow(f);
+    const auto [records, recordBytes] = recordsAtAndBelow(f);
+    s.entries = records;
     const double bytes = f.fileSize();
     s.bytes = std::isfinite(bytes) && bytes > 0 ? bytes : 0;
+    s.recordsComplete = !(recordBytes < 0.99 * s.bytes);
     return s;
 }
 
@@ -303,9 +312,15 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
             return;
         progress.lastReport = now;
         progress.pending->store(true, std::memory_order_relaxed);
-        const double e = progress.doneEntries + std::min(double(entries), current->entries);
-        const double b = progress.doneBytes + std::min(double(bytes), current->bytes);
-        postProgress(main, progress.fraction(e, b), progress.pending);
+        // How far into the item: by its files and bytes when its records are all there, else
+        // by its bytes alone (a count of records would run out long before its files do).
+        const double byEntries = std::min(double(entries) / current->entries, 1.0);
+        const double byBytes = current->bytes > 0 ? std::min(double(bytes) / current->bytes, 1.0) : byEntries;
+        const double inItem = current->recordsComplete ? 0.5 * byEntries + 0.5 * byBytes : byBytes;
+        postProgress(main,
+                     progress.fraction(progress.doneEntries + inItem * current->entries,
+                                       progress.doneBytes + inItem * current->bytes),
+                     progress.pending);
     };
     for (size_t c = 0;; ++c) {
         if (c >= chunks.size()) {

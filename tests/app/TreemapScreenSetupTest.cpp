@@ -270,7 +270,7 @@ TEST_F(TreemapScreen, FoldersThatCouldNotBeReadAreNamedAboveAnUnchangedMap)
     // The button names them, the first ones one by one, the rest counted.
     QTest::mouseClick(screen->unreadableButton(), Qt::LeftButton);
     ASSERT_EQ(env.alerts.service.shown().size(), 1u);
-    const KZAlert& alert = env.alerts.service.shown()[0].alert;
+    const KZAlert alert = env.alerts.service.shown()[0].alert;
     EXPECT_EQ(alert.messageText, QStringLiteral("40 folders could not be read"));
     EXPECT_TRUE(alert.informativeText.contains(QString::fromStdString(tmp / "locked0")));
     EXPECT_FALSE(alert.informativeText.contains(QString::fromStdString(tmp / "locked0/")));
@@ -286,6 +286,8 @@ TEST_F(TreemapScreen, FoldersThatCouldNotBeReadAreNamedAboveAnUnchangedMap)
     ASSERT_EQ(env.alerts.service.shown().size(), 2u);
     EXPECT_EQ(env.alerts.service.shown()[1].alert.messageText, QStringLiteral("1 folder could not be read"));
     EXPECT_FALSE(env.alerts.service.shown()[1].alert.informativeText.contains(QStringLiteral("more")));
+    EXPECT_TRUE(env.alerts.service.shown()[1].alert.informativeText.startsWith(Screen::UnreadableOneInformative));
+    EXPECT_TRUE(alert.informativeText.startsWith(Screen::UnreadableManyInformative));
     QDir().mkpath(kztest::outputFolder() + "/results-screen");
     EXPECT_TRUE(window->grab().save(kztest::outputFolder() + "/results-screen/unreadable-notice.png"));
 

@@ -553,3 +553,23 @@ TEST(DeletionEngine, ProgressWeighsEachItemByWhatItHoldsAndNeverGoesBack)
         if (p > 0.97 && p < 1) sawFolderDone = true;
     EXPECT_TRUE(sawFolderDone);
 }
+
+TEST(DeletionEngine, AFolderWhoseSmallFilesHaveNoRecordsMovesTheBarByItsBytes)
+{
+    // The scan kept only the bytes of the folder's small files: the bar follows the bytes
+    // removed, rather than leaping ahead once the one record is used up.
+    kztest::TempDir dir;
+    makeDir(dir / "small");
+    for (int i = 0; i < 2000; ++i) makeFile(dir / ("small/f" + std::to_string(i)), 100);
+    KZDirectoryPtr folder = scannedFolder(dir / "small");
+    folder->setIgnoredSize(2000 * 100);
+    TQDeletionEngine::Options options;
+    options.progressInterval = 0;
+    auto run = start({folder}, options);
+    const auto result = finish(run);
+    EXPECT_EQ(result.deletedFiles, (KZFileList{folder}));
+    expectRisingFromZeroToOne(run->progress);
+    ASSERT_GE(run->progress.size(), 4u);
+    EXPECT_LT(run->progress[1], 0.25); // the first report from inside: 256 of 2000 files
+    EXPECT_TRUE(std::any_of(run->progress.begin(), run->progress.end(), [](double p) { return p > 0.3 && p < 0.7; }));
+}
