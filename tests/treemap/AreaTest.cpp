@@ -105,7 +105,8 @@ TEST_F(Areas, InsideAFolderEveryNodeTakesItsShareOfTheFolderTotal)
     expectAreasFollowSizes(layOut());
     // The 10 MB file is about half the folder, not nearly all of it.
     QRectF inner;
-    for (const KZTreemapDrawItem* i : inside(layOut(), man.get(), inner))
+    const auto items = layOut();
+    for (const KZTreemapDrawItem* i : inside(items, man.get(), inner))
         if (i->node->file() == tenMB)
             EXPECT_LT(i->rect.width() * i->rect.height(), 0.52 * inner.width() * inner.height());
 }
