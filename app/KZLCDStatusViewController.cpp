@@ -134,8 +134,13 @@ void KZLCDStatusViewController::showNoDuplicatesView()
 
 void KZLCDStatusViewController::showNoDuplicatesView(const QString& reason)
 {
-    noDuplicatesDetailLabel()->setText(reason.isEmpty() ? defaultNoResultsText_ : reason);
+    const QString text = reason.isEmpty() ? defaultNoResultsText_ : reason;
+    noDuplicatesDetailLabel()->setText(text);
     noDuplicatesDetailLabel()->setToolTip(reason);
+    // A screen reader reads the whole reason, however little of it the panel shows.
+    noDuplicatesDetailLabel()->setAccessibleName(text);
+    noDuplicatesView()->setAccessibleName(QStringLiteral("No Results"));
+    noDuplicatesView()->setAccessibleDescription(text);
     setCurrentView(noDuplicatesView());
 }
 

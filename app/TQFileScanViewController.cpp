@@ -19,6 +19,7 @@
 #include "platform/widgets/KZWorkspace.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QLabel>
 #include <QPointer>
 
 #include <algorithm>
@@ -73,6 +74,12 @@ KZSpaceLabel* TQFileScanViewController::totalScannedLabel()
     return ui()->totalScannedLabel;
 }
 
+QLabel* TQFileScanViewController::failureLabel()
+{
+    ensureLoaded();
+    return ui()->failureLabel;
+}
+
 void TQFileScanViewController::kz_viewDidAppear()
 {
     TQViewController::kz_viewDidAppear();
@@ -88,6 +95,7 @@ void TQFileScanViewController::startScan()
     releaseScanner();
 
     if (KZLCDStatusViewController* lcd = lcdViewController()) lcd->showScanningView();
+    showFailure(QString());
     KZView* icon = imageView();
     icon->setBackgroundImage(KZImage::fromIcon(kz_iconForFile(filePath_), QSizeF(icon->size())));
 
@@ -182,9 +190,20 @@ void TQFileScanViewController::showNoResults(const QString& reason)
     hideCancel();
 }
 
+void TQFileScanViewController::showFailure(const QString& reason)
+{
+    // Where the user looks, whole: the toolbar panel has room for a few words only.
+    QLabel* label = failureLabel();
+    label->setText(reason);
+    label->setAccessibleName(reason);
+    label->setAccessibleDescription(reason);
+    label->setVisible(!reason.isEmpty());
+}
+
 void TQFileScanViewController::scanDidFail(const QString& error)
 {
     setIsScanning(false);
+    showFailure(error);
     showNoResults(error);
 }
 
@@ -211,6 +230,8 @@ void TQFileScanViewController::scanDidComplete(const KZFileList& results)
     }
     if (KZLCDStatusViewController* lcd = lcdViewController()) lcd->showFinishedView();
     scanResult_ = results;
+    unreadableFolderCount_ = fileScanner_ ? fileScanner_->unreadableFolderCount() : 0;
+    unreadableFolders_ = fileScanner_ ? fileScanner_->unreadableFolders() : std::vector<std::string>();
 
     KZApplicationServices& application = KZApplicationServices::shared();
     application.requestUserAttention(view()->window());

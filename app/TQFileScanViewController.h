@@ -21,11 +21,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class KZFileScanner;
 class KZSpaceLabel;
 class KZView;
 class QGraphicsOpacityEffect;
+class QLabel;
 
 KZ_INTERFACE_CLASS(TQFileScanViewController)
 
@@ -60,6 +62,9 @@ public:
     void setIsScanning(bool scanning);
     // The last scan that ended with results: element 0 is the root folder; empty when none.
     const KZFileList& scanResult() const { return scanResult_; }
+    // The folders that scan could not read: how many, and the first thousand paths.
+    int64_t unreadableFolderCount() const { return unreadableFolderCount_; }
+    const std::vector<std::string>& unreadableFolders() const { return unreadableFolders_; }
     const std::string& filePath() const { return filePath_; }
     void setFilePath(const std::string& path) { filePath_ = path; }
     std::shared_ptr<KZFileScanner> fileScanner() const { return fileScanner_; }
@@ -68,6 +73,8 @@ public:
     KZView* imageView();
     KZSpaceLabel* filesScannedLabel();
     KZSpaceLabel* totalScannedLabel();
+    // Why the last scan failed, in full (wrapped under the counters); hidden otherwise.
+    QLabel* failureLabel();
 
     // The flashing of the items counter.
     bool isFlashing() const { return animating_; }
@@ -98,6 +105,7 @@ private:
 
     void hideCancel();
     void showNoResults(const QString& reason = QString());
+    void showFailure(const QString& reason);
 
     void startFlashingIfNeeded();
     void startFlashingTotalDuplicates();
@@ -111,6 +119,8 @@ private:
     bool animating_ = false;
     std::string filePath_;
     KZFileList scanResult_;
+    int64_t unreadableFolderCount_ = 0;
+    std::vector<std::string> unreadableFolders_;
     std::shared_ptr<KZFileScanner> fileScanner_;
     std::unique_ptr<KZTimer> messageRotationTimer_;
 

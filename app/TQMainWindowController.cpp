@@ -408,6 +408,7 @@ void TQMainWindowController::showTreemapView()
     releaseResultsScreen();
     treemapViewController_ = TQTreemapViewController::controllerWithResults(scan->scanResult());
     treemapViewController_->setRunLedger(ledger_.get());
+    treemapViewController_->setUnreadableFolders(scan->unreadableFolderCount(), scan->unreadableFolders());
     treemapViewController_->setParentWindow(window());
     treemapViewController_->setLcdViewController(lcdStatusViewController_.get());
     setResizable(true);

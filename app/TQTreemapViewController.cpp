@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QNativeGestureEvent>
+#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -124,6 +125,56 @@ QLabel* TQTreemapViewController::errorLabel() const
     return ui() ? ui()->errorLabel : nullptr;
 }
 
+QWidget* TQTreemapViewController::unreadableNotice() const
+{
+    return ui() ? ui()->unreadableNotice : nullptr;
+}
+
+QLabel* TQTreemapViewController::unreadableLabel() const
+{
+    return ui() ? ui()->unreadableLabel : nullptr;
+}
+
+QPushButton* TQTreemapViewController::unreadableButton() const
+{
+    return ui() ? ui()->unreadableButton : nullptr;
+}
+
+void TQTreemapViewController::setUnreadableFolders(int64_t count, std::vector<std::string> paths)
+{
+    unreadableFolderCount_ = std::max<int64_t>(0, count);
+    unreadableFolders_ = std::move(paths);
+    updateUnreadableNotice();
+}
+
+void TQTreemapViewController::updateUnreadableNotice()
+{
+    if (!ui()) return;
+    const int64_t n = unreadableFolderCount_;
+    const QString text = n == 1 ? UnreadableOneNotice : UnreadableManyNotice.arg(n);
+    ui()->unreadableLabel->setText(text);
+    ui()->unreadableNotice->setAccessibleName(text);
+    ui()->unreadableButton->setAccessibleDescription(text);
+    ui()->unreadableNotice->setVisible(n > 0);
+}
+
+void TQTreemapViewController::showUnreadableFolders()
+{
+    const int64_t n = unreadableFolderCount_;
+    if (n <= 0) return;
+    KZAlert alert;
+    alert.style = KZAlert::Style::Informational;
+    alert.messageText = n == 1 ? UnreadableOneMessage : UnreadableManyMessage.arg(n);
+    QStringList lines{n == 1 ? UnreadableOneInformative : UnreadableManyInformative, QString()};
+    const size_t listed = std::min<size_t>(unreadableFolders_.size(), kMaxListedUnreadable);
+    for (size_t i = 0; i < listed; ++i)
+        lines << kz::displayString(kz::pathWithoutTrailingSlash(unreadableFolders_[i]));
+    if (n > int64_t(listed)) lines << UnreadableMore.arg(n - int64_t(listed));
+    alert.informativeText = lines.join(QLatin1Char('\n'));
+    alert.buttons = {OkayButton};
+    kz_beginSheetModalForWindow(alert, parentWindow() ? parentWindow()->window() : nullptr, [](const KZAlertResult&) {});
+}
+
 TQTooltipPanel* TQTreemapViewController::tooltipWindow() const
 {
     return ui() ? ui()->tooltipWindow : nullptr;
@@ -173,6 +224,8 @@ void TQTreemapViewController::awakeFromNib()
     ui()->tooltipWindow->hide();
     ui()->errorLabel->setText(NothingToShow);
     ui()->errorLabel->hide();
+    connect(ui()->unreadableButton, &QPushButton::clicked, this, &TQTreemapViewController::showUnreadableFolders);
+    updateUnreadableNotice();
 
     // The screen's toolbar replaces the main window's own while the screen shows.
     makeToolbar();

@@ -47,6 +47,7 @@ class KZNestedTreemapView;
 class KZView;
 class QAction;
 class QLabel;
+class QPushButton;
 class QToolBar;
 class QToolButton;
 class TQDeleteQueueViewController;
@@ -121,6 +122,20 @@ public:
     static inline const QString RescanSuppression = QStringLiteral("Don't ask me to rescan on file/folder changes");
     // Shown when nothing can be drawn.
     static inline const QString NothingToShow = QStringLiteral("There are no files to display.");
+    // Folders the scan could not read.
+    static inline const QString UnreadableOneNotice =
+        QStringLiteral("1 folder could not be read: it is missing from the map and from the totals.");
+    static inline const QString UnreadableManyNotice =
+        QStringLiteral("%1 folders could not be read: they are missing from the map and from the totals.");
+    static inline const QString UnreadableOneMessage = QStringLiteral("1 folder could not be read");
+    static inline const QString UnreadableManyMessage = QStringLiteral("%1 folders could not be read");
+    static inline const QString UnreadableOneInformative = QStringLiteral(
+        "Sizemere was not allowed to open this folder, so what it holds is not in the map or in the totals:");
+    static inline const QString UnreadableManyInformative = QStringLiteral(
+        "Sizemere was not allowed to open these folders, so what they hold is not in the map or in the totals:");
+    static inline const QString UnreadableMore = QStringLiteral("…and %1 more.");
+    // Folders named one by one in that alert.
+    static constexpr int kMaxListedUnreadable = 25;
 
     // Values of the watcher on the scanned folder.
     static constexpr double kWatcherLatency = 1.0;
@@ -145,6 +160,16 @@ public:
     // one the screen makes its own.
     void setRunLedger(TQRunLedger* ledger) { runLedger_ = ledger; }
     TQRunLedger* runLedger() const { return runLedger_ ? runLedger_.data() : ownLedger_.get(); }
+
+    // Folders the scan could not read: how many, and the paths of some of them. A count above
+    // 0 shows a notice above the map with a button that lists them; the map stays as it is.
+    void setUnreadableFolders(int64_t count, std::vector<std::string> paths);
+    int64_t unreadableFolderCount() const { return unreadableFolderCount_; }
+    // The alert that names the folders.
+    void showUnreadableFolders();
+    QWidget* unreadableNotice() const;
+    QLabel* unreadableLabel() const;
+    QPushButton* unreadableButton() const;
 
     // ---- what the main window and the tests read ----
     const KZFileList& resultArray() const { return resultArray_; }
@@ -345,6 +370,10 @@ private:
     std::unique_ptr<TQDeleteQueueViewController> deleteQueueController_;
     QPointer<INPopoverController> popover_;
     QPointer<KZPreviewPanel> previewPanel_;
+
+    void updateUnreadableNotice();
+    int64_t unreadableFolderCount_ = 0;
+    std::vector<std::string> unreadableFolders_;
 
     // Totals.
     double totalFreed_ = 0;

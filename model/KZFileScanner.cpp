@@ -112,6 +112,8 @@ struct KZFileScanner::Scan : std::enable_shared_from_this<Scan> {
         }
         KZRunOnMainThread([self = shared_from_this()] { self->deliverProgress(); });
         KZRunOnMainThread([self = shared_from_this(), root = std::move(root)] {
+            self->scanner->unreadableFolderCount_ = self->walk->unreadableFolderCount();
+            self->scanner->unreadableFolders_ = self->walk->unreadableFolders();
             if (self->ownerGone()) return;
             if (auto block = self->scanner->completionBlock_) block(KZFileList{KZFilePtr(root)});
         });

@@ -77,6 +77,12 @@ public:
     void cancel() { wasCancelled_.store(true, std::memory_order_relaxed); }
     bool wasCancelled() const { return wasCancelled_.load(std::memory_order_relaxed); }
 
+    // Folders below the scanned one that could not be read, known once the completion comes:
+    // how many, and the paths (ending with "/") of the first thousand, sorted. They are missing
+    // from the tree, or there without their contents.
+    int64_t unreadableFolderCount() const { return unreadableFolderCount_; }
+    const std::vector<std::string>& unreadableFolders() const { return unreadableFolders_; }
+
     const std::vector<std::string>& paths() const { return paths_; }
     double minimumFileSize() const { return minimumFileSize_; }
     const KZIgnoreList& ignoreList() const { return ignoreList_; }
@@ -98,6 +104,8 @@ private:
     KZIgnoreList ignoreList_;
     std::atomic<bool> wasCancelled_{false};
     bool started_ = false;
+    int64_t unreadableFolderCount_ = 0;
+    std::vector<std::string> unreadableFolders_;
 
     QPointer<QObject> owner_;
     bool hasOwner_ = false;

@@ -285,7 +285,10 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
         const std::string path = dir->path();
         fd = kz::openDirectoryPath(path);
         if (fd < 0) {
-            if (errno != ENOENT) logError(path, errno);
+            if (errno != ENOENT) {
+                logError(path, errno);
+                noteUnreadableFolder(path);
+            }
             return;
         }
         if (!isSameFolder(fd, dir->device(), dir->inode())) {
@@ -295,7 +298,10 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
     }
 
     w.names.clear();
-    if (const int err = kz::readDirectoryNames(fd, w.names); err && err != ENOENT) logError(dir->path(), err);
+    if (const int err = kz::readDirectoryNames(fd, w.names); err && err != ENOENT) {
+        logError(dir->path(), err);
+        noteUnreadableFolder(dir->path());
+    }
     lookAtEntries(task, fd, w);
     if (cancelled_.load(std::memory_order_relaxed)) {
         closeFolder();
@@ -345,7 +351,10 @@ void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
         } else {
             readable = isReadable(fd, name, st, base);
         }
-        if (!readable) continue;
+        if (!readable) {
+            if (isDirectory) noteUnreadableFolder(dir->path() + std::string(nameView) + "/");
+            continue;
+        }
 
         const uint64_t size = isDirectory ? 0 : st.stx_size;
         ++w.items;
@@ -441,6 +450,7 @@ void KZParallelScan::makeRecords(const Task& task, int fd, Worker& w)
                 if (childFd >= 0) ::close(childFd);
                 if (budgeted) s.releaseDescriptor();
                 if (err != ENOENT) logError(child->path(), err);
+                if (err != ENOENT && err != ESTALE) noteUnreadableFolder(child->path());
                 continue;
             }
         }
@@ -508,6 +518,21 @@ bool KZParallelScan::isReadable(int dirFd, const char* name, const struct statx&
     // permission bits alone would leave out a folder an access list opens.
     const int mode = S_ISDIR(st.stx_mode) ? R_OK | X_OK : R_OK;
     return kz::accessAt(dirFd, name, mode, folderPath) == 0;
+}
+
+void KZParallelScan::noteUnreadableFolder(std::string path)
+{
+    unreadableCount_.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(unreadableMutex_);
+    if (unreadable_.size() < kMaxUnreadableListed) unreadable_.push_back(std::move(path));
+}
+
+std::vector<std::string> KZParallelScan::unreadableFolders() const
+{
+    std::lock_guard lock(unreadableMutex_);
+    std::vector<std::string> out = unreadable_;
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 uint64_t KZParallelScan::measurePackage(int fd, const KZDirectory* package)

@@ -18,8 +18,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 class KZIgnoreList;
 
@@ -62,6 +64,13 @@ public:
     // Path of a record made last; "" when the scan made none. Set by run().
     const std::string& lastPath() const { return lastPath_; }
 
+    // Folders below the root that could not be read (not readable, or failing to open or to
+    // list): how many, and the paths (each ending with "/") of the first kMaxUnreadableListed,
+    // sorted. They are left out of the tree or kept without their contents. Read after run().
+    static constexpr size_t kMaxUnreadableListed = 1000;
+    int64_t unreadableFolderCount() const { return unreadableCount_.load(std::memory_order_relaxed); }
+    std::vector<std::string> unreadableFolders() const;
+
 private:
     struct State;
     struct Worker;
@@ -77,6 +86,7 @@ private:
     uint64_t measurePackage(int fd, const KZDirectory* package);
     int openRoot(const std::string& path, int& error);
     bool isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath) const;
+    void noteUnreadableFolder(std::string path);
 
     const KZIgnoreList& ignoreList_;
     Options options_;
@@ -87,5 +97,8 @@ private:
     std::string lastPath_;
     std::string rootPath_;
     int error_ = 0;
+    std::atomic<int64_t> unreadableCount_{0};
+    mutable std::mutex unreadableMutex_;
+    std::vector<std::string> unreadable_;
     std::unique_ptr<State> state_;
 };

@@ -75,5 +75,6 @@ void TQDeleteQueue::actuallyDeleteFiles(const KZFileList& files, TQDeletionEngin
     TQDeletionEngine::Options options;
     options.useTrash = (preferences_ ? *preferences_ : Preferences::sharedPreferences()).useTrash();
     options.trash = trash_;
+    if (progressInterval_ >= 0) options.progressInterval = progressInterval_;
     TQDeletionEngine::deleteFiles(files, options, std::move(progressHandler), std::move(finishedHandler), context);
 }

@@ -65,6 +65,9 @@ public:
     // Where the setting and the Trash come from (tests); nullptr for the shared ones.
     void setPreferences(Preferences* preferences) { preferences_ = preferences; }
     void setTrash(KZTrash* trash) { trash_ = trash; }
+    // Seconds between the progress reports from inside a folder being emptied (tests shorten
+    // it); below 0, the engine's own.
+    void setProgressInterval(double seconds) { progressInterval_ = seconds; }
 
 Q_SIGNALS:
     void queueChanged();
@@ -75,4 +78,5 @@ private:
     KZFileList deleteQueue_;
     Preferences* preferences_ = nullptr;
     KZTrash* trash_ = nullptr;
+    double progressInterval_ = -1;
 };

@@ -12,7 +12,10 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -31,6 +34,12 @@ struct Snapshot {
     bool hasIdentity = false;
     kz::FileIdentity identity; // as the record keeps it
     bool isNetworkItem = false;
+    // The work the record stands for, as the scanned tree knows it: its records (itself and
+    // every record below it) and its bytes; whether those records are all that is there (no
+    // small files the scan kept only the bytes of, no package measured without records).
+    double entries = 1;
+    double bytes = 0;
+    bool recordsComplete = true;
 };
 
 enum class Fate { Deleted, Vanished, Failed };
@@ -40,6 +49,7 @@ enum class Fate { Deleted, Vanished, Failed };
 struct MainSide {
     KZFileList records; // the records asked for, each once, in order
     TQDeletionEngine::ProgressHandler progress;
+    double lastProgress = 0; // what the handler was told last: the bar never goes back
     TQDeletionEngine::FinishedHandler finished;
     QPointer<const QObject> context;
     bool hasContext = false;
@@ -54,6 +64,28 @@ struct Work {
     std::vector<Fate> fates;     // by item; a nested item is Deleted when it went with its folder
     uint64_t freedBytes = 0; // what left the disk, as the remover and the Trash moves measured it
     KZErrorTable errors;
+};
+
+// How far a run has come, as a fraction of the work of the items it deletes: half by the
+// records they hold, half by their bytes (by the records alone when they hold no bytes), so
+// that a long removal inside one folder moves the bar as its files go. Background side; only
+// `pending` is shared with the main thread.
+struct Progress {
+    double totalEntries = 0;
+    double totalBytes = 0;
+    double doneEntries = 0; // of the items finished
+    double doneBytes = 0;
+    double interval = 0;    // seconds between reports from inside one item
+    std::chrono::steady_clock::time_point lastReport{};
+    std::shared_ptr<std::atomic<bool>> pending = std::make_shared<std::atomic<bool>>(false);
+
+    double fraction(double entries, double bytes) const
+    {
+        if (totalEntries <= 0) return 1.0;
+        const double byEntries = std::min(entries / totalEntries, 1.0);
+        if (totalBytes <= 0) return byEntries;
+        return 0.5 * byEntries + 0.5 * std::min(bytes / totalBytes, 1.0);
+    }
 };
 
 // For each path (a folder's ends with "/"), whether a folder above it is among the paths.
@@ -228,7 +260,8 @@ void measureForTrash(const std::string& path, const struct statx& st, TrashMeasu
 // Deletes or trashes one record; answers its fate and, when it failed, the error. `freed`
 // grows by the bytes that left: what the remover unlinked (also when the item partly
 // stayed), or the size of what the Trash took, measured just before the move.
-Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZErrorTable& errors, uint64_t& freed)
+Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZErrorTable& errors, uint64_t& freed,
+               const kz::RemovalProgress& progress)
 {
     auto failed = [&](KZError error) {
         errors[s.path] = std::move(error);
@@ -264,7 +297,7 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
         measureForTrash(s.target, st, measure);
         error = trash.trashItem(s.target, expected);
     } else {
-        const kz::RemovalResult result = kz::removeItemAtPath(s.target, expected);
+        const kz::RemovalResult result = kz::removeItemAtPath(s.target, expected, progress);
         freed += result.removedBytes;
         if (!result.succeeded()) error = removalError(result, s.target);
     }
@@ -280,6 +313,28 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
     return failed(*error);
 }
 
+// The records in the item's subtree, itself included, and the bytes of its file records.
+std::pair<double, double> recordsAtAndBelow(const KZFile& f)
+{
+    const KZDirectory* top = kz_asDirectory(&f);
+    if (!top) return {1, f.fileSize()};
+    double count = 1, bytes = 0;
+    std::vector<const KZDirectory*> stack{top};
+    while (!stack.empty()) {
+        const KZDirectory* d = stack.back();
+        stack.pop_back();
+        count += double(d->childCount());
+        for (const KZFile* child : d->children()) {
+            if (const KZDirectory* sub = kz_asDirectory(child)) {
+                if (sub->childCount()) stack.push_back(sub);
+            } else {
+                bytes += child->fileSize();
+            }
+        }
+    }
+    return {count, bytes};
+}
+
 Snapshot snapshotOf(const KZFile& f)
 {
     Snapshot s;
@@ -288,13 +343,22 @@ Snapshot snapshotOf(const KZFile& f)
     s.hasIdentity = f.hasIdentity();
     s.identity = f.identity();
     s.isNetworkItem = f.isNetworkItem();
+    const auto [records, recordBytes] = recordsAtAndBelow(f);
+    s.entries = records;
+    const double bytes = f.fileSize();
+    s.bytes = std::isfinite(bytes) && bytes > 0 ? bytes : 0;
+    s.recordsComplete = !(recordBytes < 0.99 * s.bytes);
     return s;
 }
 
-void postProgress(const std::shared_ptr<MainSide>& main, double value)
+void postProgress(const std::shared_ptr<MainSide>& main, double value,
+                  std::shared_ptr<std::atomic<bool>> pending = nullptr)
 {
-    KZRunOnMainThread([main, value] {
-        if (main->alive() && main->progress) main->progress(value);
+    KZRunOnMainThread([main, value, pending = std::move(pending)] {
+        if (pending) pending->store(false, std::memory_order_relaxed);
+        if (!main->alive() || !main->progress) return;
+        main->lastProgress = std::max(main->lastProgress, std::clamp(value, 0.0, 1.0));
+        main->progress(main->lastProgress);
     });
 }
 
@@ -323,12 +387,45 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
     }
     const size_t chunk = std::max<size_t>(1, work->options.chunkSize);
     const auto chunks = kz::chunkyArray(toDelete, chunk);
-    const size_t n = toDelete.size();
+    Progress progress;
+    progress.interval = std::max(0.0, work->options.progressInterval);
+    for (size_t i : toDelete) {
+        progress.totalEntries += work->items[i].entries;
+        progress.totalBytes += work->items[i].bytes;
+    }
+    // Reports from inside one item: at most one on its way to the main thread, and not more
+    // often than the interval.
+    const Snapshot* current = nullptr;
+    const kz::RemovalProgress inside = [&](uint64_t entries, uint64_t bytes) {
+        const auto now = std::chrono::steady_clock::now();
+        if (progress.pending->load(std::memory_order_relaxed) ||
+            std::chrono::duration<double>(now - progress.lastReport).count() < progress.interval)
+            return;
+        progress.lastReport = now;
+        progress.pending->store(true, std::memory_order_relaxed);
+        // How far into the item: by its files and bytes when its records are all there, else
+        // by its bytes alone (a count of records would run out long before its files do).
+        const double byEntries = std::min(double(entries) / current->entries, 1.0);
+        const double byBytes = current->bytes > 0 ? std::min(double(bytes) / current->bytes, 1.0) : byEntries;
+        const double inItem = current->recordsComplete ? 0.5 * byEntries + 0.5 * byBytes : byBytes;
+        postProgress(main,
+                     progress.fraction(progress.doneEntries + inItem * current->entries,
+                                       progress.doneBytes + inItem * current->bytes),
+                     progress.pending);
+    };
     for (size_t c = 0;; ++c) {
-        postProgress(main, n == 0 ? 1.0 : double(std::min(chunk * c, n)) / double(n));
-        if (c >= chunks.size()) break;
-        for (size_t i : chunks[c])
-            work->fates[i] = deleteOne(work->items[i], work->options, work->errors, work->freedBytes);
+        if (c >= chunks.size()) {
+            postProgress(main, 1.0);
+            break;
+        }
+        postProgress(main, progress.fraction(progress.doneEntries, progress.doneBytes));
+        progress.lastReport = std::chrono::steady_clock::now();
+        for (size_t i : chunks[c]) {
+            current = &work->items[i];
+            work->fates[i] = deleteOne(*current, work->options, work->errors, work->freedBytes, inside);
+            progress.doneEntries += current->entries;
+            progress.doneBytes += current->bytes;
+        }
     }
     // Records inside listed folders went with them, or are still there with their folder.
     for (size_t i = 0; i < count; ++i) {

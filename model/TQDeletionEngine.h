@@ -62,11 +62,16 @@ public:
         // checks, with the item's path without a final "/": an error keeps the item where it
         // is, under that error. Unset: every item that passes the engine's checks goes.
         std::function<std::optional<KZError>(const std::string& path)> mayRemove;
+        // Seconds between the reports from inside one long removal.
+        double progressInterval = 1.0 / 30;
     };
 
-    // Starts a run on the main thread. Progress arrives once before each chunk and once at
-    // the end (1, also for an empty run), then the finished handler once, all on the main
-    // thread; with a context, nothing arrives once it is destroyed.
+    // Starts a run on the main thread. Progress arrives once before each chunk, while a
+    // folder is being emptied (at most one report on its way, every progressInterval), and
+    // once at the end (1, also for an empty run), then the finished handler once, all on the
+    // main thread; with a context, nothing arrives once it is destroyed. Progress is the
+    // share of the work done, by the records and bytes the scanned tree holds for the items
+    // (a folder's work is everything below it); it never goes back and is never NaN.
     static void deleteFiles(const KZFileList& files, const Options& options, ProgressHandler progressHandler,
                             FinishedHandler finishedHandler, const QObject* context = nullptr);
 

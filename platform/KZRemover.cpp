@@ -88,7 +88,7 @@ struct Frame {
 
 class Removal {
 public:
-    explicit Removal(RemovalResult& result) : result_(result) {}
+    Removal(RemovalResult& result, const RemovalProgress& progress) : result_(result), progress_(progress) {}
 
     void fail(const std::string& path, int error) { result_.failures.push_back({path, error}); }
 
@@ -135,7 +135,10 @@ private:
             fail(path, fault);
             return fault;
         }
-        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) return 0;
+        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) {
+            removedEntry();
+            return 0;
+        }
         const int err = errno;
         if (err == ENOENT) return 0;
         if (failedInside && (err == ENOTEMPTY || err == EEXIST)) return ENOTEMPTY;
@@ -152,9 +155,15 @@ private:
         }
         if (::unlinkat(dirFd, name, 0) == 0) {
             result_.removedBytes += size;
+            removedEntry();
             return 0;
         }
         return errno == ENOENT ? 0 : errno;
+    }
+
+    void removedEntry()
+    {
+        if (++entries_ % kRemovalProgressEvery == 0 && progress_) progress_(entries_, result_.removedBytes);
     }
 
     // Walks the folders on the stack depth first, removing as it goes. False when it had to
@@ -304,6 +313,8 @@ private:
     }
 
     RemovalResult& result_;
+    const RemovalProgress& progress_;
+    uint64_t entries_ = 0;
     std::vector<Frame> stack_;
     std::string path_;
     struct statx root_ {}; // the item being removed: nothing on another mount is part of it
@@ -376,10 +387,11 @@ std::string joinPath(const std::string& folder, const std::string& name)
 // there: another item put at the path after the check is moved back untouched (ESTALE), and an
 // item that can't be removed whole is put back under its name.
 int removeCheckedItem(int parentFd, const std::string& holder, const std::string& path, const std::string& name,
-                      const struct statx& st, const FileIdentity& checked, RemovalResult& result)
+                      const struct statx& st, const FileIdentity& checked, RemovalResult& result,
+                      const RemovalProgress& progress)
 {
     const bool folder = S_ISDIR(st.stx_mode);
-    Removal removal(result);
+    Removal removal(result, progress);
 
     std::string aside;
     int err = EEXIST;
@@ -437,7 +449,8 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
 
 } // namespace
 
-RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<FileIdentity>& expected)
+RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<FileIdentity>& expected,
+                               const RemovalProgress& progress)
 {
     RemovalResult result;
     const std::string path = pathWithoutTrailingSlash(rawPath);
@@ -473,7 +486,7 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Fil
         const FileIdentity checked = expected ? *expected : fileIdentityAt(parentFd, name.c_str(), st);
         HeldItem held;
         err = held.hold(parentFd, name.c_str(), checked);
-        if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, checked, result);
+        if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, checked, result, progress);
     }
     ::close(parentFd);
     return finish(err);

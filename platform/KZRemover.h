@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,12 @@ struct RemovalResult {
     bool succeeded() const { return error == 0; }
 };
 
+// Told, on the removing thread, how far the removal of a folder has come: the entries (files,
+// links and folders) removed inside it so far and the bytes of those files and links. Called
+// after every kRemovalProgressEvery entries; must be cheap.
+using RemovalProgress = std::function<void(uint64_t entries, uint64_t bytes)>;
+constexpr uint64_t kRemovalProgressEvery = 256;
+
 // 0 when the program may remove or trash the item at the path; EINVAL for "", a relative
 // path or one with a "." or ".." component; EPERM for "/", a home folder or a folder above
 // one (isHomeFolderOrAncestor).
@@ -65,7 +72,9 @@ int openFolder(const std::string& path);
 // own name. Only the item itself is moved: nothing inside it costs more than its unlink. (A
 // file system that can't rename removes in place, after the same check.) The move away and
 // everything under the private name are marked as the program's own change just before they
-// happen; a refused removal marks nothing.
-RemovalResult removeItemAtPath(std::string_view path, const std::optional<FileIdentity>& expected = std::nullopt);
+// happen; a refused removal marks nothing. `progress`, when set, follows the work inside a
+// folder.
+RemovalResult removeItemAtPath(std::string_view path, const std::optional<FileIdentity>& expected = std::nullopt,
+                               const RemovalProgress& progress = {});
 
 } // namespace kz

@@ -97,7 +97,7 @@ void KZNestedTreemapView::reloadDataShouldClear(bool clear)
     if (clear) {
         lists_.removeAllLists();
         auto list = lists_.dataForDirectory(directory_.get());
-        const bool hasNodes = list && !list->empty();
+        const bool hasNodes = list && KZTreemapNodeLists::hasShownNode(*list);
         lists_.storeList(directory_.get(), list ? std::move(*list) : KZTreemapNodeList());
         if (delegate_) {
             if (hasNodes) {

@@ -9,6 +9,8 @@ QColor KZTreemapColorRule::colorForNode(const KZTreemapNode& node, double percen
                                         int64_t depth, const TQTheme& theme, bool useDepth)
 {
     if (percent <= 0) return {};
+    // An inert area is never selected nor rescanned, and looks the same in every theme.
+    if (node.isInertArea()) return inertAreaColor();
     if (isReloading) return theme.reloadingColor();
     if (isSelected) return theme.selectionColor();
     if (!node.isGroupedNode() && !node.isPlainFolder()) return theme.fileColor();

@@ -47,7 +47,8 @@ public:
     static constexpr double kTitleBandMinWidth = 40;
 
     // The items for the folder's cached node list laid out in the bounds; nothing when the
-    // cache holds no list (or an empty one) for the folder.
+    // cache holds no list for the folder, or one without a node for an item (inert areas
+    // alone are nothing to show).
     static std::vector<KZTreemapDrawItem> layout(KZTreemapNodeLists& lists, const KZDirectory* directory,
                                                  const QRectF& bounds, const KZTreemapLayoutSettings& settings);
     // Lays out one list in `rect`; `width` and `height` drive the split and the limits.
@@ -57,5 +58,6 @@ public:
     // (width × height of rect) / (width × height of inRect).
     static double areaPercentForRect(const QRectF& rect, const QRectF& inRect);
     // Index into `items` of the innermost item whose painted pixels hold the point, or -1.
+    // Inert areas are passed over.
     static int itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point);
 };

@@ -26,9 +26,37 @@ KZTreemapNodePtr KZTreemapNode::nodeWithGroupedFileArray(std::vector<KZFilePtr> 
     return node;
 }
 
+KZTreemapNodePtr KZTreemapNode::nodeWithInertArea(InertKind kind, double bytes, const KZDirectoryPtr& parentDirectory)
+{
+    auto node = std::make_shared<KZTreemapNode>();
+    node->inertKind_ = kind == InertKind::None ? InertKind::RemovedItems : kind;
+    node->fileSize_ = bytes;
+    node->value_ = bytes;
+    node->parentDirectory_ = parentDirectory;
+    return node;
+}
+
+QString KZTreemapNode::inertAreaTitle(InertKind kind)
+{
+    switch (kind) {
+    case InertKind::None: return {};
+    case InertKind::SmallFiles: return QStringLiteral("Small files");
+    case InertKind::HiddenItems: return QStringLiteral("Hidden items");
+    case InertKind::SystemItems: return QStringLiteral("System items");
+    case InertKind::IgnoredItems: return QStringLiteral("Ignored items");
+    case InertKind::RemovedItems: return QStringLiteral("Removed items");
+    }
+    return {};
+}
+
 std::string KZTreemapNode::description() const
 {
-    char buffer[96];
+    char buffer[128];
+    if (isInertArea()) {
+        std::snprintf(buffer, sizeof buffer, "<KZTreemapNode: %p, inert=%s, bytes=%.0f>",
+                      static_cast<const void*>(this), inertAreaTitle(inertKind_).toUtf8().constData(), fileSize_);
+        return buffer;
+    }
     if (isGroupedNode_) {
         std::snprintf(buffer, sizeof buffer, "<KZTreemapNode: %p, totalFiles=%lld>", static_cast<const void*>(this),
                       static_cast<long long>(totalFiles_));

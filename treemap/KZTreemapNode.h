@@ -1,11 +1,17 @@
 #pragma once
-// One rectangle of the treemap: either a node for one file or folder (file()), or a grouped
-// node standing for several small files of one folder (files(), totalFiles(), fileSize(),
-// parentDirectory()). Nodes are made by the node lists (KZTreemapNodeLists) and shared
-// between the cached lists, the view's selection and its rescan registry; each holds strong
-// references to the records it stands for. Main thread only.
+// One rectangle of the treemap: a node for one file or folder (file()); a grouped node
+// standing for several small files of one folder (files(), totalFiles(), fileSize(),
+// parentDirectory()); or an inert area standing for bytes of a folder that no other node
+// shows (small, hidden, system or ignored items left out, and the sizes a folder keeps after
+// an item was taken out of it): it has a kind and a byte count, no record, and is never a
+// target of the pointer or of any action. Nodes are made by the node lists
+// (KZTreemapNodeLists) and shared between the cached lists, the view's selection and its
+// rescan registry; each holds strong references to the records it stands for. Main thread
+// only.
 
 #include "model/KZFile.h"
+
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -18,11 +24,23 @@ using KZTreemapNodeList = std::vector<KZTreemapNodePtr>;
 
 class KZTreemapNode {
 public:
+    // What the bytes of an inert area are. A folder's list holds at most one area per kind.
+    enum class InertKind : uint8_t {
+        None,         // not an inert area
+        SmallFiles,   // files of at most the minimum size, with or without a record
+        HiddenItems,  // hidden items while they are not shown
+        SystemItems,  // items under system paths while they are not shown
+        IgnoredItems, // items on the ignore list
+        RemovedItems, // sizes the folder keeps for items taken out of it, and what else no node shows
+    };
+
     // A node for one record, weighted by its size.
     static KZTreemapNodePtr nodeWithFile(const KZFilePtr& file);
     // A grouped node for the records (in node-list order) of one folder, weighted by the sum
     // of their sizes.
     static KZTreemapNodePtr nodeWithGroupedFileArray(std::vector<KZFilePtr> files, const KZDirectoryPtr& parentDirectory);
+    // An inert area of the folder: `bytes` of the given kind, weighted by them.
+    static KZTreemapNodePtr nodeWithInertArea(InertKind kind, double bytes, const KZDirectoryPtr& parentDirectory);
 
     // Part of the view's selection.
     bool selected() const { return selected_; }
@@ -58,7 +76,14 @@ public:
     // A folder that is not a package (its children are laid out inside it).
     bool isPlainFolder() const { return file_ && file_->isDirectory() && !file_->isPackage(); }
 
-    // "<KZTreemapNode: 0x…, file=/path>" or, grouped, "<KZTreemapNode: 0x…, totalFiles=N>".
+    // Inert area: its kind (None for every other node) and what it reads as ("Small files").
+    // Its bytes are fileSize(), its folder parentDirectory().
+    bool isInertArea() const { return inertKind_ != InertKind::None; }
+    InertKind inertKind() const { return inertKind_; }
+    static QString inertAreaTitle(InertKind kind);
+
+    // "<KZTreemapNode: 0x…, file=/path>"; grouped, "<KZTreemapNode: 0x…, totalFiles=N>";
+    // inert, "<KZTreemapNode: 0x…, inert=Small files, bytes=N>".
     std::string description() const;
 
 private:
@@ -66,6 +91,7 @@ private:
     bool isReloading_ = false;
     bool isGroupedNode_ = false;
     bool isGroupedFilesNode_ = false;
+    InertKind inertKind_ = InertKind::None;
     double value_ = 0;
     KZFilePtr file_;
     std::string currentPath_;

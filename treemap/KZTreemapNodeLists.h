@@ -1,6 +1,9 @@
 #pragma once
 // The node lists of the treemap: for each folder shown, its children that earn a rectangle
 // of their own, largest first, with the small ones folded into one grouped node at the end.
+// What the folder holds beyond them (items left out as small, hidden, system or ignored, and
+// the sizes it keeps for items taken out) is added as inert areas, one per kind, placed by
+// size, so that the weights of a list sum to the folder's total and every area follows size.
 // Holds the settings the lists depend on (the folder shown at top level, whose size is the
 // base of every share; hidden and system items; the minimum size; the ignore question), the
 // cache of built lists and the rescan registry. Owned by the treemap view; no widgets, main
@@ -40,8 +43,13 @@ public:
     void setMinimumFileSize(MinimumFileSize m) { minimumFileSize_ = std::move(m); }
 
     // Builds the node list of the folder without touching the cache; nullopt when the folder
-    // has no children, else a list (possibly empty).
+    // has no children (and no small files the scan measured in it), else a list (possibly
+    // empty, or holding inert areas only). A plain folder without children gets a node only
+    // when the scan measured small files in it.
     std::optional<KZTreemapNodeList> dataForDirectory(const KZDirectory* directory);
+
+    // Whether the list holds a node for an item (a record or a group), not only inert areas.
+    static bool hasShownNode(const KZTreemapNodeList& list);
 
     // The cached list of the folder, or null when none is stored.
     const KZTreemapNodeList* cachedList(const KZDirectory* directory) const;

@@ -65,7 +65,12 @@ void KZTreemapPainter::paint(QPainter& painter, const std::vector<KZTreemapDrawI
 
 void KZTreemapPainter::layoutNode(QPainter& painter, const KZTreemapDrawItem& item, const QColor& color)
 {
-    if (color.isValid()) drawRectangle(painter, item.rect, color);
+    if (color.isValid()) {
+        drawRectangle(painter, item.rect, color);
+        // Fine diagonal lines over an inert area's fill tell it from the items around it.
+        if (item.node->isInertArea() && item.rect.width() > 4 && item.rect.height() > 4)
+            painter.fillRect(item.rect.adjusted(1, 1, -1, -1), QBrush(color.lighter(118), Qt::BDiagPattern));
+    }
     drawMetaDataForNode(painter, *item.node, item.drawnRect(), color);
 }
 
@@ -175,6 +180,9 @@ void KZTreemapPainter::drawMetaDataForNode(QPainter& painter, const KZTreemapNod
         isFolder = node.isPlainFolder();
     } else if (node.isGroupedNode()) {
         label = QStringLiteral("%1 total items").arg(node.totalFiles());
+        size = node.fileSize();
+    } else if (node.isInertArea()) {
+        label = KZTreemapNode::inertAreaTitle(node.inertKind());
         size = node.fileSize();
     }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Paints laid-out treemap items with a QPainter: each node a filled rectangle (rounded when
 // large enough) outlined in its colour darkened by 0.3 towards black, then its texts: a
-// folder's name in its title band, a file's or group's name centred with its size below when
-// there is room, and the path a rescan is reading. Nothing fills the background. QtGui only,
+// folder's name in its title band, a file's, group's or inert area's name centred with its
+// size below when there is room, and the path a rescan is reading. Nothing fills the background. QtGui only,
 // so it paints into an image as well as into the view. Made once per view; keeps its fonts,
 // byte formatter and text metrics.
 

@@ -16,9 +16,11 @@
 #include <QThreadPool>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -227,6 +229,57 @@ TEST_F(SheetTest, AnEmptyQueueEndsAtOnceAndASheetThatGoesEarlyReportsNothing)
     QCoreApplication::processEvents();
     env.clock.advance(1);
     EXPECT_FALSE(called);
+}
+
+TEST_F(SheetTest, TheBarMovesWhileOneLargeFolderIsEmptied)
+{
+    // One queued folder of many files: the bar and the label follow the files removed inside
+    // it, rising from start to end, instead of waiting at 0% for the whole run.
+    makeDir(dir / "big");
+    KZDirectoryPtr big = KZDirectory::fileWithPath(dir / "big", true);
+    for (int i = 0; i < 1500; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        makeFile(dir / ("big/" + name), 50);
+        KZFilePtr f = KZFile::childWithName(big.get(), name);
+        f->setFileSize(50);
+        big->addChild(f.get());
+    }
+    queue.addFilesToQueue({big});
+    queue.setProgressInterval(0);
+    struct Reset {
+        TQDeleteQueue& q;
+        ~Reset() { q.setProgressInterval(-1); }
+    } reset{queue};
+
+    std::vector<int> values;
+    QStringList labels;
+    bool pictured = false;
+    QObject::connect(sheet->progressIndicator(), &QProgressBar::valueChanged, sheet.get(), [&](int v) {
+        values.push_back(v);
+        labels << sheet->progressLabel()->text();
+        if (!pictured && v > 300 && v < 700) {
+            pictured = true;
+            // Once the label has followed the bar.
+            QTimer::singleShot(0, sheet.get(), [&] {
+                sheet->window()->grab().save(kztest::outputFolder() + "/delete-sheet-progress.png");
+            });
+        }
+    });
+    ASSERT_TRUE(sheet->beginSheetForWindow(&window));
+    waitForTheEnd();
+    EXPECT_FALSE(exists(dir / "big"));
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.back(), 1000);
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+    EXPECT_GE(std::count_if(values.begin(), values.end(), [](int v) { return v > 0 && v < 1000; }), 3);
+    EXPECT_TRUE(pictured);
+    bool middle = false;
+    for (const QString& l : labels) {
+        EXPECT_FALSE(l.contains(QStringLiteral("nan")));
+        const int percent = l.section(QLatin1Char(' '), 1).chopped(1).toInt();
+        if (l.startsWith(QStringLiteral("Progress: ")) && percent > 0 && percent < 100) middle = true;
+    }
+    EXPECT_TRUE(middle) << labels.join(QStringLiteral(", ")).toStdString();
 }
 
 TEST(SheetText, ProgressReadsAWholePercentageAndNeverNaN)

@@ -12,6 +12,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QImage>
 #include <QPainter>
 
@@ -154,6 +155,15 @@ TEST(ScanningLooks, ScanningScreenWhileScanningAndFinished)
         env.clock.advance(0.3);
         ASSERT_FALSE(screen->scanResult().empty());
         save(picture(screen->view(), background, 0), QStringLiteral("screen-finished"));
+        // A folder that can't be opened: the reason in full, under the counters.
+        screen->setFilePath(dir / "Photos/missing folder of holiday pictures from the summer of 2019");
+        screen->startScan();
+        kztest::settle();
+        env.clock.advance(0.3);
+        EXPECT_TRUE(screen->failureLabel()->isVisibleTo(screen->view()));
+        save(picture(screen->view(), background, 0), QStringLiteral("screen-failed"));
+        save(picture(panel->view(), KZAppearance::aquaPalette().color(QPalette::Window), 8),
+             QStringLiteral("screen-failed-panel"));
         save(picture(panel->view(), KZAppearance::aquaPalette().color(QPalette::Window), 8),
              QStringLiteral("screen-finished-panel"));
         screen->view()->hide();

@@ -9,11 +9,14 @@
 #include "kit/KZController.h"
 #include "kit/KZSpaceLabel.h"
 #include "model/KZFileScanner.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZNotificationCenter.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/app/ScanTestSupport.h"
 #include "tests/support/TestSupport.h"
 
+#include <QAccessible>
+#include <QLabel>
 #include <QPointer>
 
 #include <gtest/gtest.h>
@@ -198,6 +201,60 @@ TEST(ScanningScreen, AFailureWithAMessageShowsItInThePanel)
     screen->scanDidFail(QStringLiteral("“/srv/x” could not be opened"));
     EXPECT_EQ(f.panel->currentView(), f.panel->noDuplicatesView());
     EXPECT_EQ(f.panel->noDuplicatesDetailLabel()->text(), QStringLiteral("“/srv/x” could not be opened"));
+}
+
+TEST(ScanningScreen, AFolderThatCanNotBeOpenedSaysWhyInFullWhereTheUserLooks)
+{
+    ScanFixture f;
+    kztest::TempDir dir;
+    const std::string missing = dir / "a folder with a rather long name that is not there at all";
+    auto screen = f.screenFor(missing);
+    screen->startScan();
+    kztest::settle();
+    EXPECT_FALSE(screen->isScanning());
+    EXPECT_EQ(f.panel->currentView(), f.panel->noDuplicatesView());
+
+    // The whole message, reason included, under the counters: no hover needed.
+    QLabel* failure = screen->failureLabel();
+    EXPECT_TRUE(failure->isVisibleTo(screen->view()));
+    const QString text = failure->text();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Could not open the folder"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromStdString(missing)));
+    EXPECT_TRUE(text.contains(QStringLiteral("No such file or directory"))) << text.toStdString();
+    EXPECT_TRUE(failure->wordWrap());
+
+    // A screen reader reads it whole, on the screen and in the toolbar panel.
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(failure);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), text);
+    QAccessibleInterface* detail = QAccessible::queryAccessibleInterface(f.panel->noDuplicatesDetailLabel());
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->text(QAccessible::Name), text);
+
+    // A scan that starts again takes the message away.
+    kztest::makeFile(missing + "/now", 10);
+    screen->startScan();
+    EXPECT_FALSE(failure->isVisibleTo(screen->view()));
+    EXPECT_TRUE(failure->text().isEmpty());
+    kztest::settle();
+}
+
+TEST(ScanningScreen, TheResultKeepsTheFoldersThatCouldNotBeRead)
+{
+    ScanFixture f;
+    SampleFolder folder;
+    kztest::makeFile(folder.dir / "locked/inside", 10);
+    const std::string locked = folder.dir / "locked";
+    kztest::ScopedFaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Search && path == locked ? EACCES : 0;
+    });
+    auto screen = f.screenFor(folder.dir.path());
+    screen->startScan();
+    kztest::settle();
+    ASSERT_FALSE(screen->scanResult().empty());
+    EXPECT_EQ(screen->scanResult().front()->fileSize(), folder.bytes);
+    EXPECT_EQ(screen->unreadableFolderCount(), 1);
+    EXPECT_EQ(screen->unreadableFolders(), (std::vector<std::string>{locked + "/"}));
 }
 
 TEST(ScanningScreen, CancelPostsStartOverAndTheHandlerMayReleaseTheScreen)

@@ -6,8 +6,10 @@
 #include "tests/app/TreemapScreenFixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
@@ -244,4 +246,51 @@ TEST_F(TreemapScreen, EverythingTheScreenOpenedGoesWithIt)
     screen.reset();
     EXPECT_FALSE(wizardToolbar->isHidden());
     EXPECT_EQ(window->findChildren<QToolBar*>().size(), 1);
+}
+
+TEST_F(TreemapScreen, FoldersThatCouldNotBeReadAreNamedAboveAnUnchangedMap)
+{
+    makeTree();
+    open();
+    // Every folder was read: no notice.
+    EXPECT_FALSE(screen->unreadableNotice()->isVisibleTo(screen->contentView()));
+    const auto before = view()->drawItems().size();
+    const double total = root->fileSize();
+
+    std::vector<std::string> paths;
+    for (int i = 0; i < 30; ++i) paths.push_back(tmp / ("locked" + std::to_string(i) + "/"));
+    screen->setUnreadableFolders(40, paths);
+    EXPECT_TRUE(screen->unreadableNotice()->isVisibleTo(screen->contentView()));
+    EXPECT_EQ(screen->unreadableLabel()->text(),
+              QStringLiteral("40 folders could not be read: they are missing from the map and from the totals."));
+    EXPECT_EQ(screen->unreadableNotice()->accessibleName(), screen->unreadableLabel()->text());
+    EXPECT_EQ(view()->drawItems().size(), before);
+    EXPECT_EQ(root->fileSize(), total);
+
+    // The button names them, the first ones one by one, the rest counted.
+    QTest::mouseClick(screen->unreadableButton(), Qt::LeftButton);
+    ASSERT_EQ(env.alerts.service.shown().size(), 1u);
+    const KZAlert alert = env.alerts.service.shown()[0].alert;
+    EXPECT_EQ(alert.messageText, QStringLiteral("40 folders could not be read"));
+    EXPECT_TRUE(alert.informativeText.contains(QString::fromStdString(tmp / "locked0")));
+    EXPECT_FALSE(alert.informativeText.contains(QString::fromStdString(tmp / "locked0/")));
+    EXPECT_TRUE(alert.informativeText.contains(QString::fromStdString(tmp / "locked24")));
+    EXPECT_FALSE(alert.informativeText.contains(QString::fromStdString(tmp / "locked25")));
+    EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("…and 15 more.")));
+    EXPECT_EQ(alert.buttons, (QStringList{QStringLiteral("Okay")}));
+
+    screen->setUnreadableFolders(1, {tmp / "one/"});
+    EXPECT_EQ(screen->unreadableLabel()->text(),
+              QStringLiteral("1 folder could not be read: it is missing from the map and from the totals."));
+    screen->showUnreadableFolders();
+    ASSERT_EQ(env.alerts.service.shown().size(), 2u);
+    EXPECT_EQ(env.alerts.service.shown()[1].alert.messageText, QStringLiteral("1 folder could not be read"));
+    EXPECT_FALSE(env.alerts.service.shown()[1].alert.informativeText.contains(QStringLiteral("more")));
+    EXPECT_TRUE(env.alerts.service.shown()[1].alert.informativeText.startsWith(Screen::UnreadableOneInformative));
+    EXPECT_TRUE(alert.informativeText.startsWith(Screen::UnreadableManyInformative));
+    QDir().mkpath(kztest::outputFolder() + "/results-screen");
+    EXPECT_TRUE(window->grab().save(kztest::outputFolder() + "/results-screen/unreadable-notice.png"));
+
+    screen->setUnreadableFolders(0, {});
+    EXPECT_FALSE(screen->unreadableNotice()->isVisibleTo(screen->contentView()));
 }

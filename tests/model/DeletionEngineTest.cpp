@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -579,4 +581,97 @@ TEST(DeletionEngine, AFileWithSeveralNamesFreesItsBytesOnceWhenItsLastNameGoes)
     ASSERT_EQ(::rename((dir / "data/Trash/files/g").c_str(), (dir / "g").c_str()), 0);
     EXPECT_EQ(finish(start({scanned(dir / "h")}, options)).freedBytes, 0);
     EXPECT_TRUE(exists(dir / "g"));
+}
+
+namespace {
+
+// A scanned record of the folder with a record for each of its files.
+KZDirectoryPtr folderWithRecords(const std::string& path, int files, long long size)
+{
+    makeDir(path);
+    KZDirectoryPtr folder = scannedFolder(path);
+    for (int i = 0; i < files; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        makeFile(path + "/" + name, size);
+        KZFilePtr f = KZFile::childWithName(folder.get(), name);
+        f->setFileSize(double(size));
+        folder->addChild(f.get());
+    }
+    return folder;
+}
+
+void expectRisingFromZeroToOne(const std::vector<double>& progress)
+{
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 1);
+    for (size_t i = 1; i < progress.size(); ++i) {
+        EXPECT_FALSE(std::isnan(progress[i]));
+        EXPECT_GE(progress[i], progress[i - 1]) << "at " << i;
+        EXPECT_LE(progress[i], 1.0);
+    }
+}
+
+} // namespace
+
+TEST(DeletionEngine, ProgressFollowsTheFilesRemovedInsideOneQueuedFolder)
+{
+    kztest::TempDir dir;
+    KZDirectoryPtr folder = folderWithRecords(dir / "many", 3000, 10);
+    TQDeletionEngine::Options options;
+    options.progressInterval = 0;
+    auto run = start({folder}, options);
+    const auto result = finish(run);
+    EXPECT_EQ(result.deletedFiles, (KZFileList{folder}));
+    EXPECT_FALSE(exists(dir / "many"));
+    expectRisingFromZeroToOne(run->progress);
+    // Every 256 files removed move the bar: it went through the middle, not from 0 to 1.
+    const auto between = std::count_if(run->progress.begin(), run->progress.end(), [](double p) { return p > 0 && p < 1; });
+    EXPECT_GE(between, 5);
+    EXPECT_TRUE(std::any_of(run->progress.begin(), run->progress.end(), [](double p) { return p > 0.3 && p < 0.7; }));
+}
+
+TEST(DeletionEngine, ProgressWeighsEachItemByWhatItHoldsAndNeverGoesBack)
+{
+    kztest::TempDir dir;
+    // A large folder first, then a small file: the file's share is tiny, the folder's is
+    // nearly all of the run.
+    KZDirectoryPtr folder = folderWithRecords(dir / "many", 2000, 100);
+    makeFile(dir / "small", 100);
+    KZFilePtr small = scanned(dir / "small");
+    // A folder whose records are fewer than what is on disk (files the scan left out): the
+    // bar stops at the folder's share until it is gone, and never runs past it.
+    KZDirectoryPtr sparse = folderWithRecords(dir / "sparse", 1, 100);
+    for (int i = 0; i < 1500; ++i) makeFile(dir / ("sparse/extra" + std::to_string(i)), 0);
+    TQDeletionEngine::Options options;
+    options.progressInterval = 0;
+    options.chunkSize = 1;
+    auto run = start({folder, small, sparse}, options);
+    finish(run);
+    expectRisingFromZeroToOne(run->progress);
+    // Before the file's chunk: the whole folder was done, nearly all the run.
+    bool sawFolderDone = false;
+    for (double p : run->progress)
+        if (p > 0.97 && p < 1) sawFolderDone = true;
+    EXPECT_TRUE(sawFolderDone);
+}
+
+TEST(DeletionEngine, AFolderWhoseSmallFilesHaveNoRecordsMovesTheBarByItsBytes)
+{
+    // The scan kept only the bytes of the folder's small files: the bar follows the bytes
+    // removed, rather than leaping ahead once the one record is used up.
+    kztest::TempDir dir;
+    makeDir(dir / "small");
+    for (int i = 0; i < 2000; ++i) makeFile(dir / ("small/f" + std::to_string(i)), 100);
+    KZDirectoryPtr folder = scannedFolder(dir / "small");
+    folder->setIgnoredSize(2000 * 100);
+    TQDeletionEngine::Options options;
+    options.progressInterval = 0;
+    auto run = start({folder}, options);
+    const auto result = finish(run);
+    EXPECT_EQ(result.deletedFiles, (KZFileList{folder}));
+    expectRisingFromZeroToOne(run->progress);
+    ASSERT_GE(run->progress.size(), 4u);
+    EXPECT_LT(run->progress[1], 0.25); // the first report from inside: 256 of 2000 files
+    EXPECT_TRUE(std::any_of(run->progress.begin(), run->progress.end(), [](double p) { return p > 0.3 && p < 0.7; }));
 }

@@ -1,6 +1,7 @@
 #include "model/KZFileScanner.h"
 #include "model/KZPath.h"
 #include "model/KZTreeWalker.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZLog.h"
 #include "tests/support/Identity.h"
@@ -36,6 +37,8 @@ struct Reports {
     std::vector<double> totals;
     std::vector<std::string> paths;
     std::vector<std::string> events; // "count", "bytes", "path", "done", "cancelled", "failed"
+    int64_t unreadableCount = -1;    // as the scanner knew it at the completion
+    std::vector<std::string> unreadable;
     int endings() const { return completions + cancellations + failures; }
 };
 
@@ -54,7 +57,9 @@ std::shared_ptr<Reports> attach(KZFileScanner& scanner)
         r->paths.push_back(p);
         r->events.push_back("path");
     });
-    scanner.setCompletionBlock([r](const KZFileList& files) {
+    scanner.setCompletionBlock([r, s = &scanner](const KZFileList& files) {
+        r->unreadableCount = s->unreadableFolderCount();
+        r->unreadable = s->unreadableFolders();
         ++r->completions;
         r->events.push_back("done");
         EXPECT_EQ(files.size(), 1u);
@@ -482,6 +487,37 @@ TEST(FileScanner, UnreadableItemsAreSkippedWithWhatIsBelowThem)
     ASSERT_TRUE(none->root);
     EXPECT_EQ(none->root->childCount(), 0u);
     EXPECT_EQ(none->root->fileSize(), 0);
+}
+
+TEST(FileScanner, FoldersThatCouldNotBeReadAreCountedAndNamed)
+{
+    kztest::TempDir dir;
+    const std::string top = dir / "top";
+    kztest::makeFile(top + "/secret/a", 100);
+    kztest::makeFile(top + "/deep/er/locked/b", 100);
+    kztest::makeFile(top + "/deep/er/fine/c", 7);
+    kztest::makeFile(top + "/private.txt", 50);
+    const std::string listed = top + "/unsearchable";
+    kztest::makeFile(listed + "/d", 9);
+    // What the system would answer for folders we may not list or enter, and a file we may
+    // not read (which is no folder, and not counted).
+    kztest::ScopedFaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Read && (path == top + "/secret" || path == top + "/private.txt")) return EACCES;
+        if (op == kz::FileOperation::Search && (path == listed || path == top + "/deep/er/locked")) return EACCES;
+        return 0;
+    });
+    auto r = scan(top);
+    ASSERT_TRUE(r->root);
+    ASSERT_EQ(r->completions, 1);
+    // The map and the totals stay as the scan found them; the folders are named, sorted.
+    EXPECT_EQ(r->root->fileSize(), 7);
+    EXPECT_EQ(r->unreadableCount, 3);
+    EXPECT_EQ(r->unreadable, (std::vector<std::string>{top + "/deep/er/locked/", top + "/secret/", listed + "/"}));
+
+    // A scan that could read everything has nothing to say.
+    auto clean = scan(top + "/deep/er/fine");
+    EXPECT_EQ(clean->unreadableCount, 0);
+    EXPECT_TRUE(clean->unreadable.empty());
 }
 
 TEST(FileScanner, ARootThatCantBeOpenedFailsWithAClearMessage)

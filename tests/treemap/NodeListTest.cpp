@@ -34,7 +34,13 @@ struct NodeLists : ::testing::Test {
 std::vector<std::string> nodeNames(const KZTreemapNodeList& list)
 {
     std::vector<std::string> out;
-    for (const auto& n : list) out.push_back(n->isGroupedNode() ? "<group>" : n->file()->nameBytes());
+    for (const auto& n : list) {
+        if (n->isInertArea()) {
+            out.push_back("<" + KZTreemapNode::inertAreaTitle(n->inertKind()).toStdString() + ">");
+        } else {
+            out.push_back(n->isGroupedNode() ? "<group>" : n->file()->nameBytes());
+        }
+    }
     return out;
 }
 
@@ -119,13 +125,17 @@ TEST_F(NodeLists, MinimumSizeHiddenAndSystemItemsAreLeftOutEntirely)
 
     auto list = build(r);
     // tiny1 and aboveMinimum would group; the hidden small item takes no part in the group.
-    EXPECT_EQ(nodeNames(list), (std::vector<std::string>{"keep", "<group>"}));
+    // What is left out keeps its share as inert areas, placed by size.
+    EXPECT_EQ(nodeNames(list),
+              (std::vector<std::string>{"keep", "<Hidden items>", "<System items>", "<Small files>", "<group>"}));
+    EXPECT_EQ(list[1]->value(), 50200);
+    EXPECT_EQ(list[3]->value(), 100); // atMinimum (and zero)
     EXPECT_EQ(names(list.back()->files()), (std::vector<std::string>{"tiny1", "aboveMinimum"}));
 
     lists.setShowsHiddenFiles(true);
     lists.setShowsSystemFiles(true);
     list = build(r);
-    EXPECT_EQ(nodeNames(list), (std::vector<std::string>{"keep", ".hidden", "system", "<group>"}));
+    EXPECT_EQ(nodeNames(list), (std::vector<std::string>{"keep", ".hidden", "system", "<Small files>", "<group>"}));
     EXPECT_EQ(names(list.back()->files()), (std::vector<std::string>{".smallHidden", "tiny1", "aboveMinimum"}));
 
     // A child of size 0 is left out with a minimum of 0 too.
@@ -154,7 +164,9 @@ TEST_F(NodeLists, IgnoredItemsAndEmptyPlainFoldersLoseTheirNodeButNotAGroupOfOne
     lists.setDirectory(r);
 
     auto list = build(r);
-    EXPECT_EQ(nodeNames(list), (std::vector<std::string>{"big", "Thing.app", "loner"}));
+    // The ignored item's bytes and the emptied folder's kept size are inert areas.
+    EXPECT_EQ(nodeNames(list),
+              (std::vector<std::string>{"big", "<Ignored items>", "<Removed items>", "Thing.app", "loner"}));
     EXPECT_EQ(std::count(asked.begin(), asked.end(), "loner"), 0);
     EXPECT_EQ(std::count(asked.begin(), asked.end(), "ignored"), 1);
 }
@@ -179,7 +191,7 @@ TEST_F(NodeLists, AFolderBeingRescannedKeepsItsNodeAndTheRegistryFollowsIt)
     EXPECT_TRUE(asked.empty() || std::count(asked.begin(), asked.end(), "rescanned") == 0);
 
     lists.removeReloadingNode("/r/rescanned/");
-    EXPECT_EQ(nodeNames(build(r)), (std::vector<std::string>{"big"}));
+    EXPECT_EQ(nodeNames(build(r)), (std::vector<std::string>{"big", "<Removed items>"}));
 }
 
 TEST_F(NodeLists, ShareBaseIsTheFolderShownAtTopLevel)
@@ -197,7 +209,7 @@ TEST_F(NodeLists, ShareBaseIsTheFolderShownAtTopLevel)
     EXPECT_EQ(build(sub).size(), 2u);
 }
 
-TEST_F(NodeLists, NoChildrenIsNothingAndAllFilteredIsAnEmptyListThatIsCached)
+TEST_F(NodeLists, NoChildrenIsNothingAndAllFilteredIsAListOfInertAreasThatIsCached)
 {
     auto r = root("/r");
     auto none = dir(r, "none");
@@ -207,15 +219,16 @@ TEST_F(NodeLists, NoChildrenIsNothingAndAllFilteredIsAnEmptyListThatIsCached)
     EXPECT_FALSE(lists.dataForDirectory(none.get()).has_value());
     auto list = lists.dataForDirectory(filtered.get());
     ASSERT_TRUE(list.has_value());
-    EXPECT_TRUE(list->empty());
+    EXPECT_EQ(nodeNames(*list), (std::vector<std::string>{"<Hidden items>"}));
+    EXPECT_FALSE(KZTreemapNodeLists::hasShownNode(*list));
 
     EXPECT_EQ(lists.cachedList(filtered.get()), nullptr);
     const auto& cached = lists.listForDirectory(filtered.get());
-    EXPECT_TRUE(cached.empty());
+    EXPECT_FALSE(KZTreemapNodeLists::hasShownNode(cached));
     EXPECT_EQ(lists.cachedList(filtered.get()), &cached);
     // Hidden items appearing later don't show until the lists are invalidated.
     lists.setShowsHiddenFiles(true);
-    EXPECT_TRUE(lists.listForDirectory(filtered.get()).empty());
+    EXPECT_FALSE(KZTreemapNodeLists::hasShownNode(lists.listForDirectory(filtered.get())));
     lists.removeList(filtered.get());
     EXPECT_EQ(lists.listForDirectory(filtered.get()).size(), 1u);
     lists.removeAllLists();
