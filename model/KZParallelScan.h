@@ -31,9 +31,10 @@ public:
         double minimumFileSize = 0;
         // Whether an item counts as readable, by its path (a folder's ends with "/"); unset:
         // whether the system grants the process read access (faccessat with AT_EACCESS;
-        // folders need search access too), access lists included.
+        // folders need search access too), access lists included. The item's record answers
+        // in the system's place where it settles the question (kz::ReadAccessShortcut).
         std::function<bool(const std::string& path, bool isDirectory)> readabilityCheck;
-        // Worker threads; 0 for one per core.
+        // Worker threads; 0 for one per CPU the calling thread may run on (defaultThreadCount).
         unsigned threads = 0;
         // Called on a scanning thread whenever the counters have moved, with the record that
         // thread made last (null when none yet). Must be cheap and thread-safe.
@@ -61,22 +62,36 @@ public:
     uint64_t byteCount() const { return bytes_.load(std::memory_order_relaxed); }
     // Path of a record made last; "" when the scan made none. Set by run().
     const std::string& lastPath() const { return lastPath_; }
+    // The threads the walk ran on (set by run()).
+    unsigned threadCount() const { return threads_; }
+
+    // One thread per CPU the calling thread's affinity mask allows (so a CPU set given by
+    // taskset or a container counts), at most 16; 1 at least.
+    static unsigned defaultThreadCount();
 
 private:
     struct State;
     struct Worker;
     struct Task;
+    struct Look;
+    struct SharedLook;
 
     void work(Worker& worker);
     // One folder task: opens the folder when the task has no descriptor, then the two passes.
-    void readFolder(Task& task, Worker& worker);
+    // True when its only child folder waits in worker.children for this worker.
+    bool readFolder(Task& task, Worker& worker);
     void lookAtEntries(const Task& task, int fd, Worker& worker);
+    void helpLook(SharedLook& shared, Worker& worker);
+    template <typename Entries> // std::vector<Worker::Entry>, defined with Worker
+    void lookAtNames(const Look& look, size_t from, size_t to, Worker& worker, Entries& out, double& ignored);
     void makeRecords(const Task& task, int fd, Worker& worker);
-    void queueChildren(Worker& worker);
+    bool queueChildren(Worker& worker);
     void flush(Worker& worker);
     uint64_t measurePackage(int fd, const KZDirectory* package);
     int openRoot(const std::string& path, int& error);
-    bool isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath) const;
+    bool isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath,
+                    bool recordMaySettle) const;
+    bool followsCommonRules(const Task& task, int fd, Worker& worker) const;
 
     const KZIgnoreList& ignoreList_;
     Options options_;
@@ -87,5 +102,6 @@ private:
     std::string lastPath_;
     std::string rootPath_;
     int error_ = 0;
+    unsigned threads_ = 0;
     std::unique_ptr<State> state_;
 };
