@@ -99,8 +99,10 @@ void makeFolder(const std::string& path, mode_t mode, uid_t owner = 0)
     ASSERT_EQ(::chmod(path.c_str(), mode), 0);
 }
 
+constexpr const char* kNoIdentity = "the identity could not be changed";
+
 // Runs `body` in a child process (after `becomeOther` changed its identity) and returns the
-// lines it wrote, or nothing when the child failed.
+// lines it wrote (kNoIdentity alone when the change failed), or nothing when the child failed.
 std::optional<std::vector<std::string>> inChild(const std::function<bool()>& becomeOther,
                                                 const std::function<std::vector<std::string>()>& body)
 {
@@ -128,6 +130,7 @@ std::optional<std::vector<std::string>> inChild(const std::function<bool()>& bec
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return std::vector<std::string>{kNoIdentity};
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
     std::vector<std::string> lines;
     for (size_t start = 0; start < text.size();) {
@@ -202,6 +205,7 @@ TEST(ParallelScan, ReadabilityUnderAccessListsIsWhatTheSystemGrants)
         [&] { return walkAndList(top); });
     ASSERT_TRUE(lines.has_value());
     ASSERT_FALSE(lines->empty());
+    if (lines->front() == kNoIdentity) GTEST_SKIP() << kNoIdentity;
     EXPECT_EQ(lines->front(), "fsuid=" + std::to_string(other) + " readsEverything=0");
     const std::set<std::string> seen(lines->begin() + 1, lines->end());
     const std::set<std::string> expected{"plain.txt",  "widened.txt",       "mine.txt",     "mine-listed.txt",
@@ -233,6 +237,7 @@ TEST(ParallelScan, RootWithoutItsReadCapabilitiesGoesByTheBits)
                          [&] { return walkAndList(top); });
     ASSERT_TRUE(lines.has_value());
     ASSERT_FALSE(lines->empty());
+    if (lines->front() == kNoIdentity) GTEST_SKIP() << kNoIdentity;
     EXPECT_EQ(lines->front(), "fsuid=0 readsEverything=0");
     const std::set<std::string> seen(lines->begin() + 1, lines->end());
     EXPECT_EQ(seen, (std::set<std::string>{"mine.txt", "public.txt", "mine/"}));
