@@ -3,7 +3,8 @@
 # with its peers in one run, interleaved: every round runs each tool once, the order turning
 # by one place a round, so a busy or quiet moment of the machine falls on all of them alike.
 # Prints each tool's median time (start to exit of its process) with the fastest and slowest
-# round, and Sizemere's ratio to each peer (medians, with the range of the rounds' ratios).
+# round, and Sizemere's ratio to each peer (medians, with the range of the rounds' ratios);
+# also by bench/scan's own clock (scan to finished tree, without the program's start).
 #   bench/compare-scan.sh [--rounds N] [--peers "ncdu gdu du"] [--threads N] [--cold] [--nice N]
 #                         [--make flat[:FILES]|chain[:LEVELS]|tree[:ENTRIES]] DIR [BUILD_DIR]
 # --make makes DIR first when it does not exist: one folder of FILES files (default 200,000),
@@ -49,7 +50,14 @@ if [ -n "$MAKE" ] && [ ! -e "$DIR" ]; then
     case "$MAKE" in *:*) count="${MAKE#*:}" ;; esac
     case "$kind" in
     flat | chain) python3 bench/make-scan-case.py "$kind" "$DIR" $count ;;
-    tree) python3 "${SIZEMERE_MAKE_TREE:-../shared/bench/make-tree.py}" "$DIR" "${count:-1000000}" ;;
+    tree)
+        maker="${SIZEMERE_MAKE_TREE:-}"
+        for m in ../shared/bench/make-tree.py ../../shared/bench/make-tree.py; do
+            [ -z "$maker" ] && [ -f "$m" ] && maker="$m"
+        done
+        [ -n "$maker" ] || { echo "no make-tree.py: set SIZEMERE_MAKE_TREE" >&2; exit 1; }
+        python3 "$maker" "$DIR" "${count:-1000000}"
+        ;;
     *) usage ;;
     esac
 fi
@@ -104,17 +112,19 @@ per_record=$(printf '%s\n' "$line" | sed -n 's/.*rss_bytes_per_record=\([0-9.]*\
 echo "sizemere: $line"
 set -- $(stats $(cat "$tmp/ours.times")); ours_med=$1
 printf 'sizemere (bench/scan, start to exit): median %.3fs (%.3f..%.3f)\n' "$1" "$2" "$3"
-set -- $(stats $(cat "$tmp/ours.scan"))
+set -- $(stats $(cat "$tmp/ours.scan")); scan_med=$1
 printf 'sizemere (its own clock, scan to finished tree): median %.3fs (%.3f..%.3f)\n' "$1" "$2" "$3"
-summary="items=$items rounds=$ROUNDS cold=$COLD nice=${NICE:-0} seconds=$ours_med rss_bytes_per_record=$per_record"
+summary="items=$items rounds=$ROUNDS cold=$COLD nice=${NICE:-0} seconds=$ours_med scan_seconds=$scan_med rss_bytes_per_record=$per_record"
 for p in $PEERS; do
     set -- $(stats $(cat "$tmp/$p.times"))
     med=$1 low=$2 high=$3
     # the rounds' own ratios
     set -- $(paste "$tmp/ours.times" "$tmp/$p.times" | awk '{ print $1 / $2 }' | sort -g | awk 'NR == 1 { l = $1 } { h = $1 } END { print l, h }')
     ratio=$(calc "$ours_med / $med")
-    printf '%s: median %.3fs (%.3f..%.3f); sizemere/%s %.2f (rounds %.2f..%.2f)\n' "$p" "$med" "$low" "$high" "$p" "$ratio" "$1" "$2"
-    summary="$summary ${p}_seconds=$med vs_$p=$(printf '%.2f' "$ratio")"
+    scan_ratio=$(calc "$scan_med / $med")
+    printf '%s: median %.3fs (%.3f..%.3f); sizemere/%s %.2f (rounds %.2f..%.2f), by its own clock %.2f\n' \
+        "$p" "$med" "$low" "$high" "$p" "$ratio" "$1" "$2" "$scan_ratio"
+    summary="$summary ${p}_seconds=$med vs_$p=$(printf '%.2f' "$ratio") scan_vs_$p=$(printf '%.2f' "$scan_ratio")"
 done
 if [ -x /usr/bin/time ] && printf '%s\n' $PEERS | grep -qx gdu && [ -n "$items" ] && [ "$items" -gt 0 ]; then
     drop
