@@ -47,7 +47,7 @@ long long countRecords(const KZDirectory* root)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: scan [--min-size BYTES] FOLDER\n");
+    std::fprintf(stderr, "usage: scan [--min-size BYTES] [--threads N] FOLDER\n");
     return 2;
 }
 
@@ -57,10 +57,16 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     double minimum = 50000; // the setting's default
+    unsigned threads = 0;   // one per CPU the process may run on
     std::string folder;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--min-size") == 0 && i + 1 < argc) {
             minimum = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            const long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n < 0 || n > 1024) return usage();
+            threads = unsigned(n);
         } else if (argv[i][0] == '-') {
             return usage();
         } else {
@@ -77,6 +83,7 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
 
     auto scanner = KZFileScanner::scannerWithPaths({folder}, minimum);
+    scanner->setThreadCount(threads);
     scanner->setProgressBlock([&](qint64 count) {
         items = count;
         ++reports;

@@ -171,6 +171,7 @@ void KZFileScanner::start()
     KZParallelScan::Options options;
     options.minimumFileSize = minimumFileSize_;
     options.readabilityCheck = readabilityCheck_;
+    options.threads = threadCount_;
     options.progress = [s = scan.get()](const KZFile* latest) { s->noteProgress(latest); };
     scan->walk = std::make_unique<KZParallelScan>(scan->ignoreList, std::move(options), wasCancelled_);
     KZRunInBackground([scan] { scan->run(); });

@@ -93,6 +93,8 @@ public:
     // access (faccessat, access lists included). Called on scanning threads.
     using ReadabilityCheck = std::function<bool(const std::string& path, bool isDirectory)>;
     void setReadabilityCheck(ReadabilityCheck check) { readabilityCheck_ = std::move(check); }
+    // Threads the walk may use; 0 (the default) for one per CPU the process may run on.
+    void setThreadCount(unsigned threads) { threadCount_ = threads; }
 
 private:
     KZFileScanner(std::vector<std::string> paths, double minimumFileSize);
@@ -110,6 +112,7 @@ private:
     QPointer<QObject> owner_;
     bool hasOwner_ = false;
     ReadabilityCheck readabilityCheck_;
+    unsigned threadCount_ = 0;
 
     CompletionBlock completionBlock_;
     FailureBlock failureBlock_;

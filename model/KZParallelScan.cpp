@@ -8,6 +8,7 @@
 #include "platform/KZLog.h"
 #include "platform/KZPackages.h"
 #include "platform/KZPathString.h"
+#include "platform/KZReadAccess.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,8 +17,10 @@
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <system_error>
 #include <thread>
@@ -35,6 +38,9 @@ constexpr int kStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT
 // Counters reach the shared totals at least this often within one large folder.
 constexpr size_t kFlushEvery = 4096;
 constexpr unsigned kMaxThreads = 16;
+// A folder whose names take at least two slices of this size is looked at by every idle
+// worker, a slice at a time (about 2,000 names each).
+constexpr size_t kSliceBytes = 32768;
 
 // True when the folder with this identity is `dir` or one of its ancestors: entering it would
 // walk in a circle (a bind mount of an ancestor below itself).
@@ -87,19 +93,60 @@ struct KZParallelScan::Worker {
     std::vector<Entry> entries;
     std::vector<Task> children;
     std::string scratch;
+    // Whether the records of items on this device may settle readability (see isReadable).
+    uint64_t rulesDevice = 0;
+    bool rulesKnown = false;
+    bool commonRules = false;
     int64_t items = 0;
     uint64_t bytes = 0;
     const KZFile* latest = nullptr;
+};
+
+// What a reading pass over a folder's names needs.
+struct KZParallelScan::Look {
+    const Task* task = nullptr;
+    int fd = -1;
+    const char* names = nullptr; // the folder's names; entries count their offsets from here
+    std::string base;            // the folder's path, for the readability seam and the fault layer
+    bool recordMaySettle = false;
+};
+
+// The reading pass of a large folder, cut into slices of whole names that any idle worker may
+// take. Each slice writes its entries into its own stretch of the reader's w.entries (as many
+// places as it has names); the reader takes slices too, waits for the others' to end, and
+// closes the gaps.
+struct KZParallelScan::SharedLook {
+    struct Slice {
+        size_t from = 0, to = 0; // offsets into look.names
+        size_t at = 0;           // its first place in `entries`
+        size_t count = 0;        // entries it wrote
+        double ignored = 0;      // bytes of its files below the minimum
+    };
+    // Appends to a slice's stretch (the reading pass's output).
+    struct Out {
+        Worker::Entry* at;
+        size_t& count;
+        void push_back(const Worker::Entry& e) { at[count++] = e; }
+    };
+    Look look;
+    std::vector<Slice> slices;
+    Worker::Entry* entries = nullptr;
+    std::atomic<size_t> next{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+    size_t done = 0; // slices looked at, under mutex
 };
 
 struct KZParallelScan::State {
     std::mutex mutex;
     std::condition_variable wake;
     std::vector<Task> tasks; // a stack: the newest folder first keeps descriptors few
+    std::vector<std::shared_ptr<SharedLook>> looks; // large folders' passes that want help
     size_t pending = 0;      // tasks queued or being read
     std::atomic<int> descriptors{0};
     int descriptorBudget = 256;
     KZMountTable mounts;
+    kz::ReadAccessShortcut access;
     std::vector<std::pair<uint64_t, uint64_t>> aboveRoot; // the root and every folder above it
     std::mutex pruneMutex;
     std::vector<KZDirectory*> prune; // folders that are packages by extension, outermost only
@@ -168,6 +215,7 @@ KZDirectoryPtr KZParallelScan::run(const std::string& path)
 {
     State& s = *state_;
     s.mounts = KZMountTable::current();
+    s.access = kz::ReadAccessShortcut(kz::ReadAccessShortcut::currentIdentity());
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         s.descriptorBudget = int(std::clamp<rlim_t>(limit.rlim_cur / 4, 8, 256));
@@ -203,8 +251,9 @@ KZDirectoryPtr KZParallelScan::run(const std::string& path)
     s.tasks.push_back(Task{root.get(), fd, false, KZFolderIgnoreRules::forFolder(ignoreList_, root->path()), device});
     s.pending = 1;
 
-    unsigned threads = options_.threads ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
+    unsigned threads = options_.threads ? options_.threads : defaultThreadCount();
     threads = std::min(threads, kMaxThreads);
+    threads_ = threads; // read by the workers: whether a large folder's pass is shared
     {
         std::vector<Worker> workers(threads);
         std::vector<std::thread> helpers;
@@ -221,6 +270,7 @@ KZDirectoryPtr KZParallelScan::run(const std::string& path)
         }
         work(workers[0]);
         for (std::thread& t : helpers) t.join();
+        threads_ = unsigned(helpers.size()) + 1;
     }
     if (cancelled_.load(std::memory_order_relaxed)) return root;
 
@@ -253,12 +303,28 @@ void KZParallelScan::work(Worker& w)
         Task task;
         {
             std::unique_lock lock(s.mutex);
-            s.wake.wait(lock, [&s] { return !s.tasks.empty() || s.pending == 0; });
+            s.wake.wait(lock, [&s] { return !s.looks.empty() || !s.tasks.empty() || s.pending == 0; });
+            if (!s.looks.empty()) {
+                // A large folder's pass first: its reader waits for it.
+                std::shared_ptr<SharedLook> shared = s.looks.back();
+                lock.unlock();
+                helpLook(*shared, w);
+                flush(w);
+                lock.lock();
+                if (shared->next.load(std::memory_order_relaxed) >= shared->slices.size())
+                    s.looks.erase(std::remove(s.looks.begin(), s.looks.end(), shared), s.looks.end());
+                continue;
+            }
             if (s.tasks.empty()) return;
             task = std::move(s.tasks.back());
             s.tasks.pop_back();
         }
-        readFolder(task, w);
+        // A folder whose only subfolder is to be walked is followed into it here, without a
+        // turn through the queue: a deep chain of folders costs no hand-over per level.
+        while (readFolder(task, w)) {
+            task = std::move(w.children.front());
+            w.children.clear();
+        }
         {
             std::lock_guard lock(s.mutex);
             if (--s.pending == 0) s.wake.notify_all();
@@ -266,7 +332,7 @@ void KZParallelScan::work(Worker& w)
     }
 }
 
-void KZParallelScan::readFolder(Task& task, Worker& w)
+bool KZParallelScan::readFolder(Task& task, Worker& w)
 {
     State& s = *state_;
     int fd = task.fd;
@@ -278,7 +344,7 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
     };
     if (cancelled_.load(std::memory_order_relaxed)) {
         closeFolder();
-        return;
+        return false;
     }
     KZDirectory* dir = task.dir;
     if (fd < 0) {
@@ -289,11 +355,11 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
                 logError(path, errno);
                 noteUnreadableFolder(path);
             }
-            return;
+            return false;
         }
         if (!isSameFolder(fd, dir->device(), dir->inode())) {
             closeFolder();
-            return;
+            return false;
         }
     }
 
@@ -305,28 +371,26 @@ void KZParallelScan::readFolder(Task& task, Worker& w)
     lookAtEntries(task, fd, w);
     if (cancelled_.load(std::memory_order_relaxed)) {
         closeFolder();
-        return;
+        return false;
     }
     makeRecords(task, fd, w);
     closeFolder();
     flush(w);
-    queueChildren(w);
+    return queueChildren(w);
 }
 
-// The reading pass: looks at every entry of the folder once (one statx), counts it, and keeps
-// those that become records in w.entries. Stops early on a cancel.
-void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
+// The reading pass over the names between the two offsets: the records to make go to `out`,
+// the bytes of files below the minimum to `ignored`. Safe on any worker: it changes no record.
+template <typename Entries>
+void KZParallelScan::lookAtNames(const Look& look, size_t from, size_t to, Worker& w, Entries& out, double& ignored)
 {
-    KZDirectory* dir = task.dir;
-    // The folder's path names entries to the readability seam and to the fault layer only.
-    std::string base;
-    if (options_.readabilityCheck || kz::hasFileFaultHook()) base = dir->path();
+    const Task& task = *look.task;
+    const int fd = look.fd;
     const double minimum = options_.minimumFileSize;
-    w.entries.clear();
     size_t sinceFlush = 0;
-    const char* const first = w.names.data();
-    const char* const end = first + w.names.size();
-    for (const char* p = first; p < end;) {
+    const char* const first = look.names;
+    const char* const end = first + to;
+    for (const char* p = first + from; p < end;) {
         const char* name = p;
         const size_t length = std::strlen(name);
         p += length + 1;
@@ -335,7 +399,7 @@ void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
         struct statx st {};
         if (::statx(fd, name, kStatFlags, kStatMask, &st) != 0) {
             const int err = errno;
-            if (err != ENOENT) logError(dir->path() + name, err);
+            if (err != ENOENT) logError(task.dir->path() + name, err);
             continue;
         }
         const std::string_view nameView(name, length);
@@ -344,15 +408,15 @@ void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
         const bool isDirectory = S_ISDIR(st.stx_mode);
         bool readable;
         if (options_.readabilityCheck) {
-            w.scratch = base;
+            w.scratch = look.base;
             w.scratch.append(nameView);
             if (isDirectory) w.scratch.push_back('/');
             readable = options_.readabilityCheck(w.scratch, isDirectory);
         } else {
-            readable = isReadable(fd, name, st, base);
+            readable = isReadable(fd, name, st, look.base, look.recordMaySettle && kz::deviceOf(st) == task.device);
         }
         if (!readable) {
-            if (isDirectory) noteUnreadableFolder(dir->path() + std::string(nameView) + "/");
+            if (isDirectory) noteUnreadableFolder(look.base + std::string(nameView) + "/");
             continue;
         }
 
@@ -360,7 +424,7 @@ void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
         ++w.items;
         w.bytes += size;
         if (!isDirectory && minimum > 0 && double(size) < minimum) {
-            dir->addIgnoredSize(double(size));
+            ignored += double(size);
         } else {
             Worker::Entry e{};
             e.offset = uint32_t(name - first);
@@ -376,12 +440,97 @@ void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
             e.device = identity.device;
             e.stamp = identity.stamp;
             e.modification = st.stx_mtime.tv_sec;
-            w.entries.push_back(e);
+            out.push_back(e);
         }
         if (++sinceFlush >= kFlushEvery) {
             flush(w);
             sinceFlush = 0;
         }
+    }
+}
+
+// The reading pass: looks at every entry of the folder once (one statx), counts it, and keeps
+// those that become records in w.entries, in the order the folder listed them. A large
+// folder's names are cut into slices that idle workers help look at. Stops early on a cancel.
+void KZParallelScan::lookAtEntries(const Task& task, int fd, Worker& w)
+{
+    State& s = *state_;
+    Look look;
+    look.task = &task;
+    look.fd = fd;
+    look.names = w.names.data();
+    // The folder's path names entries to the readability seam and to the fault layer only.
+    if (options_.readabilityCheck || kz::hasFileFaultHook()) look.base = task.dir->path();
+    // The fault layer answers in the system's place; a record never does then.
+    look.recordMaySettle = !options_.readabilityCheck && !kz::hasFileFaultHook() && followsCommonRules(task, fd, w);
+    w.entries.clear();
+    const size_t size = w.names.size();
+    if (threads_ < 2 || size < 2 * kSliceBytes) {
+        double ignored = 0;
+        lookAtNames(look, 0, size, w, w.entries, ignored);
+        if (ignored > 0) task.dir->addIgnoredSize(ignored);
+        return;
+    }
+
+    auto shared = std::make_shared<SharedLook>();
+    shared->look = std::move(look);
+    const char* const names = shared->look.names;
+    // Slices of whole names, about kSliceBytes each.
+    size_t places = 0;
+    for (size_t from = 0; from < size;) {
+        size_t to = std::min(size, from + kSliceBytes);
+        if (to < size) {
+            const void* nul = std::memchr(names + to - 1, '\0', size - (to - 1));
+            to = nul ? size_t(static_cast<const char*>(nul) - names) + 1 : size;
+        }
+        SharedLook::Slice slice;
+        slice.from = from;
+        slice.to = to;
+        slice.at = places;
+        places += size_t(std::count(names + from, names + to, '\0'));
+        shared->slices.push_back(slice);
+        from = to;
+    }
+    w.entries.resize(places);
+    shared->entries = w.entries.data();
+    {
+        std::lock_guard lock(s.mutex);
+        s.looks.push_back(shared);
+    }
+    s.wake.notify_all();
+    helpLook(*shared, w);
+    {
+        std::lock_guard lock(s.mutex);
+        s.looks.erase(std::remove(s.looks.begin(), s.looks.end(), shared), s.looks.end());
+    }
+    {
+        std::unique_lock lock(shared->mutex);
+        shared->finished.wait(lock, [&] { return shared->done == shared->slices.size(); });
+    }
+    size_t kept = 0;
+    double ignored = 0;
+    for (const SharedLook::Slice& slice : shared->slices) {
+        if (slice.at != kept)
+            std::memmove(w.entries.data() + kept, w.entries.data() + slice.at, slice.count * sizeof(Worker::Entry));
+        kept += slice.count;
+        ignored += slice.ignored;
+    }
+    w.entries.resize(kept);
+    if (ignored > 0) task.dir->addIgnoredSize(ignored);
+}
+
+// Looks at the slices of a shared reading pass that no worker has taken yet.
+void KZParallelScan::helpLook(SharedLook& shared, Worker& w)
+{
+    const size_t count = shared.slices.size();
+    for (;;) {
+        const size_t i = shared.next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= count) return;
+        SharedLook::Slice& slice = shared.slices[i];
+        SharedLook::Out out{shared.entries + slice.at, slice.count};
+        lookAtNames(shared.look, slice.from, slice.to, w, out, slice.ignored);
+        std::lock_guard lock(shared.mutex);
+        if (++shared.done == count) shared.finished.notify_all();
     }
 }
 
@@ -483,20 +632,21 @@ void KZParallelScan::makeRecords(const Task& task, int fd, Worker& w)
 }
 
 // Hands the child folders of the folder just read to the workers (or lets them go after a
-// cancel).
-void KZParallelScan::queueChildren(Worker& w)
+// cancel). A single one stays in w.children for this worker to read next: true then.
+bool KZParallelScan::queueChildren(Worker& w)
 {
     State& s = *state_;
-    if (w.children.empty()) return;
+    if (w.children.empty()) return false;
     if (cancelled_.load(std::memory_order_relaxed)) {
         for (Task& t : w.children) {
             if (t.fd >= 0) ::close(t.fd);
             if (t.budgeted) s.releaseDescriptor();
         }
         w.children.clear();
-        return;
+        return false;
     }
     const size_t count = w.children.size();
+    if (count == 1) return true;
     {
         std::lock_guard lock(s.mutex);
         s.pending += count;
@@ -504,18 +654,19 @@ void KZParallelScan::queueChildren(Worker& w)
         for (size_t i = count; i-- > 0;) s.tasks.push_back(std::move(w.children[i]));
     }
     w.children.clear();
-    if (count == 1)
-        s.wake.notify_one();
-    else
-        s.wake.notify_all();
+    s.wake.notify_all();
+    return false;
 }
 
-bool KZParallelScan::isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath) const
+bool KZParallelScan::isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath,
+                                bool recordMaySettle) const
 {
     if (S_ISLNK(st.stx_mode)) return true; // never followed, nothing to read
-    // Whether the system lets the process read it (a folder: list and enter it), asked of the
-    // system itself, so that access lists and file systems with their own rules count; the
-    // permission bits alone would leave out a folder an access list opens.
+    // Whether the system lets the process read it (a folder: list and enter it). The record
+    // answers only where it settles it (the process reads everything, or owns the item and
+    // the owner's bits grant it); anything else is asked of the system itself, so that access
+    // lists and file systems with their own rules count.
+    if (recordMaySettle && state_->access.grants(st)) return true;
     const int mode = S_ISDIR(st.stx_mode) ? R_OK | X_OK : R_OK;
     return kz::accessAt(dirFd, name, mode, folderPath) == 0;
 }
@@ -533,6 +684,46 @@ std::vector<std::string> KZParallelScan::unreadableFolders() const
     std::vector<std::string> out = unreadable_;
     std::sort(out.begin(), out.end());
     return out;
+}
+
+// Whether the items of the task's folder that lie on its device are judged by the kernel's
+// common rules alone (by the mount table's type, else the folder's statfs magic). Kept per
+// worker for the device it saw last.
+bool KZParallelScan::followsCommonRules(const Task& task, int fd, Worker& w) const
+{
+    if (!w.rulesKnown || w.rulesDevice != task.device) {
+        const std::string type = state_->mounts.typeOfDevice(task.device);
+        if (!type.empty()) {
+            w.commonRules = kz::ReadAccessShortcut::judgesByCommonRules(type);
+        } else {
+            struct statfs fs {};
+            w.commonRules = ::fstatfs(fd, &fs) == 0 && kz::ReadAccessShortcut::judgesByCommonRulesMagic(uint64_t(fs.f_type));
+        }
+        w.rulesDevice = task.device;
+        w.rulesKnown = true;
+    }
+    return w.commonRules;
+}
+
+unsigned KZParallelScan::defaultThreadCount()
+{
+    unsigned count = 0;
+    // The mask may name more CPUs than a cpu_set_t holds: grow until it fits.
+    for (size_t cpus = CPU_SETSIZE; cpus <= (size_t(1) << 20) && !count; cpus *= 2) {
+        cpu_set_t* set = CPU_ALLOC(cpus);
+        if (!set) break;
+        const size_t size = CPU_ALLOC_SIZE(cpus);
+        CPU_ZERO_S(size, set);
+        if (::sched_getaffinity(0, size, set) == 0) {
+            count = unsigned(CPU_COUNT_S(size, set));
+            CPU_FREE(set);
+            break;
+        }
+        CPU_FREE(set);
+        if (errno != EINVAL) break;
+    }
+    if (!count) count = std::thread::hardware_concurrency();
+    return std::clamp(count, 1u, kMaxThreads);
 }
 
 uint64_t KZParallelScan::measurePackage(int fd, const KZDirectory* package)

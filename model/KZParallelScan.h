@@ -1,10 +1,13 @@
 #pragma once
 // The multi-threaded walk behind KZFileScanner: turns one folder into a tree of records with a
-// small pool of worker threads taking folder tasks. A folder's entries are read, measured and
-// appended to it only by the thread that reads that folder; every child folder becomes a task
-// that carries a descriptor opened relative to its parent, so neither depth nor path length
-// matters. One statx per entry; links are never followed; pseudo-file systems and bind-mount
-// loops are never entered. After the walk, folders that are packages by their extension lose
+// small pool of worker threads taking folder tasks. A folder's records are made and appended
+// to it only by the thread that reads that folder (the entries of a large folder are looked at
+// by every idle worker, a slice each, and kept in the folder's order); every child folder
+// becomes a task that carries a descriptor opened relative to its parent, so neither depth nor
+// path length matters, and a folder's only child folder is read next by the same thread,
+// without a turn through the queue. One statx per entry (the record answers readability where
+// it settles it, kz::ReadAccessShortcut); links are never followed; pseudo-file systems and
+// bind-mount loops are never entered. After the walk, folders that are packages by their extension lose
 // their records (their totals stay), and every folder total below the root is computed.
 //
 // This class knows nothing of Qt's event loop: it counts, and calls `progress` on its own
@@ -33,9 +36,10 @@ public:
         double minimumFileSize = 0;
         // Whether an item counts as readable, by its path (a folder's ends with "/"); unset:
         // whether the system grants the process read access (faccessat with AT_EACCESS;
-        // folders need search access too), access lists included.
+        // folders need search access too), access lists included. The item's record answers
+        // in the system's place where it settles the question (kz::ReadAccessShortcut).
         std::function<bool(const std::string& path, bool isDirectory)> readabilityCheck;
-        // Worker threads; 0 for one per core.
+        // Worker threads; 0 for one per CPU the calling thread may run on (defaultThreadCount).
         unsigned threads = 0;
         // Called on a scanning thread whenever the counters have moved, with the record that
         // thread made last (null when none yet). Must be cheap and thread-safe.
@@ -63,6 +67,12 @@ public:
     uint64_t byteCount() const { return bytes_.load(std::memory_order_relaxed); }
     // Path of a record made last; "" when the scan made none. Set by run().
     const std::string& lastPath() const { return lastPath_; }
+    // The threads the walk ran on (set by run()).
+    unsigned threadCount() const { return threads_; }
+
+    // One thread per CPU the calling thread's affinity mask allows (so a CPU set given by
+    // taskset or a container counts), at most 16; 1 at least.
+    static unsigned defaultThreadCount();
 
     // Folders below the root that could not be read (not readable, or failing to open or to
     // list): how many, and the paths (each ending with "/") of the first kMaxUnreadableListed,
@@ -75,17 +85,25 @@ private:
     struct State;
     struct Worker;
     struct Task;
+    struct Look;
+    struct SharedLook;
 
     void work(Worker& worker);
     // One folder task: opens the folder when the task has no descriptor, then the two passes.
-    void readFolder(Task& task, Worker& worker);
+    // True when its only child folder waits in worker.children for this worker.
+    bool readFolder(Task& task, Worker& worker);
     void lookAtEntries(const Task& task, int fd, Worker& worker);
+    void helpLook(SharedLook& shared, Worker& worker);
+    template <typename Entries> // std::vector<Worker::Entry>, defined with Worker
+    void lookAtNames(const Look& look, size_t from, size_t to, Worker& worker, Entries& out, double& ignored);
     void makeRecords(const Task& task, int fd, Worker& worker);
-    void queueChildren(Worker& worker);
+    bool queueChildren(Worker& worker);
     void flush(Worker& worker);
     uint64_t measurePackage(int fd, const KZDirectory* package);
     int openRoot(const std::string& path, int& error);
-    bool isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath) const;
+    bool isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath,
+                    bool recordMaySettle) const;
+    bool followsCommonRules(const Task& task, int fd, Worker& worker) const;
     void noteUnreadableFolder(std::string path);
 
     const KZIgnoreList& ignoreList_;
@@ -100,5 +118,6 @@ private:
     std::atomic<int64_t> unreadableCount_{0};
     mutable std::mutex unreadableMutex_;
     std::vector<std::string> unreadable_;
+    unsigned threads_ = 0;
     std::unique_ptr<State> state_;
 };
