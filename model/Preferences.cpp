@@ -1,7 +1,6 @@
 #include "model/Preferences.h"
 
 #include "platform/KZUserDefaults.h"
-#include "treemap/TQTheme.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -299,9 +298,4 @@ void Preferences::addIgnoredFilePaths(const QStringList& paths)
     } else {
         setIgnoredPaths(added);
     }
-}
-
-std::shared_ptr<TQTheme> Preferences::selectedTheme() const
-{
-    return TQTheme::themeWithName(selectedThemeName_);
 }

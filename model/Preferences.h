@@ -11,11 +11,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
 
 class KZUserDefaults;
-class TQTheme;
 
 class Preferences : public QObject {
     Q_OBJECT
@@ -98,8 +96,6 @@ public:
     void incrementTimesRun();
     // Appends the paths that ignoredPaths doesn't hold yet (exact comparison), in order.
     void addIgnoredFilePaths(const QStringList& paths);
-    // The theme named selectedThemeName (the first registered theme for an unknown name).
-    std::shared_ptr<TQTheme> selectedTheme() const;
     // The "Preferences" array of the ignore-list resource, as it stands; empty when missing.
     static QStringList defaultIgnoredPaths();
     // Property name to user-defaults key, for all 21 settings.

@@ -1,7 +1,6 @@
 #include "model/Preferences.h"
 #include "platform/KZUserDefaults.h"
 #include "tests/support/TestSupport.h"
-#include "treemap/TQTheme.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -101,20 +100,6 @@ TEST_F(PreferencesTest, BadStoredValuesReadAsDefaultsAndTheUnitIsClamped)
         KZUserDefaults edited(file());
         EXPECT_EQ(Preferences(edited).minFileSize(), read) << stored;
     }
-}
-
-TEST_F(PreferencesTest, SelectedThemeFallsBackToTheFirst)
-{
-    TQTheme::resetRegistry();
-    TQTheme::registerAvailableThemes();
-    KZUserDefaults store(file());
-    Preferences p(store);
-    p.setSelectedThemeName("No Such Theme");
-    ASSERT_TRUE(p.selectedTheme());
-    EXPECT_EQ(p.selectedTheme()->name(), QStringLiteral("Blue Skies"));
-    p.setSelectedThemeName("Melon");
-    EXPECT_EQ(p.selectedTheme()->name(), QStringLiteral("Melon"));
-    TQTheme::resetRegistry();
 }
 
 } // namespace
