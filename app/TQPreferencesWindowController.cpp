@@ -26,10 +26,10 @@
 #include <QStandardItemModel>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
+#include <utility>
 
 KZ_INTERFACE_FILE_IMPL(TQPreferencesWindowController)
 

@@ -12,7 +12,8 @@
 namespace {
 
 // The checks of the table: what a loaded or set value becomes.
-template <class T> T anyValue(T value)
+template <class T>
+T anyValue(T value)
 {
     return value;
 }
@@ -28,24 +29,30 @@ qint64 formatterUnit(qint64 value)
 }
 
 // Each type's reading from the store and its stored form (invalid: remove the key).
-template <class T> struct StoredForm;
-template <> struct StoredForm<bool> {
+template <class T>
+struct StoredForm;
+template <>
+struct StoredForm<bool> {
     static bool read(const KZUserDefaults& d, const QString& key) { return d.boolForKey(key); }
     static QVariant write(bool v) { return QVariant(v); }
 };
-template <> struct StoredForm<double> {
+template <>
+struct StoredForm<double> {
     static double read(const KZUserDefaults& d, const QString& key) { return d.doubleForKey(key); }
     static QVariant write(double v) { return QVariant(v); }
 };
-template <> struct StoredForm<qint64> {
+template <>
+struct StoredForm<qint64> {
     static qint64 read(const KZUserDefaults& d, const QString& key) { return d.integerForKey(key); }
     static QVariant write(qint64 v) { return QVariant::fromValue(v); }
 };
-template <> struct StoredForm<QString> {
+template <>
+struct StoredForm<QString> {
     static QString read(const KZUserDefaults& d, const QString& key) { return d.stringForKey(key); }
     static QVariant write(const QString& v) { return v.isNull() ? QVariant() : QVariant(v); }
 };
-template <> struct StoredForm<std::optional<QStringList>> {
+template <>
+struct StoredForm<std::optional<QStringList>> {
     static std::optional<QStringList> read(const KZUserDefaults& d, const QString& key)
     {
         return d.stringArrayForKey(key);
@@ -58,7 +65,8 @@ std::optional<QVariant> registeredDefault(std::nullopt_t)
 {
     return std::nullopt;
 }
-template <class T> std::optional<QVariant> registeredDefault(const T& value)
+template <class T>
+std::optional<QVariant> registeredDefault(const T& value)
 {
     return QVariant(value);
 }
@@ -73,7 +81,7 @@ Preferences& Preferences::sharedPreferences()
 
 Preferences::Preferences(KZUserDefaults& defaults, QObject* parent) : QObject(parent), defaults_(defaults)
 {
-#define SIZEMERE_PREFERENCE_MAP(Type, name, Name, key, registered, check)                                           \
+#define SIZEMERE_PREFERENCE_MAP(Type, name, Name, key, registered, check)                                              \
     propertyMap_.insert(QStringLiteral(#name), Name##Key);
     SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_MAP)
 #undef SIZEMERE_PREFERENCE_MAP
@@ -100,7 +108,7 @@ QStringList Preferences::defaultIgnoredPaths()
 void Preferences::setupDefaults()
 {
     QVariantMap registered;
-#define SIZEMERE_PREFERENCE_DEFAULT(Type, name, Name, key, value, check)                                           \
+#define SIZEMERE_PREFERENCE_DEFAULT(Type, name, Name, key, value, check)                                               \
     if (const std::optional<QVariant> v = registeredDefault(value)) registered.insert(Name##Key, *v);
     SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_DEFAULT)
 #undef SIZEMERE_PREFERENCE_DEFAULT
@@ -110,7 +118,7 @@ void Preferences::setupDefaults()
 void Preferences::populateProperties()
 {
     // Loaded without writing anything back.
-#define SIZEMERE_PREFERENCE_LOAD(Type, name, Name, key, registered, check)                                          \
+#define SIZEMERE_PREFERENCE_LOAD(Type, name, Name, key, registered, check)                                             \
     name##_ = check(StoredForm<Type>::read(defaults_, Name##Key));
     SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_LOAD)
 #undef SIZEMERE_PREFERENCE_LOAD
@@ -125,13 +133,13 @@ void Preferences::writeThrough(const QString& key, const QVariant& value)
     }
 }
 
-#define SIZEMERE_PREFERENCE_SETTER(Type, name, Name, key, registered, check)                                        \
-    void Preferences::set##Name(PreferenceArgument<Type> value)                                                     \
-    {                                                                                                               \
-        name##_ = check(Type(value));                                                                               \
-        writeThrough(Name##Key, StoredForm<Type>::write(name##_));                                                  \
-        Q_EMIT name##Changed();                                                                                     \
-        Q_EMIT propertyChanged(QStringLiteral(#name));                                                              \
+#define SIZEMERE_PREFERENCE_SETTER(Type, name, Name, key, registered, check)                                           \
+    void Preferences::set##Name(PreferenceArgument<Type> value)                                                        \
+    {                                                                                                                  \
+        name##_ = check(Type(value));                                                                                  \
+        writeThrough(Name##Key, StoredForm<Type>::write(name##_));                                                     \
+        Q_EMIT name##Changed();                                                                                        \
+        Q_EMIT propertyChanged(QStringLiteral(#name));                                                                 \
     }
 SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_SETTER)
 #undef SIZEMERE_PREFERENCE_SETTER

@@ -25,6 +25,7 @@
 
 class KZUserDefaults;
 
+// clang-format off
 // Type, property, property with a capital, key, registered default, check.
 #define SIZEMERE_PREFERENCES(X)                                                                                   \
     X(std::optional<QStringList>, ignoreList, IgnoreList, "IgnoreList", std::nullopt, anyValue)                    \
@@ -62,6 +63,7 @@ template <class T> using PreferenceArgument = std::conditional_t<std::is_scalar_
     void set##Name(PreferenceArgument<Type> value);
 #define SIZEMERE_PREFERENCE_SIGNAL(Type, name, Name, key, registered, check) void name##Changed();
 #define SIZEMERE_PREFERENCE_MEMBER(Type, name, Name, key, registered, check) Type name##_ = Type();
+// clang-format on
 
 class Preferences : public QObject {
     Q_OBJECT

@@ -94,35 +94,35 @@ TEST_F(PreferencesTest, KeysAreTheStoresNames)
     EXPECT_EQ(Preferences::UseDepthKey, QStringLiteral("ThemesUseDepth"));
     EXPECT_EQ(Preferences::UseHardLinksKey, QStringLiteral("UseHardLinks"));
     const QVariantMap registered = store.registeredDefaults();
-    EXPECT_EQ(registered.keys(), (QStringList{"DeleteCompressedOriginal", "FirstRun", "IgnoredPaths", "MinimumFileSize",
-                                              "MinimumFileSizeType", "SelectedThemeName", "ThemesUseDepth", "UseTrash"}));
+    EXPECT_EQ(registered.keys(),
+              (QStringList{"DeleteCompressedOriginal", "FirstRun", "IgnoredPaths", "MinimumFileSize",
+                           "MinimumFileSizeType", "SelectedThemeName", "ThemesUseDepth", "UseTrash"}));
 }
 
 // Every setting: a set writes its own key and nothing else, signals once, and the value reads
 // back from the file in a new store.
-TEST_F(PreferencesTest, EverySettingReadsBackFromItsKey)
-{
-#define READ_BACK(Type, name, Name, key, registered, check)                                                           \
-    {                                                                                                                 \
-        SCOPED_TRACE(#name);                                                                                          \
-        KZUserDefaults store(file());                                                                                 \
-        Preferences p(store);                                                                                         \
-        const QJsonObject before = stored();                                                                          \
-        const Type value = otherThan(p.name());                                                                       \
-        QSignalSpy changed(&p, &Preferences::name##Changed);                                                          \
-        QSignalSpy any(&p, &Preferences::propertyChanged);                                                            \
-        p.set##Name(value);                                                                                           \
-        EXPECT_EQ(changed.count(), 1);                                                                                \
-        ASSERT_EQ(any.count(), 1);                                                                                    \
-        EXPECT_EQ(any.at(0).at(0).toString(), QStringLiteral(#name));                                                 \
-        QJsonObject after = stored();                                                                                 \
-        EXPECT_TRUE(after.contains(QStringLiteral(key)));                                                             \
-        after.remove(QStringLiteral(key));                                                                            \
-        QJsonObject rest = before;                                                                                    \
-        rest.remove(QStringLiteral(key));                                                                             \
-        EXPECT_EQ(after, rest);                                                                                       \
-        KZUserDefaults reread(file());                                                                                \
-        EXPECT_EQ(Preferences(reread).name(), value);                                                                 \
+TEST_F(PreferencesTest, EverySettingReadsBackFromItsKey){
+#define READ_BACK(Type, name, Name, key, registered, check)                                                            \
+    {                                                                                                                  \
+        SCOPED_TRACE(#name);                                                                                           \
+        KZUserDefaults store(file());                                                                                  \
+        Preferences p(store);                                                                                          \
+        const QJsonObject before = stored();                                                                           \
+        const Type value = otherThan(p.name());                                                                        \
+        QSignalSpy changed(&p, &Preferences::name##Changed);                                                           \
+        QSignalSpy any(&p, &Preferences::propertyChanged);                                                             \
+        p.set##Name(value);                                                                                            \
+        EXPECT_EQ(changed.count(), 1);                                                                                 \
+        ASSERT_EQ(any.count(), 1);                                                                                     \
+        EXPECT_EQ(any.at(0).at(0).toString(), QStringLiteral(#name));                                                  \
+        QJsonObject after = stored();                                                                                  \
+        EXPECT_TRUE(after.contains(QStringLiteral(key)));                                                              \
+        after.remove(QStringLiteral(key));                                                                             \
+        QJsonObject rest = before;                                                                                     \
+        rest.remove(QStringLiteral(key));                                                                              \
+        EXPECT_EQ(after, rest);                                                                                        \
+        KZUserDefaults reread(file());                                                                                 \
+        EXPECT_EQ(Preferences(reread).name(), value);                                                                  \
     }
     SIZEMERE_PREFERENCES(READ_BACK)
 #undef READ_BACK
