@@ -5,6 +5,8 @@
 #include "model/Preferences.h"
 #include "treemap/TQTheme.h"
 
+#include <QSignalBlocker>
+
 KZ_INTERFACE_FILE_IMPL(TQColorThemeViewController)
 
 void TQColorThemeViewController::awakeFromNib()
@@ -13,12 +15,17 @@ void TQColorThemeViewController::awakeFromNib()
     Ui::TQColorThemeViewController* form = ui();
     Preferences& p = Preferences::sharedPreferences();
 
-    form->themeDropDownButton->clear();
-    if (const auto* themes = TQTheme::availableThemes())
-        for (const auto& theme : *themes) form->themeDropDownButton->addItem(theme->name());
-    // A name no theme has selects nothing.
-    form->themeDropDownButton->setCurrentIndex(form->themeDropDownButton->findText(p.selectedThemeName()));
-    form->calcOptionsDropdown->setCurrentIndex(p.useDepth() ? 1 : 0);
+    {
+        // Filling the pop-ups is no user's choice: it writes nothing.
+        const QSignalBlocker themes(form->themeDropDownButton);
+        const QSignalBlocker calcOptions(form->calcOptionsDropdown);
+        form->themeDropDownButton->clear();
+        if (const auto* available = TQTheme::availableThemes())
+            for (const auto& theme : *available) form->themeDropDownButton->addItem(theme->name());
+        // A name no theme has selects nothing.
+        form->themeDropDownButton->setCurrentIndex(form->themeDropDownButton->findText(p.selectedThemeName()));
+        form->calcOptionsDropdown->setCurrentIndex(p.useDepth() ? 1 : 0);
+    }
     showSelectedTheme();
 
     QPalette hint = form->calcOptionsHintLabel->palette();
@@ -28,8 +35,9 @@ void TQColorThemeViewController::awakeFromNib()
     small.setPixelSize(11);
     form->calcOptionsHintLabel->setFont(small);
 
-    connect(form->themeDropDownButton, &QComboBox::activated, this, [this] { didChangeTheme(); });
-    connect(form->calcOptionsDropdown, &QComboBox::activated, this, [this] { didChangeCalcOption(); });
+    // Every change of choice writes, by mouse, key or assistive technology alike.
+    connect(form->themeDropDownButton, &QComboBox::currentIndexChanged, this, [this] { didChangeTheme(); });
+    connect(form->calcOptionsDropdown, &QComboBox::currentIndexChanged, this, [this] { didChangeCalcOption(); });
 }
 
 void TQColorThemeViewController::didChangeTheme()

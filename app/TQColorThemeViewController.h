@@ -1,7 +1,8 @@
 #pragma once
 // The preferences' colour-theme pane: the treemap's theme (by name, in registry order) and
 // its colouring rule (index 0 by relative size, index 1 by folder depth), with a strip of the
-// selected theme's colours. Both pop-ups write their setting when the user picks an item.
+// selected theme's colours. Both pop-ups write their setting whenever the choice changes (mouse,
+// keys or an assistive technology); filling them writes nothing.
 
 #include "app/TQViewController.h"
 #include "kit/KZInterfaceFile.h"

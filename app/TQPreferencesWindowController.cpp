@@ -22,12 +22,14 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QStandardItemModel>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
+#include <utility>
 
 KZ_INTERFACE_FILE_IMPL(TQPreferencesWindowController)
 
@@ -93,9 +95,17 @@ void TQPreferencesWindowController::awakeFromNib()
         "  color: #303030; }"
         "QToolButton:checked { background: rgba(0, 0, 0, 26); border-color: rgba(0, 0, 0, 20); }"
         "QToolButton:hover:!checked { background: rgba(0, 0, 0, 12); }"));
-    connect(form->generalItem, &QAction::triggered, this, [this] { openGeneral(); });
-    connect(form->colorThemeItem, &QAction::triggered, this, [this] { openColorTheme(); });
-    connect(form->aboutItem, &QAction::triggered, this, [this] { openAbout(); });
+    // An item turned on opens its pane, whether clicked, pressed or toggled (an assistive
+    // technology's actions toggle the item without triggering it).
+    connect(form->generalItem, &QAction::toggled, this, [this](bool on) {
+        if (on && !selectingToolbarItem_) openGeneral();
+    });
+    connect(form->colorThemeItem, &QAction::toggled, this, [this](bool on) {
+        if (on && !selectingToolbarItem_) openColorTheme();
+    });
+    connect(form->aboutItem, &QAction::toggled, this, [this](bool on) {
+        if (on && !selectingToolbarItem_) openAbout();
+    });
 
     // The General pane: placed by the pane switch, at the size it was designed at.
     paneSizes_.insert(form->generalView, form->generalView->size());
@@ -136,15 +146,17 @@ void TQPreferencesWindowController::awakeFromNib()
     form->addFolderButton->setFixedSize(26, 22);
     form->removeFolderButton->setFixedSize(26, 22);
 
-    // Settings are written from the user's changes only.
-    connect(form->useTrashCheckbox, &QCheckBox::clicked, this, [this] { didToggleMoveToTrash(); });
-    connect(form->useDeleteQueueCheckbox, &QCheckBox::clicked, this, [this] { didToggleUseDeleteQueue(); });
-    connect(form->deleteOriginalCheckbox, &QCheckBox::clicked, this, [this] { didToggleDeleteOriginal(); });
-    connect(form->showHiddenFilesCheckbox, &QCheckBox::clicked, this, [this] { didToggleShowHiddenFiles(); });
-    connect(form->showSystemFilesCheckbox, &QCheckBox::clicked, this, [this] { didToggleShowSystemFiles(); });
-    connect(form->fileSizeDropdown, &QComboBox::activated, this, [this] { didChangeMemoryType(); });
-    connect(form->fileSizeTextField, &QLineEdit::textEdited, this, &TQPreferencesWindowController::fileSizeTextDidChange);
-    connect(form->ignoredExtensionsField, &QLineEdit::textEdited, this,
+    // Every change of a control writes its setting, whoever made it: a click, a key, an
+    // assistive technology's action. The window's own filling of the controls writes nothing:
+    // their signals are blocked while it fills them (updateUI).
+    connect(form->useTrashCheckbox, &QCheckBox::toggled, this, [this] { didToggleMoveToTrash(); });
+    connect(form->useDeleteQueueCheckbox, &QCheckBox::toggled, this, [this] { didToggleUseDeleteQueue(); });
+    connect(form->deleteOriginalCheckbox, &QCheckBox::toggled, this, [this] { didToggleDeleteOriginal(); });
+    connect(form->showHiddenFilesCheckbox, &QCheckBox::toggled, this, [this] { didToggleShowHiddenFiles(); });
+    connect(form->showSystemFilesCheckbox, &QCheckBox::toggled, this, [this] { didToggleShowSystemFiles(); });
+    connect(form->fileSizeDropdown, &QComboBox::currentIndexChanged, this, [this] { didChangeMemoryType(); });
+    connect(form->fileSizeTextField, &QLineEdit::textChanged, this, &TQPreferencesWindowController::fileSizeTextDidChange);
+    connect(form->ignoredExtensionsField, &QLineEdit::textChanged, this,
             &TQPreferencesWindowController::extensionsTextDidChange);
     connect(form->fileSizeTextField, &QLineEdit::editingFinished, this, [this] { controlTextDidEndEditing(); });
     connect(form->ignoredExtensionsField, &QLineEdit::editingFinished, this, [this] { controlTextDidEndEditing(); });
@@ -165,8 +177,11 @@ void TQPreferencesWindowController::awakeFromNib()
 
 void TQPreferencesWindowController::selectToolbarItem(const QString& identifier)
 {
+    // The pane is being opened already: the items' toggles open nothing more.
+    const bool wasSelecting = std::exchange(selectingToolbarItem_, true);
     for (QAction* action : {ui()->generalItem, ui()->colorThemeItem, ui()->aboutItem})
         action->setChecked(action->data().toString() == identifier);
+    selectingToolbarItem_ = wasSelecting;
 }
 
 QString TQPreferencesWindowController::selectedToolbarItemIdentifier() const
@@ -314,6 +329,13 @@ void TQPreferencesWindowController::updateUI()
     if (!isWindowLoaded()) return;
     Ui::TQPreferencesWindowController* form = ui();
     Preferences& p = prefs();
+    // Filling the controls is no user's change: it writes nothing.
+    const QSignalBlocker blockers[] = {
+        QSignalBlocker(form->fileSizeTextField),       QSignalBlocker(form->useTrashCheckbox),
+        QSignalBlocker(form->fileSizeDropdown),        QSignalBlocker(form->ignoredExtensionsField),
+        QSignalBlocker(form->deleteOriginalCheckbox),  QSignalBlocker(form->showHiddenFilesCheckbox),
+        QSignalBlocker(form->showSystemFilesCheckbox), QSignalBlocker(form->useDeleteQueueCheckbox),
+    };
     if (!memoryFormatter_) memoryFormatter_ = std::make_unique<KZMemoryFormatter>();
     const int unit = int(p.minFileSizeType());
     memoryFormatter_->setMinimumUnit(unit);
@@ -387,6 +409,7 @@ void TQPreferencesWindowController::controlTextDidEndEditing()
     // A refused size leaves the field showing the size that is stored.
     QLineEdit* field = ui()->fileSizeTextField;
     if (!parseMinimumSize(field->text(), std::max(0, ui()->fileSizeDropdown->currentIndex()))) {
+        const QSignalBlocker filling(field);
         field->setText(minimumSizeText(prefs().minFileSize(), int(prefs().minFileSizeType())));
         field->setPalette(ui()->ignoredExtensionsField->palette());
     }

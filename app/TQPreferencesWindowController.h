@@ -1,8 +1,8 @@
 #pragma once
 // The preferences window: three panes behind a toolbar ("General", "ColorTheme", "About").
-// Every control writes its setting the moment the user changes it (clicked, activated,
-// textEdited), never when the window fills its controls, so opening the window changes no
-// setting. The General pane holds the deletion, compression and scanning settings and the
+// Every control writes its setting the moment it changes, by a click, a key or an assistive
+// technology's action alike; the window fills its controls with their signals blocked, so
+// opening the window changes no setting. The General pane holds the deletion, compression and scanning settings and the
 // ignored folders (added with the panel or by dropping folders on the list, removed with the
 // button or the Delete keys). The colour-theme and about panes are made on first use.
 //
@@ -115,6 +115,7 @@ private:
     QSize paneSize(QWidget* view);
 
     bool isLoaded_ = false;
+    bool selectingToolbarItem_ = false;
     QPointer<QWidget> currentView_;
     std::unique_ptr<KZAboutViewController> aboutViewController_;
     std::unique_ptr<TQColorThemeViewController> colorThemeViewController_;

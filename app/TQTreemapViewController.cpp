@@ -274,7 +274,7 @@ void TQTreemapViewController::awakeFromNib()
             [this](const QByteArray& path) { didClickPathbar(kz::toStdString(path)); });
     setWindowTitle();
     canShowFileChangeAlert_ = true;
-    selectedTheme_ = prefs.selectedTheme();
+    selectedTheme_ = TQTheme::selectedTheme(prefs);
     deleteQueueController_ = controller<TQDeleteQueueViewController>();
     observeSettings();
 
@@ -313,7 +313,7 @@ void TQTreemapViewController::observeSettings()
         if (treemapView_) treemapView_->reloadDataShouldClear(false);
     });
     connect(&prefs, &Preferences::selectedThemeNameChanged, this, [this] {
-        selectedTheme_ = Preferences::sharedPreferences().selectedTheme();
+        selectedTheme_ = TQTheme::selectedTheme(Preferences::sharedPreferences());
         if (treemapView_) treemapView_->reloadDataShouldClear(false);
     });
     connect(&prefs, &Preferences::showSystemFilesChanged, this, [this] {

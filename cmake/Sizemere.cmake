@@ -13,13 +13,16 @@ function(sizemere_sources out dir)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
-# sizemere_test(NAME DIR LIBS...): one GoogleTest program from the .cpp files of DIR.
+# sizemere_test(NAME DIR LIBS...): one GoogleTest program from the .cpp files of DIR, in the
+# layer "tests-<folder name>".
 function(sizemere_test name dir)
   file(GLOB files CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
   if(NOT files)
     return()
   endif()
   add_executable(${name} ${files})
+  get_filename_component(folder ${dir} NAME)
+  sizemere_layer(${name} tests-${folder})
   target_link_libraries(${name} PRIVATE ${ARGN} sizemere_testsupport GTest::gtest Qt6::Test)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60

@@ -3,6 +3,15 @@
 // settings store and written through (and synchronised) the moment it is set, also when the
 // value does not change; each set is announced by the property's signal. Defaults are
 // registered at start, the default ignored folders coming from the ignore-list resource.
+//
+// The settings are one table, SIZEMERE_PREFERENCES below: a row names the setting once, and
+// everything else is made from it. For a row (Type, name, Name, "Key", default, check):
+//   Preferences::NameKey           the key in the settings store ("Key")
+//   Type name() const              the value
+//   void setName(value)            stores check(value) and writes it through at once
+//   signal nameChanged()           after every set, then propertyChanged("name")
+// default is the registered default (std::nullopt: none, the value reads as false, 0 or
+// null), check the rule every value passes, loaded or set.
 
 #include "model/KZMemoryFormatter.h"
 
@@ -11,11 +20,50 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
+#include <type_traits>
 
 class KZUserDefaults;
-class TQTheme;
+
+// clang-format off
+// Type, property, property with a capital, key, registered default, check.
+#define SIZEMERE_PREFERENCES(X)                                                                                   \
+    X(std::optional<QStringList>, ignoreList, IgnoreList, "IgnoreList", std::nullopt, anyValue)                    \
+    X(std::optional<QStringList>, ignoredPaths, IgnoredPaths, "IgnoredPaths", defaultIgnoredPaths(), anyValue)     \
+    X(double, minFileSize, MinFileSize, "MinimumFileSize", 50000.0, notNegative)                                   \
+    X(qint64, minFileSizeType, MinFileSizeType, "MinimumFileSizeType", 1, formatterUnit)                           \
+    X(bool, useTrash, UseTrash, "UseTrash", true, anyValue)                                                        \
+    X(bool, deleteCompressedOriginal, DeleteCompressedOriginal, "DeleteCompressedOriginal", true, anyValue)        \
+    X(bool, suppressSelectAllWarning, SuppressSelectAllWarning, "SuppressSelectAllWarning", std::nullopt, anyValue) \
+    X(bool, suppressFinderWarning, SuppressFinderWarning, "SuppressFinderWarning", std::nullopt, anyValue)         \
+    X(bool, suppressSelectAllFilesWarning, SuppressSelectAllFilesWarning, "SuppressSelectAllFilesWarning",         \
+      std::nullopt, anyValue)                                                                                       \
+    X(bool, suppressDeselectAllFilesWarning, SuppressDeselectAllFilesWarning, "SuppressDeselectAllFilesWarning",   \
+      std::nullopt, anyValue)                                                                                       \
+    X(bool, suppressFileChangeAlert, SuppressFileChangeAlert, "SuppressFileChangeAlert", std::nullopt, anyValue)   \
+    X(qint64, timesRun, TimesRun, "TimesRun", std::nullopt, anyValue)                                              \
+    X(bool, firstRun, FirstRun, "FirstRun", true, anyValue)                                                        \
+    X(bool, showSystemFiles, ShowSystemFiles, "ShowSystemFiles", std::nullopt, anyValue)                           \
+    X(bool, showHiddenFiles, ShowHiddenFiles, "ShowHiddenFiles", std::nullopt, anyValue)                           \
+    X(QString, selectedThemeName, SelectedThemeName, "SelectedThemeName", QStringLiteral("Blue Skies"), anyValue)  \
+    X(bool, useDepth, UseDepth, "ThemesUseDepth", true, anyValue)                                                  \
+    X(bool, hasAskedToUseDeleteQueue, HasAskedToUseDeleteQueue, "HaveIToldYouAboutTheDeleteQueueYet",              \
+      std::nullopt, anyValue)                                                                                       \
+    X(bool, useDeleteQueue, UseDeleteQueue, "UseDeleteQueue", std::nullopt, anyValue)                              \
+    X(bool, suppressEmptyTrashAlert, SuppressEmptyTrashAlert, "SuppressEmptyTrashAlert", std::nullopt, anyValue)   \
+    X(bool, suppressEmptyQueueAlert, SuppressEmptyQueueAlert, "SuppressEmptyQueueAlert", std::nullopt, anyValue)
+
+// A setter's parameter: numbers and flags by value, lists and strings by reference.
+template <class T> using PreferenceArgument = std::conditional_t<std::is_scalar_v<T>, T, const T&>;
+
+#define SIZEMERE_PREFERENCE_KEY(Type, name, Name, key, registered, check)                                          \
+    static inline const QString Name##Key = QStringLiteral(key);
+#define SIZEMERE_PREFERENCE_ACCESSORS(Type, name, Name, key, registered, check)                                    \
+    Type name() const { return name##_; }                                                                           \
+    void set##Name(PreferenceArgument<Type> value);
+#define SIZEMERE_PREFERENCE_SIGNAL(Type, name, Name, key, registered, check) void name##Changed();
+#define SIZEMERE_PREFERENCE_MEMBER(Type, name, Name, key, registered, check) Type name##_ = Type();
+// clang-format on
 
 class Preferences : public QObject {
     Q_OBJECT
@@ -25,141 +73,38 @@ public:
     explicit Preferences(KZUserDefaults& defaults, QObject* parent = nullptr);
     ~Preferences() override;
 
-    // The user-defaults key of each setting.
-
-    static inline const QString IgnoreListKey = QStringLiteral("IgnoreList");
-    static inline const QString IgnoredPathsKey = QStringLiteral("IgnoredPaths");
-    static inline const QString MinFileSizeKey = QStringLiteral("MinimumFileSize");
-    static inline const QString MinFileSizeTypeKey = QStringLiteral("MinimumFileSizeType");
-    static inline const QString UseTrashKey = QStringLiteral("UseTrash");
-    static inline const QString DeleteCompressedOriginalKey = QStringLiteral("DeleteCompressedOriginal");
-    static inline const QString SuppressSelectAllWarningKey = QStringLiteral("SuppressSelectAllWarning");
-    static inline const QString SuppressFinderWarningKey = QStringLiteral("SuppressFinderWarning");
-    static inline const QString SuppressSelectAllFilesWarningKey = QStringLiteral("SuppressSelectAllFilesWarning");
-    static inline const QString SuppressDeselectAllFilesWarningKey = QStringLiteral("SuppressDeselectAllFilesWarning");
-    static inline const QString SuppressFileChangeAlertKey = QStringLiteral("SuppressFileChangeAlert");
-    static inline const QString TimesRunKey = QStringLiteral("TimesRun");
-    static inline const QString FirstRunKey = QStringLiteral("FirstRun");
-    static inline const QString ShowSystemFilesKey = QStringLiteral("ShowSystemFiles");
-    static inline const QString ShowHiddenFilesKey = QStringLiteral("ShowHiddenFiles");
-    static inline const QString SelectedThemeNameKey = QStringLiteral("SelectedThemeName");
-    static inline const QString UseDepthKey = QStringLiteral("ThemesUseDepth");
-    static inline const QString HasAskedToUseDeleteQueueKey = QStringLiteral("HaveIToldYouAboutTheDeleteQueueYet");
-    static inline const QString UseDeleteQueueKey = QStringLiteral("UseDeleteQueue");
-    static inline const QString SuppressEmptyTrashAlertKey = QStringLiteral("SuppressEmptyTrashAlert");
-    static inline const QString SuppressEmptyQueueAlertKey = QStringLiteral("SuppressEmptyQueueAlert");
+    // The settings store's key of each setting (Preferences::UseTrashKey, ...).
+    SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_KEY)
     // A key no setting uses, kept for stores written by older versions.
     static inline const QString UseHardLinksKey = QStringLiteral("UseHardLinks");
 
-    std::optional<QStringList> ignoreList() const { return ignoreList_; }
-    void setIgnoreList(const std::optional<QStringList>& value);
-    std::optional<QStringList> ignoredPaths() const { return ignoredPaths_; }
-    void setIgnoredPaths(const std::optional<QStringList>& value);
-    double minFileSize() const { return minFileSize_; }
-    void setMinFileSize(double value);
-    qint64 minFileSizeType() const { return minFileSizeType_; }
-    void setMinFileSizeType(qint64 value);
-    bool useTrash() const { return useTrash_; }
-    void setUseTrash(bool value);
-    bool deleteCompressedOriginal() const { return deleteCompressedOriginal_; }
-    void setDeleteCompressedOriginal(bool value);
-    bool suppressSelectAllWarning() const { return suppressSelectAllWarning_; }
-    void setSuppressSelectAllWarning(bool value);
-    bool suppressFinderWarning() const { return suppressFinderWarning_; }
-    void setSuppressFinderWarning(bool value);
-    bool suppressSelectAllFilesWarning() const { return suppressSelectAllFilesWarning_; }
-    void setSuppressSelectAllFilesWarning(bool value);
-    bool suppressDeselectAllFilesWarning() const { return suppressDeselectAllFilesWarning_; }
-    void setSuppressDeselectAllFilesWarning(bool value);
-    bool suppressFileChangeAlert() const { return suppressFileChangeAlert_; }
-    void setSuppressFileChangeAlert(bool value);
-    qint64 timesRun() const { return timesRun_; }
-    void setTimesRun(qint64 value);
-    bool firstRun() const { return firstRun_; }
-    void setFirstRun(bool value);
-    bool showSystemFiles() const { return showSystemFiles_; }
-    void setShowSystemFiles(bool value);
-    bool showHiddenFiles() const { return showHiddenFiles_; }
-    void setShowHiddenFiles(bool value);
-    QString selectedThemeName() const { return selectedThemeName_; }
-    void setSelectedThemeName(const QString& value);
-    bool useDepth() const { return useDepth_; }
-    void setUseDepth(bool value);
-    bool hasAskedToUseDeleteQueue() const { return hasAskedToUseDeleteQueue_; }
-    void setHasAskedToUseDeleteQueue(bool value);
-    bool useDeleteQueue() const { return useDeleteQueue_; }
-    void setUseDeleteQueue(bool value);
-    bool suppressEmptyTrashAlert() const { return suppressEmptyTrashAlert_; }
-    void setSuppressEmptyTrashAlert(bool value);
-    bool suppressEmptyQueueAlert() const { return suppressEmptyQueueAlert_; }
-    void setSuppressEmptyQueueAlert(bool value);
+    // The getter and setter of each setting (useTrash(), setUseTrash(bool), ...).
+    SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_ACCESSORS)
 
     // timesRun + 1, written through.
     void incrementTimesRun();
     // Appends the paths that ignoredPaths doesn't hold yet (exact comparison), in order.
     void addIgnoredFilePaths(const QStringList& paths);
-    // The theme named selectedThemeName (the first registered theme for an unknown name).
-    std::shared_ptr<TQTheme> selectedTheme() const;
     // The "Preferences" array of the ignore-list resource, as it stands; empty when missing.
     static QStringList defaultIgnoredPaths();
-    // Property name to user-defaults key, for all 21 settings.
+    // Property name to settings-store key, for all 21 settings (from the table).
     const QMap<QString, QString>& propertyMap() const { return propertyMap_; }
-    void setPropertyMap(QMap<QString, QString> map) { propertyMap_ = std::move(map); }
     KZUserDefaults& userDefaults() const { return defaults_; }
 
     void setupDefaults();
     void populateProperties();
 
 Q_SIGNALS:
-    void ignoreListChanged();
-    void ignoredPathsChanged();
-    void minFileSizeChanged();
-    void minFileSizeTypeChanged();
-    void useTrashChanged();
-    void deleteCompressedOriginalChanged();
-    void suppressSelectAllWarningChanged();
-    void suppressFinderWarningChanged();
-    void suppressSelectAllFilesWarningChanged();
-    void suppressDeselectAllFilesWarningChanged();
-    void suppressFileChangeAlertChanged();
-    void timesRunChanged();
-    void firstRunChanged();
-    void showSystemFilesChanged();
-    void showHiddenFilesChanged();
-    void selectedThemeNameChanged();
-    void useDepthChanged();
-    void hasAskedToUseDeleteQueueChanged();
-    void useDeleteQueueChanged();
-    void suppressEmptyTrashAlertChanged();
-    void suppressEmptyQueueAlertChanged();
+    // One per setting (useTrashChanged(), ...), after every set.
+    SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_SIGNAL)
     // Any setting, by property name.
     void propertyChanged(const QString& name);
 
 private:
-    void writeThrough(const QString& property, const QVariant& value);
+    void writeThrough(const QString& key, const QVariant& value);
 
     KZUserDefaults& defaults_;
     QMap<QString, QString> propertyMap_;
 
-    std::optional<QStringList> ignoreList_;
-    std::optional<QStringList> ignoredPaths_;
-    double minFileSize_ = 0;
-    qint64 minFileSizeType_ = 0;
-    bool useTrash_ = false;
-    bool deleteCompressedOriginal_ = false;
-    bool suppressSelectAllWarning_ = false;
-    bool suppressFinderWarning_ = false;
-    bool suppressSelectAllFilesWarning_ = false;
-    bool suppressDeselectAllFilesWarning_ = false;
-    bool suppressFileChangeAlert_ = false;
-    qint64 timesRun_ = 0;
-    bool firstRun_ = false;
-    bool showSystemFiles_ = false;
-    bool showHiddenFiles_ = false;
-    QString selectedThemeName_;
-    bool useDepth_ = false;
-    bool hasAskedToUseDeleteQueue_ = false;
-    bool useDeleteQueue_ = false;
-    bool suppressEmptyTrashAlert_ = false;
-    bool suppressEmptyQueueAlert_ = false;
+    SIZEMERE_PREFERENCES(SIZEMERE_PREFERENCE_MEMBER)
 };

@@ -1,5 +1,7 @@
 #include "treemap/TQTheme.h"
 
+#include "model/Preferences.h"
+
 #include <mutex>
 
 namespace {
@@ -49,6 +51,11 @@ std::shared_ptr<TQTheme> TQTheme::themeWithName(const QString& name)
     for (const auto& t : *r)
         if (t->name() == name) return t;
     return r->front();
+}
+
+std::shared_ptr<TQTheme> TQTheme::selectedTheme(const Preferences& preferences)
+{
+    return themeWithName(preferences.selectedThemeName());
 }
 
 void TQTheme::resetRegistry()

@@ -1,13 +1,15 @@
 #pragma once
 // Colour themes of the treemap: six depth colours, a file colour and a selection colour per
 // theme, plus light grey for folders being rescanned. The class keeps the registry of the
-// available themes, filled once at launch.
+// available themes, filled once at launch, and finds the theme the settings select.
 
 #include <QColor>
 #include <QString>
 
 #include <memory>
 #include <vector>
+
+class Preferences;
 
 class TQTheme
 {
@@ -37,6 +39,8 @@ public:
     // The first registered theme of that name, else the first registered theme; null when
     // nothing is registered.
     static std::shared_ptr<TQTheme> themeWithName(const QString& name);
+    // The theme named by the settings' selectedThemeName, by themeWithName.
+    static std::shared_ptr<TQTheme> selectedTheme(const Preferences& preferences);
     // Empties the registry (tests).
     static void resetRegistry();
 };

@@ -14,6 +14,8 @@
 #include "ui_TQColorThemeViewController.h"
 #include "ui_TQPreferencesWindowController.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -24,6 +26,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -83,7 +86,137 @@ void clickCheckBox(QCheckBox* box)
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
 }
 
+// Runs an action of a control's accessible action interface, as a screen reader or voice
+// control does; false when the control offers no such action.
+bool doAccessibleAction(QWidget* control, const QString& action)
+{
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(control);
+    QAccessibleActionInterface* actions = iface ? iface->actionInterface() : nullptr;
+    if (!actions || !actions->actionNames().contains(action)) return false;
+    actions->doAction(action);
+    return true;
+}
+
+// The settings as a new start reads them from the file.
+std::unique_ptr<Preferences> reread(std::unique_ptr<KZUserDefaults>& store)
+{
+    store = std::make_unique<KZUserDefaults>(KZUserDefaults::standardUserDefaults().filePath());
+    return std::make_unique<Preferences>(*store);
+}
+
 } // namespace
+
+// Toggled through the accessibility interface, every check box writes its setting, the file
+// holds it, and the window opened again shows it; opening the window writes nothing.
+TEST_F(PreferencesWindowTest, CheckBoxesToggledByAssistiveTechnologyWriteAndSurviveReopening)
+{
+    open();
+    QSignalSpy writes(&prefs(), &Preferences::propertyChanged);
+    struct Box {
+        QCheckBox* box;
+        std::function<bool(const Preferences&)> setting;
+    };
+    const std::vector<Box> boxes{
+        {form()->useTrashCheckbox, [](const Preferences& p) { return p.useTrash(); }},
+        {form()->useDeleteQueueCheckbox, [](const Preferences& p) { return p.useDeleteQueue(); }},
+        {form()->deleteOriginalCheckbox, [](const Preferences& p) { return p.deleteCompressedOriginal(); }},
+        {form()->showHiddenFilesCheckbox, [](const Preferences& p) { return p.showHiddenFiles(); }},
+        {form()->showSystemFilesCheckbox, [](const Preferences& p) { return p.showSystemFiles(); }},
+    };
+    std::vector<bool> states;
+    for (const Box& b : boxes) {
+        SCOPED_TRACE(b.box->objectName().toStdString());
+        const bool before = b.setting(prefs());
+        ASSERT_EQ(b.box->isChecked(), before);
+        ASSERT_TRUE(doAccessibleAction(b.box, QAccessibleActionInterface::toggleAction()));
+        EXPECT_EQ(b.box->isChecked(), !before);
+        EXPECT_EQ(b.setting(prefs()), !before);
+        std::unique_ptr<KZUserDefaults> store;
+        EXPECT_EQ(b.setting(*reread(store)), !before);
+        states.push_back(!before);
+    }
+    EXPECT_TRUE(prefs().hasAskedToUseDeleteQueue());
+    // One write per setting (the queue box also marks the question asked).
+    EXPECT_EQ(writes.count(), int(boxes.size()) + 1);
+
+    // Toggled back and forth: each toggle writes what the box shows.
+    ASSERT_TRUE(doAccessibleAction(form()->showHiddenFilesCheckbox, QAccessibleActionInterface::toggleAction()));
+    EXPECT_EQ(prefs().showHiddenFiles(), !states[3]);
+    ASSERT_TRUE(doAccessibleAction(form()->showHiddenFilesCheckbox, QAccessibleActionInterface::toggleAction()));
+    EXPECT_EQ(prefs().showHiddenFiles(), states[3]);
+
+    // Opened again: the boxes show what was stored, and filling them writes nothing.
+    wc->window()->close();
+    wc.reset();
+    QApplication::processEvents();
+    writes.clear();
+    open();
+    const QCheckBox* reopened[] = {form()->useTrashCheckbox, form()->useDeleteQueueCheckbox,
+                                   form()->deleteOriginalCheckbox, form()->showHiddenFilesCheckbox,
+                                   form()->showSystemFilesCheckbox};
+    for (size_t i = 0; i < boxes.size(); ++i) EXPECT_EQ(reopened[i]->isChecked(), states[i]) << i;
+    // A change from elsewhere refills the pane: only that change is written.
+    prefs().setUseDeleteQueue(!prefs().useDeleteQueue());
+    EXPECT_EQ(form()->useDeleteQueueCheckbox->isChecked(), prefs().useDeleteQueue());
+    EXPECT_EQ(writes.count(), 1);
+}
+
+// The toolbar's pane items switch the pane however they are triggered: a click, or the press
+// or toggle action of the accessibility interface.
+TEST_F(PreferencesWindowTest, ToolbarItemsSwitchPanesThroughAssistiveTechnology)
+{
+    open();
+    QToolBar* toolbar = form()->toolbar;
+    const struct {
+        QAction* item;
+        QString identifier;
+        std::function<QWidget*()> pane;
+    } items[] = {
+        {form()->colorThemeItem, TQPreferencesWindowController::ColorThemeIdentifier,
+         [this] { return wc->colorThemeViewController() ? wc->colorThemeViewController()->view() : nullptr; }},
+        {form()->aboutItem, TQPreferencesWindowController::AboutIdentifier,
+         [this] { return wc->aboutViewController() ? wc->aboutViewController()->view() : nullptr; }},
+        {form()->generalItem, TQPreferencesWindowController::GeneralIdentifier, [this] { return form()->generalView; }},
+    };
+    int actionsRun = 0;
+    for (const QString& action : {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::toggleAction()}) {
+        for (const auto& item : items) {
+            SCOPED_TRACE((action + QLatin1Char(' ') + item.identifier).toStdString());
+            QWidget* button = toolbar->widgetForAction(item.item);
+            ASSERT_NE(button, nullptr);
+            if (!doAccessibleAction(button, action)) continue;
+            ++actionsRun;
+            // A press is an animated click: it lands a moment later.
+            kztest::waitFor([&] { return wc->selectedToolbarItemIdentifier() == item.identifier; });
+            env.clock.advance(1);
+            EXPECT_EQ(wc->selectedToolbarItemIdentifier(), item.identifier);
+            ASSERT_NE(item.pane(), nullptr);
+            EXPECT_EQ(wc->currentView(), item.pane());
+            EXPECT_TRUE(item.item->isChecked());
+            for (const auto& other : items)
+                EXPECT_TRUE(other.item == item.item || !other.item->isChecked()) << other.identifier.toStdString();
+        }
+    }
+    EXPECT_GE(actionsRun, 3);
+}
+
+// Text set through the accessibility interface (as dictation does) writes like typing.
+TEST_F(PreferencesWindowTest, TextSetByAssistiveTechnologyWritesTheSettings)
+{
+    open();
+    QAccessibleInterface* size = QAccessible::queryAccessibleInterface(form()->fileSizeTextField);
+    ASSERT_NE(size, nullptr);
+    size->setText(QAccessible::Value, QStringLiteral("20"));
+    EXPECT_EQ(prefs().minFileSize(), 20000.0);
+    QAccessibleInterface* extensions = QAccessible::queryAccessibleInterface(form()->ignoredExtensionsField);
+    ASSERT_NE(extensions, nullptr);
+    extensions->setText(QAccessible::Value, QStringLiteral("ISO, .log"));
+    EXPECT_EQ(prefs().ignoreList(), (QStringList{"iso", "log"}));
+    std::unique_ptr<KZUserDefaults> store;
+    const auto stored = reread(store);
+    EXPECT_EQ(stored->minFileSize(), 20000.0);
+    EXPECT_EQ(stored->ignoreList(), (QStringList{"iso", "log"}));
+}
 
 TEST_F(PreferencesWindowTest, OpeningAndBrowsingTheWindowWritesNoSetting)
 {

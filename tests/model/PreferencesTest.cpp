@@ -1,8 +1,10 @@
 #include "model/Preferences.h"
 #include "platform/KZUserDefaults.h"
 #include "tests/support/TestSupport.h"
-#include "treemap/TQTheme.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -11,7 +13,36 @@ namespace {
 struct PreferencesTest : ::testing::Test {
     kztest::TempDir dir;
     QString file() const { return QString::fromStdString(dir / "settings.json"); }
+    // The settings file as it is on disk.
+    QJsonObject stored() const
+    {
+        QFile f(file());
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QJsonDocument::fromJson(f.readAll()).object();
+    }
 };
+
+// A value of the setting's type that differs from the one given (and that every check keeps).
+bool otherThan(bool v)
+{
+    return !v;
+}
+double otherThan(double v)
+{
+    return v + 1234.0;
+}
+qint64 otherThan(qint64 v)
+{
+    return v == 3 ? 4 : 3;
+}
+QString otherThan(const QString& v)
+{
+    return v + QStringLiteral(" (changed)");
+}
+std::optional<QStringList> otherThan(const std::optional<QStringList>& v)
+{
+    return v.value_or(QStringList{}) + QStringList{QStringLiteral("/changed")};
+}
 
 TEST_F(PreferencesTest, DefaultsForANewUser)
 {
@@ -30,6 +61,71 @@ TEST_F(PreferencesTest, DefaultsForANewUser)
     EXPECT_FALSE(p.showHiddenFiles());
     EXPECT_FALSE(p.useDeleteQueue());
     EXPECT_EQ(p.propertyMap().size(), 21);
+}
+
+// The stores' names of the settings: a misspelt key would lose what users stored.
+TEST_F(PreferencesTest, KeysAreTheStoresNames)
+{
+    KZUserDefaults store(file());
+    const QMap<QString, QString> expected{
+        {"ignoreList", "IgnoreList"},
+        {"ignoredPaths", "IgnoredPaths"},
+        {"minFileSize", "MinimumFileSize"},
+        {"minFileSizeType", "MinimumFileSizeType"},
+        {"useTrash", "UseTrash"},
+        {"deleteCompressedOriginal", "DeleteCompressedOriginal"},
+        {"suppressSelectAllWarning", "SuppressSelectAllWarning"},
+        {"suppressFinderWarning", "SuppressFinderWarning"},
+        {"suppressSelectAllFilesWarning", "SuppressSelectAllFilesWarning"},
+        {"suppressDeselectAllFilesWarning", "SuppressDeselectAllFilesWarning"},
+        {"suppressFileChangeAlert", "SuppressFileChangeAlert"},
+        {"timesRun", "TimesRun"},
+        {"firstRun", "FirstRun"},
+        {"showSystemFiles", "ShowSystemFiles"},
+        {"showHiddenFiles", "ShowHiddenFiles"},
+        {"selectedThemeName", "SelectedThemeName"},
+        {"useDepth", "ThemesUseDepth"},
+        {"hasAskedToUseDeleteQueue", "HaveIToldYouAboutTheDeleteQueueYet"},
+        {"useDeleteQueue", "UseDeleteQueue"},
+        {"suppressEmptyTrashAlert", "SuppressEmptyTrashAlert"},
+        {"suppressEmptyQueueAlert", "SuppressEmptyQueueAlert"},
+    };
+    EXPECT_EQ(Preferences(store).propertyMap(), expected);
+    EXPECT_EQ(Preferences::UseDepthKey, QStringLiteral("ThemesUseDepth"));
+    EXPECT_EQ(Preferences::UseHardLinksKey, QStringLiteral("UseHardLinks"));
+    const QVariantMap registered = store.registeredDefaults();
+    EXPECT_EQ(registered.keys(),
+              (QStringList{"DeleteCompressedOriginal", "FirstRun", "IgnoredPaths", "MinimumFileSize",
+                           "MinimumFileSizeType", "SelectedThemeName", "ThemesUseDepth", "UseTrash"}));
+}
+
+// Every setting: a set writes its own key and nothing else, signals once, and the value reads
+// back from the file in a new store.
+TEST_F(PreferencesTest, EverySettingReadsBackFromItsKey){
+#define READ_BACK(Type, name, Name, key, registered, check)                                                            \
+    {                                                                                                                  \
+        SCOPED_TRACE(#name);                                                                                           \
+        KZUserDefaults store(file());                                                                                  \
+        Preferences p(store);                                                                                          \
+        const QJsonObject before = stored();                                                                           \
+        const Type value = otherThan(p.name());                                                                        \
+        QSignalSpy changed(&p, &Preferences::name##Changed);                                                           \
+        QSignalSpy any(&p, &Preferences::propertyChanged);                                                             \
+        p.set##Name(value);                                                                                            \
+        EXPECT_EQ(changed.count(), 1);                                                                                 \
+        ASSERT_EQ(any.count(), 1);                                                                                     \
+        EXPECT_EQ(any.at(0).at(0).toString(), QStringLiteral(#name));                                                  \
+        QJsonObject after = stored();                                                                                  \
+        EXPECT_TRUE(after.contains(QStringLiteral(key)));                                                              \
+        after.remove(QStringLiteral(key));                                                                             \
+        QJsonObject rest = before;                                                                                     \
+        rest.remove(QStringLiteral(key));                                                                              \
+        EXPECT_EQ(after, rest);                                                                                        \
+        KZUserDefaults reread(file());                                                                                 \
+        EXPECT_EQ(Preferences(reread).name(), value);                                                                  \
+    }
+    SIZEMERE_PREFERENCES(READ_BACK)
+#undef READ_BACK
 }
 
 TEST_F(PreferencesTest, EverySetWritesThroughAndSignals)
@@ -101,20 +197,6 @@ TEST_F(PreferencesTest, BadStoredValuesReadAsDefaultsAndTheUnitIsClamped)
         KZUserDefaults edited(file());
         EXPECT_EQ(Preferences(edited).minFileSize(), read) << stored;
     }
-}
-
-TEST_F(PreferencesTest, SelectedThemeFallsBackToTheFirst)
-{
-    TQTheme::resetRegistry();
-    TQTheme::registerAvailableThemes();
-    KZUserDefaults store(file());
-    Preferences p(store);
-    p.setSelectedThemeName("No Such Theme");
-    ASSERT_TRUE(p.selectedTheme());
-    EXPECT_EQ(p.selectedTheme()->name(), QStringLiteral("Blue Skies"));
-    p.setSelectedThemeName("Melon");
-    EXPECT_EQ(p.selectedTheme()->name(), QStringLiteral("Melon"));
-    TQTheme::resetRegistry();
 }
 
 } // namespace

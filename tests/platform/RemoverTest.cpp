@@ -3,7 +3,6 @@
 #include "platform/KZRemover.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
-#include "model/KZTreeWalker.h"
 #include "tests/support/Identity.h"
 #include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
@@ -29,12 +29,11 @@ namespace {
 std::string asideIn(const std::string& folder)
 {
     std::string found;
-    kz::TreeWalkCallbacks cb;
-    cb.visit = [&](const kz::WalkEntry& e) {
-        if (e.depth == 1 && std::string_view(e.name).rfind(".sizemere-removing-", 0) == 0) found = e.path;
-        return kz::WalkAction::Skip;
-    };
-    kz::walkTree(folder, cb);
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return found;
+    while (const dirent* e = ::readdir(d))
+        if (std::string_view(e->d_name).rfind(".sizemere-removing-", 0) == 0) found = folder + "/" + e->d_name;
+    ::closedir(d);
     return found;
 }
 

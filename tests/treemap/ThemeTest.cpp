@@ -1,5 +1,9 @@
 #include "treemap/TQTheme.h"
 
+#include "model/Preferences.h"
+#include "platform/KZUserDefaults.h"
+#include "tests/support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 TEST(Theme, RegistryOrderAndLookup)
@@ -31,4 +35,19 @@ TEST(Theme, Colours)
     EXPECT_NEAR(sunrise.reloadingColor().redF(), 2.0 / 3.0, 1e-4);
     TQTheme base;
     EXPECT_FALSE(base.depth1Color().isValid());
+}
+
+TEST(Theme, SelectedThemeFallsBackToTheFirst)
+{
+    kztest::TempDir dir;
+    TQTheme::resetRegistry();
+    TQTheme::registerAvailableThemes();
+    KZUserDefaults store(QString::fromStdString(dir / "settings.json"));
+    Preferences p(store);
+    p.setSelectedThemeName("No Such Theme");
+    ASSERT_TRUE(TQTheme::selectedTheme(p));
+    EXPECT_EQ(TQTheme::selectedTheme(p)->name(), QStringLiteral("Blue Skies"));
+    p.setSelectedThemeName("Melon");
+    EXPECT_EQ(TQTheme::selectedTheme(p)->name(), QStringLiteral("Melon"));
+    TQTheme::resetRegistry();
 }
