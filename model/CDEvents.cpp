@@ -138,6 +138,11 @@ struct CDEvents::Watches {
     std::atomic<int> walks{0};
     std::vector<std::string> excluded;
     std::function<bool(std::string_view)> skip;
+    // Listed folders not yet watched, and whether a background task is watching them: one
+    // task at a time (watches added side by side only wait for each other in the kernel).
+    std::mutex queueMutex;
+    std::vector<std::vector<CDEventsFolders::Folder>> queue;
+    bool draining = false;
 
     ~Watches()
     {
@@ -281,6 +286,33 @@ struct CDEvents::Watches {
         if (!items.empty() && found) found(std::move(items));
     }
 
+    // Queues listed folders for the one background task that watches them (started when none runs).
+    static void enqueue(const std::shared_ptr<Watches>& self, std::vector<CDEventsFolders::Folder> part)
+    {
+        {
+            std::lock_guard lock(self->queueMutex);
+            self->queue.push_back(std::move(part));
+            if (std::exchange(self->draining, true)) return;
+        }
+        ++self->walks;
+        KZRunInBackground([self] {
+            for (;;) {
+                std::vector<CDEventsFolders::Folder> next;
+                {
+                    std::lock_guard lock(self->queueMutex);
+                    if (self->queue.empty()) {
+                        self->draining = false;
+                        break;
+                    }
+                    next = std::move(self->queue.front());
+                    self->queue.erase(self->queue.begin());
+                }
+                self->addListed(next);
+            }
+            --self->walks;
+        });
+    }
+
     // Watches the listed folders, and what lies below those whose sub-folders aren't listed.
     void addListed(const std::vector<CDEventsFolders::Folder>& folders)
     {
@@ -363,22 +395,37 @@ void CDEvents::start()
     if (!ignoreSubDirs_) {
         auto watches = watches_;
         const auto roots = watched_;
-        const bool isListed = folders_.listed.has_value();
-        std::vector<CDEventsFolders::Folder> listed;
-        if (isListed) listed.swap(*folders_.listed);
-        folders_.listed.reset();
-        ++watches->walks;
-        KZRunInBackground([watches, roots, isListed, listed = std::move(listed)] {
-            if (isListed) {
-                watches->addListed(listed);
-            } else {
-                for (const std::string& root : roots) watches->addTree(root, false, {});
+        if (folders_.listed) {
+            if (folders_.moreToCome) {
+                // The rest of the list holds the watcher short of everything until it has come.
+                listOpen_ = true;
+                ++watches->walks;
             }
-            --watches->walks;
-        });
+            std::vector<CDEventsFolders::Folder> listed;
+            listed.swap(*folders_.listed);
+            folders_.listed.reset();
+            if (!listed.empty()) Watches::enqueue(watches, std::move(listed));
+        } else {
+            ++watches->walks;
+            KZRunInBackground([watches, roots] {
+                for (const std::string& root : roots) watches->addTree(root, false, {});
+                --watches->walks;
+            });
+        }
     }
     // There is no history to replay: a watcher asked for past events gets only its end.
     if (since_ != kCDEventsSinceEventNow) emitChange(watched_.front(), CDEventFlags::HistoryDone, KZChange::Any);
+}
+
+void CDEvents::watchListedFolders(std::vector<CDEventsFolders::Folder> folders, bool last)
+{
+    if (!watches_ || !listOpen_) return;
+    auto watches = watches_;
+    if (!folders.empty()) Watches::enqueue(watches, std::move(folders));
+    if (last) {
+        listOpen_ = false;
+        --watches->walks;
+    }
 }
 
 void CDEvents::disposeEventStream()
@@ -391,7 +438,10 @@ void CDEvents::disposeEventStream()
     notifier_.reset();
     latencyTimer_.reset();
     batch_.clear();
-    watches_.reset(); // the descriptor closes when the last background walk lets go
+    // The descriptor closes when the last background walk lets go, and never on this thread:
+    // the system takes tens of milliseconds to drop tens of thousands of watches.
+    KZRunInBackground([watches = std::move(watches_)]() mutable { watches.reset(); });
+    watches_.reset();
 }
 
 size_t CDEvents::watchCount() const

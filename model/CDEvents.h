@@ -72,6 +72,9 @@ struct CDEventsFolders {
     // Set: every folder below the watched ones to watch, as listed (the watcher reads no folder
     // to find them). Unset: the watcher finds them by reading the folders.
     std::optional<std::vector<Folder>> listed;
+    // With a list: more of it comes later, through watchListedFolders; the watcher isn't
+    // watching everything until the last part has come and been watched.
+    bool moreToCome = false;
     // True for a folder that gets no watch, nor anything below it: for the folders found on
     // disk and for those that appear later. Called on any thread: it reads only what it owns.
     std::function<bool(std::string_view path)> skip;
@@ -105,6 +108,9 @@ public:
     std::unique_ptr<CDEvents> copy() const;
     // Stops watching for good.
     void disposeEventStream();
+    // More listed folders (see CDEventsFolders::moreToCome); `last` with the last of them.
+    // Nothing once the last part has come.
+    void watchListedFolders(std::vector<CDEventsFolders::Folder> folders, bool last);
 
     const EventBlock& eventBlock() const { return eventBlock_; }
     // When set, each delivery hands its events to this block at once, in the order they came,
@@ -175,6 +181,7 @@ private:
     std::unique_ptr<QTimer> latencyTimer_;
     std::vector<Pending> batch_;
     MoveFrom moveFrom_;
+    bool listOpen_ = false; // more listed folders are to come
     qint64 lastDelivery_ = 0; // ms since the epoch of the last delivery
     QPointer<CDEvents> self_;
 
