@@ -239,9 +239,9 @@ bool TQChangeWatcher::FolderListing::list(std::vector<CDEventsFolders::Folder>& 
             stack_.pop_back();
             continue;
         }
-        const KZFile* child = children[todo.next++];
         // The clock is read now and then: a slice looks at thousands of children.
         if ((++looked & 1023) == 0 && budgetNs >= 0 && spent.nsecsElapsed() >= budgetNs) return false;
+        const KZFile* child = children[todo.next++];
         const KZDirectory* sub = kz_asDirectory(child);
         if (!sub) continue;
         const std::string name = sub->nameBytes();
