@@ -1,12 +1,13 @@
 #include "app/TQChangeWatcher.h"
 
 #include "model/KZIgnoreList.h"
-#include "model/KZPath.h"
 #include "model/Preferences.h"
 #include "platform/KZPathString.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include <unordered_map>
 
@@ -202,12 +203,10 @@ bool TQChangeWatcher::holdsChange(const std::vector<CDEventPtr>& events) const
             if (record) {
                 size = record->fileSize();
             } else {
-                const std::string path = joined(folderPath, name);
-                if (kz_isDirectory(path)) {
-                    size = -1;
-                } else if (const auto metadata = KZFile::metadataForFileAtPath(path)) {
-                    size = metadata->fileSize;
-                }
+                // What is there now, a final link not followed: a folder always counts.
+                struct stat st {};
+                if (::lstat(joined(folderPath, name).c_str(), &st) == 0)
+                    size = S_ISDIR(st.st_mode) ? -1 : double(st.st_size);
             }
             if (size == -1 || size >= minimum) return true;
         }

@@ -36,7 +36,7 @@ constexpr uint32_t kEventMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED
 
 // A flood of events is read, and delivered, a slice per turn of the event loop.
 constexpr qint64 kReadSliceMs = 8;
-constexpr size_t kMostEventsPerDelivery = 4096;
+constexpr size_t kMostEventsPerDelivery = 2048;
 
 std::atomic<uint64_t> nextEventIdentifier{1};
 std::atomic<size_t> watchLimit{0};

@@ -422,8 +422,8 @@ TEST(CDEvents, TheBatchBlockGetsAPeriodsEventsAtOnceAndAFloodInSlices)
     }
     ASSERT_TRUE(kztest::waitFor([&] { return paths.size() >= 10000 && w.isIdle(); }, std::chrono::seconds(30)));
     EXPECT_EQ(paths.size(), 10000u);
-    EXPECT_GE(batches.size(), 3u);
-    for (size_t n : batches) EXPECT_LE(n, 4096u);
+    EXPECT_GE(batches.size(), 5u);
+    for (size_t n : batches) EXPECT_LE(n, 2048u);
     EXPECT_EQ(single, 0) << "the event block is not called when there is a batch block";
 }
 
