@@ -91,6 +91,8 @@ TEST_F(ChangeWatcherTest, ChangesUnderAHiddenFolderCountOnlyWhileHiddenItemsAreS
     kztest::makeFile(tmp / ".cache/sub/visible/new", 5000);
     kztest::makeDir(tmp / ".cache/sub/folder");
     kztest::makeFile(tmp / "docs/.git/objects/pack", 5000);
+    kztest::makeFile(tmp / ".config/app/new", 5000); // made after the scan: not in the tree
+    EXPECT_FALSE(counts(created(".config/app/new")));
     EXPECT_FALSE(counts(created(".cache/sub/new")));
     EXPECT_FALSE(counts(created(".cache/sub/visible/new"))) << "a visible folder under a hidden one";
     EXPECT_FALSE(counts(created(".cache/sub/folder")));
@@ -101,6 +103,20 @@ TEST_F(ChangeWatcherTest, ChangesUnderAHiddenFolderCountOnlyWhileHiddenItemsAreS
     EXPECT_TRUE(counts(created(".cache/sub/new")));
     EXPECT_TRUE(counts(created(".cache/sub/visible/new")));
     EXPECT_TRUE(counts(created("docs/.git/objects/pack")));
+    EXPECT_TRUE(counts(created(".config/app/new")));
+}
+
+TEST_F(ChangeWatcherTest, AScannedFolderWithAHiddenNameShowsItsChanges)
+{
+    kztest::makeFile(tmp / ".dotted/docs/a", 5000);
+    root = screentest::scan(tmp / ".dotted");
+    ASSERT_TRUE(root);
+    make();
+    kztest::makeFile(tmp / ".dotted/new.bin", 5000);
+    kztest::makeFile(tmp / ".dotted/docs/new.bin", 5000);
+    EXPECT_TRUE(counts(created(".dotted/new.bin")));
+    EXPECT_TRUE(counts(created(".dotted/docs/new.bin")));
+    EXPECT_FALSE(counts(created(".dotted/.inner/new.bin")));
 }
 
 TEST_F(ChangeWatcherTest, TheTestsOfAChange)
