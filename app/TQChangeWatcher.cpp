@@ -89,6 +89,8 @@ void TQChangeWatcher::start(double latency, uint32_t flags)
     auto listing = std::make_unique<FolderListing>(root_, ignoreList_, showHidden);
     CDEventsFolders folders;
     folders.skip = skipRule(rootPath_, ignoreList_, showHidden);
+    // Content and attribute changes never count: not asking for them makes the watches cheap.
+    folders.contentChanges = false;
     folders.listed.emplace();
     const bool done = listing->list(*folders.listed, kListSliceMs);
     folders.moreToCome = !done;
@@ -278,5 +280,6 @@ CDEventsFolders TQChangeWatcher::foldersToWatch(const KZDirectoryPtr& root, cons
     folders.listed.emplace();
     FolderListing(root, ignoreList, showHiddenFiles).list(*folders.listed, -1);
     folders.skip = skipRule(rootPath, ignoreList, showHiddenFiles);
+    folders.contentChanges = false;
     return folders;
 }

@@ -31,6 +31,9 @@
 
 namespace {
 
+// Without content changes (IN_CLOSE_WRITE, IN_ATTRIB) a watch asks only for changes to the
+// folder's entries, and the system needn't mark each of its items as watched.
+constexpr uint32_t kContentEvents = IN_CLOSE_WRITE | IN_ATTRIB;
 constexpr uint32_t kEventMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB |
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 
@@ -138,6 +141,7 @@ struct CDEvents::Watches {
     std::atomic<int> walks{0};
     std::vector<std::string> excluded;
     std::function<bool(std::string_view)> skip;
+    uint32_t mask = kEventMask;
     // Listed folders not yet watched, and whether a background task is watching them: one
     // task at a time (watches added side by side only wait for each other in the kernel).
     std::mutex queueMutex;
@@ -157,7 +161,7 @@ struct CDEvents::Watches {
         const size_t limit = watchLimit.load();
         const int wd = limit && paths.size() >= limit
                            ? (errno = ENOSPC, -1)
-                           : ::inotify_add_watch(fd, path.c_str(), kEventMask | (followLink ? 0 : IN_DONT_FOLLOW));
+                           : ::inotify_add_watch(fd, path.c_str(), mask | (followLink ? 0 : IN_DONT_FOLLOW));
         if (wd < 0) {
             if (errno == ENOSPC) {
                 if (!outOfWatches.exchange(true))
@@ -382,6 +386,7 @@ void CDEvents::start()
     watches_->fd = fd;
     watches_->excluded = ignoreSubDirs_ ? std::vector<std::string>{} : excluded_;
     watches_->skip = folders_.skip;
+    if (!folders_.contentChanges) watches_->mask = kEventMask & ~kContentEvents;
     for (const std::string& root : watched_) watches_->add(root, true);
 
     notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
@@ -697,6 +702,7 @@ std::unique_ptr<CDEvents> CDEvents::copy() const
     // A listed set of folders was a snapshot: the copy finds them itself.
     CDEventsFolders folders;
     folders.skip = folders_.skip;
+    folders.contentChanges = folders_.contentChanges;
     auto copy = std::make_unique<CDEvents>(watched_, eventBlock_, since_, latency_, ignoreSubDirs_, excluded_, flags_,
                                            std::move(folders));
     copy->setBatchBlock(batchBlock_);

@@ -78,6 +78,10 @@ struct CDEventsFolders {
     // True for a folder that gets no watch, nor anything below it: for the folders found on
     // disk and for those that appear later. Called on any thread: it reads only what it owns.
     std::function<bool(std::string_view path)> skip;
+    // False: changes to items' contents and attributes (ItemModified, ItemInodeMetaMod) are
+    // neither watched for nor reported, only items appearing, going and renamed; each watch
+    // then costs the system a fraction (it needn't mark every item of the folder).
+    bool contentChanges = true;
 };
 
 constexpr uint64_t kCDEventsSinceEventNow = UINT64_MAX;

@@ -427,6 +427,26 @@ TEST(CDEvents, TheBatchBlockGetsAPeriodsEventsAtOnceAndAFloodInSlices)
     EXPECT_EQ(single, 0) << "the event block is not called when there is a batch block";
 }
 
+TEST(CDEvents, WithoutContentChangesOnlyItemsComingGoingAndRenamedAreReported)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "sub/old", 1);
+    CDEventsFolders folders;
+    folders.contentChanges = false;
+    Recorder r({dir.path()}, 0.05, kResultsScreenFlags, false, {}, std::move(folders));
+    writeAndClose(dir / "sub/old", "more");
+    ::chmod((dir / "sub/old").c_str(), 0600);
+    ::chmod((dir / "sub").c_str(), 0700);
+    makeFile(dir / "sub/new", 1);
+    ::rename((dir / "sub/old").c_str(), (dir / "sub/older").c_str());
+    ASSERT_TRUE(r.waitFor(dir / "sub/older", CDEventFlags::ItemRenamed));
+    r.settle();
+    EXPECT_TRUE(r.has(dir / "sub/new", CDEventFlags::ItemCreated));
+    EXPECT_TRUE(r.has(dir / "sub/old", CDEventFlags::ItemRenamed));
+    for (const Seen& s : r.events)
+        EXPECT_FALSE(s.flags & (CDEventFlags::ItemModified | CDEventFlags::ItemInodeMetaMod)) << s.path;
+}
+
 TEST(CDEvents, CopiesWatchWithTheSameSettings)
 {
     kztest::TempDir dir;
