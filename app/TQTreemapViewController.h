@@ -22,6 +22,7 @@
 // keep a strong reference to the folder they came from, held here, so that their parent link
 // never dangles.
 
+#include "app/TQChangeWatcher.h"
 #include "app/TQCompressingWindowController.h"
 #include "app/TQRunLedger.h"
 #include "app/TQViewController.h"
@@ -188,7 +189,7 @@ public:
     INPopoverController* popover() const { return popover_; }
     TQDeleteQueueViewController* deleteQueueController() const { return deleteQueueController_.get(); }
     TQEmptyTrashWindowController* emptyWindowController() const;
-    CDEvents* fileEventListener() const { return fileEventListener_.get(); }
+    CDEvents* fileEventListener() const { return fileEventListener_ ? fileEventListener_->events() : nullptr; }
     bool hasLocalEventListener() const { return localEventListener_; }
     const KZIgnoreList* ignoreList() const { return ignoreList_ ? &*ignoreList_ : nullptr; }
     const std::shared_ptr<TQTheme>& selectedTheme() const { return selectedTheme_; }
@@ -261,8 +262,11 @@ public:
     KZDirectoryPtr folderAtPath(const std::string& path, bool enterPackages) const;
     bool filePathWasCompressFileChange(const std::string& path) const;
     void showFilesChangedAlert();
-    // One event of the watcher.
+    // Whether showFilesChangedAlert would show the prompt now.
+    bool canShowFilesChangedAlertNow() const;
+    // One event of the watcher; a delivery of them, looked at as one.
     void handleFileEvent(const CDEvent& event);
+    void handleFileEvents(const std::vector<CDEventPtr>& events);
 
     // ---- the hover tooltip ----
     // The tooltip's text for a node.
@@ -390,7 +394,7 @@ private:
     std::vector<QPointer<TQCompressingWindowController>> compressingWindowControllers_;
 
     // Watcher and key filter.
-    std::unique_ptr<CDEvents> fileEventListener_;
+    std::unique_ptr<TQChangeWatcher> fileEventListener_;
     std::optional<double> dateLastShownChangedAlert_;
     bool localEventListener_ = false;
 };

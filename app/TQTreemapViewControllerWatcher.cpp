@@ -11,7 +11,7 @@
 #include "platform/KZUserDefaults.h"
 #include "platform/widgets/KZAlertService.h"
 
-#include <QScopeGuard>
+#include <QMetaMethod>
 
 namespace {
 
@@ -32,13 +32,19 @@ void TQTreemapViewController::addFileEventListener()
 {
     if (!rootDirectory_ || fileEventListener_ || Preferences::sharedPreferences().suppressFileChangeAlert()) return;
     const std::string root = kz::pathWithoutTrailingSlash(rootDirectory_->path());
+    TQChangeWatcher::Hooks hooks;
+    hooks.canPrompt = [this] { return canShowFilesChangedAlertNow(); };
+    hooks.isOwnChange = [this](const std::string& path) {
+        return filePathWasCompressFileChange(path) || isSettingsFileChange(path);
+    };
+    hooks.changed = [this] { showFilesChangedAlert(); };
+    hooks.handled = [this](const std::string& path) {
+        static const QMetaMethod signal = QMetaMethod::fromSignal(&TQTreemapViewController::fileEventHandled);
+        if (isSignalConnected(signal)) Q_EMIT fileEventHandled(kz::toByteArray(path));
+    };
+    fileEventListener_ = std::make_unique<TQChangeWatcher>(rootDirectory_, &ensureIgnoreList(), std::move(hooks));
     try {
-        fileEventListener_ = std::make_unique<CDEvents>(
-            std::vector<std::string>{root},
-            [this](CDEvents&, const CDEventPtr& event) {
-                if (event) handleFileEvent(*event);
-            },
-            kCDEventsSinceEventNow, kWatcherLatency, false, std::vector<std::string>{}, kWatcherFlags);
+        fileEventListener_->start(kWatcherLatency, kWatcherFlags);
     } catch (const std::exception& error) {
         // The screen works on without the rescan prompt.
         fileEventListener_.reset();
@@ -71,49 +77,26 @@ bool TQTreemapViewController::filePathWasCompressFileChange(const std::string& p
 
 void TQTreemapViewController::handleFileEvent(const CDEvent& event)
 {
-    const std::string& path = event.path();
-    const auto reported = qScopeGuard([&] { Q_EMIT fileEventHandled(kz::toByteArray(path)); });
-    if (!rootDirectory_) return;
-    if (filePathWasCompressFileChange(path) || isSettingsFileChange(path)) return;
-    // The scanned folder itself (removed, renamed, unmounted, events dropped) has no folder
-    // in the tree to look in; a rescan can't be offered for it.
-    const std::string rootPath = rootDirectory_->path();
-    if (kz_isEqualToPath(path, rootPath) || !kz_isChildOfPath(path, rootPath)) return;
-    // Changes to what the treemap leaves out don't matter.
-    if (ignoreList_ && ignoreList_->filePathIsIgnored(path)) return;
-    // Only items that appear, go or change names count; content and attribute changes don't.
-    if (!(event.isRemoved() || event.isCreated() || event.isRenamed())) return;
+    handleFileEvents({event.shared_from_this()});
+}
 
-    const KZDirectoryPtr folder = directoryWithPath(kz_stringByDeletingLastPathComponent(path), rootDirectory_);
-    if (!folder) return;
-    const Preferences& prefs = Preferences::sharedPreferences();
-    if ((kz_isHidden(path) || folder->isHidden()) && !prefs.showHiddenFiles()) return;
+void TQTreemapViewController::handleFileEvents(const std::vector<CDEventPtr>& events)
+{
+    if (fileEventListener_) fileEventListener_->handleEvents(events);
+}
 
-    KZFile* record = nullptr;
-    for (KZFile* child : folder->children()) {
-        if (kz_isEqualToPath(child->path(), path)) {
-            record = child;
-            break;
-        }
-    }
-    double size = 0;
-    if (record) {
-        size = record->fileSize();
-    } else if (kz_isDirectory(path)) {
-        size = -1;
-    } else if (const auto metadata = KZFile::metadataForFileAtPath(path)) {
-        size = metadata->fileSize;
-    }
-    if (size == -1 || size >= prefs.minFileSize()) showFilesChangedAlert();
+bool TQTreemapViewController::canShowFilesChangedAlertNow() const
+{
+    if (Preferences::sharedPreferences().suppressFileChangeAlert() || !canShowFileChangeAlert_) return false;
+    // At most one prompt in a minute (a second change at the same moment included).
+    const double now = KZAnimationClock::shared().now();
+    return !(dateLastShownChangedAlert_ && now - *dateLastShownChangedAlert_ < kRescanPromptInterval);
 }
 
 void TQTreemapViewController::showFilesChangedAlert()
 {
-    if (Preferences::sharedPreferences().suppressFileChangeAlert() || !canShowFileChangeAlert_) return;
-    // At most one prompt in a minute (a second change at the same moment included).
-    const double now = KZAnimationClock::shared().now();
-    if (dateLastShownChangedAlert_ && now - *dateLastShownChangedAlert_ < kRescanPromptInterval) return;
-    dateLastShownChangedAlert_ = now;
+    if (!canShowFilesChangedAlertNow()) return;
+    dateLastShownChangedAlert_ = KZAnimationClock::shared().now();
     canShowFileChangeAlert_ = false;
 
     KZAlert alert;

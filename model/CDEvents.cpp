@@ -1,6 +1,6 @@
 #include "model/CDEvents.h"
 
-#include "model/KZTreeWalker.h"
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZLog.h"
 #include "platform/KZPathString.h"
@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <sys/inotify.h>
@@ -29,8 +31,15 @@
 
 namespace {
 
+// Without content changes (IN_CLOSE_WRITE, IN_ATTRIB) a watch asks only for changes to the
+// folder's entries, and the system needn't mark each of its items as watched.
+constexpr uint32_t kContentEvents = IN_CLOSE_WRITE | IN_ATTRIB;
 constexpr uint32_t kEventMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB |
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+
+// A flood of events is read, and delivered, a slice per turn of the event loop.
+constexpr qint64 kReadSliceMs = 8;
+constexpr size_t kMostEventsPerDelivery = 2048;
 
 std::atomic<uint64_t> nextEventIdentifier{1};
 std::atomic<size_t> watchLimit{0};
@@ -68,11 +77,9 @@ bool isAtOrBelow(const std::string& path, const std::string& folder)
 }
 
 // File systems with nothing a person keeps files in; never watched.
-bool isPseudoFileSystem(int fd)
+bool isPseudoFileSystemType(unsigned long type)
 {
-    struct statfs fs {};
-    if (::fstatfs(fd, &fs) != 0) return false;
-    switch (static_cast<unsigned long>(fs.f_type)) {
+    switch (type) {
     case 0x9fa0:     // proc
     case 0x62656572: // sysfs
     case 0x1cd1:     // devpts
@@ -94,6 +101,25 @@ bool isPseudoFileSystem(int fd)
     }
 }
 
+bool isPseudoFileSystem(int fd)
+{
+    struct statfs fs {};
+    return ::fstatfs(fd, &fs) == 0 && isPseudoFileSystemType(static_cast<unsigned long>(fs.f_type));
+}
+
+bool isPseudoFileSystem(const std::string& path)
+{
+    struct statfs fs {};
+    return ::statfs(path.c_str(), &fs) == 0 && isPseudoFileSystemType(static_cast<unsigned long>(fs.f_type));
+}
+
+struct FolderIdentityHash {
+    size_t operator()(const std::pair<dev_t, ino_t>& id) const
+    {
+        return std::hash<uint64_t>()(uint64_t(id.second) * 31 + uint64_t(id.first));
+    }
+};
+
 uint32_t kindOf(const std::string& path, bool isDir)
 {
     if (isDir) return CDEventFlags::ItemIsDir;
@@ -114,6 +140,13 @@ struct CDEvents::Watches {
     std::atomic<bool> outOfWatches{false};
     std::atomic<int> walks{0};
     std::vector<std::string> excluded;
+    std::function<bool(std::string_view)> skip;
+    uint32_t mask = kEventMask;
+    // Listed folders not yet watched, and whether a background task is watching them: one
+    // task at a time (watches added side by side only wait for each other in the kernel).
+    std::mutex queueMutex;
+    std::vector<std::vector<CDEventsFolders::Folder>> queue;
+    bool draining = false;
 
     ~Watches()
     {
@@ -128,7 +161,7 @@ struct CDEvents::Watches {
         const size_t limit = watchLimit.load();
         const int wd = limit && paths.size() >= limit
                            ? (errno = ENOSPC, -1)
-                           : ::inotify_add_watch(fd, path.c_str(), kEventMask | (followLink ? 0 : IN_DONT_FOLLOW));
+                           : ::inotify_add_watch(fd, path.c_str(), mask | (followLink ? 0 : IN_DONT_FOLLOW));
         if (wd < 0) {
             if (errno == ENOSPC) {
                 if (!outOfWatches.exchange(true))
@@ -164,8 +197,8 @@ struct CDEvents::Watches {
         paths.erase(it);
     }
 
-    // Every watch at or below `from` now stands at or below `to`.
-    void rename(const std::string& from, const std::string& to)
+    // Every watch at or below `from` now stands at or below `to`; false when there was none.
+    bool rename(const std::string& from, const std::string& to)
     {
         std::lock_guard lock(mutex);
         std::vector<std::pair<std::string, int>> moved;
@@ -178,6 +211,7 @@ struct CDEvents::Watches {
             paths[wd] = now;
             byPath[now] = wd;
         }
+        return !moved.empty();
     }
 
     // Stops watching everything at or below the folder (it left the watched tree).
@@ -198,49 +232,116 @@ struct CDEvents::Watches {
         return false;
     }
 
-    // Watches every folder below `root` (its own watch is there already). With
-    // `reportContents`, what is found is handed to `found` as created.
+    // A folder that gets no watch, nor anything below it.
+    bool skipped(const std::string& path) const { return excludedPath(path) || (skip && skip(path)); }
+
+    // Watches every folder below `root` (its own watch is there already), reading each folder
+    // for its entries' names and types: one stat per folder, none per file. A folder already
+    // entered (a bind mount leading back) is not entered again. With `reportContents`, what is
+    // found is handed to `found` as created.
     void addTree(const std::string& root, bool reportContents,
                  const std::function<void(std::vector<Pending>)>& found)
     {
         std::vector<Pending> items;
-        const int rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (rootFd >= 0) {
-            struct stat rootSt {};
-            ::fstat(rootFd, &rootSt);
-            kz::TreeWalkCallbacks cb;
-            cb.visit = [&](const kz::WalkEntry& e) {
-                if (stopped || outOfWatches) return kz::WalkAction::Stop;
-                const bool isDir = S_ISDIR(e.st.stx_mode);
-                if (reportContents)
-                    items.push_back({e.path,
-                                     CDEventFlags::ItemCreated |
-                                         (isDir ? CDEventFlags::ItemIsDir
-                                                : S_ISLNK(e.st.stx_mode) ? CDEventFlags::ItemIsSymlink
-                                                                          : CDEventFlags::ItemIsFile),
-                                     KZChange::Created});
-                if (!isDir) return kz::WalkAction::Continue;
-                if (excludedPath(e.path)) return kz::WalkAction::Skip;
-                if (kz::deviceOf(e.st) != kz::deviceOf(rootSt)) {
-                    const int probe = kz::openDirectoryAt(e.parentFd, e.name);
-                    const bool pseudo = probe >= 0 && isPseudoFileSystem(probe);
-                    if (probe >= 0) ::close(probe);
-                    if (pseudo) return kz::WalkAction::Skip;
+        std::unordered_set<std::pair<dev_t, ino_t>, FolderIdentityHash> entered;
+        std::vector<std::string> stack{root};
+        std::vector<char> entries;
+        dev_t rootDevice = 0;
+        bool atRoot = true;
+        while (!stack.empty() && !stopped && !outOfWatches) {
+            const std::string folder = std::move(stack.back());
+            stack.pop_back();
+            const bool isRoot = std::exchange(atRoot, false);
+            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (isRoot ? 0 : O_NOFOLLOW));
+            if (fd < 0) continue;
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !entered.insert({st.st_dev, st.st_ino}).second) {
+                ::close(fd);
+                continue;
+            }
+            if (isRoot) {
+                rootDevice = st.st_dev;
+            } else if ((st.st_dev != rootDevice && isPseudoFileSystem(fd)) || !add(folder, false)) {
+                ::close(fd);
+                continue; // out of watches: the loop ends
+            }
+            entries.clear();
+            kz::readDirectoryEntries(fd, entries, true);
+            for (size_t pos = 0; pos < entries.size();) {
+                unsigned char type = static_cast<unsigned char>(entries[pos]);
+                const char* name = entries.data() + pos + 1;
+                pos += std::strlen(name) + 2;
+                if (type == DT_UNKNOWN) {
+                    struct stat es {};
+                    if (::fstatat(fd, name, &es, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                    type = S_ISDIR(es.st_mode) ? DT_DIR : S_ISLNK(es.st_mode) ? DT_LNK : DT_REG;
                 }
-                return add(e.path, false) ? kz::WalkAction::Continue : kz::WalkAction::Stop;
-            };
-            kz::walkTreeAt(rootFd, root, cb);
-            ::close(rootFd);
+                std::string path = joined(folder, name);
+                if (reportContents)
+                    items.push_back({path,
+                                     CDEventFlags::ItemCreated | (type == DT_DIR   ? CDEventFlags::ItemIsDir
+                                                                  : type == DT_LNK ? CDEventFlags::ItemIsSymlink
+                                                                                   : CDEventFlags::ItemIsFile),
+                                     KZChange::Created});
+                if (type == DT_DIR && !skipped(path)) stack.push_back(std::move(path));
+            }
+            ::close(fd);
         }
         if (!items.empty() && found) found(std::move(items));
+    }
+
+    // Queues listed folders for the one background task that watches them (started when none runs).
+    static void enqueue(const std::shared_ptr<Watches>& self, std::vector<CDEventsFolders::Folder> part)
+    {
+        {
+            std::lock_guard lock(self->queueMutex);
+            self->queue.push_back(std::move(part));
+            if (std::exchange(self->draining, true)) return;
+        }
+        ++self->walks;
+        KZRunInBackground([self] {
+            for (;;) {
+                std::vector<CDEventsFolders::Folder> next;
+                {
+                    std::lock_guard lock(self->queueMutex);
+                    if (self->queue.empty()) {
+                        self->draining = false;
+                        break;
+                    }
+                    next = std::move(self->queue.front());
+                    self->queue.erase(self->queue.begin());
+                }
+                self->addListed(next);
+            }
+            --self->walks;
+        });
+    }
+
+    // Watches the listed folders, and what lies below those whose sub-folders aren't listed.
+    void addListed(const std::vector<CDEventsFolders::Folder>& folders)
+    {
+        for (const CDEventsFolders::Folder& f : folders) {
+            if (stopped || outOfWatches) return;
+            if (f.onOtherDevice && isPseudoFileSystem(f.path)) continue;
+            if (!add(f.path, false)) return;
+            if (f.walkBelow) addTree(f.path, false, {});
+        }
     }
 };
 
 CDEvents::CDEvents(std::vector<std::string> watchedPaths, EventBlock block, uint64_t sinceEventIdentifier,
                    double notificationLatency, bool ignoreEventsFromSubDirs, std::vector<std::string> excludedPaths,
                    uint32_t streamCreationFlags, QObject* parent)
-    : QObject(parent), eventBlock_(std::move(block)), since_(sinceEventIdentifier), latency_(notificationLatency),
-      ignoreSubDirs_(ignoreEventsFromSubDirs), flags_(streamCreationFlags)
+    : CDEvents(std::move(watchedPaths), std::move(block), sinceEventIdentifier, notificationLatency,
+               ignoreEventsFromSubDirs, std::move(excludedPaths), streamCreationFlags, CDEventsFolders{}, parent)
+{
+}
+
+CDEvents::CDEvents(std::vector<std::string> watchedPaths, EventBlock block, uint64_t sinceEventIdentifier,
+                   double notificationLatency, bool ignoreEventsFromSubDirs, std::vector<std::string> excludedPaths,
+                   uint32_t streamCreationFlags, CDEventsFolders folders, QObject* parent)
+    : QObject(parent), eventBlock_(std::move(block)), folders_(std::move(folders)), since_(sinceEventIdentifier),
+      latency_(notificationLatency), ignoreSubDirs_(ignoreEventsFromSubDirs), flags_(streamCreationFlags)
 {
     if (watchedPaths.empty() || !eventBlock_) throw CDEventsInvalidArgumentException();
     for (const std::string& p : watchedPaths) {
@@ -284,6 +385,8 @@ void CDEvents::start()
     watches_ = std::make_shared<Watches>();
     watches_->fd = fd;
     watches_->excluded = ignoreSubDirs_ ? std::vector<std::string>{} : excluded_;
+    watches_->skip = folders_.skip;
+    if (!folders_.contentChanges) watches_->mask = kEventMask & ~kContentEvents;
     for (const std::string& root : watched_) watches_->add(root, true);
 
     notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
@@ -297,14 +400,37 @@ void CDEvents::start()
     if (!ignoreSubDirs_) {
         auto watches = watches_;
         const auto roots = watched_;
-        ++watches->walks;
-        KZRunInBackground([watches, roots] {
-            for (const std::string& root : roots) watches->addTree(root, false, {});
-            --watches->walks;
-        });
+        if (folders_.listed) {
+            if (folders_.moreToCome) {
+                // The rest of the list holds the watcher short of everything until it has come.
+                listOpen_ = true;
+                ++watches->walks;
+            }
+            std::vector<CDEventsFolders::Folder> listed;
+            listed.swap(*folders_.listed);
+            folders_.listed.reset();
+            if (!listed.empty()) Watches::enqueue(watches, std::move(listed));
+        } else {
+            ++watches->walks;
+            KZRunInBackground([watches, roots] {
+                for (const std::string& root : roots) watches->addTree(root, false, {});
+                --watches->walks;
+            });
+        }
     }
     // There is no history to replay: a watcher asked for past events gets only its end.
     if (since_ != kCDEventsSinceEventNow) emitChange(watched_.front(), CDEventFlags::HistoryDone, KZChange::Any);
+}
+
+void CDEvents::watchListedFolders(std::vector<CDEventsFolders::Folder> folders, bool last)
+{
+    if (!watches_ || !listOpen_) return;
+    auto watches = watches_;
+    if (!folders.empty()) Watches::enqueue(watches, std::move(folders));
+    if (last) {
+        listOpen_ = false;
+        --watches->walks;
+    }
 }
 
 void CDEvents::disposeEventStream()
@@ -317,7 +443,10 @@ void CDEvents::disposeEventStream()
     notifier_.reset();
     latencyTimer_.reset();
     batch_.clear();
-    watches_.reset(); // the descriptor closes when the last background walk lets go
+    // The descriptor closes when the last background walk lets go, and never on this thread:
+    // the system takes tens of milliseconds to drop tens of thousands of watches.
+    KZRunInBackground([watches = std::move(watches_)]() mutable { watches.reset(); });
+    watches_.reset();
 }
 
 size_t CDEvents::watchCount() const
@@ -349,20 +478,27 @@ void CDEvents::readEvents()
 {
     if (!watches_) return;
     alignas(struct inotify_event) char buffer[65536];
-    for (;;) {
+    QElapsedTimer spent;
+    spent.start();
+    bool drained = false;
+    while (!drained) {
         const ssize_t n = ::read(watches_->fd, buffer, sizeof buffer);
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
+            drained = true;
             break;
         }
         for (ssize_t pos = 0; pos < n;) {
             const auto* ev = reinterpret_cast<const struct inotify_event*>(buffer + pos);
             pos += ssize_t(sizeof(struct inotify_event) + ev->len);
             handle(ev->wd, ev->mask, ev->cookie, ev->len ? ev->name : nullptr);
+            if (!watches_) return; // stopped meanwhile
         }
+        // The rest of a flood waits for the next turn (the descriptor stays readable).
+        if (spent.elapsed() >= kReadSliceMs) break;
     }
     // A move whose other half did not come with it left (or entered) the watched tree.
-    flushMove();
+    if (drained) flushMove();
     scheduleDelivery();
 }
 
@@ -396,7 +532,7 @@ void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
     if (!(mask & IN_MOVED_TO)) flushMove();
     if (mask & IN_CREATE) {
         emitChange(path, ItemCreated | kindOf(path, isDir), KZChange::Created);
-        if (isDir && !ignoreSubDirs_ && !watches_->excludedPath(path) && watches_->add(path, false)) {
+        if (isDir && !ignoreSubDirs_ && !watches_->skipped(path) && watches_->add(path, false)) {
             // What was made inside before the watch took hold is reported as created.
             auto watches = watches_;
             auto self = self_;
@@ -418,12 +554,24 @@ void CDEvents::handle(int wd, uint32_t mask, uint32_t cookie, const char* name)
     } else if (mask & IN_MOVED_TO) {
         const bool paired = moveFrom_.active && moveFrom_.cookie == cookie;
         emitChange(path, ItemRenamed | kindOf(path, isDir), KZChange::RenamedTo);
+        bool watchAnew = false;
         if (paired) {
-            if (isDir) watches_->rename(moveFrom_.path, path);
             moveFrom_.active = false;
+            if (isDir) {
+                // Watched before: the watches follow, unless the new place gets none. Not
+                // watched before (a folder that got no watch): it may get them now.
+                const bool wasWatched = watches_->rename(moveFrom_.path, path);
+                if (!ignoreSubDirs_ && watches_->skipped(path))
+                    watches_->drop(path);
+                else
+                    watchAnew = !wasWatched;
+            }
         } else {
             flushMove();
-            if (isDir && !ignoreSubDirs_ && !watches_->excludedPath(path) && watches_->add(path, false)) {
+            watchAnew = isDir;
+        }
+        if (watchAnew) {
+            if (!ignoreSubDirs_ && !watches_->skipped(path) && watches_->add(path, false)) {
                 auto watches = watches_;
                 ++watches->walks;
                 KZRunInBackground([watches, path] {
@@ -449,13 +597,15 @@ void CDEvents::flushMove()
 void CDEvents::catchUp(const std::vector<Pending>& items)
 {
     if (!watches_) return;
-    for (const Pending& item : items) {
-        // Only what is not in the batch already.
-        const bool known = std::any_of(batch_.begin(), batch_.end(), [&](const Pending& p) {
-            return p.path == item.path && (p.flags & CDEventFlags::ItemCreated);
-        });
-        if (!known) emitChange(item.path, item.flags, item.kinds);
-    }
+    // Only what is not in the batch already.
+    std::unordered_set<std::string_view> created;
+    for (const Pending& p : batch_)
+        if (p.flags & CDEventFlags::ItemCreated) created.insert(p.path);
+    std::vector<const Pending*> fresh;
+    for (const Pending& item : items)
+        if (!created.count(item.path)) fresh.push_back(&item);
+    created.clear(); // it points into the batch, which grows below
+    for (const Pending* item : fresh) emitChange(item->path, item->flags, item->kinds);
     scheduleDelivery();
 }
 
@@ -485,8 +635,16 @@ bool CDEvents::isExcluded(const std::string& path) const
 void CDEvents::deliver()
 {
     using namespace CDEventFlags;
-    std::vector<Pending> batch = std::move(batch_);
-    batch_.clear();
+    std::vector<Pending> batch;
+    if (batch_.size() > kMostEventsPerDelivery) {
+        // A slice now, the rest on the next turn of the event loop.
+        batch.assign(std::make_move_iterator(batch_.begin()),
+                     std::make_move_iterator(batch_.begin() + kMostEventsPerDelivery));
+        batch_.erase(batch_.begin(), batch_.begin() + kMostEventsPerDelivery);
+    } else {
+        batch = std::move(batch_);
+        batch_.clear();
+    }
     lastDelivery_ = QDateTime::currentMSecsSinceEpoch();
     constexpr uint32_t itemBits = ItemCreated | ItemRemoved | ItemInodeMetaMod | ItemRenamed | ItemModified |
                                   ItemFinderInfoMod | ItemChangeOwner | ItemXattrMod | ItemIsFile | ItemIsDir |
@@ -505,27 +663,50 @@ void CDEvents::deliver()
         batch = std::move(folders);
     }
     QPointer<CDEvents> guard(this);
-    CDEventPtr last;
-    for (const Pending& p : batch) {
+    const QDateTime now = QDateTime::currentDateTime();
+    std::vector<CDEventPtr> events;
+    events.reserve(batch.size());
+    for (Pending& p : batch) {
         if (ignoreSubDirs_) {
             if (std::find(watched_.begin(), watched_.end(), p.path) == watched_.end()) continue;
         } else if (isExcluded(p.path)) {
             continue;
         }
-        last = CDEvent::eventWithIdentifier(nextEventIdentifier++, QDateTime::currentDateTime(), p.path, p.flags);
-        {
-            std::lock_guard lock(lastMutex_);
-            lastEvent_ = last;
-        }
-        const EventBlock block = eventBlock_;
-        block(*this, last);
-        if (!guard || !watches_) return; // destroyed or stopped by the block
+        events.push_back(CDEvent::eventWithIdentifier(nextEventIdentifier++, now, std::move(p.path), p.flags));
     }
+    if (batchBlock_) {
+        if (!events.empty()) {
+            {
+                std::lock_guard lock(lastMutex_);
+                lastEvent_ = events.back();
+            }
+            const BatchBlock block = batchBlock_;
+            block(*this, events);
+        }
+    } else {
+        for (const CDEventPtr& event : events) {
+            {
+                std::lock_guard lock(lastMutex_);
+                lastEvent_ = event;
+            }
+            const EventBlock block = eventBlock_;
+            block(*this, event);
+            if (!guard || !watches_) return; // destroyed or stopped by the block
+        }
+    }
+    if (guard && watches_ && !batch_.empty() && latencyTimer_ && !latencyTimer_->isActive()) latencyTimer_->start(0);
 }
 
 std::unique_ptr<CDEvents> CDEvents::copy() const
 {
-    return std::make_unique<CDEvents>(watched_, eventBlock_, since_, latency_, ignoreSubDirs_, excluded_, flags_);
+    // A listed set of folders was a snapshot: the copy finds them itself.
+    CDEventsFolders folders;
+    folders.skip = folders_.skip;
+    folders.contentChanges = folders_.contentChanges;
+    auto copy = std::make_unique<CDEvents>(watched_, eventBlock_, since_, latency_, ignoreSubDirs_, excluded_, flags_,
+                                           std::move(folders));
+    copy->setBatchBlock(batchBlock_);
+    return copy;
 }
 
 std::vector<std::string> CDEvents::watchedPaths() const

@@ -3,8 +3,12 @@
 // made the watcher (the main thread for the results screen). Built on inotify:
 // - every folder below the watched ones is watched (added in the background; a folder
 //   created later is watched as it appears, and what was made in it before the watch took
-//   hold is reported as created);
-// - events of one latency period are delivered together, at the end of the period;
+//   hold is reported as created). The folders come from a list the caller has (a scan's),
+//   or are found by reading folders for their entries' types, never with a stat per file;
+//   the caller may name folders that get no watch at all (CDEventsFolders);
+// - events of one latency period are delivered together, at the end of the period, to the
+//   event block one by one or to the batch block at once; a flood is read and delivered a
+//   slice per turn of the event loop, so the thread stays responsive;
 // - a folder renamed inside the watched tree keeps being watched under its new name;
 //   renames are reported for the old and the new path;
 // - content changes are reported when a file written to is closed (IN_CLOSE_WRITE);
@@ -25,8 +29,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QSocketNotifier;
@@ -56,6 +62,28 @@ enum : uint32_t {
 };
 }
 
+// Which folders below the watched ones get a watch.
+struct CDEventsFolders {
+    struct Folder {
+        std::string path;
+        bool onOtherDevice = false; // a mount point: a pseudo file system (proc, sysfs...) gets no watch
+        bool walkBelow = false;     // the list doesn't hold its sub-folders: they are found on disk
+    };
+    // Set: every folder below the watched ones to watch, as listed (the watcher reads no folder
+    // to find them). Unset: the watcher finds them by reading the folders.
+    std::optional<std::vector<Folder>> listed;
+    // With a list: more of it comes later, through watchListedFolders; the watcher isn't
+    // watching everything until the last part has come and been watched.
+    bool moreToCome = false;
+    // True for a folder that gets no watch, nor anything below it: for the folders found on
+    // disk and for those that appear later. Called on any thread: it reads only what it owns.
+    std::function<bool(std::string_view path)> skip;
+    // False: changes to items' contents and attributes (ItemModified, ItemInodeMetaMod) are
+    // neither watched for nor reported, only items appearing, going and renamed; each watch
+    // then costs the system a fraction (it needn't mark every item of the folder).
+    bool contentChanges = true;
+};
+
 constexpr uint64_t kCDEventsSinceEventNow = UINT64_MAX;
 constexpr double kCDEventsDefaultEventLatency = 3.0;
 constexpr uint32_t kCDEventsDefaultEventStreamFlags = CDEventsStreamFlags::UseCFTypes | CDEventsStreamFlags::WatchRoot;
@@ -64,12 +92,17 @@ class CDEvents : public QObject {
     Q_OBJECT
 public:
     using EventBlock = std::function<void(CDEvents& watcher, const CDEventPtr& event)>;
+    using BatchBlock = std::function<void(CDEvents& watcher, const std::vector<CDEventPtr>& events)>;
 
     // Throws CDEventsInvalidArgumentException for no paths (or a relative one) or no block,
     // CDEventsEventStreamCreationFailureException when inotify can't be had.
     CDEvents(std::vector<std::string> watchedPaths, EventBlock block, uint64_t sinceEventIdentifier,
              double notificationLatency, bool ignoreEventsFromSubDirs, std::vector<std::string> excludedPaths,
              uint32_t streamCreationFlags, QObject* parent = nullptr);
+    // As above, with the folders to watch below the watched ones given or limited.
+    CDEvents(std::vector<std::string> watchedPaths, EventBlock block, uint64_t sinceEventIdentifier,
+             double notificationLatency, bool ignoreEventsFromSubDirs, std::vector<std::string> excludedPaths,
+             uint32_t streamCreationFlags, CDEventsFolders folders, QObject* parent = nullptr);
     // With the defaults: from now on, 3 s latency, sub-folders reported, no exclusions, flags 5.
     CDEvents(std::vector<std::string> watchedPaths, EventBlock block, QObject* parent = nullptr);
     CDEvents(const QList<QUrl>& watchedURLs, EventBlock block, QObject* parent = nullptr);
@@ -79,8 +112,14 @@ public:
     std::unique_ptr<CDEvents> copy() const;
     // Stops watching for good.
     void disposeEventStream();
+    // More listed folders (see CDEventsFolders::moreToCome); `last` with the last of them.
+    // Nothing once the last part has come.
+    void watchListedFolders(std::vector<CDEventsFolders::Folder> folders, bool last);
 
     const EventBlock& eventBlock() const { return eventBlock_; }
+    // When set, each delivery hands its events to this block at once, in the order they came,
+    // instead of to the event block one by one.
+    void setBatchBlock(BatchBlock block) { batchBlock_ = std::move(block); }
     std::vector<std::string> watchedPaths() const;
     QList<QUrl> watchedURLs() const;
     std::vector<std::string> excludedPaths() const;
@@ -132,6 +171,8 @@ private:
     bool isExcluded(const std::string& path) const;
 
     EventBlock eventBlock_;
+    BatchBlock batchBlock_;
+    CDEventsFolders folders_;
     std::vector<std::string> watched_;
     std::vector<std::string> excluded_;
     uint64_t since_;
@@ -144,6 +185,7 @@ private:
     std::unique_ptr<QTimer> latencyTimer_;
     std::vector<Pending> batch_;
     MoveFrom moveFrom_;
+    bool listOpen_ = false; // more listed folders are to come
     qint64 lastDelivery_ = 0; // ms since the epoch of the last delivery
     QPointer<CDEvents> self_;
 

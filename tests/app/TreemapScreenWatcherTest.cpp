@@ -17,6 +17,7 @@ struct TreemapScreenWatcher : TreemapScreen {
     {
         makeTree();
         kztest::makeDir(tmp / "cache");
+        kztest::makeDir(tmp / ".cache/sub/visible");
         openWatching();
     }
     void openWatching()
@@ -110,6 +111,31 @@ TEST_F(TreemapScreenWatcher, SmallHiddenIgnoredAndOwnChangesBringNoPrompt)
     prefs().setShowHiddenFiles(true);
     kztest::makeFile(tmp / ".another", 5000);
     ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
+}
+
+TEST_F(TreemapScreenWatcher, ChangesUnderAHiddenFolderBringNoPromptWhileHiddenItemsAreNotShown)
+{
+    const size_t watches = screen->fileEventListener()->watchCount();
+    kztest::makeFile(tmp / ".cache/sub/new", 5000);
+    kztest::makeFile(tmp / ".cache/sub/visible/new", 5000); // a visible folder under a hidden one
+    kztest::makeDir(tmp / ".cache/sub/newfolder");
+    kztest::makeFile(tmp / ".config/app/settings", 5000);    // a hidden folder made later
+    sync("sync1");
+    EXPECT_EQ(prompts(), 0u);
+    // A visible change still prompts.
+    kztest::makeFile(tmp / "docs/new.bin", 5000);
+    ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
+    env.clock.advance(0); // the prompt is answered
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->canShowFileChangeAlert(); }));
+
+    // With hidden items shown, the hidden folders are watched too, and their changes count.
+    env.clock.advance(61);
+    prefs().setShowHiddenFiles(true);
+    ASSERT_TRUE(screen->fileEventListener());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->fileEventListener()->isWatchingEverything(); }));
+    EXPECT_GT(screen->fileEventListener()->watchCount(), watches);
+    kztest::makeFile(tmp / ".cache/sub/visible/another", 5000);
+    ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 2; }, std::chrono::seconds(15)));
 }
 
 TEST_F(TreemapScreenWatcher, TheScannedFolderItselfRemovedWhileShownIsNoCrash)

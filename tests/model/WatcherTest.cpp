@@ -32,7 +32,7 @@ struct Recorder {
     std::unique_ptr<CDEvents> watcher;
 
     Recorder(const std::vector<std::string>& paths, double latency = 0.1, uint32_t flags = kResultsScreenFlags,
-             bool ignoreSubDirs = false, std::vector<std::string> excluded = {})
+             bool ignoreSubDirs = false, std::vector<std::string> excluded = {}, CDEventsFolders folders = {})
     {
         clock.start();
         watcher = std::make_unique<CDEvents>(
@@ -40,7 +40,7 @@ struct Recorder {
             [this](CDEvents&, const CDEventPtr& e) {
                 events.push_back({e->path(), e->flags(), clock.elapsed(), kz::isMainThread()});
             },
-            kCDEventsSinceEventNow, latency, ignoreSubDirs, std::move(excluded), flags);
+            kCDEventsSinceEventNow, latency, ignoreSubDirs, std::move(excluded), flags, std::move(folders));
         EXPECT_TRUE(kztest::waitFor([&] { return watcher->isWatchingEverything(); }));
     }
     bool has(const std::string& path, uint32_t flag) const
@@ -316,6 +316,135 @@ TEST(CDEvents, RunningOutOfWatchesDegradesAndLogs)
     // What is watched still reports.
     makeFile(dir / "top", 1);
     EXPECT_TRUE(r->waitFor(dir / "top", CDEventFlags::ItemCreated));
+}
+
+// A watcher given its folders (as a scan lists them) and a rule for folders to leave out.
+struct PlannedRecorder : Recorder {
+    PlannedRecorder(const std::string& root, CDEventsFolders folders) : Recorder({root}, 0.05, kResultsScreenFlags, false, {}, std::move(folders)) {}
+};
+
+TEST(CDEvents, ListedFoldersAreWatchedWithoutReadingTheTree)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "a/b");
+    makeDir(dir / "unlisted/deep");
+    makeDir(dir / "pkg/x/y");
+    CDEventsFolders folders;
+    folders.listed.emplace();
+    folders.listed->push_back({dir / "a"});
+    folders.listed->push_back({dir / "a/b"});
+    folders.listed->push_back({dir / "pkg", false, true}); // its sub-folders are found on disk
+    folders.listed->push_back({dir / "gone"});              // no longer there: no watch, no harm
+    PlannedRecorder r(dir.path(), std::move(folders));
+    EXPECT_EQ(r.watcher->watchCount(), 6u) << "the root, a, a/b, pkg, pkg/x, pkg/x/y";
+    makeFile(dir / "unlisted/deep/quiet", 1);
+    makeFile(dir / "pkg/x/y/heard", 1);
+    makeFile(dir / "a/b/heard", 1);
+    ASSERT_TRUE(r.waitFor(dir / "a/b/heard", CDEventFlags::ItemCreated));
+    ASSERT_TRUE(r.waitFor(dir / "pkg/x/y/heard", CDEventFlags::ItemCreated));
+    r.settle();
+    EXPECT_FALSE(r.has(dir / "unlisted/deep/quiet", CDEventFlags::ItemCreated));
+    // A folder made later in a watched one is watched as before.
+    makeFile(dir / "a/new/file", 1);
+    EXPECT_TRUE(r.waitFor(dir / "a/new/file", CDEventFlags::ItemCreated));
+}
+
+TEST(CDEvents, FoldersTheRuleLeavesOutGetNoWatchNowOrLater)
+{
+    kztest::TempDir dir;
+    makeDir(dir / ".cache/sub");
+    makeDir(dir / "docs/.git/objects");
+    makeDir(dir / "docs/visible");
+    makeDir(dir / ".was-hidden/inner");
+    makeDir(dir / "will-hide/inner");
+    CDEventsFolders folders;
+    folders.skip = [](std::string_view path) {
+        const size_t slash = path.rfind('/');
+        return path.substr(slash + 1).front() == '.';
+    };
+    PlannedRecorder r(dir.path(), std::move(folders));
+    EXPECT_EQ(r.watcher->watchCount(), 5u) << "the root, docs, docs/visible, will-hide, will-hide/inner";
+
+    makeFile(dir / ".cache/sub/f", 1);
+    makeFile(dir / "docs/.git/objects/f", 1);
+    makeFile(dir / ".new/inside/f", 1); // made later: no watch either
+    makeFile(dir / "docs/visible/f", 1);
+    ASSERT_TRUE(r.waitFor(dir / "docs/visible/f", CDEventFlags::ItemCreated));
+    r.settle();
+    EXPECT_TRUE(r.has(dir / ".new", CDEventFlags::ItemCreated)) << "its parent is watched";
+    for (const Seen& s : r.events) {
+        EXPECT_EQ(s.path.find("/.cache/"), std::string::npos) << s.path;
+        EXPECT_EQ(s.path.find("/.git/"), std::string::npos) << s.path;
+        EXPECT_EQ(s.path.find("/.new/"), std::string::npos) << s.path;
+    }
+    // Renamed out of the rule's reach: watched from then on; into it: watched no more.
+    ASSERT_EQ(::rename((dir / ".was-hidden").c_str(), (dir / "shown").c_str()), 0);
+    ASSERT_EQ(::rename((dir / "will-hide").c_str(), (dir / ".hid").c_str()), 0);
+    ASSERT_TRUE(r.waitFor(dir / "shown", CDEventFlags::ItemRenamed));
+    r.settle();
+    EXPECT_EQ(r.watcher->watchCount(), 5u) << "the root, docs, docs/visible, shown, shown/inner";
+    makeFile(dir / "shown/inner/f", 1);
+    makeFile(dir / ".hid/inner/f", 1);
+    EXPECT_TRUE(r.waitFor(dir / "shown/inner/f", CDEventFlags::ItemCreated));
+    r.settle();
+    EXPECT_FALSE(r.has(dir / ".hid/inner/f", CDEventFlags::ItemCreated));
+}
+
+TEST(CDEvents, TheBatchBlockGetsAPeriodsEventsAtOnceAndAFloodInSlices)
+{
+    kztest::TempDir dir;
+    std::vector<size_t> batches;
+    std::vector<std::string> paths;
+    int single = 0;
+    CDEvents w({dir.path()}, [&](CDEvents&, const CDEventPtr&) { ++single; }, kCDEventsSinceEventNow, 0.2, false, {},
+               kResultsScreenFlags);
+    w.setBatchBlock([&](CDEvents&, const std::vector<CDEventPtr>& events) {
+        batches.push_back(events.size());
+        for (const CDEventPtr& e : events) paths.push_back(e->path());
+    });
+    ASSERT_TRUE(kztest::waitFor([&] { return w.isWatchingEverything(); }));
+    makeFile(dir / "one", 0);
+    makeFile(dir / "two", 0);
+    ASSERT_TRUE(kztest::waitFor([&] { return w.isIdle() && !batches.empty(); }));
+    ASSERT_EQ(batches.size(), 1u);
+    EXPECT_EQ(paths, (std::vector<std::string>{dir / "one", dir / "one", dir / "two", dir / "two"}))
+        << "created and written, in order";
+    EXPECT_EQ(w.lastEvent()->path(), dir / "two");
+
+    // Five thousand files at once (ten thousand events, within the system's queue): every
+    // event arrives, a few thousand per delivery.
+    batches.clear();
+    paths.clear();
+    {
+        const int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < 5000; ++i) ::close(::openat(fd, ("f" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644));
+        ::close(fd);
+    }
+    ASSERT_TRUE(kztest::waitFor([&] { return paths.size() >= 10000 && w.isIdle(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(paths.size(), 10000u);
+    EXPECT_GE(batches.size(), 5u);
+    for (size_t n : batches) EXPECT_LE(n, 2048u);
+    EXPECT_EQ(single, 0) << "the event block is not called when there is a batch block";
+}
+
+TEST(CDEvents, WithoutContentChangesOnlyItemsComingGoingAndRenamedAreReported)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "sub/old", 1);
+    CDEventsFolders folders;
+    folders.contentChanges = false;
+    Recorder r({dir.path()}, 0.05, kResultsScreenFlags, false, {}, std::move(folders));
+    writeAndClose(dir / "sub/old", "more");
+    ::chmod((dir / "sub/old").c_str(), 0600);
+    ::chmod((dir / "sub").c_str(), 0700);
+    makeFile(dir / "sub/new", 1);
+    ::rename((dir / "sub/old").c_str(), (dir / "sub/older").c_str());
+    ASSERT_TRUE(r.waitFor(dir / "sub/older", CDEventFlags::ItemRenamed));
+    r.settle();
+    EXPECT_TRUE(r.has(dir / "sub/new", CDEventFlags::ItemCreated));
+    EXPECT_TRUE(r.has(dir / "sub/old", CDEventFlags::ItemRenamed));
+    for (const Seen& s : r.events)
+        EXPECT_FALSE(s.flags & (CDEventFlags::ItemModified | CDEventFlags::ItemInodeMetaMod)) << s.path;
 }
 
 TEST(CDEvents, CopiesWatchWithTheSameSettings)
