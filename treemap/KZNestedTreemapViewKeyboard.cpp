@@ -29,10 +29,12 @@ void KZNestedTreemapView::selectItemFromKeyboard(int index)
     if (node->isInertArea()) return;
     // As a click does: the hover tooltip goes, the node becomes the selection.
     if (delegate_) delegate_->treemapViewMouseExitedWithEvent(this, nullptr);
+    const std::vector<KZTreemapNodePtr> before = clickedNodes_;
     setClickedNode(node);
     update();
-    // A node already selected alone is no change, but the reader still hears where it is.
-    if (KZTreemapAccessibility::isListening()) KZTreemapAccessibility::focusMoved(this);
+    // A node already selected alone is no change, but the reader still hears where it is (a
+    // change tells it by itself).
+    if (clickedNodes_ == before && KZTreemapAccessibility::isListening()) KZTreemapAccessibility::focusMoved(this);
 }
 
 bool KZNestedTreemapView::moveSelectionToSibling(bool forward)

@@ -108,7 +108,7 @@ public:
     QAccessible::Role role() const override
     {
         const KZTreemapNodePtr n = node_.lock();
-        return n && n->isInertArea() ? QAccessible::StaticText : QAccessible::TreeItem;
+        return n && n->isInertArea() ? QAccessible::StaticText : QAccessible::ListItem;
     }
     QAccessible::State state() const override
     {
@@ -199,7 +199,7 @@ void kz_installTreemapAccessibility()
     QAccessible::installFactory(treemapFactory);
 }
 
-KZTreemapAccessibility::KZTreemapAccessibility(KZNestedTreemapView* view) : QAccessibleWidget(view, QAccessible::Tree) {}
+KZTreemapAccessibility::KZTreemapAccessibility(KZNestedTreemapView* view) : QAccessibleWidget(view, QAccessible::List) {}
 
 KZTreemapAccessibility::~KZTreemapAccessibility()
 {

@@ -1,7 +1,8 @@
 #pragma once
-// What assistive technology reads of the treemap view. The view is a tree ("Treemap") whose
+// What assistive technology reads of the treemap view. The view is a list ("Treemap") whose
 // items are the nodes drawn at the current zoom: the top-level ones are its children, a
-// folder's drawn nodes are that folder's children. Each item reads its name (the file's, "N
+// folder's drawn nodes are that folder's children (list items; the desktop's bridge reads
+// tree items as table cells, which need a table around them). Each item reads its name (the file's, "N
 // total items" for a group), a description with what it is and its size ("Folder, 25.7 MB"),
 // the size as its value, and whether it is selected; its actions select it and open its
 // context menu. Inert areas read as static text ("Small files 25.7 MB") and can't be
