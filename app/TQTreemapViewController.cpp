@@ -254,6 +254,16 @@ void TQTreemapViewController::awakeFromNib()
     ui()->treemapLayout->addWidget(treemapView_, 0, 0);
     ui()->errorLabel->raise();
     treemapView_->installEventFilter(this);
+    // The Delete key over the map is the toolbar's Delete: the same confirmation, or a beep
+    // while that command is off.
+    connect(treemapView_, &KZNestedTreemapView::deleteRequested, this, [this] {
+        QAction* item = toolbarItem(DeleteItem);
+        if (item && item->isEnabled()) {
+            item->trigger();
+        } else {
+            kz_beep();
+        }
+    });
     connect(treemapView_, &KZNestedTreemapView::selectedFilesChanged, this, [this] {
         updateToolbarStates();
         updatePathBar();

@@ -2,6 +2,7 @@
 
 #include "app/TQAppDelegate.h"
 #include "platform/widgets/KZAppearance.h"
+#include "treemap/KZTreemapAccessibility.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("sizemere"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/desktop/sizemere.svg")));
     KZAppearance::install();
+    kz_installTreemapAccessibility();
 
     TQAppDelegate delegate;
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });

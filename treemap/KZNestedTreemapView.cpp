@@ -5,6 +5,7 @@
 #include "model/KZFileScanner.h"
 #include "model/Preferences.h"
 #include "treemap/KZNestedTreemapViewDelegate.h"
+#include "treemap/KZTreemapAccessibility.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -17,16 +18,24 @@
 // Opened around every public edit of the selection; the outermost one reports the change.
 class KZNestedTreemapView::SelectionChange {
 public:
-    explicit SelectionChange(KZNestedTreemapView* view) : view_(view) { ++view_->selectionChangeDepth_; }
+    explicit SelectionChange(KZNestedTreemapView* view) : view_(view)
+    {
+        // Assistive technology hears which nodes left the selection and which joined it.
+        if (view_->selectionChangeDepth_++ == 0 && KZTreemapAccessibility::isListening()) view_->selectionBefore_ = view_->clickedNodes_;
+    }
     ~SelectionChange()
     {
-        if (--view_->selectionChangeDepth_ > 0 || !view_->selectionEdited_) return;
+        if (--view_->selectionChangeDepth_ > 0) return;
+        const std::vector<KZTreemapNodePtr> before = std::move(view_->selectionBefore_);
+        view_->selectionBefore_.clear();
+        if (!view_->selectionEdited_) return;
         view_->selectionEdited_ = false;
         std::vector<KZFilePtr> files;
         files.reserve(view_->clickedNodes_.size());
         for (const KZTreemapNodePtr& node : view_->clickedNodes_)
             if (node->file()) files.push_back(node->file());
         view_->selectedFiles_ = std::move(files);
+        if (KZTreemapAccessibility::isListening()) KZTreemapAccessibility::selectionChanged(view_, before);
         Q_EMIT view_->selectedFilesChanged();
     }
     SelectionChange(const SelectionChange&) = delete;
@@ -40,9 +49,11 @@ KZNestedTreemapView::KZNestedTreemapView(KZDirectoryPtr directory, QWidget* pare
     : QWidget(parent), root_(directory), directory_(std::move(directory)),
       progressRepaint_(kProgressRepaintInterval / 1000.0, false, {}, [this](KZTimer&) { update(); })
 {
+    // Assistive technology reads the view through its own interface (made on first use).
+    kz_installTreemapAccessibility();
     setMouseTracking(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     lists_.setDirectory(directory_);
     lists_.setFileIsIgnored([this](const KZFilePtr& file) {
         return delegate_ && delegate_->treemapViewFileIsIgnored(this, file);
@@ -119,8 +130,10 @@ void KZNestedTreemapView::clearSelection()
 void KZNestedTreemapView::invalidateLayout()
 {
     items_.clear();
+    itemTree_.reset();
     layoutValid_ = false;
     update();
+    if (KZTreemapAccessibility::isListening()) KZTreemapAccessibility::layoutChanged(this);
 }
 
 // ---- layout and painting ----
@@ -130,9 +143,17 @@ const std::vector<KZTreemapDrawItem>& KZNestedTreemapView::drawItems()
     if (!layoutValid_) {
         const auto settings = liveResize_ ? KZTreemapLayoutSettings::duringLiveResize() : KZTreemapLayoutSettings::atRest();
         items_ = KZTreemapLayout::layout(lists_, directory_.get(), QRectF(rect()), settings);
+        itemTree_.reset();
         layoutValid_ = true;
     }
     return items_;
+}
+
+const KZTreemapItemTree& KZNestedTreemapView::itemTree()
+{
+    const auto& items = drawItems();
+    if (!itemTree_) itemTree_.emplace(items);
+    return *itemTree_;
 }
 
 void KZNestedTreemapView::paintTreemap(QPainter& painter)
@@ -149,6 +170,7 @@ void KZNestedTreemapView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     paintTreemap(painter);
+    if (showsFocusRing()) drawFocusRing(painter);
 }
 
 void KZNestedTreemapView::resizeEvent(QResizeEvent* event)
@@ -206,6 +228,8 @@ void KZNestedTreemapView::mouseExited(QEvent* event)
 
 void KZNestedTreemapView::mousePressEvent(QMouseEvent* event)
 {
+    // The focus ring is for keyboard use; a click hides it until the next key.
+    keyboardFocus_ = false;
     // Only the primary button selects; the context menu has its own handler.
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
@@ -267,6 +291,15 @@ void KZNestedTreemapView::doubleClick(const KZTreemapNodePtr& node)
 
 void KZNestedTreemapView::contextMenuEvent(QContextMenuEvent* event)
 {
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        // From the keyboard: at the selection, not at the pointer. The Menu key may have
+        // opened it already as a key press.
+        if (!QApplication::activePopupWidget()) {
+            keyboardFocus_ = true;
+            if (!popUpMenuForNode(keyboardNode())) beep();
+        }
+        return;
+    }
     QMenu* menu = menuForPoint(event->pos(), event);
     if (!menu) return;
     menu->setAttribute(Qt::WA_DeleteOnClose);

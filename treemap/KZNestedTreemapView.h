@@ -5,6 +5,14 @@
 // selection (open, reveal, ignore, compress, delete) and the rescan of single folders in
 // place. It edits the tree it is given in place. Everything happens on the main thread.
 //
+// With the keyboard focus (a click or Tab), the keys move the selection among the nodes laid
+// out side by side (the arrows: the nearest one that way; Tab and Shift+Tab: the next and the
+// previous in drawing order, then on out of the view), Return zooms into the selected folder,
+// Backspace zooms out, the Menu key or Shift+F10 opens the context menu at the selection, and
+// Delete asks the owner to delete the selection (deleteRequested). Inert areas are never
+// selected. A focus ring marks the selected node once the keyboard is used. Assistive
+// technology reads the drawn nodes through KZTreemapAccessibility.
+//
 // Owned by the results screen, which sets itself as delegate (not owned; cleared by the
 // owner). The view owns its node lists, its painter and its running rescans, which it cancels
 // when it goes. It reveals and opens items through the shared workspace and reports a failed
@@ -23,6 +31,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -121,12 +130,28 @@ public:
     // The context menu for the point (selecting what is there), or null when there is none.
     // The caller owns the menu.
     QMenu* menuForPoint(const QPoint& point, QEvent* event = nullptr);
+    // The context menu of a drawn node (selecting it alone), or null when there is none.
+    QMenu* menuForNode(const KZTreemapNodePtr& node, QEvent* event = nullptr);
+    // Opens the node's context menu over its rectangle (the keyboard's and assistive
+    // technology's way to it); the menu, or null when there is none (it closes and goes by
+    // itself).
+    QMenu* popUpMenuForNode(const KZTreemapNodePtr& node);
+
+    // The nesting of the current layout's items (laid out now when stale).
+    const KZTreemapItemTree& itemTree();
+    // The node the keys act from: the last selected node that is drawn, or null.
+    KZTreemapNodePtr keyboardNode();
+    // Whether the focus ring is drawn (the view has the focus and the keyboard was used).
+    bool showsFocusRing() const { return hasFocus() && keyboardFocus_; }
     // Paints the current layout (as paintEvent does) into any paint device.
     void paintTreemap(QPainter& painter);
 
 Q_SIGNALS:
     // The selection changed; selectedFiles() holds its final state.
     void selectedFilesChanged();
+    // The Delete key was pressed over a selection: the owner deletes it as its own Delete
+    // command does (the view deletes nothing by itself on a key).
+    void deleteRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -136,6 +161,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // Groups selection edits so that observers hear of the final state once.
@@ -159,6 +188,11 @@ private:
     void beep() const;
     Preferences& preferences() const;
     void selectionEdited() { selectionEdited_ = true; }
+    // Keyboard: selects a drawn item (as a click does) and shows it; -1 does nothing.
+    void selectItemFromKeyboard(int index);
+    bool moveSelectionToSibling(bool forward);
+    void zoomFromKeyboard(bool in);
+    void drawFocusRing(QPainter& painter);
 
     KZNestedTreemapViewDelegate* delegate_ = nullptr;
     std::function<void()> beep_;
@@ -177,6 +211,9 @@ private:
     KZTreemapPainter painter_;
     std::vector<KZTreemapDrawItem> items_;
     bool layoutValid_ = false;
+    std::optional<KZTreemapItemTree> itemTree_;
+    bool keyboardFocus_ = false;
+    std::vector<KZTreemapNodePtr> selectionBefore_; // while a change runs and someone listens
 
     bool liveResize_ = false;
     QTimer liveResizeTimer_;

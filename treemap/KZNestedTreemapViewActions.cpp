@@ -17,8 +17,13 @@
 
 QMenu* KZNestedTreemapView::menuForPoint(const QPoint& point, QEvent* event)
 {
-    const KZTreemapNodePtr node = treemapNodeAt(QPointF(point));
-    if (node && node->isReloading()) {
+    return menuForNode(treemapNodeAt(QPointF(point)), event);
+}
+
+QMenu* KZNestedTreemapView::menuForNode(const KZTreemapNodePtr& node, QEvent* event)
+{
+    // An inert area is no target: it counts as empty space.
+    if (node && (node->isReloading() || node->isInertArea())) {
         setClickedNode(nullptr);
         update();
         return nullptr;

@@ -1,5 +1,6 @@
 #include "treemap/KZTreemapLayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -134,6 +135,120 @@ int KZTreemapLayout::itemAtPoint(const std::vector<KZTreemapDrawItem>& items, co
         const QRectF& r = items[i].rect;
         if (point.x() < r.left() || point.x() >= r.right() || point.y() < r.top() || point.y() >= r.bottom()) continue;
         if (best < 0 || items[i].depth >= items[size_t(best)].depth) best = int(i);
+    }
+    return best;
+}
+
+// ---- the nesting of the items ----
+
+KZTreemapItemTree::KZTreemapItemTree(const std::vector<KZTreemapDrawItem>& items)
+{
+    const size_t n = items.size();
+    parent_.assign(n, -1);
+    index_.reserve(n);
+    // Items come parents first, a folder's children right after it: the last item seen at
+    // each depth is the folder of the next item one level deeper.
+    std::vector<int> open;
+    std::vector<int> counts(n + 1, 0); // counts[i + 1]: children of item i
+    for (size_t i = 0; i < n; ++i) {
+        const size_t depth = size_t(std::max<int64_t>(0, items[i].depth));
+        if (open.size() > depth) open.resize(depth);
+        const int parent = open.empty() ? -1 : open.back();
+        // A deeper item without its folder's item before it is a broken layout: keep it at the
+        // level it can reach.
+        parent_[i] = parent;
+        if (parent < 0) {
+            topLevel_.push_back(int(i));
+        } else {
+            ++counts[size_t(parent) + 1];
+        }
+        open.push_back(int(i));
+        index_.emplace(items[i].node.get(), int(i));
+    }
+    childStart_.assign(n + 1, 0);
+    for (size_t i = 0; i < n; ++i) childStart_[i + 1] = childStart_[i] + counts[i + 1];
+    children_.assign(size_t(childStart_[n]), 0);
+    std::vector<int> fill(childStart_.begin(), childStart_.end() - 1);
+    for (size_t i = 0; i < n; ++i)
+        if (parent_[i] >= 0) children_[size_t(fill[size_t(parent_[i])]++)] = int(i);
+}
+
+std::span<const int> KZTreemapItemTree::childrenOf(int item) const
+{
+    if (item < 0) return topLevel_;
+    if (size_t(item) >= parent_.size()) return {};
+    return std::span<const int>(children_).subspan(size_t(childStart_[size_t(item)]),
+                                                   size_t(childStart_[size_t(item) + 1] - childStart_[size_t(item)]));
+}
+
+int KZTreemapItemTree::indexOf(const KZTreemapNode* node) const
+{
+    auto it = index_.find(node);
+    return it == index_.end() ? -1 : it->second;
+}
+
+int KZTreemapItemTree::firstSelectable(const std::vector<KZTreemapDrawItem>& items, std::span<const int> siblings,
+                                       bool forward)
+{
+    for (size_t k = 0; k < siblings.size(); ++k) {
+        const int i = siblings[forward ? k : siblings.size() - 1 - k];
+        if (!items[size_t(i)].node->isInertArea()) return i;
+    }
+    return -1;
+}
+
+int KZTreemapItemTree::nextSibling(const std::vector<KZTreemapDrawItem>& items, int item, bool forward) const
+{
+    if (item < 0 || size_t(item) >= parent_.size()) return -1;
+    const std::span<const int> siblings = childrenOf(parentOf(item));
+    const auto at = std::find(siblings.begin(), siblings.end(), item);
+    if (at == siblings.end()) return -1;
+    const auto place = size_t(at - siblings.begin());
+    return forward ? firstSelectable(items, siblings.subspan(place + 1), true)
+                   : firstSelectable(items, siblings.first(place), false);
+}
+
+int KZTreemapItemTree::neighbour(const std::vector<KZTreemapDrawItem>& items, int item, Direction direction) const
+{
+    if (item < 0 || size_t(item) >= parent_.size()) return -1;
+    const QRectF from = items[size_t(item)].rect;
+    const bool horizontal = direction == Direction::Left || direction == Direction::Right;
+    // Along: how far the candidate lies beyond the edge (siblings sit one unit apart; half a
+    // unit of slack for rounding). Across: how much of it faces the item.
+    int best = -1;
+    bool bestFaces = false;
+    double bestGap = 0, bestOffset = 0;
+    for (const int i : childrenOf(parentOf(item))) {
+        if (i == item || items[size_t(i)].node->isInertArea()) continue;
+        const QRectF r = items[size_t(i)].rect;
+        double gap = 0;
+        switch (direction) {
+        case Direction::Left: gap = from.left() - r.right(); break;
+        case Direction::Right: gap = r.left() - from.right(); break;
+        case Direction::Up: gap = from.top() - r.bottom(); break;
+        case Direction::Down: gap = r.top() - from.bottom(); break;
+        }
+        if (gap < -0.5) continue;
+        const double overlap = horizontal ? std::min(from.bottom(), r.bottom()) - std::max(from.top(), r.top())
+                                          : std::min(from.right(), r.right()) - std::max(from.left(), r.left());
+        const bool faces = overlap > 0;
+        const double offset = horizontal ? std::abs(r.center().y() - from.center().y())
+                                         : std::abs(r.center().x() - from.center().x());
+        // Facing candidates first, nearest first, then the one most in line; the others by the
+        // distance along plus the distance across.
+        const double distance = faces ? gap : gap - overlap;
+        bool better = best < 0;
+        if (!better && faces != bestFaces) better = faces;
+        if (!better && faces == bestFaces) {
+            const double bestDistance = bestGap;
+            better = distance < bestDistance || (distance == bestDistance && offset < bestOffset);
+        }
+        if (better) {
+            best = i;
+            bestFaces = faces;
+            bestGap = distance;
+            bestOffset = offset;
+        }
     }
     return best;
 }

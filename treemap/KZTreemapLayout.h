@@ -13,6 +13,8 @@
 #include <QRectF>
 
 #include <cstdint>
+#include <span>
+#include <unordered_map>
 #include <vector>
 
 // Limits of one layout: a call whose width or height is at most minimumSide draws nothing,
@@ -60,4 +62,41 @@ public:
     // Index into `items` of the innermost item whose painted pixels hold the point, or -1.
     // Inert areas are passed over.
     static int itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point);
+};
+
+// The nesting of one layout's items, for moving through them without the pointer: each item's
+// folder item, its own child items in drawing order, and the index of each node. Built in one
+// pass over the items (not the tree); valid for the items it was built from only.
+class KZTreemapItemTree {
+public:
+    // Where the keyboard moves from an item among its siblings.
+    enum class Direction : uint8_t { Left, Right, Up, Down };
+
+    KZTreemapItemTree() = default;
+    explicit KZTreemapItemTree(const std::vector<KZTreemapDrawItem>& items);
+
+    // The item's folder item, or -1 at top level.
+    int parentOf(int item) const { return parent_[size_t(item)]; }
+    // The items laid out directly inside the item (-1: the top-level items), in drawing order.
+    std::span<const int> childrenOf(int item) const;
+    // The index of the node's item, or -1 when the node is not drawn.
+    int indexOf(const KZTreemapNode* node) const;
+    size_t size() const { return parent_.size(); }
+
+    // Of the item's siblings that are not inert areas, the nearest one lying wholly beyond the
+    // item's edge in the direction (one overlapping the item across that direction before any
+    // other), or -1 when there is none.
+    int neighbour(const std::vector<KZTreemapDrawItem>& items, int item, Direction direction) const;
+    // The next (or previous) sibling in drawing order that is not an inert area, or -1.
+    int nextSibling(const std::vector<KZTreemapDrawItem>& items, int item, bool forward) const;
+    // The first (or last) item of a list of siblings that is not an inert area, or -1.
+    static int firstSelectable(const std::vector<KZTreemapDrawItem>& items, std::span<const int> siblings,
+                               bool forward = true);
+
+private:
+    std::vector<int> parent_;
+    std::vector<int> childStart_; // children of item i: children_[childStart_[i] .. childStart_[i + 1])
+    std::vector<int> children_;
+    std::vector<int> topLevel_;
+    std::unordered_map<const KZTreemapNode*, int> index_;
 };

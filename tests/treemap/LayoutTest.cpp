@@ -216,4 +216,79 @@ TEST(HitTest, OrderOfItemsDoesNotMatter)
     EXPECT_EQ(KZTreemapLayout::itemAtPoint(items, QPointF(50, 50)), 1);
 }
 
+// Hand-made items: a 3x2 grid of top-level items (the middle one of the top row a folder with
+// two children), and an inert area at the right of the bottom row.
+struct GridItems {
+    KZDirectoryPtr r = root("/g");
+    std::vector<KZTreemapDrawItem> items;
+    void add(const KZFilePtr& f, QRectF rect, int64_t depth)
+    {
+        KZTreemapDrawItem item;
+        item.node = KZTreemapNode::nodeWithFile(f);
+        item.rect = rect;
+        item.depth = depth;
+        items.push_back(item);
+    }
+    GridItems()
+    {
+        auto folder = dir(r, "m");
+        add(file(r, "tl", 1), QRectF(0, 0, 100, 100), 0);
+        add(folder, QRectF(101, 0, 100, 100), 0);
+        add(file(folder, "m1", 1), QRectF(106, 22, 44, 73), 1);
+        add(file(folder, "m2", 1), QRectF(151, 22, 44, 73), 1);
+        add(file(r, "tr", 1), QRectF(202, 0, 100, 60), 0);
+        add(file(r, "bl", 1), QRectF(0, 101, 150, 100), 0);
+        add(file(r, "br", 1), QRectF(151, 101, 100, 100), 0);
+        KZTreemapDrawItem inert;
+        inert.node = KZTreemapNode::nodeWithInertArea(KZTreemapNode::InertKind::SmallFiles, 10, r);
+        inert.rect = QRectF(252, 101, 50, 100);
+        items.push_back(inert);
+    }
+};
+
+TEST(ItemTree, NestingFollowsTheDrawingOrderAndTheDepths)
+{
+    GridItems g;
+    const KZTreemapItemTree tree(g.items);
+    ASSERT_EQ(tree.size(), 8u);
+    EXPECT_EQ(std::vector<int>(tree.childrenOf(-1).begin(), tree.childrenOf(-1).end()),
+              (std::vector<int>{0, 1, 4, 5, 6, 7}));
+    EXPECT_EQ(std::vector<int>(tree.childrenOf(1).begin(), tree.childrenOf(1).end()), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(tree.childrenOf(0).empty());
+    EXPECT_EQ(tree.parentOf(3), 1);
+    EXPECT_EQ(tree.parentOf(4), -1);
+    EXPECT_EQ(tree.indexOf(g.items[3].node.get()), 3);
+    EXPECT_EQ(tree.indexOf(nullptr), -1);
+    EXPECT_TRUE(KZTreemapItemTree().childrenOf(-1).empty());
+}
+
+TEST(ItemTree, NeighboursLieWhollyThatWayFacingFirstAndNeverInert)
+{
+    GridItems g;
+    const KZTreemapItemTree tree(g.items);
+    using D = KZTreemapItemTree::Direction;
+    EXPECT_EQ(tree.neighbour(g.items, 0, D::Right), 1);
+    EXPECT_EQ(tree.neighbour(g.items, 1, D::Right), 4);
+    EXPECT_EQ(tree.neighbour(g.items, 4, D::Right), -1);
+    EXPECT_EQ(tree.neighbour(g.items, 0, D::Down), 5);
+    // Below the folder both bottom items face it; the one more in line wins.
+    EXPECT_EQ(tree.neighbour(g.items, 1, D::Down), 6);
+    // Below "tr" only the inert area faces it, and it never counts: the nearest other one.
+    EXPECT_EQ(tree.neighbour(g.items, 4, D::Down), 6);
+    EXPECT_EQ(tree.neighbour(g.items, 6, D::Up), 1);
+    EXPECT_EQ(tree.neighbour(g.items, 6, D::Right), -1) << "only the inert area lies that way";
+    EXPECT_EQ(tree.neighbour(g.items, 5, D::Left), -1);
+    // Children move among themselves only.
+    EXPECT_EQ(tree.neighbour(g.items, 2, D::Right), 3);
+    EXPECT_EQ(tree.neighbour(g.items, 3, D::Right), -1);
+    EXPECT_EQ(tree.neighbour(g.items, 2, D::Down), -1);
+    // Drawing order for Tab, passing over inert areas at both ends.
+    EXPECT_EQ(tree.nextSibling(g.items, 5, true), 6);
+    EXPECT_EQ(tree.nextSibling(g.items, 6, true), -1);
+    EXPECT_EQ(tree.nextSibling(g.items, 0, false), -1);
+    EXPECT_EQ(tree.nextSibling(g.items, 3, false), 2);
+    EXPECT_EQ(KZTreemapItemTree::firstSelectable(g.items, tree.childrenOf(-1), false), 6);
+    EXPECT_EQ(tree.neighbour(g.items, 99, D::Up), -1);
+}
+
 } // namespace
