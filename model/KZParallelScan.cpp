@@ -1,7 +1,7 @@
 #include "model/KZParallelScan.h"
 
 #include "model/KZIgnoreList.h"
-#include "model/KZMountTable.h"
+#include "platform/KZMountTable.h"
 #include "model/KZTreeWalker.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"

@@ -1,34 +1,17 @@
 #include "model/KZTreeWalker.h"
 
-#include "model/KZMountTable.h"
-#include "platform/KZPathString.h"
+#include "platform/KZFolderStack.h"
 
 #include <cerrno>
-#include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <optional>
-#include <sys/syscall.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace kz {
 
 namespace {
 
-constexpr unsigned kStatMask =
-    STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_NLINK | STATX_MTIME | STATX_CTIME | STATX_BTIME;
-
-struct Frame {
-    int fd;
-    uint64_t device;
-    uint64_t inode;
-    std::vector<char> names;
-    size_t next = 0;
-    size_t pathLength; // length of `path` for this folder
-    struct statx st;   // the folder's own record (not used for the root)
-    std::string name;  // the folder's name in its parent
-};
+constexpr unsigned kStatMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_NLINK | STATX_MTIME |
+                               STATX_CTIME | STATX_BTIME | STATX_MNT_ID;
 
 } // namespace
 
@@ -51,149 +34,61 @@ bool walkTree(const std::string& root, const TreeWalkCallbacks& callbacks, TreeW
 bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks& callbacks,
                 TreeWalkOptions options)
 {
-    struct stat rootSt {};
-    if (::fstat(rootFd, &rootSt) != 0) return false;
-    const uint64_t rootDevice = deviceOf(rootSt);
-
-    std::string path = pathWithoutTrailingSlash(rootPath);
-
-    std::vector<Frame> stack;
-    stack.reserve(64);
-    {
-        Frame f{};
-        f.fd = rootFd;
-        f.device = rootDevice;
-        f.inode = rootSt.st_ino;
-        f.pathLength = path.size();
-        if (int err = readDirectoryNames(rootFd, f.names)) {
-            if (callbacks.failed) callbacks.failed(path, err);
-        }
-        stack.push_back(std::move(f));
-    }
-    size_t openCount = 0; // descriptors the walk opened itself (the root's is the caller's)
-    std::optional<KZMountTable> mounts; // read when the first mount boundary is met
-    std::optional<std::vector<std::pair<uint64_t, uint64_t>>> above; // the root and what holds it, read then too
-    bool stopped = false;
-
-    auto closeFrame = [&](Frame& f) {
-        if (f.fd >= 0 && &f != &stack.front()) {
-            ::close(f.fd);
-            --openCount;
-        }
-        f.fd = -1;
+    FolderGuards guards;
+    guards.mounts = options.stayOnDevice ? MountRule::StayOnDevice : MountRule::Cross;
+    guards.skipPseudoFileSystems = options.skipPseudoFileSystems;
+    FolderStack stack(kWalkMaxOpenFolders, guards, false);
+    if (stack.start(rootFd, rootPath, false) != 0) return false;
+    auto failed = [&](const std::string& path, int error) {
+        if (callbacks.failed) callbacks.failed(path, error);
     };
+    if (stack.top().listError) failed(stack.path(), stack.top().listError);
+    // The record of each folder on the stack, as its parent listed it (the root's unused).
+    std::vector<struct statx> records(1);
 
-    while (!stack.empty() && !stopped) {
-        Frame& top = stack.back();
-        if (top.next >= top.names.size()) {
-            // Leaving a folder: make sure its parent is open again, then report it.
-            Frame done = std::move(stack.back());
-            stack.pop_back();
-            if (stack.empty()) break;
-            Frame& parent = stack.back();
-            if (parent.fd < 0) {
-                const int up = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                struct stat upSt {};
-                if (up < 0 || ::fstat(up, &upSt) != 0 ||
-                    deviceOf(upSt) != parent.device ||
-                    upSt.st_ino != parent.inode) {
-                    if (up >= 0) ::close(up);
-                    if (callbacks.failed) callbacks.failed(path.substr(0, parent.pathLength), ESTALE);
-                    ::close(done.fd);
-                    --openCount;
-                    return false;
-                }
-                parent.fd = up;
-                ++openCount;
+    for (;;) {
+        const char* name = stack.nextEntry();
+        if (!name) {
+            if (stack.depth() == 1) return true;
+            if (!stack.leave()) {
+                failed(stack.path(), ESTALE);
+                return false;
             }
-            ::close(done.fd);
-            --openCount;
-            path.resize(parent.pathLength);
-            path.push_back('/');
-            path += done.name;
             if (callbacks.leave) {
-                const WalkEntry entry{parent.fd, done.name.c_str(), path, done.st, stack.size()};
-                if (callbacks.leave(entry) == WalkAction::Stop) stopped = true;
+                const WalkEntry entry{stack.top().fd, stack.left().name.c_str(), stack.path(),
+                                      records[stack.depth()], stack.depth()};
+                if (callbacks.leave(entry) == WalkAction::Stop) return false;
             }
-            path.resize(parent.pathLength);
             continue;
         }
-
-        const char* name = top.names.data() + top.next;
-        top.next += std::strlen(name) + 1;
-        path.resize(top.pathLength);
-        path.push_back('/');
-        path += name;
-
         struct statx st {};
-        if (int err = statEntry(top.fd, name, st)) {
-            if (err != ENOENT && callbacks.failed) callbacks.failed(path, err);
+        if (int err = statEntry(stack.top().fd, name, st)) {
+            if (err != ENOENT) failed(stack.path(), err);
             continue;
         }
-        const WalkEntry entry{top.fd, name, path, st, stack.size()};
+        const WalkEntry entry{stack.top().fd, name, stack.path(), st, stack.depth()};
         const WalkAction action = callbacks.visit ? callbacks.visit(entry) : WalkAction::Continue;
-        if (action == WalkAction::Stop) {
-            stopped = true;
-            break;
-        }
+        if (action == WalkAction::Stop) return false;
         if (action == WalkAction::Skip || !S_ISDIR(st.stx_mode)) continue;
-        const uint64_t device = deviceOf(st);
-        const bool boundary = device != top.device || (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-        if (options.stayOnDevice && device != rootDevice) continue;
-        if (boundary || !(st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)) {
-            bool loop = false;
-            for (const Frame& f : stack) loop = loop || (f.device == device && f.inode == st.stx_ino);
-            // A bind mount of a folder above the root leads out of the walked tree and back.
-            if (!above) above = foldersAtAndAbove(rootFd);
-            for (const auto& [d, i] : *above) loop = loop || (d == device && i == st.stx_ino);
-            if (loop) continue;
-        }
-        if (boundary && options.skipPseudoFileSystems) {
-            if (!mounts) mounts = KZMountTable::current();
-            if (mounts->kindOfDevice(device) == KZMountTable::Kind::Pseudo) continue;
-        }
-
-        const int child = openDirectoryAt(top.fd, name);
-        if (child < 0) {
-            const int err = errno;
-            if (err != ENOENT && callbacks.failed) callbacks.failed(path, err);
-            if (callbacks.leave && callbacks.leave(entry) == WalkAction::Stop) stopped = true;
-            continue;
-        }
-        if (boundary && options.skipPseudoFileSystems && !mounts->kindOfDevice(device) &&
-            KZMountTable::kindOfOpenFolder(child) == KZMountTable::Kind::Pseudo) {
-            ::close(child);
-            continue;
-        }
-        struct stat childSt {};
-        if (::fstat(child, &childSt) != 0 || childSt.st_ino != st.stx_ino ||
-            deviceOf(childSt) != deviceOf(st)) {
-            // Replaced between the look and the open.
-            ::close(child);
-            if (callbacks.failed) callbacks.failed(path, ESTALE);
-            continue;
-        }
-        ++openCount;
-        Frame f{};
-        f.fd = child;
-        f.device = deviceOf(st);
-        f.inode = st.stx_ino;
-        f.pathLength = path.size();
-        f.st = st;
-        f.name = name;
-        if (int err = readDirectoryNames(child, f.names)) {
-            if (callbacks.failed) callbacks.failed(path, err);
-        }
-        stack.push_back(std::move(f));
-        // Bound the open descriptors: close the shallowest ones; they are reopened through
-        // ".." (and checked) on the way back up.
-        if (openCount > kWalkMaxOpenFolders) {
-            for (size_t i = 1; i + 1 < stack.size() && openCount > kWalkMaxOpenFolders / 2; ++i)
-                if (stack[i].fd >= 0) closeFrame(stack[i]);
+        switch (stack.enter(name, &st)) {
+        case EnterResult::Entered:
+            if (records.size() < stack.depth()) records.resize(stack.depth());
+            records[stack.depth() - 1] = st;
+            if (stack.top().listError) failed(stack.path(), stack.top().listError);
+            break;
+        case EnterResult::Failed:
+            if (stack.error() != ENOENT) failed(stack.path(), stack.error());
+            if (callbacks.leave && callbacks.leave(entry) == WalkAction::Stop) return false;
+            break;
+        case EnterResult::Replaced:
+            failed(stack.path(), ESTALE);
+            break;
+        case EnterResult::OtherMount:
+        case EnterResult::PseudoFileSystem:
+        case EnterResult::Loop:
+            break; // not part of the walk
         }
     }
-    for (size_t i = 1; i < stack.size(); ++i) closeFrame(stack[i]);
-    return !stopped;
 }
 
 uint64_t deepSizeOfFolder(const std::string& root)

@@ -2,8 +2,9 @@
 // A serial, iterative walk over a folder on directory descriptors: never follows a link,
 // never recurses on the tree's depth, keeps a bounded number of descriptors open however deep
 // the tree is, and hands every entry to the caller with its statx record. Used for deep
-// sizes and by the remover; the scanner has a parallel walk of its own built on the same
-// low-level helpers.
+// sizes, fingerprints, the watcher and the Trash's measure; it enters folders by the rules of
+// kz::FolderStack, as the remover and the copier do. The scanner has a parallel walk of its
+// own built on the same low-level helpers.
 
 #include "platform/KZDirectoryIO.h"
 

@@ -1,6 +1,6 @@
 #pragma once
-// Low-level folder access on descriptors, shared by every walk of the program (scanner, deep
-// sizes, remover, copier, Trash): reading a folder's entries, opening folders without
+// Low-level folder access on descriptors, shared by every walk of the program (scanner, the
+// serial walks' kz::FolderStack, Trash): reading a folder's entries, opening folders without
 // following a link, opening paths longer than PATH_MAX, an item's identity (device and inode)
 // and mount, the rename that never replaces, and the access the system grants.
 

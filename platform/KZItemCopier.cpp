@@ -1,6 +1,7 @@
 #include "platform/KZItemCopier.h"
 
 #include "platform/KZDirectoryIO.h"
+#include "platform/KZFolderStack.h"
 #include "platform/KZRemover.h"
 
 #include <algorithm>
@@ -17,9 +18,19 @@ namespace kz {
 
 namespace {
 
-
 constexpr size_t kMaxOpenFolders = 32; // pairs of descriptors (source and copy)
 constexpr size_t kChunk = size_t(8) << 20;
+constexpr unsigned kCopyMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_MNT_ID;
+
+int statEntryAt(int dirFd, const char* name, struct statx& st)
+{
+    return ::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kCopyMask, &st) == 0 ? 0 : errno;
+}
+
+struct timespec timeOf(const struct statx_timestamp& t)
+{
+    return {t.tv_sec, t.tv_nsec};
+}
 
 struct Closer {
     int fd;
@@ -45,29 +56,22 @@ public:
         Closer dstParent{openFolder(destinationFolder)};
         if (dstParent.fd < 0) return {errno, destinationFolder};
         path_ = src;
-        struct stat st {};
-        if (::fstatat(srcParent.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {errno, src};
+        struct statx st {};
+        if (int err = statEntryAt(srcParent.fd, name.c_str(), st)) return {err, src};
         if (int err = copyEntry(srcParent.fd, dstParent.fd, name.c_str(), st)) return {err, path_};
         return {};
     }
 
 private:
-    struct Frame {
-        int src = -1, dst = -1;
-        dev_t srcDev = 0, dstDev = 0;
-        ino_t srcIno = 0, dstIno = 0;
-        std::vector<char> names;
-        size_t next = 0;
-        size_t pathLength = 0;
-        std::string name;
+    // What a folder's copy takes from it once its contents are in.
+    struct FolderAttributes {
         mode_t mode = 0;
         struct timespec mtime {};
     };
 
-    bool isSkipped(const struct stat& st) const
+    bool isSkipped(const struct statx& st) const
     {
-        return S_ISDIR(st.st_mode) && control_.skippedFolder && control_.skippedFolder->inode == st.st_ino &&
-               control_.skippedFolder->device == deviceOf(st);
+        return S_ISDIR(st.stx_mode) && control_.skippedFolder && *control_.skippedFolder == identityOf(st);
     }
 
     bool cancelled() const { return control_.cancelled && control_.cancelled->load(std::memory_order_relaxed); }
@@ -77,24 +81,24 @@ private:
     }
 
     // One entry of any kind; a folder is walked here, iteratively.
-    int copyEntry(int srcDir, int dstDir, const char* name, const struct stat& st)
+    int copyEntry(int srcDir, int dstDir, const char* name, const struct statx& st)
     {
         if (cancelled()) return ECANCELED;
         if (isSkipped(st)) return 0;
         if (control_.willCopyItem) control_.willCopyItem(path_);
-        if (S_ISREG(st.st_mode)) return copyFile(srcDir, dstDir, name, st);
-        if (S_ISLNK(st.st_mode)) return copyLink(srcDir, dstDir, name, st);
-        if (S_ISDIR(st.st_mode)) return copyFolder(srcDir, dstDir, name, st);
+        if (S_ISREG(st.stx_mode)) return copyFile(srcDir, dstDir, name, st);
+        if (S_ISLNK(st.stx_mode)) return copyLink(srcDir, dstDir, name, st);
+        if (S_ISDIR(st.stx_mode)) return copyFolder(srcDir, dstDir, name, st);
         return 0; // no content to copy
     }
 
-    int copyFile(int srcDir, int dstDir, const char* name, const struct stat& st)
+    int copyFile(int srcDir, int dstDir, const char* name, const struct statx& st)
     {
         Closer in{::openat(srcDir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY)};
         if (in.fd < 0) return errno;
         struct stat opened {};
         if (::fstat(in.fd, &opened) != 0) return errno;
-        if (!S_ISREG(opened.st_mode) || opened.st_ino != st.st_ino || opened.st_dev != st.st_dev) return ESTALE;
+        if (!S_ISREG(opened.st_mode) || identityOf(opened) != identityOf(st)) return ESTALE;
         Closer out{::openat(dstDir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
         if (out.fd < 0) return errno;
         const off_t size = opened.st_size;
@@ -160,9 +164,9 @@ private:
         return n;
     }
 
-    int copyLink(int srcDir, int dstDir, const char* name, const struct stat& st)
+    int copyLink(int srcDir, int dstDir, const char* name, const struct statx& st)
     {
-        std::vector<char> target(size_t(st.st_size) + 1);
+        std::vector<char> target(size_t(st.stx_size) + 1);
         for (;;) {
             const ssize_t n = ::readlinkat(srcDir, name, target.data(), target.size());
             if (n < 0) return errno;
@@ -173,136 +177,102 @@ private:
             target.resize(target.size() * 2);
         }
         if (::symlinkat(target.data(), dstDir, name) != 0) return errno;
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        const struct timespec times[2] = {timeOf(st.stx_atime), timeOf(st.stx_mtime)};
         ::utimensat(dstDir, name, times, AT_SYMLINK_NOFOLLOW);
         return 0;
     }
 
-    int openPair(int srcDir, int dstDir, const char* name, const struct stat& st, Frame& f)
+    // Makes the copy of the folder on top of the stack, `name` in `dstDir`, and keeps it in
+    // step with it.
+    static int makeTwin(FolderStack& stack, int dstDir, const char* name)
     {
-        f.src = ::openat(srcDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (f.src < 0) return errno;
-        struct stat s {};
-        if (::fstat(f.src, &s) != 0 || s.st_ino != st.st_ino || s.st_dev != st.st_dev) return ESTALE;
         if (::mkdirat(dstDir, name, 0700) != 0) return errno;
-        f.dst = ::openat(dstDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (f.dst < 0) return errno;
-        struct stat d {};
-        if (::fstat(f.dst, &d) != 0) return errno;
-        f.srcDev = s.st_dev;
-        f.srcIno = s.st_ino;
-        f.dstDev = d.st_dev;
-        f.dstIno = d.st_ino;
-        f.name = name;
-        f.mode = st.st_mode & 07777;
-        f.mtime = st.st_mtim;
-        f.pathLength = path_.size();
-        return readDirectoryNames(f.src, f.names);
-    }
-
-    static int reopenParent(int childFd, dev_t dev, ino_t ino)
-    {
-        const int fd = ::openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        struct stat s {};
-        if (fd < 0 || ::fstat(fd, &s) != 0 || s.st_dev != dev || s.st_ino != ino) {
-            if (fd >= 0) ::close(fd);
-            return -1;
+        const int fd = openDirectoryAt(dstDir, name);
+        if (fd < 0) return errno;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            const int err = errno;
+            ::close(fd);
+            return err;
         }
-        return fd;
+        stack.attachTwin(fd, identityOf(st));
+        return 0;
     }
 
-    static void finishFolder(const Frame& f)
+    static void finishFolder(int fd, const FolderAttributes& a)
     {
-        ::fchmod(f.dst, f.mode);
-        const struct timespec times[2] = {{0, UTIME_OMIT}, f.mtime};
-        ::futimens(f.dst, times);
+        ::fchmod(fd, a.mode);
+        const struct timespec times[2] = {{0, UTIME_OMIT}, a.mtime};
+        ::futimens(fd, times);
     }
 
-    int copyFolder(int srcDir, int dstDir, const char* name, const struct stat& st)
+    // A folder whose contents are not copied (another walk's loop, a pseudo-file system):
+    // its copy is an empty folder.
+    static int copyEmptyFolder(int dstDir, const char* name, const struct statx& st)
     {
-        std::vector<Frame> stack;
-        auto closeAll = [&] {
-            for (Frame& f : stack) {
-                if (f.src >= 0) ::close(f.src);
-                if (f.dst >= 0) ::close(f.dst);
-            }
-        };
+        if (::mkdirat(dstDir, name, 0700) != 0) return errno;
+        const int fd = openDirectoryAt(dstDir, name);
+        if (fd < 0) return errno;
+        finishFolder(fd, {mode_t(st.stx_mode & 07777), timeOf(st.stx_mtime)});
+        ::close(fd);
+        return 0;
+    }
+
+    int copyFolder(int srcDir, int dstDir, const char* name, const struct statx& st)
+    {
+        FolderStack stack(kMaxOpenFolders, FolderGuards{}, false);
         {
-            Frame root;
-            const int err = openPair(srcDir, dstDir, name, st, root);
-            stack.push_back(std::move(root));
-            if (err) {
-                closeAll();
-                return err;
+            const int src = openDirectoryAt(srcDir, name);
+            if (src < 0) return errno;
+            struct stat opened {};
+            if (::fstat(src, &opened) != 0 || identityOf(opened) != identityOf(st)) {
+                ::close(src);
+                return ESTALE;
             }
+            if (int err = stack.start(src, path_, true)) return err;
         }
-        size_t open = 1;
-        while (!stack.empty()) {
-            Frame& top = stack.back();
-            if (top.next >= top.names.size()) {
-                finishFolder(top);
-                Frame done = std::move(stack.back());
-                stack.pop_back();
-                if (!stack.empty() && stack.back().src < 0) {
-                    Frame& parent = stack.back();
-                    parent.src = reopenParent(done.src, parent.srcDev, parent.srcIno);
-                    parent.dst = reopenParent(done.dst, parent.dstDev, parent.dstIno);
-                    if (parent.src < 0 || parent.dst < 0) {
-                        ::close(done.src);
-                        ::close(done.dst);
-                        closeAll();
-                        return ESTALE;
-                    }
-                    ++open;
-                }
-                ::close(done.src);
-                ::close(done.dst);
-                --open;
-                continue;
-            }
-            const char* entry = top.names.data() + top.next;
-            top.next += std::strlen(entry) + 1;
-            path_.resize(top.pathLength);
-            path_.push_back('/');
-            path_ += entry;
-            struct stat est {};
-            if (::fstatat(top.src, entry, &est, AT_SYMLINK_NOFOLLOW) != 0) {
-                const int err = errno;
-                closeAll();
-                return err;
-            }
-            if (!S_ISDIR(est.st_mode)) {
-                if (int err = copyEntry(top.src, top.dst, entry, est)) {
-                    closeAll();
-                    return err;
+        if (int err = makeTwin(stack, dstDir, name)) return err;
+        if (stack.top().listError) return stack.top().listError;
+        // The attributes of each folder on the stack.
+        std::vector<FolderAttributes> attributes{{mode_t(st.stx_mode & 07777), timeOf(st.stx_mtime)}};
+        for (;;) {
+            const char* entry = stack.nextEntry();
+            if (!entry) {
+                finishFolder(stack.top().twin, attributes[stack.depth() - 1]);
+                if (stack.depth() == 1) return 0;
+                if (!stack.leave()) {
+                    path_ = stack.path();
+                    return stack.error();
                 }
                 continue;
             }
-            if (cancelled()) {
-                closeAll();
-                return ECANCELED;
+            path_ = stack.path();
+            struct statx est {};
+            if (int err = statEntryAt(stack.top().fd, entry, est)) return err;
+            if (!S_ISDIR(est.stx_mode)) {
+                if (int err = copyEntry(stack.top().fd, stack.top().twin, entry, est)) return err;
+                continue;
             }
+            if (cancelled()) return ECANCELED;
             if (isSkipped(est)) continue;
             if (control_.willCopyItem) control_.willCopyItem(path_);
-            Frame child;
-            const int err = openPair(top.src, top.dst, entry, est, child);
-            stack.push_back(std::move(child));
-            ++open;
-            if (err) {
-                closeAll();
-                return err;
-            }
-            if (open > kMaxOpenFolders) {
-                for (size_t i = 0; i + 1 < stack.size() && open > kMaxOpenFolders / 2; ++i) {
-                    if (stack[i].src < 0) continue;
-                    ::close(stack[i].src);
-                    ::close(stack[i].dst);
-                    stack[i].src = stack[i].dst = -1;
-                    --open;
-                }
+            switch (stack.enter(entry, &est)) {
+            case EnterResult::Entered:
+                if (int err = makeTwin(stack, stack.at(stack.depth() - 2).twin, entry)) return err;
+                if (stack.top().listError) return stack.top().listError;
+                if (attributes.size() < stack.depth()) attributes.resize(stack.depth());
+                attributes[stack.depth() - 1] = {mode_t(est.stx_mode & 07777), timeOf(est.stx_mtime)};
+                break;
+            case EnterResult::Loop:
+            case EnterResult::PseudoFileSystem:
+            case EnterResult::OtherMount:
+                if (int err = copyEmptyFolder(stack.top().twin, entry, est)) return err;
+                break;
+            case EnterResult::Replaced:
+            case EnterResult::Failed:
+                return stack.error();
             }
         }
-        return 0;
     }
 
     const CopyControl& control_;

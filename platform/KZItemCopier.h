@@ -3,7 +3,9 @@
 // archive. Never follows a link (links are copied as links), keeps modes and modification
 // times, keeps the holes of sparse files, creates nothing over an existing item, never
 // recurses on the tree's depth and keeps a bounded number of descriptors open. Devices,
-// sockets and pipes have no content to copy and are passed over. The first failure stops the
+// sockets and pipes have no content to copy and are passed over; a pseudo-file system, or a
+// bind mount that leads back to a folder being copied or above it, is copied as an empty
+// folder. The first failure stops the
 // copy and is reported with the path it happened at. Runs on the caller's thread.
 
 #include "platform/KZRemover.h"

@@ -3,6 +3,7 @@
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZFileIdentity.h"
+#include "platform/KZFolderStack.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
 
@@ -76,28 +77,16 @@ std::vector<ItemIdentity> readProtectedFolders()
     return out;
 }
 
-struct Frame {
-    int fd = -1;
-    ItemIdentity identity;
-    std::vector<char> entries;
-    size_t next = 0;
-    size_t pathLength = 0;
-    std::string name; // the folder's name in its parent
-    bool failedInside = false;
-};
-
 class Removal {
 public:
     Removal(RemovalResult& result, const RemovalProgress& progress) : result_(result), progress_(progress) {}
 
     void fail(const std::string& path, int error) { result_.failures.push_back({path, error}); }
 
-    // Removes the folder `name` in `parentFd` (already checked: `checked`, described by `st`)
-    // with everything in it. Answers 0, or the errno value that leaves it in place.
-    int removeFolder(int parentFd, const std::string& path, const char* name, const struct statx& st,
-                     const FileIdentity& checked)
+    // Removes the folder `name` in `parentFd` (already checked: `checked`) with everything in
+    // it. Answers 0, or the errno value that leaves it in place.
+    int removeFolder(int parentFd, const std::string& path, const char* name, const FileIdentity& checked)
     {
-        root_ = st;
         const int rootFd = openDirectoryAt(parentFd, name);
         if (rootFd < 0) return errno;
         {
@@ -107,23 +96,17 @@ public:
                 return ESTALE; // replaced between the look and the open
             }
         }
-        path_ = path;
-        Frame root;
-        root.fd = rootFd;
-        root.identity = identityOf(st);
-        root.pathLength = path_.size();
-        root.name = name;
-        if (int err = readDirectoryEntries(rootFd, root.entries, true)) {
-            fail(path_, err);
-            root.failedInside = true;
+        if (int err = stack_.start(rootFd, path, true)) return err;
+        failedInside_.assign(1, false);
+        if (int err = stack_.top().listError) {
+            fail(path, err);
+            failedInside_[0] = true;
         }
-        stack_.push_back(std::move(root));
-        open_ = 1;
         const bool whole = walk();
-        for (Frame& f : stack_)
-            if (f.fd >= 0) ::close(f.fd);
+        const bool failedInside = failedInside_[0];
+        stack_.clear();
         if (!whole) return ENOTEMPTY;
-        return removeEmptied(parentFd, path, name, lastRootFailedInside_);
+        return removeEmptied(parentFd, path, name, failedInside);
     }
 
 private:
@@ -151,7 +134,7 @@ private:
     int unlinkFile(int dirFd, const char* name, uint64_t size)
     {
         if (hasFileFaultHook()) {
-            if (int fault = fileFault(FileOperation::Unlink, path_)) return fault;
+            if (int fault = fileFault(FileOperation::Unlink, stack_.path())) return fault;
         }
         if (::unlinkat(dirFd, name, 0) == 0) {
             result_.removedBytes += size;
@@ -166,160 +149,109 @@ private:
         if (++entries_ % kRemovalProgressEvery == 0 && progress_) progress_(entries_, result_.removedBytes);
     }
 
+    // Something in the folder on top could not be removed.
+    void failInside(int error)
+    {
+        fail(stack_.path(), error);
+        failedInside_[stack_.depth() - 1] = true;
+    }
+
     // Walks the folders on the stack depth first, removing as it goes. False when it had to
     // stop (a folder above could not be found again).
     bool walk()
     {
-        while (!stack_.empty()) {
-            Frame& top = stack_.back();
-            if (top.next >= top.entries.size()) {
-                if (stack_.size() == 1) {
-                    lastRootFailedInside_ = top.failedInside;
-                    return true;
-                }
+        for (;;) {
+            unsigned char type = DT_UNKNOWN;
+            const char* name = stack_.nextEntry(&type);
+            if (!name) {
+                if (stack_.depth() == 1) return true;
                 if (!leaveFolder()) return false;
                 continue;
             }
-            const unsigned char type = static_cast<unsigned char>(top.entries[top.next]);
-            const char* name = top.entries.data() + top.next + 1;
-            top.next += std::strlen(name) + 2;
-            path_.resize(top.pathLength);
-            path_.push_back('/');
-            path_ += name;
-
+            const int dirFd = stack_.top().fd;
             bool isFolder = type == DT_DIR;
             uint64_t size = 0;
             if (!isFolder) {
                 // Files are looked at for their size and links (what the removal frees),
                 // folders not.
                 struct statx st {};
-                if (int err = statAt(top.fd, name, AT_SYMLINK_NOFOLLOW, st)) {
-                    if (err != ENOENT) {
-                        fail(path_, err);
-                        top.failedInside = true;
-                    }
+                if (int err = statAt(dirFd, name, AT_SYMLINK_NOFOLLOW, st)) {
+                    if (err != ENOENT) failInside(err);
                     continue;
                 }
                 isFolder = S_ISDIR(st.stx_mode);
                 size = bytesFreedByUnlink(st);
             }
             if (!isFolder) {
-                int err = unlinkFile(top.fd, name, size);
+                int err = unlinkFile(dirFd, name, size);
                 if (err == EISDIR || err == EPERM) {
                     // EPERM is what some systems answer for a folder; look again.
                     struct statx st {};
-                    if (statAt(top.fd, name, AT_SYMLINK_NOFOLLOW, st) == 0 && S_ISDIR(st.stx_mode)) {
+                    if (statAt(dirFd, name, AT_SYMLINK_NOFOLLOW, st) == 0 && S_ISDIR(st.stx_mode)) {
                         isFolder = true;
                         err = 0;
                     }
                 }
                 if (!isFolder) {
-                    if (err) {
-                        fail(path_, err);
-                        top.failedInside = true;
-                    }
+                    if (err) failInside(err);
                     continue;
                 }
             }
-            enterFolder(top, name);
+            enterFolder(name);
         }
-        return true;
     }
 
-    void enterFolder(Frame& parent, const char* name)
+    void enterFolder(const char* name)
     {
-        const int fd = openDirectoryAt(parent.fd, name);
-        if (fd < 0) {
-            const int err = errno;
-            if (err == ENOENT) return;
-            if (err == ENOTDIR || err == ELOOP) {
-                // It became a file or link since it was listed: remove that.
-                struct statx st {};
-                const uint64_t size = statAt(parent.fd, name, AT_SYMLINK_NOFOLLOW, st) == 0 ? bytesFreedByUnlink(st) : 0;
-                if (int e = unlinkFile(parent.fd, name, size)) {
-                    fail(path_, e);
-                    parent.failedInside = true;
-                }
-                return;
-            }
-            fail(path_, err);
-            parent.failedInside = true;
+        switch (stack_.enter(name)) {
+        case EnterResult::Entered:
+            if (failedInside_.size() < stack_.depth()) failedInside_.resize(stack_.depth());
+            failedInside_[stack_.depth() - 1] = false;
+            if (int err = stack_.top().listError) failInside(err);
             return;
-        }
-        struct statx st {};
-        if (int err = statAt(fd, "", AT_EMPTY_PATH, st)) {
-            ::close(fd);
-            fail(path_, err);
-            parent.failedInside = true;
-            return;
-        }
-        if (!onSameMount(st, root_)) {
+        case EnterResult::OtherMount:
+        case EnterResult::Loop:
+        case EnterResult::PseudoFileSystem:
             // Another file system is mounted here: it is not part of the item.
-            ::close(fd);
-            fail(path_, EXDEV);
-            parent.failedInside = true;
+            failInside(EXDEV);
+            return;
+        case EnterResult::Replaced:
+        case EnterResult::Failed:
+            break;
+        }
+        const int err = stack_.error();
+        if (err == ENOENT) return;
+        if (err == ENOTDIR || err == ELOOP) {
+            // It became a file or link since it was listed: remove that.
+            const int dirFd = stack_.top().fd;
+            struct statx st {};
+            const uint64_t size = statAt(dirFd, name, AT_SYMLINK_NOFOLLOW, st) == 0 ? bytesFreedByUnlink(st) : 0;
+            if (int e = unlinkFile(dirFd, name, size)) failInside(e);
             return;
         }
-        Frame f;
-        f.fd = fd;
-        f.identity = identityOf(st);
-        f.pathLength = path_.size();
-        f.name = name;
-        if (int err = readDirectoryEntries(fd, f.entries, true)) {
-            fail(path_, err);
-            f.failedInside = true;
-        }
-        stack_.push_back(std::move(f));
-        if (++open_ > kRemovalMaxOpenFolders) {
-            // Keep the number of open folders bounded however deep the tree is: close the
-            // shallowest ones; they are found again through ".." on the way back up.
-            for (size_t i = 1; i + 1 < stack_.size() && open_ > kRemovalMaxOpenFolders / 2; ++i) {
-                if (stack_[i].fd >= 0) {
-                    ::close(stack_[i].fd);
-                    stack_[i].fd = -1;
-                    --open_;
-                }
-            }
-        }
+        failInside(err);
     }
 
     // The folder on top is done: remove it from its parent.
     bool leaveFolder()
     {
-        Frame done = std::move(stack_.back());
-        stack_.pop_back();
-        Frame& parent = stack_.back();
-        if (parent.fd < 0) {
-            const int up = ::openat(done.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            struct statx st {};
-            if (up < 0 || statAt(up, "", AT_EMPTY_PATH, st) != 0 || identityOf(st) != parent.identity) {
-                // The tree was moved under us: stop rather than remove anything elsewhere.
-                if (up >= 0) ::close(up);
-                ::close(done.fd);
-                --open_;
-                fail(path_.substr(0, parent.pathLength), ESTALE);
-                return false;
-            }
-            parent.fd = up;
-            ++open_;
+        if (!stack_.leave()) {
+            // The tree was moved under us: stop rather than remove anything elsewhere.
+            fail(stack_.path(), ESTALE);
+            return false;
         }
-        ::close(done.fd);
-        --open_;
-        path_.resize(parent.pathLength);
-        path_.push_back('/');
-        path_ += done.name;
-        if (removeEmptied(parent.fd, path_, done.name.c_str(), done.failedInside) != 0) parent.failedInside = true;
+        const size_t level = stack_.depth();
+        if (removeEmptied(stack_.top().fd, stack_.path(), stack_.left().name.c_str(), failedInside_[level]) != 0)
+            failedInside_[level - 1] = true;
         return true;
     }
 
     RemovalResult& result_;
     const RemovalProgress& progress_;
     uint64_t entries_ = 0;
-    std::vector<Frame> stack_;
-    std::string path_;
-    struct statx root_ {}; // the item being removed: nothing on another mount is part of it
-    size_t open_ = 0;
-    bool lastRootFailedInside_ = false;
+    // Nothing on another mount than the item's is part of it.
+    FolderStack stack_{kRemovalMaxOpenFolders, FolderGuards{MountRule::StayOnMount, false}, true};
+    std::vector<unsigned char> failedInside_; // for each folder on the stack: something in it stayed
 };
 
 } // namespace
@@ -423,7 +355,7 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
             return putBack(ESTALE);
         int removed;
         if (folder) {
-            removed = removal.removeFolder(parentFd, path, aside.c_str(), moved, checked);
+            removed = removal.removeFolder(parentFd, path, aside.c_str(), checked);
         } else if (int fault = fileFault(FileOperation::Unlink, path)) {
             removed = fault;
         } else if (::unlinkat(parentFd, aside.c_str(), 0) == 0) {
@@ -440,7 +372,7 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
     // against the item's identity, so that what can go goes.
     if (!folder && !isRenameUnsupported(err)) return err;
     KZSelfChange removing(path, KZChange::Removed);
-    if (folder) return removal.removeFolder(parentFd, path, name.c_str(), st, checked);
+    if (folder) return removal.removeFolder(parentFd, path, name.c_str(), checked);
     if (int fault = fileFault(FileOperation::Unlink, path)) return fault;
     if (::unlinkat(parentFd, name.c_str(), 0) != 0) return errno == ENOENT ? 0 : errno;
     result.removedBytes += bytesFreedByUnlink(st);

@@ -1,4 +1,4 @@
-#include "model/KZMountTable.h"
+#include "platform/KZMountTable.h"
 #include "model/KZTreeWalker.h"
 
 #include <gtest/gtest.h>

@@ -33,6 +33,22 @@ TEST(TreeWalker, VisitsEverythingOnceWithoutFollowingLinks)
                                            dir / "t/odd\nname \xff"}));
 }
 
+TEST(TreeWalker, TheRootsEntriesHaveOneSlash)
+{
+    std::vector<std::string> paths;
+    kz::TreeWalkCallbacks cb;
+    cb.visit = [&](const kz::WalkEntry& e) {
+        paths.push_back(e.path);
+        return kz::WalkAction::Skip;
+    };
+    EXPECT_TRUE(kz::walkTree("/", cb));
+    ASSERT_FALSE(paths.empty());
+    for (const std::string& p : paths) {
+        EXPECT_EQ(p.rfind("//", 0), std::string::npos) << p;
+        EXPECT_EQ(p.find('/', 1), std::string::npos) << p;
+    }
+}
+
 TEST(TreeWalker, LeavesFoldersAfterTheirContents)
 {
     kztest::TempDir dir;

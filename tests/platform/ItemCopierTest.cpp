@@ -1,10 +1,15 @@
 #include "platform/KZItemCopier.h"
+#include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <cstring>
 #include <fstream>
+#include <optional>
+#include <vector>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,6 +85,71 @@ TEST(ItemCopier, DeepTreesAndCancel)
     EXPECT_EQ(kz::copyItemIntoFolder(dir / "src/deep", dir / "out2", control).error, ECANCELED);
     EXPECT_FALSE(exists(dir / "out2/deep"));
     EXPECT_EQ(kz::copyItemIntoFolder(dir / "src/missing", dir / "out2").error, ENOENT);
+}
+
+// The names in a folder; nullopt when it is not there.
+std::optional<std::vector<std::string>> entriesOf(const std::string& path)
+{
+    DIR* d = ::opendir(path.c_str());
+    if (!d) return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    ::closedir(d);
+    return names;
+}
+
+// Copies with a bound on the items, so that a copy that would never end is cancelled instead.
+kz::CopyResult boundedCopy(const std::string& source, const std::string& folder)
+{
+    std::atomic<bool> cancelled{false};
+    int items = 0;
+    kz::CopyControl control;
+    control.cancelled = &cancelled;
+    control.willCopyItem = [&](const std::string&) {
+        if (++items > 1000) cancelled = true;
+    };
+    return kz::copyItemIntoFolder(source, folder, control);
+}
+
+TEST(ItemCopier, ABindMountThatLeadsBackIsCopiedAsAnEmptyFolder)
+{
+    // A folder mounted again below itself, or the folder above the copied one mounted inside
+    // it: copying what they lead to would never end.
+    KZTEST_IN_MOUNT_NAMESPACE();
+    kztest::TempDir dir;
+    makeDir(dir / "out");
+    makeFile(dir / "src/tree/a/file", 3);
+    makeDir(dir / "src/tree/a/loop");
+    makeDir(dir / "src/tree/up");
+    const auto loop = kztest::ScratchMount::bind(dir / "src/tree/a", dir / "src/tree/a/loop");
+    if (!loop.mounted()) GTEST_SKIP() << loop.refusal();
+    const auto up = kztest::ScratchMount::bind(dir / "src", dir / "src/tree/up");
+    if (!up.mounted()) GTEST_SKIP() << up.refusal();
+    ::chmod((dir / "src/tree/a").c_str(), 0751);
+
+    const auto result = boundedCopy(dir / "src/tree", dir / "out");
+    ASSERT_TRUE(result.succeeded()) << result.path << ": " << result.error;
+    EXPECT_EQ(contents(dir / "out/tree/a/file").size(), 3u);
+    EXPECT_EQ(entriesOf(dir / "out/tree/a/loop"), std::vector<std::string>{});
+    EXPECT_EQ(entriesOf(dir / "out/tree/up"), std::vector<std::string>{});
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "out/tree/a/loop").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0751u); // the mounted folder's mode
+}
+
+TEST(ItemCopier, APseudoFileSystemIsCopiedAsAnEmptyFolder)
+{
+    KZTEST_IN_MOUNT_NAMESPACE();
+    kztest::TempDir dir;
+    makeDir(dir / "out");
+    makeFile(dir / "src/tree/file", 3);
+    const auto proc = kztest::ScratchMount::proc(dir / "src/tree/proc");
+    if (!proc.mounted()) GTEST_SKIP() << proc.refusal();
+    const auto result = boundedCopy(dir / "src/tree", dir / "out");
+    ASSERT_TRUE(result.succeeded()) << result.path << ": " << result.error;
+    EXPECT_TRUE(exists(dir / "out/tree/file"));
+    EXPECT_EQ(entriesOf(dir / "out/tree/proc"), std::vector<std::string>{});
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "model/KZMountTable.h"
+#include "platform/KZMountTable.h"
 
 #include <fcntl.h>
 #include <sys/vfs.h>
