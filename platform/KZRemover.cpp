@@ -82,6 +82,8 @@ public:
     Removal(RemovalResult& result, const RemovalProgress& progress) : result_(result), progress_(progress) {}
 
     void fail(const std::string& path, int error) { result_.failures.push_back({path, error}); }
+    // The entries this removal has removed so far.
+    uint64_t removedEntries() const { return entries_; }
 
     // Removes the folder `name` in `parentFd` (already checked: `checked`) with everything in
     // it. Answers 0, or the errno value that leaves it in place.
@@ -343,8 +345,10 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
         }
         // Set aside: make sure it is the item that was checked, then remove it.
         auto putBack = [&](int reason) {
+            KZSelfChange movedBack(path, KZChange::RenamedTo);
             if (int e = renameNoReplace(parentFd, aside.c_str(), parentFd, name.c_str(), path)) {
                 // Something else took the name meanwhile: the item stays under the private name.
+                movedBack.discard();
                 result.failures.push_back({asidePath, e});
             }
             return reason;
@@ -355,7 +359,12 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
             return putBack(ESTALE);
         int removed;
         if (folder) {
+            // The watcher may not have seen the move (the system drops events when its queue
+            // overflows): it then knows the folders inside by their old paths, and what goes
+            // in them is reported there.
+            KZSelfChange removedInside(path, KZChange::Removed);
             removed = removal.removeFolder(parentFd, path, aside.c_str(), checked);
+            if (removal.removedEntries() == 0) removedInside.discard();
         } else if (int fault = fileFault(FileOperation::Unlink, path)) {
             removed = fault;
         } else if (::unlinkat(parentFd, aside.c_str(), 0) == 0) {

@@ -72,7 +72,8 @@ int openFolder(const std::string& path);
 // own name. Only the item itself is moved: nothing inside it costs more than its unlink. (A
 // file system that can't rename removes in place, after the same check.) The move away and
 // everything under the private name are marked as the program's own change just before they
-// happen; a refused removal marks nothing. `progress`, when set, follows the work inside a
+// happen, and so is what goes inside a folder under the folder's own path too (a watcher that
+// missed the move knows it by that path), and the move back; a refused removal marks nothing. `progress`, when set, follows the work inside a
 // folder.
 RemovalResult removeItemAtPath(std::string_view path, const std::optional<FileIdentity>& expected = std::nullopt,
                                const RemovalProgress& progress = {});

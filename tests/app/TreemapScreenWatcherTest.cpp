@@ -1,7 +1,11 @@
 // The results screen's watcher on a real folder and its rescan prompt.
+#include "app/TQCompressingWindowController.h"
+#include "app/TQEmptyTrashWindowController.h"
 #include "app/TQNotifications.h"
+#include "model/TQDeleteQueue.h"
 #include "platform/KZPathString.h"
 #include "platform/KZUserDefaults.h"
+#include "platform/widgets/KZSound.h"
 #include "tests/app/TreemapScreenFixture.h"
 
 using screentest::child;
@@ -156,4 +160,176 @@ TEST_F(TreemapScreen, AWatcherThatCanNotBeMadeLeavesTheScreenWorking)
     openWith({KZFilePtr(relative)});
     EXPECT_FALSE(screen->fileEventListener());
     EXPECT_TRUE(screen->hasLocalEventListener());
+}
+
+namespace {
+
+// A folder with sub-folders two deep and files in each.
+void makeNested(const std::string& top)
+{
+    for (const char* sub : {"a/x", "a/y", "b/z"})
+        for (int i = 0; i < 20; ++i) kztest::makeFile(top + "/" + sub + "/f" + std::to_string(i), 5000);
+}
+
+bool isAtOrBelow(const std::string& path, const std::string& folder)
+{
+    return path == folder || path.rfind(folder + "/", 0) == 0;
+}
+
+} // namespace
+
+// The program's own deletions, moves to the Trash and compressions bring no prompt: the
+// watcher is told about them and doesn't even report them.
+struct TreemapScreenOwnChanges : TreemapScreenWatcher {
+    void SetUp() override
+    {
+        makeTree();
+        for (const char* name : {"queued-removed", "queued-trashed", "deleted", "compressed"}) makeNested(tmp / name);
+        openWatching();
+        // Every item of a byte or more counts, and hidden ones too (the private names the
+        // remover sets items aside under begin with "."); a change of size 0 never prompts.
+        prefs().setMinFileSize(1);
+        prefs().setShowHiddenFiles(true);
+        ASSERT_TRUE(screen->fileEventListener());
+        ASSERT_TRUE(kztest::waitFor([&] { return screen->fileEventListener()->isWatchingEverything(); }));
+    }
+    bool seenAtOrBelow(const std::string& folder) const
+    {
+        return std::any_of(handled.begin(), handled.end(), [&](const std::string& p) {
+            return isAtOrBelow(p, folder) || p.find("/.sizemere-removing-") != std::string::npos;
+        });
+    }
+    void emptyTheQueue()
+    {
+        KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
+        ASSERT_TRUE(screen->emptyWindowController());
+        EXPECT_FALSE(screen->canShowFileChangeAlert());
+        ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+        env.clock.advance(TQEmptyTrashWindowController::closeDelay);
+        ASSERT_TRUE(kztest::waitFor([&] { return !screen->runLedger()->isEmptying(); }));
+        EXPECT_TRUE(screen->canShowFileChangeAlert());
+    }
+};
+
+TEST_F(TreemapScreenOwnChanges, EmptyingTheQueueThroughTheSheetRemovingOrTrashing)
+{
+    prefs().setUseDeleteQueue(true);
+    for (const bool useTrash : {false, true}) {
+        prefs().setUseTrash(useTrash);
+        const std::string name = useTrash ? "queued-trashed" : "queued-removed";
+        select({name});
+        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        ASSERT_EQ(TQDeleteQueue::sharedInstance().queue().size(), 1u);
+        emptyTheQueue();
+        ASSERT_FALSE(kztest::exists(tmp / name));
+        sync("sync-" + name);
+        EXPECT_EQ(prompts(), 0u) << name;
+        EXPECT_FALSE(seenAtOrBelow(tmp / name)) << name;
+    }
+    // The screen still prompts for someone else's change.
+    kztest::makeFile(tmp / "docs/new.bin", 5000);
+    EXPECT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
+}
+
+TEST_F(TreemapScreenOwnChanges, AConfirmedDeleteAndACompressionThatRemovesTheOriginals)
+{
+    select({"deleted"});
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    ASSERT_TRUE(waitForRemoval());
+    ASSERT_FALSE(kztest::exists(tmp / "deleted"));
+
+    kz::setTriTonePlayerForTesting([] {});
+    prefs().setDeleteCompressedOriginal(true);
+    select({"compressed"});
+    screen->toolbarItem(Screen::CompressItem)->trigger();
+    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
+    EXPECT_TRUE(c->originalDeleted());
+    c->performClose();
+    kz::setTriTonePlayerForTesting({});
+    ASSERT_FALSE(kztest::exists(tmp / "compressed"));
+    ASSERT_TRUE(kztest::exists(tmp / "compressed.zip"));
+
+    sync("sync");
+    EXPECT_EQ(prompts(), 0u);
+    EXPECT_FALSE(seenAtOrBelow(tmp / "deleted"));
+    EXPECT_FALSE(seenAtOrBelow(tmp / "compressed"));
+    EXPECT_FALSE(seen(tmp / "compressed.zip"));
+}
+
+TEST_F(TreemapScreenOwnChanges, NoPromptWhileTheSheetEmptiesTheQueue)
+{
+    // One file can't go: the sheet stays up with its list of failures.
+    prefs().setUseDeleteQueue(true);
+    prefs().setUseTrash(false);
+    const std::string stuck = tmp / "queued-removed/a/x/f3";
+    kztest::ScopedFaultHook faults([stuck](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && path == stuck ? EACCES : 0;
+    });
+    select({"queued-removed"});
+    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
+    ASSERT_TRUE(screen->emptyWindowController());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    ASSERT_TRUE(kztest::exists(stuck));
+    // Someone else's change while the sheet is up: passed over.
+    kztest::makeFile(tmp / "docs/while-the-sheet-is-up.bin", 5000);
+    ASSERT_TRUE(
+        kztest::waitFor([&] { return seen(tmp / "docs/while-the-sheet-is-up.bin"); }, std::chrono::seconds(15)));
+    EXPECT_EQ(prompts(), 0u);
+    EXPECT_FALSE(seenAtOrBelow(tmp / "queued-removed")) << "the put-back is the program's own";
+
+    screen->emptyWindowController()->close();
+    ASSERT_TRUE(kztest::waitFor(
+        [&] { return !screen->runLedger()->isEmptying() && screen->runLedger()->pendingFolderScans() == 0; }));
+    TQDeleteQueue::sharedInstance().clearQueue();
+    sync("sync");
+    EXPECT_EQ(prompts(), 0u);
+    // Once it has gone, a change prompts again.
+    kztest::makeFile(tmp / "docs/after-the-sheet.bin", 5000);
+    EXPECT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
+}
+
+// The system drops events when the program deletes faster than the screen reads them.
+struct TreemapScreenDroppedEvents : TreemapScreenWatcher {
+    size_t queue = kztest::watcherEventQueueLength();
+    void SetUp() override
+    {
+        if (queue == 0 || queue > 200000) GTEST_SKIP() << "the system queues " << queue << " events";
+        makeTree();
+        kztest::makeFolderOfEmptyFiles(tmp / "flood", queue + 1000);
+        makeNested(tmp / "nested");
+        openWatching();
+    }
+};
+
+TEST_F(TreemapScreenDroppedEvents, TheSheetsOwnDeletionBringsNoPrompt)
+{
+    // Every item counts, whatever its size.
+    prefs().setMinFileSize(0);
+    prefs().setUseTrash(false);
+    TQDeleteQueue::sharedInstance().addFilesToQueue({child(root, "flood"), child(root, "nested")});
+    // The screen is busy while the large folder goes: the system's queue overflows and the
+    // move of the next folder to its private name is lost. Its files go once the screen has
+    // read what the system kept.
+    const std::string nested = tmp / "nested";
+    kztest::UnlinkGate gate(nested);
+    KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
+    ASSERT_TRUE(screen->emptyWindowController());
+    ASSERT_TRUE(gate.waitUntilReached());
+    const bool read = kztest::waitFor([&] { return screen->fileEventListener()->isIdle(); });
+    gate.release();
+    ASSERT_TRUE(read);
+    ASSERT_TRUE(
+        kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }, std::chrono::seconds(60)));
+    env.clock.advance(TQEmptyTrashWindowController::closeDelay);
+    ASSERT_TRUE(kztest::waitFor([&] { return !screen->runLedger()->isEmptying(); }));
+    ASSERT_FALSE(kztest::exists(nested));
+    // What the watcher reads after the sheet has gone is looked at.
+    sync(".sync");
+    EXPECT_EQ(prompts(), 0u);
+    EXPECT_FALSE(
+        std::any_of(handled.begin(), handled.end(), [&](const std::string& p) { return isAtOrBelow(p, nested); }));
 }

@@ -1,4 +1,6 @@
 #include "model/CDEvents.h"
+#include "model/KZFile.h"
+#include "model/TQDeletionEngine.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZLog.h"
 #include "platform/KZRemover.h"
@@ -216,6 +218,76 @@ TEST(CDEvents, WhatOthersDoWhereTheProgramWorkedIsReported)
     EXPECT_FALSE(r.has(dir / "deleted", CDEventFlags::ItemRenamed));
     EXPECT_FALSE(r.has(dir / "folder/inner", CDEventFlags::ItemRemoved));
     for (const Seen& s : r.events) EXPECT_EQ(s.path.find(".sizemere-removing-"), std::string::npos) << s.path;
+}
+
+TEST(CDEvents, AnItemPutBackAfterAPartialRemovalIsTheProgramsOwnChange)
+{
+    kztest::TempDir dir;
+    makeFile(dir / "partly/kept/stuck", 1);
+    makeFile(dir / "partly/kept/goes", 1);
+    makeFile(dir / "partly/gone/file", 1);
+    Recorder r({dir.path()}, 0.05);
+    Recorder all({dir.path()}, 0.05, kResultsScreenFlags & ~CDEventsStreamFlags::IgnoreSelf);
+    {
+        const std::string stuck = dir / "partly/kept/stuck";
+        kztest::ScopedFaultHook faults([stuck](kz::FileOperation op, const std::string& path) {
+            return op == kz::FileOperation::Unlink && path == stuck ? EACCES : 0;
+        });
+        ASSERT_EQ(kz::removeItemAtPath(dir / "partly").error, ENOTEMPTY);
+    }
+    ASSERT_TRUE(kztest::exists(dir / "partly/kept/stuck"));
+    ASSERT_FALSE(kztest::exists(dir / "partly/gone"));
+    // Back under its own name: the move back is seen, and is the program's own.
+    ASSERT_TRUE(all.waitFor(dir / "partly", CDEventFlags::ItemRenamed | CDEventFlags::ItemIsDir));
+    r.settle();
+    EXPECT_TRUE(r.events.empty()) << r.events.front().path << " " << r.events.front().flags;
+    // What someone else makes there afterwards is reported.
+    makeFile(dir / "partly/kept/new", 1);
+    EXPECT_TRUE(r.waitFor(dir / "partly/kept/new", CDEventFlags::ItemCreated));
+}
+
+TEST(CDEvents, TheProgramsRemovalStaysSilentWhenTheSystemDroppedItsRename)
+{
+    // The program deletes a large folder while the main thread is busy: the system's queue of
+    // events overflows, and the move of the next folder to its private name is lost. The
+    // watcher then knows that folder's sub-folders by their old paths only, and reports what
+    // goes inside them there.
+    const size_t queue = kztest::watcherEventQueueLength();
+    if (queue == 0 || queue > 200000) GTEST_SKIP() << "the system queues " << queue << " events";
+    kztest::TempDir dir;
+    kztest::makeFolderOfEmptyFiles(dir / "flood", queue + 1000);
+    for (const char* sub : {"a/x", "a/y", "b"})
+        for (int i = 0; i < 40; ++i) makeFile(dir / ("nested/" + std::string(sub) + "/f" + std::to_string(i)), 10);
+    makeFile(dir / "kept/file", 10);
+    Recorder r({dir.path()}, 0.05);
+
+    // The removal of the nested folder waits, once its files begin to go, until the watcher
+    // has read everything the system still holds: the move was lost, the unlinks are not.
+    const std::string nested = dir / "nested";
+    kztest::UnlinkGate gate(nested);
+    bool finished = false;
+    TQDeletionEngine::deleteFiles({KZFile::fileWithPath(dir / "flood", true), KZFile::fileWithPath(nested, true)}, {},
+                                  {}, [&](const TQDeletionResult& result) {
+                                      EXPECT_FALSE(result.errors.has_value());
+                                      finished = true;
+                                  });
+    // Busy: nothing is read until the second removal has begun.
+    ASSERT_TRUE(gate.waitUntilReached());
+    const bool read = kztest::waitFor([&] { return r.watcher->isIdle(); });
+    gate.release();
+    ASSERT_TRUE(read);
+    ASSERT_TRUE(kztest::waitFor([&] { return finished; }, std::chrono::seconds(60)));
+    r.settle();
+    EXPECT_FALSE(kztest::exists(nested));
+    EXPECT_TRUE(r.has(dir.path(), CDEventFlags::MustScanSubDirs | CDEventFlags::KernelDropped)) << "no overflow";
+    std::vector<std::string> reported;
+    for (const Seen& s : r.events)
+        if (!(s.path == dir.path() && (s.flags & CDEventFlags::MustScanSubDirs))) reported.push_back(s.path);
+    EXPECT_TRUE(reported.empty()) << reported.size() << " reported, the first " << reported.front();
+
+    // Someone else's change is still reported.
+    ::unlink((dir / "kept/file").c_str());
+    EXPECT_TRUE(r.waitFor(dir / "kept/file", CDEventFlags::ItemRemoved));
 }
 
 TEST(CDEvents, ExclusionsAndSubFolders)

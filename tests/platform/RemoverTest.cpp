@@ -333,6 +333,37 @@ TEST(Remover, MarksOnlyWhatItChangesWhenItChangesIt)
     EXPECT_FALSE(registry.isOwnChange(dir / "tree/a", KZChange::Created));
 }
 
+TEST(Remover, WhatGoesInsideAFolderIsMarkedUnderItsOwnPathToo)
+{
+    // A watcher that missed the move to the private name reports what goes inside under the
+    // folder's own path: that is marked, as a removal only, and only when something went.
+    kztest::TempDir dir;
+    KZSelfChangeRegistry& registry = KZSelfChangeRegistry::shared();
+    makeFile(dir / "tree/sub/a", 1);
+    makeFile(dir / "file", 1);
+    makeFile(dir / "stuck/sub/locked", 1);
+    bool markedDuring = false;
+    FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Unlink && path == dir / "tree/sub/a")
+            markedDuring = registry.isOwnChange(dir / "tree/sub/a", KZChange::Removed);
+        return op == kz::FileOperation::Unlink && path.rfind(dir / "stuck/", 0) == 0 ? EACCES : 0;
+    });
+    ASSERT_TRUE(kz::removeItemAtPath(dir / "tree").succeeded());
+    EXPECT_TRUE(markedDuring);
+    EXPECT_TRUE(registry.isOwnChange(dir / "tree/sub", KZChange::Removed));
+    EXPECT_FALSE(registry.isOwnChange(dir / "tree/sub", KZChange::Created | KZChange::RenamedTo));
+
+    // A file has nothing inside: its own path only saw it moved away.
+    ASSERT_TRUE(kz::removeItemAtPath(dir / "file").succeeded());
+    EXPECT_FALSE(registry.isOwnChange(dir / "file", KZChange::Removed));
+
+    // Nothing inside could go: no removal is marked; the move back under its name is.
+    EXPECT_NE(kz::removeItemAtPath(dir / "stuck").error, 0);
+    ASSERT_TRUE(exists(dir / "stuck/sub/locked"));
+    EXPECT_FALSE(registry.isOwnChange(dir / "stuck/sub/locked", KZChange::Removed));
+    EXPECT_TRUE(registry.isOwnChange(dir / "stuck", KZChange::RenamedTo));
+}
+
 TEST(Remover, AnItemSwappedInAfterTheCheckIsPutBackUntouched)
 {
     kztest::TempDir dir;

@@ -13,13 +13,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kztest {
@@ -91,6 +94,62 @@ bool exists(const std::string& path)
 {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+size_t watcherEventQueueLength()
+{
+    size_t n = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> n;
+    return n;
+}
+
+void makeFolderOfEmptyFiles(const std::string& path, size_t count)
+{
+    makeDir(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("open " + path + ": " + std::strerror(errno));
+    for (size_t i = 0; i < count; ++i) {
+        const int file = ::openat(fd, ("f" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        if (file >= 0) ::close(file);
+    }
+    ::close(fd);
+}
+
+struct UnlinkGate::State {
+    std::string folder;
+    std::atomic<bool> reached{false};
+    std::atomic<bool> released{false};
+};
+
+UnlinkGate::UnlinkGate(std::string folder) : state_(std::make_shared<State>())
+{
+    state_->folder = std::move(folder) + "/";
+    kz::setFileFaultHook([state = state_](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Unlink && path.rfind(state->folder, 0) == 0 && !state->reached.exchange(true))
+            while (!state->released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 0;
+    });
+}
+
+UnlinkGate::~UnlinkGate()
+{
+    release();
+    kz::setFileFaultHook({});
+}
+
+bool UnlinkGate::waitUntilReached(std::chrono::milliseconds timeout) const
+{
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!state_->reached) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void UnlinkGate::release()
+{
+    state_->released = true;
 }
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)

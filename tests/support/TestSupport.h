@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -50,6 +51,30 @@ QString outputFolder();
 
 // The number of descriptors the process has open (the entries of /proc/self/fd).
 int openDescriptorCount();
+
+// The most events the system queues for one file-system watcher before it drops them (0
+// when it can't be read).
+size_t watcherEventQueueLength();
+// Makes a folder of `count` empty files (f0, f1, ...), quickly.
+void makeFolderOfEmptyFiles(const std::string& path, size_t count);
+
+// Stops the program's removals (through the file fault hook, for the life of the object) at
+// their first unlink below `folder`, until released; the removing thread waits there.
+class UnlinkGate {
+public:
+    explicit UnlinkGate(std::string folder);
+    ~UnlinkGate();
+    UnlinkGate(const UnlinkGate&) = delete;
+    UnlinkGate& operator=(const UnlinkGate&) = delete;
+    // Waits, without running the event loop (the thread stays busy), until a removal stands
+    // at the gate; false after the timeout.
+    bool waitUntilReached(std::chrono::milliseconds timeout = std::chrono::seconds(60)) const;
+    void release();
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
 
 // Installs a file fault hook (platform/KZFileFaults) for the life of the object.
 class ScopedFaultHook {
