@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 using kztest::exists;
 using kztest::makeDir;
@@ -246,6 +247,14 @@ TEST_F(SheetTest, TheBarMovesWhileOneLargeFolderIsEmptied)
     }
     queue.addFilesToQueue({big});
     queue.setProgressInterval(0);
+    // Each unlink takes a little while, so that the main thread takes every report in turn
+    // however busy the machine is (a report is dropped while the last one is still pending).
+    const std::string inside = dir / "big";
+    kztest::ScopedFaultHook slow([inside](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Unlink && path.rfind(inside, 0) == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        return 0;
+    });
     struct Reset {
         TQDeleteQueue& q;
         ~Reset() { q.setProgressInterval(-1); }
