@@ -10,14 +10,13 @@
 #include "platform/widgets/KZCore.h"
 #include "platform/widgets/KZWorkspace.h"
 
-
 #include <cmath>
 #include <cstdio>
 
 KZ_INTERFACE_FILE_IMPL(KZFinishedViewController)
 
 std::unique_ptr<KZFinishedViewController> KZFinishedViewController::controllerWithTotalFreed(double totalFreed,
-                                                                                            qint64 totalCompressed)
+                                                                                             qint64 totalCompressed)
 {
     auto screen = controller<KZFinishedViewController>();
     screen->totalFreed_ = totalFreed;

@@ -8,8 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-class KZLCDLabel : public QWidget
-{
+class KZLCDLabel : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
     Q_PROPERTY(QColor textColor READ textColor WRITE setTextColor)

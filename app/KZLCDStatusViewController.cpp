@@ -38,16 +38,15 @@ void KZLCDStatusViewController::awakeFromNib()
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(kFaceInset, kFaceInset, kFaceInset, kFaceInset);
     layout->addWidget(animationContainer_);
-    for (QWidget* state : {ui()->availableSpaceView, ui()->scanningView, ui()->finishedView,
-                           ui()->noDuplicatesView, ui()->congratsView}) {
+    for (QWidget* state : {ui()->availableSpaceView, ui()->scanningView, ui()->finishedView, ui()->noDuplicatesView,
+                           ui()->congratsView}) {
         state->setParent(animationContainer_);
         state->hide();
     }
     animationContainer_->installEventFilter(this);
     panel->layout()->activate();
     // The dots keep one width while they cycle, so a long title doesn't re-elide on each tick.
-    ui()->dotsLabel->setFixedWidth(
-        QFontMetrics(ui()->dotsLabel->font()).horizontalAdvance(QStringLiteral("...")) + 2);
+    ui()->dotsLabel->setFixedWidth(QFontMetrics(ui()->dotsLabel->font()).horizontalAdvance(QStringLiteral("...")) + 2);
     ui()->dotsLabel->hide();
 
     // The first state shows without a transition: nothing was on show.
@@ -180,8 +179,7 @@ void KZLCDStatusViewController::setCurrentView(QWidget* view, bool animated)
             view->move(0, size.height());
             view->show();
             view->raise();
-            transition_.timer =
-                KZAnimationClock::shared().schedule(kFrameInterval, true, [this] { transitionStep(); });
+            transition_.timer = KZAnimationClock::shared().schedule(kFrameInterval, true, [this] { transitionStep(); });
         } else {
             old->hide();
             view->move(0, 0);
@@ -197,8 +195,7 @@ void KZLCDStatusViewController::setCurrentView(QWidget* view, bool animated)
 
 void KZLCDStatusViewController::transitionStep()
 {
-    const double t =
-        std::clamp((KZAnimationClock::shared().now() - transition_.start) / transitionDuration, 0.0, 1.0);
+    const double t = std::clamp((KZAnimationClock::shared().now() - transition_.start) / transitionDuration, 0.0, 1.0);
     if (t >= 1.0 - 1e-9) {
         finishTransition();
         return;
@@ -249,8 +246,8 @@ void KZLCDStatusViewController::toggleScanningTimer()
     KZLCDLabel* dots = dotsLabel();
     dots->setText(QString());
     dots->show();
-    scanningTimer_ = KZTimer::timerWithInterval(
-        dotsInterval, true, QVariant(), [dots = QPointer<KZLCDLabel>(dots)](KZTimer&) {
+    scanningTimer_ =
+        KZTimer::timerWithInterval(dotsInterval, true, QVariant(), [dots = QPointer<KZLCDLabel>(dots)](KZTimer&) {
             if (!dots) return;
             const QString text = dots->text();
             dots->setText(text == QStringLiteral("...") ? QString() : text + QLatin1Char('.'));

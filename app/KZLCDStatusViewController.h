@@ -21,8 +21,7 @@ class QLabel;
 
 KZ_INTERFACE_CLASS(KZLCDStatusViewController)
 
-class KZLCDStatusViewController : public KZViewController
-{
+class KZLCDStatusViewController : public KZViewController {
     Q_OBJECT
     KZ_INTERFACE_FILE(KZLCDStatusViewController)
 public:
@@ -85,8 +84,7 @@ private:
 
     QPointer<QWidget> currentView_;
     QWidget* animationContainer_ = nullptr;
-    struct Transition
-    {
+    struct Transition {
         QPointer<QWidget> from;
         QPointer<QWidget> to;
         double start = 0;

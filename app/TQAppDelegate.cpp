@@ -120,8 +120,7 @@ void TQAppDelegate::applicationDidFinishLaunching()
         if (self) self->requestQuit();
     });
 #ifndef QT_NO_SESSIONMANAGER
-    connect(qApp, &QGuiApplication::commitDataRequest, this, &TQAppDelegate::commitDataRequest,
-            Qt::DirectConnection);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TQAppDelegate::commitDataRequest, Qt::DirectConnection);
 #endif
 
     // 8, 9. The main window.
@@ -343,10 +342,11 @@ void TQAppDelegate::keyWindowChanged(QWidget* activeWindow)
 void TQAppDelegate::addKZCNotificationObservers()
 {
     auto& center = KZNotificationCenter::defaultCenter();
-    center.addObserver(KZCWelcomeNotifications.welcomeWindowDidOpen, [this](const KZNotification&) { welcomeWindowDidOpen(); },
-                       this);
-    center.addObserver(KZCWelcomeNotifications.welcomeWindowDidClose,
-                       [this](const KZNotification&) { welcomeWindowDidClose(); }, this);
+    center.addObserver(
+        KZCWelcomeNotifications.welcomeWindowDidOpen, [this](const KZNotification&) { welcomeWindowDidOpen(); }, this);
+    center.addObserver(
+        KZCWelcomeNotifications.welcomeWindowDidClose, [this](const KZNotification&) { welcomeWindowDidClose(); },
+        this);
 }
 
 void TQAppDelegate::welcomeWindowDidOpen()

@@ -216,8 +216,7 @@ bool TQChangeWatcher::holdsChange(const std::vector<CDEventPtr>& events) const
     return false;
 }
 
-TQChangeWatcher::FolderListing::FolderListing(KZDirectoryPtr root, const KZIgnoreList* ignoreList,
-                                              bool showHiddenFiles)
+TQChangeWatcher::FolderListing::FolderListing(KZDirectoryPtr root, const KZIgnoreList* ignoreList, bool showHiddenFiles)
     : ignoreList_(ignoreList), showHiddenFiles_(showHiddenFiles)
 {
     if (!root) return;

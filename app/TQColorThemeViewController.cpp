@@ -54,5 +54,6 @@ void TQColorThemeViewController::didChangeCalcOption()
 void TQColorThemeViewController::showSelectedTheme()
 {
     const int index = ui()->themeDropDownButton->currentIndex();
-    ui()->themeSwatchView->setTheme(index < 0 ? nullptr : TQTheme::themeWithName(ui()->themeDropDownButton->currentText()));
+    ui()->themeSwatchView->setTheme(index < 0 ? nullptr
+                                              : TQTheme::themeWithName(ui()->themeDropDownButton->currentText()));
 }

@@ -217,8 +217,8 @@ void TQCompressingWindowController::windowDidLoad()
 
     const bool one = files_.size() == 1;
     const QIcon icon = one ? kz_iconForFile(files_.front()->path()) : kz_iconForFileType(QStringLiteral("zip"));
-    const QString headline = one ? texts().compressingOne.arg(files_.front()->fileName())
-                                 : texts().compressingMany.arg(files_.size());
+    const QString headline =
+        one ? texts().compressingOne.arg(files_.front()->fileName()) : texts().compressingMany.arg(files_.size());
     setHeadline(headline);
     w->setWindowTitle(headline);
     form->progressBar->setRange(0, 0);
@@ -343,8 +343,7 @@ void TQCompressingWindowController::compressorCompleted()
         // nothing else is touched. Only the file the compressor created goes, never one that
         // took its place.
         if (archive_ && !archive_->checkArchive()) {
-            const kz::RemovalResult removal =
-                kz::removeItemAtPath(destination_, archive_->stamp().identity);
+            const kz::RemovalResult removal = kz::removeItemAtPath(destination_, archive_->stamp().identity);
             if (!removal.succeeded() && removal.error != ENOENT)
                 KZDebugLog(text("Could not remove the unwanted archive: %1")
                                .arg(QString::fromLocal8Bit(std::strerror(removal.error))));
@@ -381,7 +380,8 @@ void TQCompressingWindowController::deleteOriginalFiles()
     if (!ignoreList_) ignoreList_.emplace(KZIgnoreList::ignoreList());
     KZFileList removable;
     KZFileList unremovable;
-    for (const KZFilePtr& file : files_) (ignoreList_->fileIsUnremovable(*file) ? unremovable : removable).push_back(file);
+    for (const KZFilePtr& file : files_)
+        (ignoreList_->fileIsUnremovable(*file) ? unremovable : removable).push_back(file);
     // To the Trash, except items on network volumes, which the engine removes directly. The
     // engine refuses what must never go and reports only what is really gone; each original
     // goes only while the archive holds it as it is.
@@ -396,8 +396,7 @@ void TQCompressingWindowController::deleteOriginalFiles()
         [this, unremovable](const TQDeletionResult& result) { originalFilesDeleted(result, unremovable); }, this);
 }
 
-void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult& result,
-                                                         const KZFileList& unremovable)
+void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult& result, const KZFileList& unremovable)
 {
     removalRan_ = true;
     freedBytes_ = result.freedBytes;
@@ -447,8 +446,9 @@ void TQCompressingWindowController::showStayedFiles()
             break;
         }
         const auto it = byPath.find(path);
-        const QString name = it != byPath.end() ? it->second->fileName()
-                                                : kz::displayString(kz_lastPathComponent(kz::pathWithoutTrailingSlash(path)));
+        const QString name = it != byPath.end()
+                                 ? it->second->fileName()
+                                 : kz::displayString(kz_lastPathComponent(kz::pathWithoutTrailingSlash(path)));
         lines << texts().stayedLine.arg(name, error.localizedDescription());
     }
     Ui::TQCompressingWindowController* form = ui();

@@ -133,8 +133,8 @@ private:
     KZErrorTable stayedFiles_;
     std::optional<KZIgnoreList> ignoreList_;
     std::shared_ptr<const KZCompressedArchive> archive_; // what the compressor made, once complete
-    bool removalRan_ = false; // the originals' removal has ended
-    double freedBytes_ = 0;   // what it freed on disk
+    bool removalRan_ = false;                            // the originals' removal has ended
+    double freedBytes_ = 0;                              // what it freed on disk
     std::string destination_;
     TQCompressingWindowControllerDelegate* delegate_ = nullptr;
     bool wasCancelled_ = false;

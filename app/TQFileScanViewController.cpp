@@ -31,8 +31,7 @@ namespace {
 constexpr double kFrameInterval = 1.0 / 60.0;
 } // namespace
 
-std::unique_ptr<TQFileScanViewController>
-TQFileScanViewController::controllerWithFilePath(const std::string& path)
+std::unique_ptr<TQFileScanViewController> TQFileScanViewController::controllerWithFilePath(const std::string& path)
 {
     auto screen = controller<TQFileScanViewController>();
     screen->setFilePath(path);
@@ -102,8 +101,7 @@ void TQFileScanViewController::startScan()
     std::vector<std::string> paths;
     if (!filePath_.empty()) paths.push_back(filePath_);
     Preferences& preferences = Preferences::sharedPreferences();
-    std::shared_ptr<KZFileScanner> scanner =
-        KZFileScanner::scannerWithPaths(paths, preferences.minFileSize());
+    std::shared_ptr<KZFileScanner> scanner = KZFileScanner::scannerWithPaths(paths, preferences.minFileSize());
     scanner->setIgnoredPaths(preferences.ignoredPaths());
     scanner->setIgnoredExtensions(preferences.ignoreList());
 
@@ -294,8 +292,7 @@ void TQFileScanViewController::startFlashingTotalDuplicates()
 
 void TQFileScanViewController::flashStep()
 {
-    const double t =
-        std::clamp((KZAnimationClock::shared().now() - flash_.start) / flashStepDuration, 0.0, 1.0);
+    const double t = std::clamp((KZAnimationClock::shared().now() - flash_.start) / flashStepDuration, 0.0, 1.0);
     if (t < 1.0 - 1e-9) {
         setFilesScannedOpacity(flash_.from + (flash_.to - flash_.from) * t);
         return;

@@ -31,8 +31,7 @@ class QLabel;
 
 KZ_INTERFACE_CLASS(TQFileScanViewController)
 
-class TQFileScanViewController : public TQViewController
-{
+class TQFileScanViewController : public TQViewController {
     Q_OBJECT
     KZ_INTERFACE_FILE(TQFileScanViewController)
 public:
@@ -125,8 +124,7 @@ private:
     std::unique_ptr<KZTimer> messageRotationTimer_;
 
     QGraphicsOpacityEffect* opacityEffect_ = nullptr;
-    struct Flash
-    {
+    struct Flash {
         double from = 1.0;
         double to = 1.0;
         double start = 0;

@@ -16,9 +16,9 @@ class TQFileTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     struct Row {
-        KZFilePtr file;          // the queued record; null for an error row
-        std::string path;        // the item's path (a folder's ends with "/")
-        double fileSize = 0;     // bytes
+        KZFilePtr file;                // the queued record; null for an error row
+        std::string path;              // the item's path (a folder's ends with "/")
+        double fileSize = 0;           // bytes
         std::optional<QString> reason; // set for an error row
     };
     enum Role { PathRole = Qt::UserRole + 1, FileSizeRole, ReasonRole };

@@ -2,10 +2,10 @@
 
 #include "app/KZFinishedViewController.h"
 #include "app/KZLCDStatusViewController.h"
+#include "app/TQDeleteQueueViewController.h"
 #include "app/TQEmptyTrashWindowController.h"
 #include "app/TQFileScanViewController.h"
 #include "app/TQNotifications.h"
-#include "app/TQDeleteQueueViewController.h"
 #include "app/TQRunLedger.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZButton.h"
@@ -182,7 +182,8 @@ void TQMainWindowController::awakeFromNib()
     setCurrentView(u->dropView);
 
     auto& center = KZNotificationCenter::defaultCenter();
-    center.addObserver(TQNotification_Rescan, [this](const KZNotification&) { rescan(); }, this);
+    center.addObserver(
+        TQNotification_Rescan, [this](const KZNotification&) { rescan(); }, this);
     center.addObserver(
         TQNotification_GoNext,
         [this](const KZNotification&) {
@@ -202,8 +203,10 @@ void TQMainWindowController::windowDidLoad()
 void TQMainWindowController::addNotificationObservers()
 {
     auto& center = KZNotificationCenter::defaultCenter();
-    center.addObserver(TQNotification_EnableNextButton, [this](const KZNotification&) { enableNextButton(); }, this);
-    center.addObserver(TQNotifcation_DisableNextButton, [this](const KZNotification&) { disableNextButton(); }, this);
+    center.addObserver(
+        TQNotification_EnableNextButton, [this](const KZNotification&) { enableNextButton(); }, this);
+    center.addObserver(
+        TQNotifcation_DisableNextButton, [this](const KZNotification&) { disableNextButton(); }, this);
     center.addObserver(
         TQNotification_StartOver,
         [this](const KZNotification&) {
@@ -213,14 +216,16 @@ void TQMainWindowController::addNotificationObservers()
             startAgain();
         },
         this);
-    center.addObserver(TQNotifcation_ShowCancelButton, [this](const KZNotification&) { showCancelButton(); }, this);
+    center.addObserver(
+        TQNotifcation_ShowCancelButton, [this](const KZNotification&) { showCancelButton(); }, this);
     center.addObserver(
         TQNotifcation_HideCancelButton,
         [this](const KZNotification&) {
             if (isScanningScreenShown() || isResultsScreenShown()) hideCancelButton();
         },
         this);
-    center.addObserver(TQNotification_Finish, [this](const KZNotification&) { showFinishedView(); }, this);
+    center.addObserver(
+        TQNotification_Finish, [this](const KZNotification&) { showFinishedView(); }, this);
 }
 
 void TQMainWindowController::makeTouchBarViews()
@@ -248,7 +253,8 @@ void TQMainWindowController::makeTouchBarViews()
 
     touchBarNextView_ = makeView(QStringLiteral("touchBarNextView"));
     addLabel(touchBarNextView_.get(), QStringLiteral("Ready to scan"));
-    touchBarSelectNextButton_ = addButton(touchBarNextView_.get(), QStringLiteral("Next"), &TQMainWindowController::goNext);
+    touchBarSelectNextButton_ =
+        addButton(touchBarNextView_.get(), QStringLiteral("Next"), &TQMainWindowController::goNext);
     touchBarSelectNextButton_->setEnabled(false);
 
     touchBarScanningView_ = makeView(QStringLiteral("touchBarScanningView"));
@@ -262,7 +268,8 @@ void TQMainWindowController::makeTouchBarViews()
     addButton(touchBarFinishedScanningView_.get(), QStringLiteral("Next"), &TQMainWindowController::goNext);
 
     touchBarResultsView_ = makeView(QStringLiteral("touchBarResultsView"));
-    touchBarResultsNextButton_ = addButton(touchBarResultsView_.get(), QStringLiteral("Finish"), &TQMainWindowController::goNext);
+    touchBarResultsNextButton_ =
+        addButton(touchBarResultsView_.get(), QStringLiteral("Finish"), &TQMainWindowController::goNext);
 
     touchBarFinishedView_ = makeView(QStringLiteral("touchBarFinishedView"));
     touchBarFinishedLabel_ = addLabel(touchBarFinishedView_.get(), QString());
@@ -599,13 +606,12 @@ bool TQMainWindowController::showDeleteQueueWarningIfNeeded(bool quitting)
     KZAlert alert;
     alert.messageText = QStringLiteral("Do you want to delete the files in the queue?");
     alert.buttons = {QStringLiteral("Delete"), QStringLiteral("Don't Delete")};
-    alert.informativeText =
-        QStringLiteral("You have %1 file%2 in the delete queue, would you like to delete them now?")
-            .arg(count)
-            .arg(count == 1 ? QString() : QStringLiteral("s"));
+    alert.informativeText = QStringLiteral("You have %1 file%2 in the delete queue, would you like to delete them now?")
+                                .arg(count)
+                                .arg(count == 1 ? QString() : QStringLiteral("s"));
     // Items on network volumes can't go to the Trash: the user is told before choosing.
     const QString network = TQDeleteQueueViewController::networkItemsNote(TQDeleteQueue::sharedInstance().queue(),
-                                                                         Preferences::sharedPreferences().useTrash());
+                                                                          Preferences::sharedPreferences().useTrash());
     if (!network.isEmpty()) alert.informativeText += QLatin1Char(' ') + network;
     const KZAlertResult result = KZAlertService::shared().runModal(alert);
     if (result.response == KZAlertFirstButtonReturn) {

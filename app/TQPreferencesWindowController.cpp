@@ -88,13 +88,13 @@ void TQPreferencesWindowController::awakeFromNib()
     }
     form->toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
     // The selected pane's item sits in a soft rounded well, as preference toolbars do.
-    form->toolbar->setStyleSheet(QStringLiteral(
-        "QToolBar { spacing: 2px; padding: 3px 8px; border: none; border-bottom: 1px solid #c4c4c4;"
-        "  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f6f6f6, stop:1 #e4e4e4); }"
-        "QToolButton { border: 1px solid transparent; border-radius: 6px; padding: 3px 10px 2px 10px;"
-        "  color: #303030; }"
-        "QToolButton:checked { background: rgba(0, 0, 0, 26); border-color: rgba(0, 0, 0, 20); }"
-        "QToolButton:hover:!checked { background: rgba(0, 0, 0, 12); }"));
+    form->toolbar->setStyleSheet(
+        QStringLiteral("QToolBar { spacing: 2px; padding: 3px 8px; border: none; border-bottom: 1px solid #c4c4c4;"
+                       "  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f6f6f6, stop:1 #e4e4e4); }"
+                       "QToolButton { border: 1px solid transparent; border-radius: 6px; padding: 3px 10px 2px 10px;"
+                       "  color: #303030; }"
+                       "QToolButton:checked { background: rgba(0, 0, 0, 26); border-color: rgba(0, 0, 0, 20); }"
+                       "QToolButton:hover:!checked { background: rgba(0, 0, 0, 12); }"));
     // An item turned on opens its pane, whether clicked, pressed or toggled (an assistive
     // technology's actions toggle the item without triggering it).
     connect(form->generalItem, &QAction::toggled, this, [this](bool on) {
@@ -155,7 +155,8 @@ void TQPreferencesWindowController::awakeFromNib()
     connect(form->showHiddenFilesCheckbox, &QCheckBox::toggled, this, [this] { didToggleShowHiddenFiles(); });
     connect(form->showSystemFilesCheckbox, &QCheckBox::toggled, this, [this] { didToggleShowSystemFiles(); });
     connect(form->fileSizeDropdown, &QComboBox::currentIndexChanged, this, [this] { didChangeMemoryType(); });
-    connect(form->fileSizeTextField, &QLineEdit::textChanged, this, &TQPreferencesWindowController::fileSizeTextDidChange);
+    connect(form->fileSizeTextField, &QLineEdit::textChanged, this,
+            &TQPreferencesWindowController::fileSizeTextDidChange);
     connect(form->ignoredExtensionsField, &QLineEdit::textChanged, this,
             &TQPreferencesWindowController::extensionsTextDidChange);
     connect(form->fileSizeTextField, &QLineEdit::editingFinished, this, [this] { controlTextDidEndEditing(); });

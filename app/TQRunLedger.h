@@ -101,8 +101,8 @@ public:
     bool applyCompression(TQCompressingWindowController* controller, const std::string& destinationPath,
                           double totalSaved, bool originalDeleted, bool wasCancelled);
     void compressingDidFinishForController(TQCompressingWindowController* controller,
-                                           const std::string& destinationPath, double totalSaved,
-                                           bool originalDeleted, bool wasCancelled) override;
+                                           const std::string& destinationPath, double totalSaved, bool originalDeleted,
+                                           bool wasCancelled) override;
 
     // ---- tree edits ----
     // The deepest folder of the tree on the way from `folder` down to `path` (into packages
@@ -138,8 +138,7 @@ private:
     void recordGone(const TQDeletionResult& result);
     void replayRecorded(const Recorded& recorded);
     // The listed folders that failed although something inside them may have gone.
-    static KZFileList partlyRemovedFolders(const KZFileList& requested, const TQDeletionResult& result,
-                                           bool useTrash);
+    static KZFileList partlyRemovedFolders(const KZFileList& requested, const TQDeletionResult& result, bool useTrash);
     void rescanInPlace(const KZDirectoryPtr& folder);
     void folderScanned(const KZDirectoryPtr& folder, KZFileScanner* scanner, const KZFileList* files);
     // What an emptying does once its sheet has closed, for the screen that asked for it.
@@ -151,7 +150,8 @@ private:
     };
     void emptyingReported(quint64 generation, const KZFileList& requested, bool useTrash,
                           std::shared_ptr<const EmptyingFollowUp> followUp, const TQDeletionResult& result);
-    void takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t from, std::shared_ptr<const TQDeletionResult> result,
+    void takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t from,
+                        std::shared_ptr<const TQDeletionResult> result,
                         std::shared_ptr<const EmptyingFollowUp> followUp);
     void addArchive(const std::string& destinationPath);
 

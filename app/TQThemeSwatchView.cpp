@@ -29,9 +29,8 @@ void TQThemeSwatchView::paintEvent(QPaintEvent*)
     if (!theme_) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colors[] = {theme_->depth1Color(), theme_->depth2Color(), theme_->depth3Color(),
-                             theme_->depth4Color(), theme_->depth5Color(), theme_->depth6Color(),
-                             theme_->fileColor()};
+    const QColor colors[] = {theme_->depth1Color(), theme_->depth2Color(), theme_->depth3Color(), theme_->depth4Color(),
+                             theme_->depth5Color(), theme_->depth6Color(), theme_->fileColor()};
     QFont caption = font();
     caption.setPixelSize(10);
     painter.setFont(caption);
@@ -46,7 +45,7 @@ void TQThemeSwatchView::paintEvent(QPaintEvent*)
         painter.drawPath(path);
         painter.setPen(QColor(110, 110, 110));
         const QString text = i == 6 ? QStringLiteral("Files") : QString::number(i + 1);
-        painter.drawText(QRectF(x - Gap / 2.0, Swatch + 4, Swatch + Gap, CaptionHeight), Qt::AlignHCenter | Qt::AlignTop,
-                         text);
+        painter.drawText(QRectF(x - Gap / 2.0, Swatch + 4, Swatch + Gap, CaptionHeight),
+                         Qt::AlignHCenter | Qt::AlignTop, text);
     }
 }

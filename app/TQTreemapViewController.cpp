@@ -48,21 +48,37 @@ struct ItemSpec {
 const std::vector<ItemSpec>& itemSpecs()
 {
     static const std::vector<ItemSpec> specs{
-        {TQTreemapViewController::ZoomItem, QStringLiteral("Zoom Out"), {QStringLiteral("zoom-out")},
+        {TQTreemapViewController::ZoomItem,
+         QStringLiteral("Zoom Out"),
+         {QStringLiteral("zoom-out")},
          QStringLiteral("toolbar-zoom-out")},
-        {TQTreemapViewController::ReloadItem, QStringLiteral("Refresh"), {QStringLiteral("view-refresh")},
+        {TQTreemapViewController::ReloadItem,
+         QStringLiteral("Refresh"),
+         {QStringLiteral("view-refresh")},
          QStringLiteral("toolbar-reload")},
-        {TQTreemapViewController::CompressItem, QStringLiteral("Compress"), {QStringLiteral("package-x-generic")},
+        {TQTreemapViewController::CompressItem,
+         QStringLiteral("Compress"),
+         {QStringLiteral("package-x-generic")},
          QStringLiteral("toolbar-compress")},
-        {TQTreemapViewController::DeleteItem, QStringLiteral("Delete"), {QStringLiteral("edit-delete")},
+        {TQTreemapViewController::DeleteItem,
+         QStringLiteral("Delete"),
+         {QStringLiteral("edit-delete")},
          QStringLiteral("toolbar-delete")},
-        {TQTreemapViewController::FinderItem, QStringLiteral("Show in File Manager"),
-         {QStringLiteral("system-file-manager")}, QStringLiteral("toolbar-reveal")},
-        {TQTreemapViewController::QuickLookItem, QStringLiteral("Preview"), {QStringLiteral("document-preview")},
+        {TQTreemapViewController::FinderItem,
+         QStringLiteral("Show in File Manager"),
+         {QStringLiteral("system-file-manager")},
+         QStringLiteral("toolbar-reveal")},
+        {TQTreemapViewController::QuickLookItem,
+         QStringLiteral("Preview"),
+         {QStringLiteral("document-preview")},
          QStringLiteral("toolbar-preview")},
-        {TQTreemapViewController::DeleteQueueItem, QStringLiteral("Delete Queue"),
-         {QStringLiteral("user-trash-full")}, QStringLiteral("toolbar-queue")},
-        {TQTreemapViewController::IgnoreItem, QStringLiteral("Ignore"), {QStringLiteral("list-remove")},
+        {TQTreemapViewController::DeleteQueueItem,
+         QStringLiteral("Delete Queue"),
+         {QStringLiteral("user-trash-full")},
+         QStringLiteral("toolbar-queue")},
+        {TQTreemapViewController::IgnoreItem,
+         QStringLiteral("Ignore"),
+         {QStringLiteral("list-remove")},
          QStringLiteral("toolbar-ignore")},
     };
     return specs;
@@ -91,8 +107,8 @@ std::unique_ptr<TQTreemapViewController> TQTreemapViewController::controllerWith
 
 QStringList TQTreemapViewController::toolbarDefaultItemIdentifiers()
 {
-    return {ZoomItem, QString(), ReloadItem, CompressItem, DeleteItem, FinderItem, QuickLookItem, QString(),
-            DeleteQueueItem, IgnoreItem};
+    return {ZoomItem,   QString(),     ReloadItem, CompressItem,    DeleteItem,
+            FinderItem, QuickLookItem, QString(),  DeleteQueueItem, IgnoreItem};
 }
 
 KZView* TQTreemapViewController::contentView() const
@@ -167,12 +183,12 @@ void TQTreemapViewController::showUnreadableFolders()
     alert.messageText = n == 1 ? UnreadableOneMessage : UnreadableManyMessage.arg(n);
     QStringList lines{n == 1 ? UnreadableOneInformative : UnreadableManyInformative, QString()};
     const size_t listed = std::min<size_t>(unreadableFolders_.size(), kMaxListedUnreadable);
-    for (size_t i = 0; i < listed; ++i)
-        lines << kz::displayString(kz::pathWithoutTrailingSlash(unreadableFolders_[i]));
+    for (size_t i = 0; i < listed; ++i) lines << kz::displayString(kz::pathWithoutTrailingSlash(unreadableFolders_[i]));
     if (n > int64_t(listed)) lines << UnreadableMore.arg(n - int64_t(listed));
     alert.informativeText = lines.join(QLatin1Char('\n'));
     alert.buttons = {OkayButton};
-    kz_beginSheetModalForWindow(alert, parentWindow() ? parentWindow()->window() : nullptr, [](const KZAlertResult&) {});
+    kz_beginSheetModalForWindow(alert, parentWindow() ? parentWindow()->window() : nullptr,
+                                [](const KZAlertResult&) {});
 }
 
 TQTooltipPanel* TQTreemapViewController::tooltipWindow() const
@@ -292,7 +308,8 @@ void TQTreemapViewController::awakeFromNib()
     KZNotificationCenter& center = KZNotificationCenter::defaultCenter();
     for (const QString& name :
          {TQNotification_EmptyTrash, TQNotification_EmptyTrashAndFinish, TQNotification_EmptyTrashAndQuit})
-        center.addObserver(name, [this, name](const KZNotification&) { showEmptyTrashWindow(name); }, this);
+        center.addObserver(
+            name, [this, name](const KZNotification&) { showEmptyTrashWindow(name); }, this);
     addFileRemovedFromQueueNotification();
 }
 
@@ -606,7 +623,8 @@ void TQTreemapViewController::dropPopover()
     if (!popover) return;
     popover_ = nullptr;
     popover->setDelegate(nullptr);
-    if (deleteQueueController_ && deleteQueueController_->popover() == popover) deleteQueueController_->setPopover(nullptr);
+    if (deleteQueueController_ && deleteQueueController_->popover() == popover)
+        deleteQueueController_->setPopover(nullptr);
     popover->deleteLater();
 }
 

@@ -296,8 +296,8 @@ public:
 
     // ---- TQCompressingWindowControllerDelegate ----
     void compressingDidFinishForController(TQCompressingWindowController* controller,
-                                           const std::string& destinationPath, double totalSaved,
-                                           bool originalDeleted, bool wasCancelled) override;
+                                           const std::string& destinationPath, double totalSaved, bool originalDeleted,
+                                           bool wasCancelled) override;
 
     // ---- KZPreviewPanelDataSource ----
     int numberOfPreviewItems(KZPreviewPanel* panel) override;

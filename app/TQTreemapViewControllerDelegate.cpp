@@ -53,9 +53,8 @@ void TQTreemapViewController::treemapViewDidZoomToDirectory(KZNestedTreemapView*
     updateToolbarStates();
 }
 
-QColor TQTreemapViewController::treemapViewColorForNode(KZNestedTreemapView*, const KZTreemapNode& node,
-                                                        double percent, bool isSelected, bool isReloading,
-                                                        int64_t depth)
+QColor TQTreemapViewController::treemapViewColorForNode(KZNestedTreemapView*, const KZTreemapNode& node, double percent,
+                                                        bool isSelected, bool isReloading, int64_t depth)
 {
     // With no theme registered (nothing but tests start that way) the first theme stands in.
     if (!selectedTheme_) selectedTheme_ = std::make_shared<TQThemeBlueSkies>();
@@ -180,7 +179,8 @@ bool TQTreemapViewController::treemapViewRemoveFiles(KZNestedTreemapView*, const
         alert.messageText = UseQueueMessage;
         alert.informativeText = UseQueueInformative;
         alert.buttons = {YesButton, NoButton};
-        if (KZAlertService::shared().runModal(alert).response == KZAlertFirstButtonReturn) prefs.setUseDeleteQueue(true);
+        if (KZAlertService::shared().runModal(alert).response == KZAlertFirstButtonReturn)
+            prefs.setUseDeleteQueue(true);
     }
     if (!prefs.useDeleteQueue()) {
         // The deletion runs in the background; the records that went leave the tree when it
@@ -222,15 +222,13 @@ void TQTreemapViewController::treemapViewCompressFiles(KZNestedTreemapView*, con
 }
 
 void TQTreemapViewController::compressingDidFinishForController(TQCompressingWindowController* controller,
-                                                                const std::string& destinationPath,
-                                                                double totalSaved, bool originalDeleted,
-                                                                bool wasCancelled)
+                                                                const std::string& destinationPath, double totalSaved,
+                                                                bool originalDeleted, bool wasCancelled)
 {
     if (!controller) return;
     if (controller->delegate() == this) controller->setDelegate(nullptr);
-    std::erase_if(compressingWindowControllers_, [controller](const QPointer<TQCompressingWindowController>& c) {
-        return !c || c == controller;
-    });
+    std::erase_if(compressingWindowControllers_,
+                  [controller](const QPointer<TQCompressingWindowController>& c) { return !c || c == controller; });
     // The ledger applies the outcome to the tree and the run's totals; the screen keeps its
     // own count.
     ledger().applyCompression(controller, destinationPath, totalSaved, originalDeleted, wasCancelled);

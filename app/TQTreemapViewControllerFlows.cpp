@@ -93,7 +93,8 @@ bool TQTreemapViewController::removeFiles(const KZFileList& files)
     // The run's ledger runs the deletion: what went leaves the tree and counts in the run's
     // totals even when this screen has gone by then.
     ledger().deleteFiles(
-        removable, options, this, [this, unremovable](const TQDeletionResult& result) { deletionFinished(result, unremovable); },
+        removable, options, this,
+        [this, unremovable](const TQDeletionResult& result) { deletionFinished(result, unremovable); },
         [unremovable](const TQDeletionResult& result) {
             if (result.errors || !unremovable.empty()) showDeletionFailures(result, unremovable);
         });
@@ -203,7 +204,8 @@ void TQTreemapViewController::setWindowTitle()
     static const KZMemoryFormatter formatter;
     const KZDirectoryPtr& shown = treemapView_->directory();
     window->setWindowFilePath(displayPath(shown->path()));
-    window->setWindowTitle(QStringLiteral("%1 - %2").arg(shown->fileName(), formatter.stringFromBytes(shown->fileSize())));
+    window->setWindowTitle(
+        QStringLiteral("%1 - %2").arg(shown->fileName(), formatter.stringFromBytes(shown->fileSize())));
 }
 
 // ---- the delete queue ----

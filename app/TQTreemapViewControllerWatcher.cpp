@@ -19,8 +19,7 @@ namespace {
 // change; when it lies inside the scanned folder, those writes are the program's own.
 bool isSettingsFileChange(const std::string& path)
 {
-    const std::string settings =
-        kz::pathFromQString(Preferences::sharedPreferences().userDefaults().filePath());
+    const std::string settings = kz::pathFromQString(Preferences::sharedPreferences().userDefaults().filePath());
     if (settings.empty()) return false;
     if (path.compare(0, settings.size(), settings) == 0) return true;
     return kz_isEqualToPath(path, kz_stringByDeletingLastPathComponent(settings));
@@ -59,7 +58,7 @@ void TQTreemapViewController::removeFileEventListener()
 }
 
 KZDirectoryPtr TQTreemapViewController::directoryWithPath(const std::string& path, const KZDirectoryPtr& folder,
-                                                         bool enterPackages, bool* reachedPath)
+                                                          bool enterPackages, bool* reachedPath)
 {
     return TQRunLedger::directoryWithPath(path, folder, enterPackages, reachedPath);
 }

@@ -363,7 +363,11 @@ int main(int argc, char** argv)
         dropView->addFilePaths({deleteRoot});
         wc->dropViewFileWasDropped(dropView);
         nextButton->click();
-        if (!spinUntil([&] { return wc->treemapViewController() && wc->currentViewController() == wc->treemapViewController(); }, 600)) {
+        if (!spinUntil(
+                [&] {
+                    return wc->treemapViewController() && wc->currentViewController() == wc->treemapViewController();
+                },
+                600)) {
             std::fprintf(stderr, "the second scan never reached the results\n");
             return 1;
         }
@@ -394,7 +398,8 @@ int main(int argc, char** argv)
         deleteSeconds = double(clock.nsecsElapsed() - t0) / 1e9;
         deleteStall = stalls.maxGapMs();
         deleted = static_cast<long long>(wc->finishedViewController()->totalFreed());
-        std::printf("delete_s=%.3f stall_during_delete_ms=%.1f freed_bytes=%lld\n", deleteSeconds, deleteStall, deleted);
+        std::printf("delete_s=%.3f stall_during_delete_ms=%.1f freed_bytes=%lld\n", deleteSeconds, deleteStall,
+                    deleted);
     }
 
     std::printf("scan_to_treemap_s=%.3f scan_s=%.3f max_stall_ms=%.1f rss_mb=%.0f watch_cpu_s=%.3f\n", scanToTreemap,

@@ -43,8 +43,8 @@
 namespace {
 
 constexpr double kMinimumSize = 100000; // bytes
-constexpr int kSmallFile = 1000;         // under the minimum
-constexpr int kLargeFile = 200000;       // over it
+constexpr int kSmallFile = 1000;        // under the minimum
+constexpr int kLargeFile = 200000;      // over it
 
 // The main thread's CPU time so far, in nanoseconds.
 qint64 threadCpuNs()
@@ -291,8 +291,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const bool promptAfterSmall = !results()->canShowFileChangeAlert();
-    std::printf("small files: stall_ms=%.1f (main thread on a core %.1f ms of it) longest_event_ms=%.1f (%s) prompt=%d\n",
-                quietStall, quietCpu, quietLongestMs, qPrintable(quietLongest), promptAfterSmall ? 1 : 0);
+    std::printf(
+        "small files: stall_ms=%.1f (main thread on a core %.1f ms of it) longest_event_ms=%.1f (%s) prompt=%d\n",
+        quietStall, quietCpu, quietLongestMs, qPrintable(quietLongest), promptAfterSmall ? 1 : 0);
     std::fflush(stdout);
     if (!round("large", kLargeFile, promptStall, promptCpu, promptLongest, promptLongestMs)) {
         std::fprintf(stderr, "the other process failed\n");
@@ -300,8 +301,9 @@ int main(int argc, char** argv)
     }
     // The prompt is up: the screen can't show another.
     const bool promptShown = !results()->canShowFileChangeAlert();
-    std::printf("large files: stall_ms=%.1f (main thread on a core %.1f ms of it) longest_event_ms=%.1f (%s) prompt=%d\n",
-                promptStall, promptCpu, promptLongestMs, qPrintable(promptLongest), promptShown ? 1 : 0);
+    std::printf(
+        "large files: stall_ms=%.1f (main thread on a core %.1f ms of it) longest_event_ms=%.1f (%s) prompt=%d\n",
+        promptStall, promptCpu, promptLongestMs, qPrintable(promptLongest), promptShown ? 1 : 0);
 
     std::printf("max_stall_ms=%.1f quiet_stall_ms=%.1f prompt_stall_ms=%.1f prompt_shown=%d\n",
                 std::max(quietStall, promptStall), quietStall, promptStall, promptShown && !promptAfterSmall ? 1 : 0);

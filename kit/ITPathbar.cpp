@@ -11,8 +11,8 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <numeric>
 #include <cmath>
+#include <numeric>
 #include <sys/stat.h>
 
 namespace {

@@ -155,9 +155,8 @@ void KZDropView::open()
     panel->setAcceptMode(QFileDialog::AcceptOpen);
     panel->setLabelText(QFileDialog::Accept, tr("Choose"));
     panel->setProxyModel(new AcceptFilter(this, panel));
-    connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
-        panelDidEnd(result, panel->selectedFiles());
-    });
+    connect(panel, &QFileDialog::finished, this,
+            [this, panel](int result) { panelDidEnd(result, panel->selectedFiles()); });
     panel->open();
 }
 

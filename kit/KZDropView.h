@@ -17,7 +17,6 @@
 
 class KZDropView;
 
-
 class KZDropViewDelegate {
 public:
     virtual ~KZDropViewDelegate() = default;

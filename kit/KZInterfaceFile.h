@@ -44,24 +44,27 @@ QWidget* loadInterface(Ui& ui)
 
 } // namespace kz
 
-#define KZ_INTERFACE_CLASS(Class) \
-    namespace Ui {                \
-    class Class;                  \
+#define KZ_INTERFACE_CLASS(Class)                                                                                      \
+    namespace Ui {                                                                                                     \
+    class Class;                                                                                                       \
     }
 
-#define KZ_INTERFACE_FILE(Class)                     \
-public:                                              \
-    Ui::Class* ui() const { return ui_.get(); }      \
-                                                     \
-protected:                                           \
-    QWidget* loadInterface() override;               \
-                                                     \
-private:                                             \
+#define KZ_INTERFACE_FILE(Class)                                                                                       \
+public:                                                                                                                \
+    Ui::Class* ui() const                                                                                              \
+    {                                                                                                                  \
+        return ui_.get();                                                                                              \
+    }                                                                                                                  \
+                                                                                                                       \
+protected:                                                                                                             \
+    QWidget* loadInterface() override;                                                                                 \
+                                                                                                                       \
+private:                                                                                                               \
     std::shared_ptr<Ui::Class> ui_;
 
-#define KZ_INTERFACE_FILE_IMPL(Class)            \
-    QWidget* Class::loadInterface()              \
-    {                                            \
-        ui_ = std::make_shared<Ui::Class>();     \
-        return kz::loadInterface(*ui_);          \
+#define KZ_INTERFACE_FILE_IMPL(Class)                                                                                  \
+    QWidget* Class::loadInterface()                                                                                    \
+    {                                                                                                                  \
+        ui_ = std::make_shared<Ui::Class>();                                                                           \
+        return kz::loadInterface(*ui_);                                                                                \
     }

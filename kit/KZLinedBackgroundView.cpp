@@ -48,5 +48,6 @@ void KZLinedBackgroundView::paintEvent(QPaintEvent* event)
         cacheImage_ = backgroundImage_;
     }
     QPainter painter(this);
-    painter.drawPixmap(event->rect(), cache_, QRectF(QPointF(event->rect().topLeft()) * dpr, QSizeF(event->rect().size()) * dpr));
+    painter.drawPixmap(event->rect(), cache_,
+                       QRectF(QPointF(event->rect().topLeft()) * dpr, QSizeF(event->rect().size()) * dpr));
 }

@@ -196,7 +196,8 @@ QSize KZSpaceLabel::sizeHint() const
 {
     KZTextStyle style;
     style.font = font();
-    const QSizeF s = style.size(runs_.isEmpty() ? QList<KZTextStyle::Run>{{QStringLiteral("0.0"), std::nullopt}} : runs_);
+    const QSizeF s =
+        style.size(runs_.isEmpty() ? QList<KZTextStyle::Run>{{QStringLiteral("0.0"), std::nullopt}} : runs_);
     return (s + QSizeF(8, 4)).toSize();
 }
 

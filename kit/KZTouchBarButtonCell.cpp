@@ -14,8 +14,7 @@ std::unique_ptr<KZTouchBarButtonCell> KZTouchBarButtonCell::cellWithClassName(co
 {
     if (className == QLatin1String("KZRedTouchBarButtonCell")) return std::make_unique<KZRedTouchBarButtonCell>();
     if (className == QLatin1String("KZBlueTouchBarButtonCell")) return std::make_unique<KZBlueTouchBarButtonCell>();
-    if (className == QLatin1String("KZNormalTouchBarButtonCell"))
-        return std::make_unique<KZNormalTouchBarButtonCell>();
+    if (className == QLatin1String("KZNormalTouchBarButtonCell")) return std::make_unique<KZNormalTouchBarButtonCell>();
     return std::make_unique<KZTouchBarButtonCell>();
 }
 
@@ -32,10 +31,22 @@ QPalette KZTouchBarButtonCell::touchBarPalette()
     return p;
 }
 
-QColor KZTouchBarButtonCell::titleColor(const QPalette&) const { return titleColor_; }
-QColor KZTouchBarButtonCell::titleColorPressed(const QPalette&) const { return titleColorPressed_; }
-QColor KZTouchBarButtonCell::backgroundColor(const QPalette&) const { return backgroundColor_; }
-QColor KZTouchBarButtonCell::backgroundColorPressed(const QPalette&) const { return backgroundColorPressed_; }
+QColor KZTouchBarButtonCell::titleColor(const QPalette&) const
+{
+    return titleColor_;
+}
+QColor KZTouchBarButtonCell::titleColorPressed(const QPalette&) const
+{
+    return titleColorPressed_;
+}
+QColor KZTouchBarButtonCell::backgroundColor(const QPalette&) const
+{
+    return backgroundColor_;
+}
+QColor KZTouchBarButtonCell::backgroundColorPressed(const QPalette&) const
+{
+    return backgroundColorPressed_;
+}
 
 void KZTouchBarButtonCell::drawBezel(QPainter& painter, const QRectF& frame, const QPalette& palette) const
 {
@@ -92,27 +103,54 @@ void KZTouchBarButtonCell::drawInterior(QPainter& painter, const QRectF& frame, 
 }
 
 namespace {
-QColor labelColor(const QPalette& p) { return p.color(QPalette::Active, QPalette::WindowText); }
+QColor labelColor(const QPalette& p)
+{
+    return p.color(QPalette::Active, QPalette::WindowText);
+}
 } // namespace
 
-QColor KZRedTouchBarButtonCell::titleColor(const QPalette& p) const { return labelColor(p); }
-QColor KZRedTouchBarButtonCell::titleColorPressed(const QPalette& p) const { return labelColor(p); }
-QColor KZRedTouchBarButtonCell::backgroundColor(const QPalette&) const { return QColor::fromRgbF(1.0f, 0.2863f, 0.4f, 1.0f); }
+QColor KZRedTouchBarButtonCell::titleColor(const QPalette& p) const
+{
+    return labelColor(p);
+}
+QColor KZRedTouchBarButtonCell::titleColorPressed(const QPalette& p) const
+{
+    return labelColor(p);
+}
+QColor KZRedTouchBarButtonCell::backgroundColor(const QPalette&) const
+{
+    return QColor::fromRgbF(1.0f, 0.2863f, 0.4f, 1.0f);
+}
 QColor KZRedTouchBarButtonCell::backgroundColorPressed(const QPalette&) const
 {
     return QColor::fromRgbF(1.0f, 0.2863f, 0.4f, 0.8f);
 }
 
-QColor KZBlueTouchBarButtonCell::titleColor(const QPalette& p) const { return labelColor(p); }
-QColor KZBlueTouchBarButtonCell::titleColorPressed(const QPalette& p) const { return labelColor(p); }
-QColor KZBlueTouchBarButtonCell::backgroundColor(const QPalette&) const { return QColor::fromRgbF(0.0f, 0.5686f, 1.0f, 1.0f); }
+QColor KZBlueTouchBarButtonCell::titleColor(const QPalette& p) const
+{
+    return labelColor(p);
+}
+QColor KZBlueTouchBarButtonCell::titleColorPressed(const QPalette& p) const
+{
+    return labelColor(p);
+}
+QColor KZBlueTouchBarButtonCell::backgroundColor(const QPalette&) const
+{
+    return QColor::fromRgbF(0.0f, 0.5686f, 1.0f, 1.0f);
+}
 QColor KZBlueTouchBarButtonCell::backgroundColorPressed(const QPalette&) const
 {
     return QColor::fromRgbF(0.0f, 0.5686f, 1.0f, 0.8f);
 }
 
-QColor KZNormalTouchBarButtonCell::titleColor(const QPalette& p) const { return labelColor(p); }
-QColor KZNormalTouchBarButtonCell::titleColorPressed(const QPalette& p) const { return labelColor(p); }
+QColor KZNormalTouchBarButtonCell::titleColor(const QPalette& p) const
+{
+    return labelColor(p);
+}
+QColor KZNormalTouchBarButtonCell::titleColorPressed(const QPalette& p) const
+{
+    return labelColor(p);
+}
 QColor KZNormalTouchBarButtonCell::backgroundColor(const QPalette& p) const
 {
     return p.color(QPalette::Active, QPalette::Button);

@@ -29,7 +29,8 @@ void KZTouchBarController::setTouchBar(KZTouchBar* bar)
 {
     touchBar_ = bar;
     if (!bar) return;
-    bar->setDefaultItemIdentifiers({QString::fromLatin1(itemIdentifier), QString::fromLatin1(otherItemsProxyIdentifier)});
+    bar->setDefaultItemIdentifiers(
+        {QString::fromLatin1(itemIdentifier), QString::fromLatin1(otherItemsProxyIdentifier)});
     bar->setCustomizationAllowedItemIdentifiers({QString::fromLatin1(itemIdentifier)});
 }
 

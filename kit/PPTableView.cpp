@@ -5,8 +5,8 @@
 
 #include <QHeaderView>
 #include <QLinearGradient>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -119,7 +119,8 @@ void PPTableView::paintEvent(QPaintEvent* event)
         painter.setClipRect(clip);
         for (const QRectF& r : backgroundSlots(clip, slot)) drawSlot(painter, r);
         const int rows = model() ? model()->rowCount(rootIndex()) : 0;
-        const qreal lastBottom = rows > 0 ? rowViewportPosition(rows - 1) + offset + QTableView::rowHeight(rows - 1) : 0;
+        const qreal lastBottom =
+            rows > 0 ? rowViewportPosition(rows - 1) + offset + QTableView::rowHeight(rows - 1) : 0;
         for (const QRectF& r : gridSlots(clip, lastBottom, slot, slot)) drawSlot(painter, r);
     }
     QTableView::paintEvent(event);

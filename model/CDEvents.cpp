@@ -165,9 +165,10 @@ struct CDEvents::Watches {
         if (wd < 0) {
             if (errno == ENOSPC) {
                 if (!outOfWatches.exchange(true))
-                    KZSystemLog(QStringLiteral("Sizemere: no more folders can be watched (fs.inotify.max_user_watches); "
-                                               "changes below %1 and other folders may go unnoticed.")
-                                    .arg(kz::displayString(path)));
+                    KZSystemLog(
+                        QStringLiteral("Sizemere: no more folders can be watched (fs.inotify.max_user_watches); "
+                                       "changes below %1 and other folders may go unnoticed.")
+                            .arg(kz::displayString(path)));
                 return false;
             }
             return true; // gone or unreadable: nothing to watch
@@ -239,8 +240,7 @@ struct CDEvents::Watches {
     // for its entries' names and types: one stat per folder, none per file. A folder already
     // entered (a bind mount leading back) is not entered again. With `reportContents`, what is
     // found is handed to `found` as created.
-    void addTree(const std::string& root, bool reportContents,
-                 const std::function<void(std::vector<Pending>)>& found)
+    void addTree(const std::string& root, bool reportContents, const std::function<void(std::vector<Pending>)>& found)
     {
         std::vector<Pending> items;
         std::unordered_set<std::pair<dev_t, ino_t>, FolderIdentityHash> entered;

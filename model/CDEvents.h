@@ -185,7 +185,7 @@ private:
     std::unique_ptr<QTimer> latencyTimer_;
     std::vector<Pending> batch_;
     MoveFrom moveFrom_;
-    bool listOpen_ = false; // more listed folders are to come
+    bool listOpen_ = false;   // more listed folders are to come
     qint64 lastDelivery_ = 0; // ms since the epoch of the last delivery
     QPointer<CDEvents> self_;
 

@@ -112,8 +112,9 @@ int KZCompressedArchive::stampOfPath(const std::string& path, Stamp& stamp, bool
     return 0;
 }
 
-std::optional<KZCompressedArchive::Fingerprint> KZCompressedArchive::fingerprintOf(
-    const std::string& path, const std::optional<kz::ItemIdentity>& skipped, const std::atomic<bool>* cancelled)
+std::optional<KZCompressedArchive::Fingerprint>
+KZCompressedArchive::fingerprintOf(const std::string& path, const std::optional<kz::ItemIdentity>& skipped,
+                                   const std::atomic<bool>* cancelled)
 {
     const std::string root = kz::pathWithoutTrailingSlash(path);
     struct statx st {};
@@ -148,7 +149,8 @@ std::optional<KZError> KZCompressedArchive::checkArchive() const
     bool regular = false;
     if (int err = stampOfPath(path_, now, regular)) {
         if (err == ENOENT) return refusal(text("The archive \"%1\" is no longer there.").arg(name));
-        return refusal(text("The archive \"%1\" can't be read: %2").arg(name, QString::fromLocal8Bit(std::strerror(err))));
+        return refusal(
+            text("The archive \"%1\" can't be read: %2").arg(name, QString::fromLocal8Bit(std::strerror(err))));
     }
     const bool sameFile = regular && now.identity == stamp_.identity;
     if (!sameFile) return refusal(text("The archive \"%1\" was replaced by another item.").arg(name));
@@ -170,7 +172,8 @@ std::optional<KZError> KZCompressedArchive::checkSourceBeforeRemoving(const std:
         if (source.first != key) continue;
         if (!source.second) return refusal(text("It could not be read completely when it was compressed."));
         const std::optional<Fingerprint> now = fingerprintOf(key, skippedFolder_);
-        if (!now) return refusal(text("It can't be read completely now, so it may have changed since it was compressed."));
+        if (!now)
+            return refusal(text("It can't be read completely now, so it may have changed since it was compressed."));
         if (*now != *source.second) return refusal(text("It changed after it was compressed."));
         return std::nullopt;
     }

@@ -15,9 +15,9 @@
 
 #include <sys/stat.h>
 
+#include "platform/KZFileIdentity.h"
 #include <atomic>
 #include <cstdint>
-#include "platform/KZFileIdentity.h"
 
 #include <optional>
 #include <string>

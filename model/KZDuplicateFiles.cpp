@@ -57,6 +57,7 @@ QIcon KZDuplicateFiles::iconForPath(const std::string& path, bool isDirectory)
                                        : db.mimeTypeForFile(kz::pathToQString(path), QMimeDatabase::MatchExtension);
     QIcon icon = QIcon::fromTheme(type.iconName());
     if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
-    if (icon.isNull()) icon = QIcon::fromTheme(isDirectory ? QStringLiteral("folder") : QStringLiteral("text-x-generic"));
+    if (icon.isNull())
+        icon = QIcon::fromTheme(isDirectory ? QStringLiteral("folder") : QStringLiteral("text-x-generic"));
     return icon;
 }

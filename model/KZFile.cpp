@@ -536,8 +536,7 @@ bool KZDirectory::isPackage() const
     for (size_t i = chain.size(); i-- > 0;) {
         KZDirectory* c = chain[i];
         if (!parentAnswer) {
-            if (isPackageExtension(c->nameBytes()))
-                c->setFlag(kIsPackage, true);
+            if (isPackageExtension(c->nameBytes())) c->setFlag(kIsPackage, true);
             c->setFlag(kCheckedIsPackage, true);
         }
         parentAnswer = c->flag(kIsPackage);

@@ -160,7 +160,7 @@ protected:
         kIsSelected = 1 << 6,
         kIsNetworkVolume = 1 << 7,
         kCheckedIsPackage = 1 << 8,
-        kFullPath = 1 << 9,     // the inline bytes hold the whole path
+        kFullPath = 1 << 9,      // the inline bytes hold the whole path
         kDetachedPath = 1 << 10, // the path is kept in the detached-path table
         kHasIdentity = 1 << 11,
         kHasChildrenArray = 1 << 12,
@@ -174,7 +174,10 @@ protected:
 
     bool flag(uint16_t f) const { return (flags_ & f) != 0; }
     void setFlag(uint16_t f, bool v) { flags_ = v ? uint16_t(flags_ | f) : uint16_t(flags_ & ~f); }
-    static std::optional<qint64> optionalTime(int64_t t) { return t == kNoTime ? std::nullopt : std::optional<qint64>(t); }
+    static std::optional<qint64> optionalTime(int64_t t)
+    {
+        return t == kNoTime ? std::nullopt : std::optional<qint64>(t);
+    }
 
     // The inline bytes: a name, or (kFullPath) a whole path without its final "/".
     std::string_view stored() const;
@@ -255,12 +258,18 @@ private:
     double removedFileSizes_ = 0;
 };
 
-inline KZDirectory* kz_asDirectory(KZFile* f) { return f && f->isDirectory() ? static_cast<KZDirectory*>(f) : nullptr; }
+inline KZDirectory* kz_asDirectory(KZFile* f)
+{
+    return f && f->isDirectory() ? static_cast<KZDirectory*>(f) : nullptr;
+}
 inline const KZDirectory* kz_asDirectory(const KZFile* f)
 {
     return f && f->isDirectory() ? static_cast<const KZDirectory*>(f) : nullptr;
 }
-inline KZDirectoryPtr kz_asDirectory(const KZFilePtr& f) { return KZDirectoryPtr(kz_asDirectory(f.get())); }
+inline KZDirectoryPtr kz_asDirectory(const KZFilePtr& f)
+{
+    return KZDirectoryPtr(kz_asDirectory(f.get()));
+}
 
 // Records by identity, for the long lists of a deletion (100,000 records and more): a sorted
 // array of pointers, one allocation instead of a hash node per record.

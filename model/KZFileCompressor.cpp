@@ -64,8 +64,8 @@ void removeInBackground(const std::string& path)
 // the copy is over and the compressor is gone removes the temporary folder.
 struct KZFileCompressor::CopyJob {
     std::mutex mutex;
-    bool finished = false;   // the copy is over and its end was posted to the main thread
-    bool ownerGone = false;  // the compressor was destroyed first
+    bool finished = false;  // the copy is over and its end was posted to the main thread
+    bool ownerGone = false; // the compressor was destroyed first
     std::string folder;
     std::atomic<uint64_t> bytes{0};
 };
@@ -179,7 +179,8 @@ void KZFileCompressor::readSource()
     const std::string source = sourcePath_;
     auto cancelled = cancelled_;
     KZRunInBackground([self, source, cancelled] {
-        KZCompressedArchive::Source read{source, KZCompressedArchive::fingerprintOf(source, std::nullopt, cancelled.get())};
+        KZCompressedArchive::Source read{source,
+                                         KZCompressedArchive::fingerprintOf(source, std::nullopt, cancelled.get())};
         KZRunOnMainThread([self, read] {
             if (!self || self->state_ != State::Copying) return;
             self->sourcesRead_ = {read};
@@ -213,7 +214,7 @@ void KZFileCompressor::startCopy()
     // The temporary folder may lie inside a source (a temporary folder inside the chosen
     // home, or the system's temporary folder chosen itself): the copy leaves it out.
     std::optional<kz::ItemIdentity> ownFolder;
-    if (struct stat st {}; ::stat(temporaryFolder_.c_str(), &st) == 0) ownFolder = kz::identityOf(st);
+    if (struct stat st{}; ::stat(temporaryFolder_.c_str(), &st) == 0) ownFolder = kz::identityOf(st);
     ownFolder_ = ownFolder;
     KZRunInBackground([job, sources, cancelled, self, hook, ownFolder] {
         kz::CopyControl control;
@@ -300,8 +301,8 @@ void KZFileCompressor::startZip()
     connect(task_.get(), &KZChildProcess::finished, this, &KZFileCompressor::zipFinished);
     if (int err = task_->start(options)) {
         task_.reset();
-        fail(compressionError(text("Could not start the zip program (%1): %2")
-                                  .arg(kz::displayString(zipProgram_), systemText(err))));
+        fail(compressionError(
+            text("Could not start the zip program (%1): %2").arg(kz::displayString(zipProgram_), systemText(err))));
         return;
     }
     if (wasCancelled()) task_->terminate();
@@ -315,7 +316,8 @@ void KZFileCompressor::updateProgress()
 {
     struct stat st {};
     if (archiveFd_ < 0 || ::fstat(archiveFd_, &st) != 0) {
-        KZDebugLog(text("Could not update progress because of error: %1").arg(systemText(archiveFd_ < 0 ? EBADF : errno)));
+        KZDebugLog(
+            text("Could not update progress because of error: %1").arg(systemText(archiveFd_ < 0 ? EBADF : errno)));
         return;
     }
     if (progressBlock_) progressBlock_(double(st.st_size));
@@ -355,8 +357,7 @@ void KZFileCompressor::zipFinished(int exitStatus, int signal)
     fail(compressionError(text("compression failed with exit code %1").arg(status)));
 }
 
-void KZFileCompressor::archiveFlushed(int err, const std::optional<KZCompressedArchive::Stamp>& stamp,
-                                      int64_t written)
+void KZFileCompressor::archiveFlushed(int err, const std::optional<KZCompressedArchive::Stamp>& stamp, int64_t written)
 {
     if (state_ == State::Ended) return;
     if (wasCancelled()) {

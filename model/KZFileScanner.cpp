@@ -87,9 +87,9 @@ struct KZFileScanner::Scan : std::enable_shared_from_this<Scan> {
         KZDirectoryPtr root = walk->run(s.paths_.front());
         if (!root && !s.wasCancelled()) {
             // The folder can't be scanned at all: that is a failure, not an empty tree.
-            const QString message = QCoreApplication::translate("KZFileScanner", "Could not open the folder \"%1\": %2")
-                                        .arg(kz::displayString(s.paths_.front()),
-                                             QString::fromLocal8Bit(std::strerror(walk->error())));
+            const QString message =
+                QCoreApplication::translate("KZFileScanner", "Could not open the folder \"%1\": %2")
+                    .arg(kz::displayString(s.paths_.front()), QString::fromLocal8Bit(std::strerror(walk->error())));
             KZRunOnMainThread([self = shared_from_this(), message] {
                 if (self->ownerGone()) return;
                 if (auto block = self->scanner->failureBlock_) block(message);
@@ -126,8 +126,7 @@ std::shared_ptr<KZFileScanner> KZFileScanner::scannerWithPaths(const std::vector
     return std::shared_ptr<KZFileScanner>(new KZFileScanner(paths, minimumFileSize));
 }
 
-KZFileScanner::KZFileScanner(std::vector<std::string> paths, double minimumFileSize)
-    : minimumFileSize_(minimumFileSize)
+KZFileScanner::KZFileScanner(std::vector<std::string> paths, double minimumFileSize) : minimumFileSize_(minimumFileSize)
 {
     // A path inside another given path is dropped; of equal paths the first stays.
     for (size_t i = 0; i < paths.size(); ++i) {

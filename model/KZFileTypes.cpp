@@ -17,6 +17,8 @@ constexpr int8_t kImage = 0, kVideo = 1, kText = 2, kAudio = 3, kArchive = 4, kO
 
 // The identifiers follow the common reverse-DNS names; the category is what the identifier
 // conforms to (an image, a movie, text, audio or an archive), else other.
+// A table, several entries a line.
+// clang-format off
 constexpr Entry kTable[] = {
     {"", {"", kOther}},
     // images
@@ -74,6 +76,7 @@ constexpr Entry kTable[] = {
     {"o", {"public.object-code", kOther}}, {"a", {"public.archive-library", kOther}}, {"dat", {"public.data", kOther}},
     {"db", {"public.database", kOther}}, {"sqlite", {"org.sqlite.database", kOther}},
 };
+// clang-format on
 
 } // namespace
 

@@ -108,9 +108,8 @@ KZFolderIgnoreRules::Ptr KZFolderIgnoreRules::forChildFolder(const Ptr& self, st
 {
     const KZFolderIgnoreRules& r = *self;
     const bool extension = r.extensionCovered_ || (r.extensions_ && r.extensions_->nameIsIgnored(name));
-    if (r.allowed_.covered ||
-        (r.allowed_.below.empty() && r.ignored_.below.empty() && r.system_.below.empty() &&
-         extension == r.extensionCovered_))
+    if (r.allowed_.covered || (r.allowed_.below.empty() && r.ignored_.below.empty() && r.system_.below.empty() &&
+                               extension == r.extensionCovered_))
         return self;
     auto child = std::make_shared<KZFolderIgnoreRules>();
     child->allowed_ = r.allowed_.descend(name);

@@ -4,7 +4,7 @@
 
 KZMemoryFormatter::KZMemoryFormatter()
     : unitStrings_{QStringLiteral("bytes"), QStringLiteral("KB"), QStringLiteral("MB"), QStringLiteral("GB"),
-                   QStringLiteral("TB"), QStringLiteral("PB"), QStringLiteral("EB")}
+                   QStringLiteral("TB"),    QStringLiteral("PB"), QStringLiteral("EB")}
 {
 }
 

@@ -1,11 +1,11 @@
 #include "model/KZParallelScan.h"
 
 #include "model/KZIgnoreList.h"
-#include "platform/KZMountTable.h"
 #include "model/KZTreeWalker.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZLog.h"
+#include "platform/KZMountTable.h"
 #include "platform/KZPackages.h"
 #include "platform/KZPathString.h"
 #include "platform/KZReadAccess.h"
@@ -32,8 +32,7 @@
 
 namespace {
 
-constexpr unsigned kStatMask =
-    STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE | STATX_MTIME | kz::kFileIdentityMask;
+constexpr unsigned kStatMask = STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE | STATX_MTIME | kz::kFileIdentityMask;
 constexpr int kStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 // Counters reach the shared totals at least this often within one large folder.
 constexpr size_t kFlushEvery = 4096;
@@ -140,9 +139,9 @@ struct KZParallelScan::SharedLook {
 struct KZParallelScan::State {
     std::mutex mutex;
     std::condition_variable wake;
-    std::vector<Task> tasks; // a stack: the newest folder first keeps descriptors few
+    std::vector<Task> tasks;                        // a stack: the newest folder first keeps descriptors few
     std::vector<std::shared_ptr<SharedLook>> looks; // large folders' passes that want help
-    size_t pending = 0;      // tasks queued or being read
+    size_t pending = 0;                             // tasks queued or being read
     std::atomic<int> descriptors{0};
     int descriptorBudget = 256;
     KZMountTable mounts;
@@ -697,7 +696,8 @@ bool KZParallelScan::followsCommonRules(const Task& task, int fd, Worker& w) con
             w.commonRules = kz::ReadAccessShortcut::judgesByCommonRules(type);
         } else {
             struct statfs fs {};
-            w.commonRules = ::fstatfs(fd, &fs) == 0 && kz::ReadAccessShortcut::judgesByCommonRulesMagic(uint64_t(fs.f_type));
+            w.commonRules =
+                ::fstatfs(fd, &fs) == 0 && kz::ReadAccessShortcut::judgesByCommonRulesMagic(uint64_t(fs.f_type));
         }
         w.rulesDevice = task.device;
         w.rulesKnown = true;

@@ -3,8 +3,11 @@
 // only allocation per scanned item, so there is no separate control block); the last release
 // frees it, and freeing a folder releases its children without recursion.
 
+// moc reads this header too: <cstddef> must come before <compare> for it.
+// clang-format off
 #include <cstddef>
 #include <compare>
+// clang-format on
 #include <functional>
 #include <type_traits>
 #include <utility>
@@ -20,6 +23,8 @@ public:
     }
     KZRef(const KZRef& o) : KZRef(o.p_) {}
     KZRef(KZRef&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    // clang-format 14 does not lay out requires-clauses.
+    // clang-format off
     template <class U>
         requires std::is_convertible_v<U*, T*>
     KZRef(const KZRef<U>& o) : KZRef(static_cast<T*>(o.get()))
@@ -30,6 +35,7 @@ public:
     KZRef(KZRef<U>&& o) noexcept : p_(static_cast<T*>(o.release()))
     {
     }
+    // clang-format on
     ~KZRef()
     {
         if (p_) p_->release();

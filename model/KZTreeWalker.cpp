@@ -31,8 +31,7 @@ bool walkTree(const std::string& root, const TreeWalkCallbacks& callbacks, TreeW
     return ok;
 }
 
-bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks& callbacks,
-                TreeWalkOptions options)
+bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks& callbacks, TreeWalkOptions options)
 {
     FolderGuards guards;
     guards.mounts = options.stayOnDevice ? MountRule::StayOnDevice : MountRule::Cross;
@@ -55,8 +54,8 @@ bool walkTreeAt(int rootFd, const std::string& rootPath, const TreeWalkCallbacks
                 return false;
             }
             if (callbacks.leave) {
-                const WalkEntry entry{stack.top().fd, stack.left().name.c_str(), stack.path(),
-                                      records[stack.depth()], stack.depth()};
+                const WalkEntry entry{stack.top().fd, stack.left().name.c_str(), stack.path(), records[stack.depth()],
+                                      stack.depth()};
                 if (callbacks.leave(entry) == WalkAction::Stop) return false;
             }
             continue;

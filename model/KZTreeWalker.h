@@ -25,7 +25,10 @@ constexpr size_t kWalkMaxOpenFolders = 48;
 
 // statx of the entry, never following a final link and never triggering an automount.
 int statEntry(int dirFd, const char* name, struct statx& st);
-inline bool isDirectoryMode(uint16_t mode) { return S_ISDIR(mode); }
+inline bool isDirectoryMode(uint16_t mode)
+{
+    return S_ISDIR(mode);
+}
 
 struct WalkEntry {
     int parentFd;            // open folder that holds the entry

@@ -60,9 +60,9 @@ struct MainSide {
 struct Work {
     std::vector<Snapshot> items; // one per record of MainSide::records
     TQDeletionEngine::Options options;
-    std::vector<bool> isNested;  // inside another listed folder: goes with it
-    std::vector<Fate> fates;     // by item; a nested item is Deleted when it went with its folder
-    uint64_t freedBytes = 0; // what left the disk, as the remover and the Trash moves measured it
+    std::vector<bool> isNested; // inside another listed folder: goes with it
+    std::vector<Fate> fates;    // by item; a nested item is Deleted when it went with its folder
+    uint64_t freedBytes = 0;    // what left the disk, as the remover and the Trash moves measured it
     KZErrorTable errors;
 };
 
@@ -75,7 +75,7 @@ struct Progress {
     double totalBytes = 0;
     double doneEntries = 0; // of the items finished
     double doneBytes = 0;
-    double interval = 0;    // seconds between reports from inside one item
+    double interval = 0; // seconds between reports from inside one item
     std::chrono::steady_clock::time_point lastReport{};
     std::shared_ptr<std::atomic<bool>> pending = std::make_shared<std::atomic<bool>>(false);
 
@@ -135,12 +135,11 @@ KZError removalError(const kz::RemovalResult& result, const std::string& target)
     if (inner.empty()) return KZError::posix(result.error, text("Could not delete the item"));
     const auto& first = inner.front();
     const QString description =
-        inner.size() == 1
-            ? text("An item inside could not be deleted (%1): %2")
-                  .arg(kz::displayString(first.path), QString::fromLocal8Bit(std::strerror(first.error)))
-            : text("%1 items inside could not be deleted; the first (%2): %3")
-                  .arg(inner.size())
-                  .arg(kz::displayString(first.path), QString::fromLocal8Bit(std::strerror(first.error)));
+        inner.size() == 1 ? text("An item inside could not be deleted (%1): %2")
+                                .arg(kz::displayString(first.path), QString::fromLocal8Bit(std::strerror(first.error)))
+                          : text("%1 items inside could not be deleted; the first (%2): %3")
+                                .arg(inner.size())
+                                .arg(kz::displayString(first.path), QString::fromLocal8Bit(std::strerror(first.error)));
     return {KZError::POSIXDomain, first.error, description};
 }
 
@@ -168,8 +167,8 @@ bool isGone(const std::string& path)
 struct TrashMeasure {
     struct Linked {
         kz::ItemIdentity file;
-        unsigned names;      // moved by the program, this move's included
-        int64_t changeTime;  // the file's status-change time after the move
+        unsigned names;     // moved by the program, this move's included
+        int64_t changeTime; // the file's status-change time after the move
     };
     uint64_t bytes = 0;
     std::vector<Linked> linked; // files with several names moving with the item
@@ -204,7 +203,8 @@ struct TrashMeasure {
     {
         if (single) {
             struct statx st {};
-            if (linked.size() != 1 || itemFd < 0 || ::statx(itemFd, "", AT_EMPTY_PATH, STATX_INO | STATX_CTIME, &st) != 0 ||
+            if (linked.size() != 1 || itemFd < 0 ||
+                ::statx(itemFd, "", AT_EMPTY_PATH, STATX_INO | STATX_CTIME, &st) != 0 ||
                 kz::identityOf(st) != linked.front().file)
                 return;
             linked.front().changeTime = changeTimeOf(st);
@@ -434,8 +434,8 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
         if (isGone(s.target)) {
             work->fates[i] = Fate::Deleted;
         } else if (!work->errors.count(s.path)) {
-            work->errors[s.path] = KZError::sizemere(KZError::StillPresent,
-                                                     text("The folder that holds the item could not be deleted."));
+            work->errors[s.path] =
+                KZError::sizemere(KZError::StillPresent, text("The folder that holds the item could not be deleted."));
         }
     }
     KZRunOnMainThread([work = std::move(work), main = std::move(main)]() mutable {
@@ -500,7 +500,6 @@ void TQDeletionEngine::deleteFiles(const KZFileList& files, const Options& optio
         main->records.push_back(files[i]);
         work->items.push_back(snapshotOf(*files[i]));
     }
-    KZRunInBackground([work = std::move(work), main = std::move(main)]() mutable {
-        run(std::move(work), std::move(main));
-    });
+    KZRunInBackground(
+        [work = std::move(work), main = std::move(main)]() mutable { run(std::move(work), std::move(main)); });
 }

@@ -113,8 +113,8 @@ std::unique_ptr<KZAnimationClock::Timer> KZManualAnimationClock::schedule(double
 {
     const quint64 id = state_->nextId++;
     const double interval = std::max(seconds, 1e-6);
-    state_->entries.push_back({id, state_->now + interval, interval, repeats,
-                               std::make_shared<std::function<void()>>(std::move(block))});
+    state_->entries.push_back(
+        {id, state_->now + interval, interval, repeats, std::make_shared<std::function<void()>>(std::move(block))});
     return std::make_unique<ManualTimer>(state_, id);
 }
 

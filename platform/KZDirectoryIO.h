@@ -57,16 +57,31 @@ std::vector<std::pair<uint64_t, uint64_t>> foldersAtAndAbove(int dirFd);
 std::string currentPathOf(int fd);
 
 // Device numbers as the program compares them: (major << 32) | minor.
-inline uint64_t deviceOf(const struct statx& st) { return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor; }
-inline uint64_t deviceOf(const struct stat& st) { return (uint64_t(major(st.st_dev)) << 32) | minor(st.st_dev); }
-inline ItemIdentity identityOf(const struct statx& st) { return {deviceOf(st), st.stx_ino}; }
-inline ItemIdentity identityOf(const struct stat& st) { return {deviceOf(st), st.st_ino}; }
+inline uint64_t deviceOf(const struct statx& st)
+{
+    return (uint64_t(st.stx_dev_major) << 32) | st.stx_dev_minor;
+}
+inline uint64_t deviceOf(const struct stat& st)
+{
+    return (uint64_t(major(st.st_dev)) << 32) | minor(st.st_dev);
+}
+inline ItemIdentity identityOf(const struct statx& st)
+{
+    return {deviceOf(st), st.stx_ino};
+}
+inline ItemIdentity identityOf(const struct stat& st)
+{
+    return {deviceOf(st), st.st_ino};
+}
 // The identity of the item at an absolute path of any length, a final link not followed (as
 // statPath looks); nullopt when nothing can be looked at there.
 std::optional<ItemIdentity> identityOfPath(const std::string& path);
 
 // The mount id of a statx record asked with STATX_MNT_ID; 0 when the system gave none.
-inline uint64_t mountIdOf(const struct statx& st) { return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0; }
+inline uint64_t mountIdOf(const struct statx& st)
+{
+    return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+}
 // True when the two items lie on one mount: the same device and, where the system names
 // mounts, the same mount (a bind mount of the same file system is another mount).
 inline bool onSameMount(const struct statx& a, const struct statx& b)

@@ -10,10 +10,10 @@
 #include <QTimer>
 
 #include <atomic>
-#include <unordered_map>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -55,14 +55,14 @@ public:
         const quint64 id = nextId_++;
         QPointer<QObject> guard(const_cast<QObject*>(context));
         const bool hasContext = context != nullptr;
-        timers_[id] = KZAnimationClock::shared().schedule(
-            seconds, false, [this, id, guard, hasContext, block = std::move(block)] {
-                // Keep the handle until the block has run; dropping it stops nothing now.
-                auto handle = std::move(timers_[id]);
-                timers_.erase(id);
-                if (hasContext && !guard) return;
-                if (block) block();
-            });
+        timers_[id] = KZAnimationClock::shared().schedule(seconds, false,
+                                                          [this, id, guard, hasContext, block = std::move(block)] {
+                                                              // Keep the handle until the block has run; dropping it stops nothing now.
+                                                              auto handle = std::move(timers_[id]);
+                                                              timers_.erase(id);
+                                                              if (hasContext && !guard) return;
+                                                              if (block) block();
+                                                          });
     }
 
 private:
@@ -161,10 +161,12 @@ void KZRunOnMainThreadAfterDelay(KZBlock block, double seconds, const QObject* c
         // The clock's timers live on the main thread: start the delay there.
         QPointer<QObject> guard(const_cast<QObject*>(context));
         const bool hasContext = context != nullptr;
-        post([block = std::move(block), seconds, guard, hasContext]() mutable {
-            if (hasContext && !guard) return;
-            dispatcher()->schedule(std::move(block), seconds, hasContext ? guard.data() : nullptr);
-        }, context);
+        post(
+            [block = std::move(block), seconds, guard, hasContext]() mutable {
+                if (hasContext && !guard) return;
+                dispatcher()->schedule(std::move(block), seconds, hasContext ? guard.data() : nullptr);
+            },
+            context);
         return;
     }
     dispatcher()->schedule(std::move(block), seconds, context);

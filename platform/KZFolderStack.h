@@ -143,7 +143,7 @@ private:
     bool ownsFirst_ = false;
     int error_ = 0;
     std::string path_;
-    std::optional<KZMountTable> mounts_;                      // read when first needed
+    std::optional<KZMountTable> mounts_;                              // read when first needed
     std::optional<std::vector<std::pair<uint64_t, uint64_t>>> above_; // the first folder and those above it
 };
 

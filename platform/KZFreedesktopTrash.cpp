@@ -154,7 +154,8 @@ bool isInTrashFolder(int folderFd, const std::optional<kz::ItemIdentity>& homeTr
     if (item) chain.push_back(*item);
     const std::string volumeTrash = ".Trash-" + std::to_string(::getuid());
     Fd current(::openat(folderFd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    struct statx st {}, first {};
+    struct statx st {
+    }, first{};
     if (!current || statPath(current.fd, "", AT_EMPTY_PATH, st) != 0) return false;
     first = st;
     bool topSeen = false;
@@ -254,8 +255,7 @@ int findVolumeTrash(const std::string& parentPath, const struct statx& item, Tra
     const std::string base = top == "/" ? std::string() : top;
     struct statx st {};
     // The shared $topdir/.Trash, only when it is a real folder with the sticky bit.
-    if (statPath(topFd.fd, ".Trash", AT_SYMLINK_NOFOLLOW, st) == 0 && S_ISDIR(st.stx_mode) &&
-        (st.stx_mode & S_ISVTX)) {
+    if (statPath(topFd.fd, ".Trash", AT_SYMLINK_NOFOLLOW, st) == 0 && S_ISDIR(st.stx_mode) && (st.stx_mode & S_ISVTX)) {
         Fd shared(::openat(topFd.fd, ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (shared && makeDirectoryAt(shared.fd, uid.c_str(), base + "/.Trash/" + uid) == 0 &&
             statPath(shared.fd, uid.c_str(), AT_SYMLINK_NOFOLLOW, st) == 0 && isOwnPrivateFolder(st) &&
@@ -296,7 +296,7 @@ int findTrash(const std::string& parentPath, const struct statx& item, TrashFold
 std::string deletionDate()
 {
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&now, &local);
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &local);
@@ -378,8 +378,9 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
     if (int err = kz::checkRemovablePath(path)) {
         if (err == EPERM)
             return KZError::sizemere(KZError::ProtectedItem,
-                                     QCoreApplication::translate("KZTrash", "Home folders and the folders that hold them "
-                                                                            "are never moved to the Trash."));
+                                     QCoreApplication::translate("KZTrash",
+                                                                 "Home folders and the folders that hold them "
+                                                                 "are never moved to the Trash."));
         return trashError(err);
     }
     const std::string parentPath = kz::parentPath(path);
@@ -395,9 +396,10 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
     const kz::FileIdentity checked = expected ? *expected : kz::fileIdentityAt(parent.fd, name.c_str(), item);
     kz::HeldItem held;
     if (int err = held.hold(parent.fd, name.c_str(), checked))
-        return err == ESTALE ? KZError::sizemere(KZError::ChangedSinceScan,
-                                                 QCoreApplication::translate("KZTrash", "The item was changed since the scan."))
-                             : trashError(err);
+        return err == ESTALE
+                   ? KZError::sizemere(KZError::ChangedSinceScan,
+                                       QCoreApplication::translate("KZTrash", "The item was changed since the scan."))
+                   : trashError(err);
     if (S_ISDIR(item.stx_mode) && kz::isProtectedFolder(identityOf(item)))
         return KZError::sizemere(KZError::ProtectedItem,
                                  QCoreApplication::translate("KZTrash", "Home folders and the folders that hold them "
@@ -410,7 +412,7 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
     // information files without their items, or items without theirs.
     const std::string homeTrash = homeTrashPath();
     std::optional<kz::ItemIdentity> homeTrashIdentity;
-    if (struct statx t {}; statPath(AT_FDCWD, homeTrash.c_str(), 0, t) == 0) homeTrashIdentity = identityOf(t);
+    if (struct statx t{}; statPath(AT_FDCWD, homeTrash.c_str(), 0, t) == 0) homeTrashIdentity = identityOf(t);
     if (isInTrashByPath(path, homeTrash) ||
         isInTrashFolder(parent.fd, homeTrashIdentity,
                         S_ISDIR(item.stx_mode) ? std::optional<kz::ItemIdentity>(identityOf(item)) : std::nullopt))
@@ -445,14 +447,16 @@ std::optional<KZError> KZFreedesktopTrash::trashItem(std::string_view rawPath,
             recorded = path.substr(trash.topDir.size() + 1);
         }
     }
-    const std::string info = "[Trash Info]\nPath=" + encodeTrashPath(recorded) + "\nDeletionDate=" + deletionDate() + "\n";
+    const std::string info =
+        "[Trash Info]\nPath=" + encodeTrashPath(recorded) + "\nDeletionDate=" + deletionDate() + "\n";
 
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
         const std::string candidate = trashNameForAttempt(name, attempt);
         const std::string infoName = candidate + kInfoSuffix;
         if (int fault = kz::fileFault(kz::FileOperation::Create, trash.path + "/info/" + infoName))
             return trashError(fault);
-        Fd infoFd(::openat(trash.info.fd, infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        Fd infoFd(
+            ::openat(trash.info.fd, infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!infoFd) {
             if (errno == EEXIST) continue;
             return trashError(errno);

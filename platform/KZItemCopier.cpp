@@ -20,7 +20,8 @@ namespace {
 
 constexpr size_t kMaxOpenFolders = 32; // pairs of descriptors (source and copy)
 constexpr size_t kChunk = size_t(8) << 20;
-constexpr unsigned kCopyMask = STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_MNT_ID;
+constexpr unsigned kCopyMask =
+    STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_MNT_ID;
 
 int statEntryAt(int dirFd, const char* name, struct statx& st)
 {
@@ -39,7 +40,6 @@ struct Closer {
         if (fd >= 0) ::close(fd);
     }
 };
-
 
 class Copier {
 public:

@@ -11,16 +11,16 @@
 namespace {
 
 constexpr std::string_view kPseudoTypes[] = {
-    "proc",     "sysfs",    "devtmpfs", "devpts",      "cgroup",   "cgroup2",   "debugfs", "tracefs",
-    "securityfs", "pstore", "bpf",      "configfs",    "fusectl",  "mqueue",    "hugetlbfs", "autofs",
-    "binfmt_misc", "efivarfs", "selinuxfs", "smackfs", "nsfs",     "rpc_pipefs", "nfsd",   "resctrl",
-    "binder",   "usbfs",    "devfs",    "sockfs",      "pipefs",
+    "proc",        "sysfs",    "devtmpfs",  "devpts",   "cgroup",  "cgroup2",    "debugfs",   "tracefs",
+    "securityfs",  "pstore",   "bpf",       "configfs", "fusectl", "mqueue",     "hugetlbfs", "autofs",
+    "binfmt_misc", "efivarfs", "selinuxfs", "smackfs",  "nsfs",    "rpc_pipefs", "nfsd",      "resctrl",
+    "binder",      "usbfs",    "devfs",     "sockfs",   "pipefs",
 };
 
 constexpr std::string_view kNetworkTypes[] = {
-    "nfs",   "nfs4",  "cifs",      "smb3",           "smbfs",      "9p",          "afs",
-    "ceph",  "glusterfs", "fuse.glusterfs", "lustre", "fuse.sshfs", "sshfs",      "davfs",
-    "fuse.davfs", "fuse.davfs2", "coda", "ncpfs",
+    "nfs",   "nfs4",  "cifs",       "smb3",           "smbfs",  "9p",
+    "afs",   "ceph",  "glusterfs",  "fuse.glusterfs", "lustre", "fuse.sshfs",
+    "sshfs", "davfs", "fuse.davfs", "fuse.davfs2",    "coda",   "ncpfs",
 };
 
 constexpr uint64_t kPseudoMagic[] = {

@@ -27,9 +27,8 @@ void KZNotificationCenter::removeObserver(Token token)
 void KZNotificationCenter::removeObservers(const QObject* context)
 {
     std::lock_guard lock(mutex_);
-    std::erase_if(entries_, [context](const Entry& e) {
-        return e.hasContext && (!e.context || e.context.data() == context);
-    });
+    std::erase_if(entries_,
+                  [context](const Entry& e) { return e.hasContext && (!e.context || e.context.data() == context); });
 }
 
 void KZNotificationCenter::post(const QString& name, const QVariantMap& userInfo)
@@ -47,8 +46,8 @@ void KZNotificationCenter::post(const QString& name, const QVariantMap& userInfo
         {
             // Looked up again: an earlier handler may have removed this one.
             std::lock_guard lock(mutex_);
-            auto it = std::find_if(entries_.begin(), entries_.end(),
-                                   [token](const Entry& e) { return e.token == token; });
+            auto it =
+                std::find_if(entries_.begin(), entries_.end(), [token](const Entry& e) { return e.token == token; });
             if (it == entries_.end() || (it->hasContext && !it->context)) continue;
             handler = it->handler;
         }
@@ -59,7 +58,6 @@ void KZNotificationCenter::post(const QString& name, const QVariantMap& userInfo
 int KZNotificationCenter::observerCount(const QString& name) const
 {
     std::lock_guard lock(mutex_);
-    return int(std::count_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
-        return e.name == name && (!e.hasContext || e.context);
-    }));
+    return int(std::count_if(entries_.begin(), entries_.end(),
+                             [&](const Entry& e) { return e.name == name && (!e.hasContext || e.context); }));
 }

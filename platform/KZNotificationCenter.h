@@ -51,10 +51,7 @@ private:
 class KZObserverToken {
 public:
     KZObserverToken() = default;
-    KZObserverToken(KZNotificationCenter* center, KZNotificationCenter::Token token)
-        : center_(center), token_(token)
-    {
-    }
+    KZObserverToken(KZNotificationCenter* center, KZNotificationCenter::Token token) : center_(center), token_(token) {}
     KZObserverToken(KZObserverToken&& o) noexcept { *this = std::move(o); }
     KZObserverToken& operator=(KZObserverToken&& o) noexcept
     {

@@ -38,7 +38,7 @@ void KZDBusNotifier::deliver(const KZUserNotification& n)
 
     QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
                                                        service, QStringLiteral("Notify"));
-    call << QStringLiteral("Sizemere") << uint(0) << QStringLiteral("sizemere") << n.title << body << actions
-         << hints << int(-1);
+    call << QStringLiteral("Sizemere") << uint(0) << QStringLiteral("sizemere") << n.title << body << actions << hints
+         << int(-1);
     bus.asyncCall(call); // the reply (an id, or an error) is of no use to us
 }

@@ -14,8 +14,14 @@ QString pathToQString(std::string_view bytes);
 std::string pathFromQString(const QString& string);
 // For showing a path or name to the user; never for turning it back into bytes.
 QString displayString(std::string_view bytes);
-inline QByteArray toByteArray(std::string_view bytes) { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
-inline std::string toStdString(const QByteArray& bytes) { return std::string(bytes.constData(), size_t(bytes.size())); }
+inline QByteArray toByteArray(std::string_view bytes)
+{
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+inline std::string toStdString(const QByteArray& bytes)
+{
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
 bool isValidUtf8(std::string_view bytes);
 
 // The path without its final "/" characters ("/" stays "/", "" stays ""), as a view of the

@@ -25,7 +25,7 @@ class ReadAccessShortcut {
 public:
     // What the answers depend on in the process.
     struct Identity {
-        uid_t fsuid = uid_t(-1);     // the id the kernel checks access with
+        uid_t fsuid = uid_t(-1);      // the id the kernel checks access with
         bool readsEverything = false; // as above (capabilities, namespace, confinement)
         bool moduleJudges = true;     // a security module judges every access: never answer
         uint32_t overflowUid = 65534; // what statx shows for an unmapped owner

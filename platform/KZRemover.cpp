@@ -354,8 +354,10 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
             return reason;
         };
         struct statx moved {};
-        if (int e = statAt(parentFd, aside.c_str(), AT_SYMLINK_NOFOLLOW, moved)) return e == ENOENT ? ENOENT : putBack(e);
-        if ((moved.stx_mode & S_IFMT) != (st.stx_mode & S_IFMT) || !isSameFile(checked, parentFd, aside.c_str(), moved, true))
+        if (int e = statAt(parentFd, aside.c_str(), AT_SYMLINK_NOFOLLOW, moved))
+            return e == ENOENT ? ENOENT : putBack(e);
+        if ((moved.stx_mode & S_IFMT) != (st.stx_mode & S_IFMT) ||
+            !isSameFile(checked, parentFd, aside.c_str(), moved, true))
             return putBack(ESTALE);
         int removed;
         if (folder) {

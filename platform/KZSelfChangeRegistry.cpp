@@ -54,7 +54,8 @@ void KZSelfChangeRegistry::discardChange(Token token)
     auto marks = marks_.find(it->second);
     if (marks != marks_.end()) {
         auto& list = marks->second;
-        list.erase(std::remove_if(list.begin(), list.end(), [&](const Mark& m) { return m.token == token; }), list.end());
+        list.erase(std::remove_if(list.begin(), list.end(), [&](const Mark& m) { return m.token == token; }),
+                   list.end());
         if (list.empty()) marks_.erase(marks);
     }
     tokens_.erase(it);
@@ -75,7 +76,8 @@ bool KZSelfChangeRegistry::isOwnChange(std::string_view path, uint32_t kinds) co
     };
     // The path itself, then every folder above it.
     if (marked(path)) return true;
-    for (size_t slash = path.rfind('/'); slash != std::string_view::npos && slash > 0; slash = path.rfind('/', slash - 1)) {
+    for (size_t slash = path.rfind('/'); slash != std::string_view::npos && slash > 0;
+         slash = path.rfind('/', slash - 1)) {
         if (marked(path.substr(0, slash))) return true;
     }
     return path.front() == '/' && marked("/");

@@ -296,8 +296,8 @@ bool KZUserDefaults::save()
     QJsonObject root;
     for (auto it = stored_.begin(); it != stored_.end(); ++it) root.insert(it.key(), toJson(it.value()));
     QSaveFile file(filePath_);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 ||
+        !file.commit()) {
         KZSystemLog(QStringLiteral("Could not write the settings at %1: %2").arg(filePath_, file.errorString()));
         return false;
     }

@@ -21,7 +21,8 @@ public:
     explicit SelectionChange(KZNestedTreemapView* view) : view_(view)
     {
         // Assistive technology hears which nodes left the selection and which joined it.
-        if (view_->selectionChangeDepth_++ == 0 && KZTreemapAccessibility::isListening()) view_->selectionBefore_ = view_->clickedNodes_;
+        if (view_->selectionChangeDepth_++ == 0 && KZTreemapAccessibility::isListening())
+            view_->selectionBefore_ = view_->clickedNodes_;
     }
     ~SelectionChange()
     {
@@ -55,9 +56,8 @@ KZNestedTreemapView::KZNestedTreemapView(KZDirectoryPtr directory, QWidget* pare
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setFocusPolicy(Qt::StrongFocus);
     lists_.setDirectory(directory_);
-    lists_.setFileIsIgnored([this](const KZFilePtr& file) {
-        return delegate_ && delegate_->treemapViewFileIsIgnored(this, file);
-    });
+    lists_.setFileIsIgnored(
+        [this](const KZFilePtr& file) { return delegate_ && delegate_->treemapViewFileIsIgnored(this, file); });
     lists_.setMinimumFileSize([this] { return preferences().minFileSize(); });
 
     liveResizeTimer_.setSingleShot(true);
@@ -141,7 +141,8 @@ void KZNestedTreemapView::invalidateLayout()
 const std::vector<KZTreemapDrawItem>& KZNestedTreemapView::drawItems()
 {
     if (!layoutValid_) {
-        const auto settings = liveResize_ ? KZTreemapLayoutSettings::duringLiveResize() : KZTreemapLayoutSettings::atRest();
+        const auto settings =
+            liveResize_ ? KZTreemapLayoutSettings::duringLiveResize() : KZTreemapLayoutSettings::atRest();
         items_ = KZTreemapLayout::layout(lists_, directory_.get(), QRectF(rect()), settings);
         itemTree_.reset();
         layoutValid_ = true;
@@ -161,8 +162,9 @@ void KZNestedTreemapView::paintTreemap(QPainter& painter)
     const auto& items = drawItems();
     painter_.paint(painter, items,
                    [this](const KZTreemapNode& node, double percent, bool selected, bool reloading, int64_t depth) {
-                       return delegate_ ? delegate_->treemapViewColorForNode(this, node, percent, selected, reloading, depth)
-                                        : QColor();
+                       return delegate_
+                                  ? delegate_->treemapViewColorForNode(this, node, percent, selected, reloading, depth)
+                                  : QColor();
                    });
 }
 

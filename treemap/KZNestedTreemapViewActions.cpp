@@ -47,7 +47,8 @@ QMenu* KZNestedTreemapView::menuForNode(const KZTreemapNodePtr& node, QEvent* ev
     menu->addSeparator();
     menu->addAction(folder ? CompressDirectoryTitle : CompressFileTitle, this, &KZNestedTreemapView::compressNode);
     if (delegate_ && delegate_->treemapViewCanRemoveFile(this, file))
-        menu->addAction(folder ? DeleteDirectoryTitle : DeleteFileTitle, this, &KZNestedTreemapView::deleteSelectedFile);
+        menu->addAction(folder ? DeleteDirectoryTitle : DeleteFileTitle, this,
+                        &KZNestedTreemapView::deleteSelectedFile);
     return menu;
 }
 

@@ -177,7 +177,11 @@ void KZNestedTreemapView::focusInEvent(QFocusEvent* event)
     if (KZTreemapAccessibility::isListening()) {
         QPointer<KZNestedTreemapView> self(this);
         QMetaObject::invokeMethod(
-            this, [self] { if (self && self->hasFocus()) KZTreemapAccessibility::focusMoved(self); }, Qt::QueuedConnection);
+            this,
+            [self] {
+                if (self && self->hasFocus()) KZTreemapAccessibility::focusMoved(self);
+            },
+            Qt::QueuedConnection);
     }
 }
 

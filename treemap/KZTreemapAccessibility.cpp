@@ -39,10 +39,7 @@ public:
 
     bool isValid() const override { return node() != nullptr; }
     QObject* object() const override { return nullptr; }
-    QWindow* window() const override
-    {
-        return view_ && view_->window() ? view_->window()->windowHandle() : nullptr;
-    }
+    QWindow* window() const override { return view_ && view_->window() ? view_->window()->windowHandle() : nullptr; }
 
     QAccessibleInterface* childAt(int x, int y) const override
     {
@@ -91,10 +88,14 @@ public:
         const KZTreemapNodePtr n = node();
         if (!n) return {};
         switch (t) {
-        case QAccessible::Name: return KZTreemapAccessibility::nameOfNode(*n);
-        case QAccessible::Description: return KZTreemapAccessibility::descriptionOfNode(*n);
-        case QAccessible::Value: return KZTreemapAccessibility::sizeOfNode(*n);
-        default: return {};
+        case QAccessible::Name:
+            return KZTreemapAccessibility::nameOfNode(*n);
+        case QAccessible::Description:
+            return KZTreemapAccessibility::descriptionOfNode(*n);
+        case QAccessible::Value:
+            return KZTreemapAccessibility::sizeOfNode(*n);
+        default:
+            return {};
         }
     }
     void setText(QAccessible::Text, const QString&) override {}
@@ -136,7 +137,8 @@ public:
     void* interface_cast(QAccessible::InterfaceType t) override
     {
         const KZTreemapNodePtr n = node_.lock();
-        if (t == QAccessible::ActionInterface && n && !n->isInertArea()) return static_cast<QAccessibleActionInterface*>(this);
+        if (t == QAccessible::ActionInterface && n && !n->isInertArea())
+            return static_cast<QAccessibleActionInterface*>(this);
         return nullptr;
     }
 
@@ -199,7 +201,9 @@ void kz_installTreemapAccessibility()
     QAccessible::installFactory(treemapFactory);
 }
 
-KZTreemapAccessibility::KZTreemapAccessibility(KZNestedTreemapView* view) : QAccessibleWidget(view, QAccessible::List) {}
+KZTreemapAccessibility::KZTreemapAccessibility(KZNestedTreemapView* view) : QAccessibleWidget(view, QAccessible::List)
+{
+}
 
 KZTreemapAccessibility::~KZTreemapAccessibility()
 {

@@ -32,11 +32,17 @@ int KZTreemapColorRule::paletteIndex(double percent, int64_t depth, bool useDept
 QColor KZTreemapColorRule::paletteColor(const TQTheme& theme, int index)
 {
     switch (index) {
-    case 0: return theme.depth1Color();
-    case 1: return theme.depth2Color();
-    case 2: return theme.depth3Color();
-    case 3: return theme.depth4Color();
-    case 4: return theme.depth5Color();
-    default: return theme.depth6Color();
+    case 0:
+        return theme.depth1Color();
+    case 1:
+        return theme.depth2Color();
+    case 2:
+        return theme.depth3Color();
+    case 3:
+        return theme.depth4Color();
+    case 4:
+        return theme.depth5Color();
+    default:
+        return theme.depth6Color();
     }
 }

@@ -27,8 +27,8 @@ std::vector<KZTreemapDrawItem> KZTreemapLayout::layout(KZTreemapNodeLists& lists
     if (!top || !KZTreemapNodeLists::hasShownNode(*top)) return items;
     // The layout only adds cache entries for folders it enters, never replaces one, so the
     // lists it walks stay where they are.
-    calcNodePositions(lists, *top, bounds, std::ceil(bounds.width()), std::ceil(bounds.height()), 0, bounds,
-                      settings, items);
+    calcNodePositions(lists, *top, bounds, std::ceil(bounds.width()), std::ceil(bounds.height()), 0, bounds, settings,
+                      items);
     return items;
 }
 
@@ -115,7 +115,8 @@ void KZTreemapLayout::calcNodePositions(KZTreemapNodeLists& lists, const KZTreem
         const QRectF inner(x + kInset, y + kInset + band, w - 2 * kInset, h - 2 * kInset - band);
         const KZTreemapNodeList& children = lists.listForDirectory(static_cast<const KZDirectory*>(node->file().get()));
         if (children.empty()) continue;
-        stack.push_back({&children, 0, children.size(), inner, inner.width(), inner.height(), task.depth + 1, task.rect});
+        stack.push_back(
+            {&children, 0, children.size(), inner, inner.width(), inner.height(), task.depth + 1, task.rect});
     }
 }
 
@@ -223,17 +224,25 @@ int KZTreemapItemTree::neighbour(const std::vector<KZTreemapDrawItem>& items, in
         const QRectF r = items[size_t(i)].rect;
         double gap = 0;
         switch (direction) {
-        case Direction::Left: gap = from.left() - r.right(); break;
-        case Direction::Right: gap = r.left() - from.right(); break;
-        case Direction::Up: gap = from.top() - r.bottom(); break;
-        case Direction::Down: gap = r.top() - from.bottom(); break;
+        case Direction::Left:
+            gap = from.left() - r.right();
+            break;
+        case Direction::Right:
+            gap = r.left() - from.right();
+            break;
+        case Direction::Up:
+            gap = from.top() - r.bottom();
+            break;
+        case Direction::Down:
+            gap = r.top() - from.bottom();
+            break;
         }
         if (gap < -0.5) continue;
         const double overlap = horizontal ? std::min(from.bottom(), r.bottom()) - std::max(from.top(), r.top())
                                           : std::min(from.right(), r.right()) - std::max(from.left(), r.left());
         const bool faces = overlap > 0;
-        const double offset = horizontal ? std::abs(r.center().y() - from.center().y())
-                                         : std::abs(r.center().x() - from.center().x());
+        const double offset =
+            horizontal ? std::abs(r.center().y() - from.center().y()) : std::abs(r.center().x() - from.center().x());
         // Facing candidates first, nearest first, then the one most in line; the others by the
         // distance along plus the distance across.
         const double distance = faces ? gap : gap - overlap;

@@ -39,12 +39,18 @@ KZTreemapNodePtr KZTreemapNode::nodeWithInertArea(InertKind kind, double bytes, 
 QString KZTreemapNode::inertAreaTitle(InertKind kind)
 {
     switch (kind) {
-    case InertKind::None: return {};
-    case InertKind::SmallFiles: return QStringLiteral("Small files");
-    case InertKind::HiddenItems: return QStringLiteral("Hidden items");
-    case InertKind::SystemItems: return QStringLiteral("System items");
-    case InertKind::IgnoredItems: return QStringLiteral("Ignored items");
-    case InertKind::RemovedItems: return QStringLiteral("Removed items");
+    case InertKind::None:
+        return {};
+    case InertKind::SmallFiles:
+        return QStringLiteral("Small files");
+    case InertKind::HiddenItems:
+        return QStringLiteral("Hidden items");
+    case InertKind::SystemItems:
+        return QStringLiteral("System items");
+    case InertKind::IgnoredItems:
+        return QStringLiteral("Ignored items");
+    case InertKind::RemovedItems:
+        return QStringLiteral("Removed items");
     }
     return {};
 }

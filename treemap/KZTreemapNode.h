@@ -38,7 +38,8 @@ public:
     static KZTreemapNodePtr nodeWithFile(const KZFilePtr& file);
     // A grouped node for the records (in node-list order) of one folder, weighted by the sum
     // of their sizes.
-    static KZTreemapNodePtr nodeWithGroupedFileArray(std::vector<KZFilePtr> files, const KZDirectoryPtr& parentDirectory);
+    static KZTreemapNodePtr nodeWithGroupedFileArray(std::vector<KZFilePtr> files,
+                                                     const KZDirectoryPtr& parentDirectory);
     // An inert area of the folder: `bytes` of the given kind, weighted by them.
     static KZTreemapNodePtr nodeWithInertArea(InertKind kind, double bytes, const KZDirectoryPtr& parentDirectory);
 

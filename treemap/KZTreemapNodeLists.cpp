@@ -23,9 +23,8 @@ std::optional<KZTreemapNodeList> KZTreemapNodeLists::dataForDirectory(const KZDi
         const double size = children[i]->fileSize();
         sorted.push_back({std::isnan(size) ? 0.0 : size, uint32_t(i), children[i]});
     }
-    std::sort(sorted.begin(), sorted.end(), [](const Child& a, const Child& b) {
-        return a.size != b.size ? a.size > b.size : a.index < b.index;
-    });
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Child& a, const Child& b) { return a.size != b.size ? a.size > b.size : a.index < b.index; });
 
     const double base = directory_ ? directory_->fileSize() : 0.0;
     const size_t count = sorted.size();

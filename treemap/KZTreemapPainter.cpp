@@ -57,8 +57,8 @@ void KZTreemapPainter::paint(QPainter& painter, const std::vector<KZTreemapDrawI
 {
     for (const KZTreemapDrawItem& item : items) {
         const KZTreemapNode& node = *item.node;
-        const QColor color = colorForNode ? colorForNode(node, item.share, node.selected(), node.isReloading(), item.depth)
-                                          : QColor();
+        const QColor color =
+            colorForNode ? colorForNode(node, item.share, node.selected(), node.isReloading(), item.depth) : QColor();
         layoutNode(painter, item, color);
     }
 }
@@ -91,7 +91,8 @@ void KZTreemapPainter::drawRectangle(QPainter& painter, const QRectF& rect, cons
     }
 }
 
-void KZTreemapPainter::drawRectangleAsPath(QPainter& painter, const QRectF& drawnRect, double radius, const QColor& fill)
+void KZTreemapPainter::drawRectangleAsPath(QPainter& painter, const QRectF& drawnRect, double radius,
+                                           const QColor& fill)
 {
     QPainterPath path;
     if (radius > 0) {
@@ -221,7 +222,8 @@ void KZTreemapPainter::drawText(QPainter& painter, const QString& text, const QR
                                 const QColor& color)
 {
     if (text.isEmpty() || rect.width() <= 0) return;
-    const QString shown = metrics.horizontalAdvance(text) <= rect.width() ? text : metrics.elidedText(text, elide, rect.width());
+    const QString shown =
+        metrics.horizontalAdvance(text) <= rect.width() ? text : metrics.elidedText(text, elide, rect.width());
     if (shown.isEmpty()) return;
     painter.setFont(font);
     painter.setPen(color);

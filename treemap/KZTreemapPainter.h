@@ -27,12 +27,12 @@ public:
     using ColorProvider =
         std::function<QColor(const KZTreemapNode& node, double percent, bool selected, bool reloading, int64_t depth)>;
 
-    static constexpr double kFontSize = 11;        // pixels
-    static constexpr double kLineHeight = 17;      // one line of text
-    static constexpr double kTextMinHeight = 22;   // smaller rectangles get no text
+    static constexpr double kFontSize = 11;      // pixels
+    static constexpr double kLineHeight = 17;    // one line of text
+    static constexpr double kTextMinHeight = 22; // smaller rectangles get no text
     static constexpr double kTextMinWidth = 40;
     static constexpr double kSizeLineMinHeight = 34; // taller rectangles show the size too
-    static constexpr double kRoundedMinSide = 15;  // smaller rectangles have square corners
+    static constexpr double kRoundedMinSide = 15;    // smaller rectangles have square corners
     static constexpr double kCornerRadius = 2;
     static constexpr double kOutlineDarkening = 0.3;
 

@@ -11,8 +11,7 @@
 
 class Preferences;
 
-class TQTheme
-{
+class TQTheme {
 public:
     virtual ~TQTheme() = default;
 
@@ -29,7 +28,11 @@ public:
     // The same light grey for every theme.
     QColor reloadingColor() const;
 
-    template <class T> static std::shared_ptr<TQTheme> theme() { return std::make_shared<T>(); }
+    template <class T>
+    static std::shared_ptr<TQTheme> theme()
+    {
+        return std::make_shared<T>();
+    }
 
     static void registerTheme(std::shared_ptr<TQTheme> theme);
     // The registry in registration order; null before the first registration.
@@ -46,11 +49,9 @@ public:
 };
 
 // A theme made of fixed colours: a name, six depth colours, the file and selection colours.
-class TQFixedTheme : public TQTheme
-{
+class TQFixedTheme : public TQTheme {
 public:
-    struct Palette
-    {
+    struct Palette {
         const char* name;
         QColor depth[6];
         QColor file;
@@ -73,32 +74,27 @@ private:
     Palette palette_;
 };
 
-class TQThemeBlueSkies : public TQFixedTheme
-{
+class TQThemeBlueSkies : public TQFixedTheme {
 public:
     TQThemeBlueSkies();
 };
 
-class TQThemeRainbow : public TQFixedTheme
-{
+class TQThemeRainbow : public TQFixedTheme {
 public:
     TQThemeRainbow();
 };
 
-class TQThemeObsidian : public TQFixedTheme
-{
+class TQThemeObsidian : public TQFixedTheme {
 public:
     TQThemeObsidian();
 };
 
-class TQThemeMelon : public TQFixedTheme
-{
+class TQThemeMelon : public TQFixedTheme {
 public:
     TQThemeMelon();
 };
 
-class TQThemeSunrise : public TQFixedTheme
-{
+class TQThemeSunrise : public TQFixedTheme {
 public:
     TQThemeSunrise();
 };

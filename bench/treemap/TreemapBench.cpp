@@ -119,7 +119,8 @@ int main(int argc, char** argv)
         lists.removeAllLists();
         listTimes.push_back(timeMs([&] { lists.storeList(root.get(), *lists.dataForDirectory(root.get())); }));
         // The first layout also builds the lists of every folder it enters.
-        firstLayoutTimes.push_back(timeMs([&] { items = KZTreemapLayout::layout(lists, root.get(), bounds, settings); }));
+        firstLayoutTimes.push_back(
+            timeMs([&] { items = KZTreemapLayout::layout(lists, root.get(), bounds, settings); }));
         layoutTimes.push_back(timeMs([&] { items = KZTreemapLayout::layout(lists, root.get(), bounds, settings); }));
         image.fill(Qt::black);
         paintTimes.push_back(timeMs([&] {
@@ -155,8 +156,8 @@ int main(int argc, char** argv)
 
     std::printf("entries=%lld scan_ms=%.1f runs=%d first_layout_ms=%.2f lists100k_ms=%.2f lists100k_empty_ms=%.2f "
                 "item_tree_ms=%.3f\n",
-                static_cast<long long>(entries), scanMs, runs, median(firstLayoutTimes), median(bigTimes), median(emptyTimes),
-                median(itemTreeTimes));
+                static_cast<long long>(entries), scanMs, runs, median(firstLayoutTimes), median(bigTimes),
+                median(emptyTimes), median(itemTreeTimes));
     std::printf("lists_ms=%.2f layout_ms=%.2f paint_ms=%.2f rects=%zu\n", median(listTimes), median(layoutTimes),
                 median(paintTimes), items.size());
     return 0;

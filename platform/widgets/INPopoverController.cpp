@@ -200,8 +200,7 @@ void INPopoverController::presentPopoverFromRect(const QRect& rect, QWidget* pos
     for (QObject* child : positionView->children())
         if (child->isWidgetType() && static_cast<QWidget*>(child)->geometry() == rect)
             anchorWidget_ = static_cast<QWidget*>(child);
-    if (QWidget* focus = QApplication::focusWidget(); focus && focus->window() == hostWindow_)
-        previousFocus_ = focus;
+    if (QWidget* focus = QApplication::focusWidget(); focus && focus->window() == hostWindow_) previousFocus_ = focus;
 
     auto* panel = new Panel(this, hostWindow_);
     panel_ = panel;
@@ -312,10 +311,11 @@ void INPopoverController::layoutPanel()
     const QRect panelRect(bodyLeft - m, tipY - m, bodyWidth + 2 * m, bodyTop - tipY + bodyHeight + 2 * m);
     bodyRect_ = QRect(m, m + arrowHeight, bodyWidth, bodyHeight);
     const int inset = int(std::ceil(cornerRadius_)) + arrowHalfWidth;
-    arrowX_ = std::clamp(tipX - panelRect.x(), bodyRect_.left() + inset, std::max(bodyRect_.left() + inset,
-                                                                                    bodyRect_.right() - inset));
+    arrowX_ = std::clamp(tipX - panelRect.x(), bodyRect_.left() + inset,
+                         std::max(bodyRect_.left() + inset, bodyRect_.right() - inset));
     panel_->setGeometry(panelRect);
-    if (contentView_ && contentView_->parentWidget() == panel_) contentView_->setGeometry(bodyRect_.adjusted(1, 1, -1, -1));
+    if (contentView_ && contentView_->parentWidget() == panel_)
+        contentView_->setGeometry(bodyRect_.adjusted(1, 1, -1, -1));
     panel_->update();
 }
 

@@ -31,7 +31,8 @@ QMessageBox* makeBox(const KZAlert& alert, QWidget* parent, std::vector<QAbstrac
     if (titles.isEmpty()) titles << QStringLiteral("OK");
     for (int i = 0; i < titles.size(); ++i) {
         // The first button is the default action, a second one cancels.
-        const auto role = i == 0 ? QMessageBox::AcceptRole : (i == 1 ? QMessageBox::RejectRole : QMessageBox::ActionRole);
+        const auto role =
+            i == 0 ? QMessageBox::AcceptRole : (i == 1 ? QMessageBox::RejectRole : QMessageBox::ActionRole);
         QPushButton* b = box->addButton(titles[i], role);
         if (i == 0) box->setDefaultButton(b);
         buttons.push_back(b);
@@ -111,9 +112,11 @@ void KZScriptedAlertService::beginSheet(const KZAlert& alert, QWidget* window, d
 {
     shown_.push_back({alert, window, true});
     const KZAlertResult r = nextAnswer();
-    KZRunOnMainThreadAfterDelay([r, completion = std::move(completion)] {
-        if (completion) completion(r);
-    }, delaySeconds);
+    KZRunOnMainThreadAfterDelay(
+        [r, completion = std::move(completion)] {
+            if (completion) completion(r);
+        },
+        delaySeconds);
 }
 
 KZAlertResult KZScriptedAlertService::runModal(const KZAlert& alert)

@@ -72,7 +72,11 @@ public:
     KZAlertResult runModal(const KZAlert& alert) override;
     void answerNext(int response, bool suppression = false) { answers_.push_back({response, suppression}); }
     const std::vector<Shown>& shown() const { return shown_; }
-    void clear() { shown_.clear(); answers_.clear(); }
+    void clear()
+    {
+        shown_.clear();
+        answers_.clear();
+    }
 
 private:
     KZAlertResult nextAnswer();

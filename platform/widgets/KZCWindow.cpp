@@ -85,7 +85,8 @@ KZCWindow::KZCWindow(const QString& windowTitle, const QString& title, const QSt
     constexpr int width = 500;
     const QMargins margins = root->contentsMargins();
     const int textWidth = width - margins.left() - margins.right() - icon->width() - top->spacing();
-    const int textHeight = titleLabel_->sizeHint().height() + text->spacing() + messageLabel_->heightForWidth(textWidth);
+    const int textHeight =
+        titleLabel_->sizeHint().height() + text->spacing() + messageLabel_->heightForWidth(textWidth);
     const int height = margins.top() + std::max(icon->height(), textHeight) + root->spacing() +
                        defaultButton_->sizeHint().height() + margins.bottom();
     setFixedSize(width, height);
@@ -109,10 +110,10 @@ KZCWindow* KZCWindow::welcomeWindow()
 
 KZCWindow* KZCWindow::mailingListWindow()
 {
-    auto* window = new KZCWindow(
-        QStringLiteral("Sizemere News"), QStringLiteral("Hear about new versions first"),
-        QStringLiteral("Join the ZANDREL mailing list for news about Sizemere and our other programs. "
-                       "The sign-up page opens in your web browser."));
+    auto* window =
+        new KZCWindow(QStringLiteral("Sizemere News"), QStringLiteral("Hear about new versions first"),
+                      QStringLiteral("Join the ZANDREL mailing list for news about Sizemere and our other programs. "
+                                     "The sign-up page opens in your web browser."));
     QPointer<KZCWindow> guard(window);
     window->setOtherButton(QStringLiteral("Not Now"), [guard] {
         if (guard) guard->close();

@@ -14,7 +14,6 @@
 
 #include <optional>
 
-
 class KZCore : public QObject {
     Q_OBJECT
 public:

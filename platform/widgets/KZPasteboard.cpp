@@ -73,8 +73,8 @@ QByteArray KZPasteboard::uriListForPaths(const std::vector<std::string>& paths)
     for (const std::string& path : paths) {
         out += "file://";
         for (unsigned char c : path) {
-            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                               c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+                               c == '-' || c == '_' || c == '.' || c == '~';
             if (plain) {
                 out += char(c);
             } else {

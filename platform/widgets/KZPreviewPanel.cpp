@@ -236,13 +236,16 @@ void KZPreviewPanel::present(const Content& content)
         if (!content.mimeComment.isEmpty()) facts << QStringLiteral("Kind: %1").arg(content.mimeComment);
         const double size = item_.size >= 0 ? item_.size : content.size;
         if (size >= 0)
-            facts << QStringLiteral("Size: %1").arg(QLocale::c().formattedDataSize(qint64(size), 1, QLocale::DataSizeSIFormat));
-        if (content.modificationTime >= 0) facts << QStringLiteral("Modified: %1").arg(formatDate(content.modificationTime));
+            facts << QStringLiteral("Size: %1")
+                         .arg(QLocale::c().formattedDataSize(qint64(size), 1, QLocale::DataSizeSIFormat));
+        if (content.modificationTime >= 0)
+            facts << QStringLiteral("Modified: %1").arg(formatDate(content.modificationTime));
     }
     const std::string trimmed = kz::pathWithoutTrailingSlash(item_.path);
     const size_t slash = trimmed.rfind('/');
     if (slash != std::string::npos)
-        facts << QStringLiteral("Where: %1").arg(kz::displayString(slash == 0 ? std::string("/") : trimmed.substr(0, slash)));
+        facts << QStringLiteral("Where: %1")
+                     .arg(kz::displayString(slash == 0 ? std::string("/") : trimmed.substr(0, slash)));
     facts_ = facts.join(QLatin1Char('\n'));
 
     switch (content.kind) {

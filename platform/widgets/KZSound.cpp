@@ -16,7 +16,7 @@ std::function<void()>& testPlayer()
 
 QSoundEffect* kz_triToneSound()
 {
-    static QSoundEffect* sound = [] () -> QSoundEffect* {
+    static QSoundEffect* sound = []() -> QSoundEffect* {
         if (!QFile::exists(QStringLiteral(":/sounds/tritone.wav"))) return nullptr;
         auto* effect = new QSoundEffect;
         effect->setSource(QUrl(QStringLiteral("qrc:/sounds/tritone.wav")));

@@ -45,9 +45,10 @@ void KZDesktopWorkspace::revealInFileManager(const std::vector<std::string>& pat
     if (paths.empty()) return;
     QStringList uris;
     for (const std::string& p : paths) uris << urlForPath(p).toString(QUrl::FullyEncoded);
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+                                       QStringLiteral("/org/freedesktop/FileManager1"),
+                                       QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << uris << QString();
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
     if (reply.type() == QDBusMessage::ReplyMessage) return;
@@ -96,7 +97,7 @@ QIcon iconFromNames(const QString& name, const QString& generic)
     if (icon.isNull() && !generic.isEmpty()) icon = QIcon::fromTheme(generic);
     if (icon.isNull()) {
         icon = name == QLatin1String("folder") && qApp ? qApp->style()->standardIcon(QStyle::SP_DirIcon)
-                                                      : kz_genericFileIcon();
+                                                       : kz_genericFileIcon();
     }
     return icon;
 }

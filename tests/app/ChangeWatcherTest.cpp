@@ -177,8 +177,7 @@ TEST_F(ChangeWatcherTest, TheFoldersToWatchComeFromTheTree)
     ignoreList.setIgnoredPaths(QStringList{QString::fromStdString(tmp / "skipped")});
     const CDEventsFolders folders = TQChangeWatcher::foldersToWatch(root, &ignoreList, false);
     ASSERT_TRUE(folders.listed);
-    EXPECT_EQ(paths(*folders.listed),
-              (std::set<std::string>{tmp / "docs", tmp / "many", tmp / "pkg.framework"}));
+    EXPECT_EQ(paths(*folders.listed), (std::set<std::string>{tmp / "docs", tmp / "many", tmp / "pkg.framework"}));
     for (const Folder& f : *folders.listed) {
         EXPECT_EQ(f.walkBelow, f.path == tmp / "pkg.framework") << f.path << ": a package's folders are found on disk";
         EXPECT_FALSE(f.onOtherDevice);

@@ -404,9 +404,8 @@ TEST_F(CompressingWindow, ClosingARunningWindowCancelsAndReportsOnce)
     QPointer<TQCompressingWindowController> small = start({scanned(dir / "small.iso")});
     TQCompressingWindowController* const bigWindow = big.data();
     TQCompressingWindowController* const smallWindow = small.data();
-    ASSERT_TRUE(kztest::waitFor([&] {
-        return big->ui()->progressBar->value() == 400 && small->ui()->progressBar->value() == 1000;
-    }));
+    ASSERT_TRUE(kztest::waitFor(
+        [&] { return big->ui()->progressBar->value() == 400 && small->ui()->progressBar->value() == 1000; }));
     EXPECT_EQ(big->state(), State::Compressing);
     EXPECT_EQ(big->ui()->progressBar->maximum(), 1000);
     EXPECT_EQ(big->ui()->statusLabel->text(), QStringLiteral("400.0 KB of 1.0 MB"));
@@ -694,8 +693,8 @@ TEST_F(CompressingWindow, AnArchiveDeletedOrReplacedWhileZipRunsFailsAndEveryOri
     writeFile(dir / "F/two.txt", "two");
     const std::string go = dir / "go";
     // zip writes part of the archive, waits, then ends well.
-    zipProgram = fakeZip(dir, "waiting-zip",
-                         "head -c 3000 /dev/zero\nwhile [ ! -e '" + go + "' ]; do sleep 0.01; done\nexit 0");
+    zipProgram =
+        fakeZip(dir, "waiting-zip", "head -c 3000 /dev/zero\nwhile [ ! -e '" + go + "' ]; do sleep 0.01; done\nexit 0");
     for (const std::string how : {"deleted", "replaced"}) {
         SCOPED_TRACE(how);
         ::unlink(go.c_str());
@@ -717,10 +716,11 @@ TEST_F(CompressingWindow, AnArchiveDeletedOrReplacedWhileZipRunsFailsAndEveryOri
         EXPECT_EQ(readFile(dir / "F/one.txt"), "one");
         EXPECT_EQ(readFile(dir / "F/two.txt"), "two");
         EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Could not compress, please try again."));
-        const QString why = how == "deleted" ? QStringLiteral("is no longer there.")
-                                             : QStringLiteral("was replaced by another item.");
-        EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("The archive \"%1\" %2\nNone of the originals was removed.")
-                                                    .arg(QString::fromStdString(archive), why));
+        const QString why =
+            how == "deleted" ? QStringLiteral("is no longer there.") : QStringLiteral("was replaced by another item.");
+        EXPECT_EQ(c->ui()->statusLabel->text(),
+                  QStringLiteral("The archive \"%1\" %2\nNone of the originals was removed.")
+                      .arg(QString::fromStdString(archive), why));
         EXPECT_FALSE(c->ui()->statusLabel->isHidden());
         EXPECT_EQ(notifications().back().subtitle, QStringLiteral("Could not compress 2 files"));
         if (how == "deleted") {

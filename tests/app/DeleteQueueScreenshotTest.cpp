@@ -9,9 +9,9 @@
 #include "app/TQTableCellView.h"
 #include "kit/KZController.h"
 #include "kit/TQAppColors.h"
+#include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "platform/widgets/KZAppearance.h"
-#include "platform/KZDispatch.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -185,11 +185,10 @@ TEST_F(ShotTest, SheetInProgressFinishedAndErrors)
         kztest::makeFile(dir / "Library/busy.db", 1000);
         kztest::makeFile(dir / "fine.txt", 10);
         kztest::makeFile(dir / "a file with a very long name inside folders that goes on and on.txt", 10);
-        const KZFileList files{KZFile::fileWithPath(dir / "locked.iso", true),
-                               KZDirectory::fileWithPath(dir / "Library", true),
-                               KZFile::fileWithPath(dir / "fine.txt", true),
-                               KZFile::fileWithPath(
-                                   dir / "a file with a very long name inside folders that goes on and on.txt", true)};
+        const KZFileList files{
+            KZFile::fileWithPath(dir / "locked.iso", true), KZDirectory::fileWithPath(dir / "Library", true),
+            KZFile::fileWithPath(dir / "fine.txt", true),
+            KZFile::fileWithPath(dir / "a file with a very long name inside folders that goes on and on.txt", true)};
         queue.addFilesToQueue(files);
         kz::setFileFaultHook([&](kz::FileOperation op, const std::string& path) {
             if (op == kz::FileOperation::Unlink && path == dir / "locked.iso") return EACCES;

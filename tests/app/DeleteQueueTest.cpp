@@ -9,8 +9,8 @@
 #include "app/TQNotifications.h"
 #include "app/TQTableCellView.h"
 #include "kit/KZController.h"
-#include "platform/KZNotificationCenter.h"
 #include "platform/KZDispatch.h"
+#include "platform/KZNotificationCenter.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -36,7 +36,8 @@ KZFilePtr record(const std::string& path, double size)
 KZFileList records(int count, const std::string& folder = "/data/queue")
 {
     KZFileList list;
-    for (int i = 0; i < count; ++i) list.push_back(record(folder + "/file" + std::to_string(i) + ".txt", 1000.0 * (i + 1)));
+    for (int i = 0; i < count; ++i)
+        list.push_back(record(folder + "/file" + std::to_string(i) + ".txt", 1000.0 * (i + 1)));
     return list;
 }
 
@@ -50,10 +51,14 @@ struct QueueTest : ::testing::Test {
     QueueTest()
     {
         auto& center = KZNotificationCenter::defaultCenter();
-        center.addObserver(TQDeleteQueueNotification::didRemoveFiles, [this](const KZNotification& n) {
-            removed.push_back(n.userInfo.value(TQDeleteQueueNotification::filesKey).value<KZFileList>());
-        }, &context);
-        center.addObserver(TQNotification_EmptyTrash, [this](const KZNotification&) { ++emptyTrashPosts; }, &context);
+        center.addObserver(
+            TQDeleteQueueNotification::didRemoveFiles,
+            [this](const KZNotification& n) {
+                removed.push_back(n.userInfo.value(TQDeleteQueueNotification::filesKey).value<KZFileList>());
+            },
+            &context);
+        center.addObserver(
+            TQNotification_EmptyTrash, [this](const KZNotification&) { ++emptyTrashPosts; }, &context);
     }
     // Icon lookups still under way end before the test does.
     ~QueueTest() { kztest::drainBackgroundWork(); }
@@ -157,8 +162,8 @@ TEST_F(QueueTest, ACellShownForAnotherItemKeepsNoStaleSizeOrIcon)
     EXPECT_EQ(again->subtitle(), QString());
     // The item's own icon arrives on the main thread, for the item the cell shows.
     const QIcon generic = again->icon();
-    EXPECT_TRUE(kztest::waitFor([&] { return again->icon().cacheKey() != generic.cacheKey(); },
-                                std::chrono::seconds(5)));
+    EXPECT_TRUE(
+        kztest::waitFor([&] { return again->icon().cacheKey() != generic.cacheKey(); }, std::chrono::seconds(5)));
     EXPECT_EQ(again->path(), dir / "empty.txt");
 }
 

@@ -13,9 +13,9 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
-#include <QThreadPool>
 #include <QPushButton>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -55,7 +55,10 @@ struct SheetTest : ::testing::Test {
         makeFile(dir / name, size);
         return KZFile::fileWithPath(dir / name, true);
     }
-    void waitForTheEnd() { ASSERT_TRUE(kztest::waitFor([&] { return sheet->isFinished(); })); }
+    void waitForTheEnd()
+    {
+        ASSERT_TRUE(kztest::waitFor([&] { return sheet->isFinished(); }));
+    }
 };
 
 } // namespace

@@ -57,12 +57,13 @@ TEST(FinishedScreen, CompressedRowIsTakenOutAndTheBoxShrinksAboutItsMiddle)
     const QRect full = one.form->containerView->geometry();
     const QRect shrunk = none.form->containerView->geometry();
     EXPECT_EQ(shrunk.height(), full.height() - h);
-    EXPECT_EQ(shrunk.top(), full.top() + h / 2);          // top edge down by H/2
-    EXPECT_EQ(shrunk.bottom(), full.bottom() - h / 2);    // bottom edge up by H/2
+    EXPECT_EQ(shrunk.top(), full.top() + h / 2);       // top edge down by H/2
+    EXPECT_EQ(shrunk.bottom(), full.bottom() - h / 2); // bottom edge up by H/2
     EXPECT_EQ(shrunk.x(), full.x());
     EXPECT_EQ(none.form->buttonContainerView->y(), one.form->buttonContainerView->y() - h / 2);
     // The gap between the box and the buttons stays.
-    EXPECT_EQ(none.form->buttonContainerView->y() - shrunk.bottom(), one.form->buttonContainerView->y() - full.bottom());
+    EXPECT_EQ(none.form->buttonContainerView->y() - shrunk.bottom(),
+              one.form->buttonContainerView->y() - full.bottom());
 
     EXPECT_EQ(one.form->totalCompressedLabel->stringValue(), QStringLiteral("1"));
     EXPECT_EQ(one.form->compressedSubtitleLabel->text(), QStringLiteral("file/folder compressed"));
@@ -161,7 +162,8 @@ TEST(FinishedScreen, ShareTextsNameTheAmountWithoutDecimalsOrNoAmountAtAll)
     EXPECT_TRUE(gb.controller->shareText(0).startsWith(QStringLiteral("I just cleared 12 GB ")));
 
     // Nothing freed, and an amount that prints as "0 KB": the sentence without an amount.
-    const QString noAmount = QStringLiteral("I cleaned my computer using Sizemere for Linux. Check it out here: ") + link;
+    const QString noAmount =
+        QStringLiteral("I cleaned my computer using Sizemere for Linux. Check it out here: ") + link;
     Screen zero(0, 0), tiny(400, 0);
     EXPECT_EQ(zero.controller->shareText(0), noAmount);
     EXPECT_EQ(tiny.controller->shareText(0), noAmount);

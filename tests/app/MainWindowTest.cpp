@@ -366,7 +366,8 @@ TEST_F(Wizard, TheQueueQuestionAtFinishAndAtQuitSaysWhenNetworkItemsWillBeDelete
     auto& queue = TQDeleteQueue::sharedInstance();
     Preferences& prefs = env.settings.preferences();
     prefs.setUseTrash(true);
-    const QString question = QStringLiteral("You have %1 files in the delete queue, would you like to delete them now?");
+    const QString question =
+        QStringLiteral("You have %1 files in the delete queue, would you like to delete them now?");
 
     // Quitting, one of two on a network volume.
     childNamed("a")->setIsNetworkItem(true);

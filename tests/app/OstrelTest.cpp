@@ -54,9 +54,11 @@ TEST_F(OstrelTest, WelcomeWindowOnTheFirstRunHoldsTheMainWindowBackUntilItCloses
     KZCore& core = KZCore::sharedInstance();
     QObject observer;
     QStringList heard;
-    for (const QString& name : {KZCWelcomeNotifications.welcomeWindowDidOpen, KZCWelcomeNotifications.welcomeWindowDidClose})
+    for (const QString& name :
+         {KZCWelcomeNotifications.welcomeWindowDidOpen, KZCWelcomeNotifications.welcomeWindowDidClose})
         KZNotificationCenter::defaultCenter().addObserver(
-            name, [&heard, &core](const KZNotification& n) {
+            name,
+            [&heard, &core](const KZNotification& n) {
                 heard << n.name + (core.canShowMainWindow() ? QStringLiteral(" yes") : QStringLiteral(" no"));
             },
             &observer);
@@ -153,9 +155,10 @@ TEST_F(OstrelTest, Screenshots)
     for (KZCWindow* window : {KZCWindow::welcomeWindow(), KZCWindow::mailingListWindow()}) {
         window->show();
         QApplication::processEvents();
-        EXPECT_TRUE(window->grab().toImage().save(folder + QStringLiteral("/ostrel-") +
-                                                  (window->title().startsWith(QStringLiteral("Welcome")) ? "welcome" : "mailing-list") +
-                                                  QStringLiteral(".png")));
+        EXPECT_TRUE(window->grab().toImage().save(
+            folder + QStringLiteral("/ostrel-") +
+            (window->title().startsWith(QStringLiteral("Welcome")) ? "welcome" : "mailing-list") +
+            QStringLiteral(".png")));
         delete window;
     }
 }

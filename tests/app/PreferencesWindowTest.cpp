@@ -179,7 +179,8 @@ TEST_F(PreferencesWindowTest, ToolbarItemsSwitchPanesThroughAssistiveTechnology)
         {form()->generalItem, TQPreferencesWindowController::GeneralIdentifier, [this] { return form()->generalView; }},
     };
     int actionsRun = 0;
-    for (const QString& action : {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::toggleAction()}) {
+    for (const QString& action :
+         {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::toggleAction()}) {
         for (const auto& item : items) {
             SCOPED_TRACE((action + QLatin1Char(' ') + item.identifier).toStdString());
             QWidget* button = toolbar->widgetForAction(item.item);
@@ -486,12 +487,13 @@ TEST_F(PreferencesWindowTest, AboutPaneShowsTheBuildsNameVersionAndYear)
     const QString notice = about->ui()->copyrightLabel->text();
     EXPECT_FALSE(notice.contains(QStringLiteral("CURRENT_YEAR")));
     EXPECT_TRUE(notice.contains(QString::number(QDate::currentDate().year())));
-    EXPECT_EQ(KZAboutViewController::noticeForYear(QStringLiteral("No year here."), 2031), QStringLiteral("No year here."));
+    EXPECT_EQ(KZAboutViewController::noticeForYear(QStringLiteral("No year here."), 2031),
+              QStringLiteral("No year here."));
     EXPECT_EQ(KZAboutViewController::noticeForYear(QStringLiteral("CURRENT_YEAR-CURRENT_YEAR"), 2031),
               QStringLiteral("2031-2031"));
 
-    for (QPushButton* link : {about->ui()->faqButton, about->ui()->fanButton, about->ui()->twitterButton,
-                              about->ui()->zandrelButton})
+    for (QPushButton* link :
+         {about->ui()->faqButton, about->ui()->fanButton, about->ui()->twitterButton, about->ui()->zandrelButton})
         QTest::mouseClick(link, Qt::LeftButton);
     const std::vector<QUrl> expected{QUrl(TQWebAddresses::supportPage), QUrl(TQWebAddresses::socialNetworkPage),
                                      QUrl(TQWebAddresses::microblogPage), QUrl(TQWebAddresses::makerSite)};

@@ -50,7 +50,10 @@ public:
         open();
         kz::setFileFaultHook({});
     }
-    bool waitUntilReached() { return waitFor([this] { return state_->reached.load(); }); }
+    bool waitUntilReached()
+    {
+        return waitFor([this] { return state_->reached.load(); });
+    }
     void open() { state_->open = true; }
 
 private:
@@ -492,7 +495,8 @@ TEST(RunLedger, WhatGoesWhileTheFolderIsScannedAgainLeavesTheTreeThatScanHandsOv
 
     // An archive made meanwhile joins the new tree too.
     makeFile(dir / "z.zip", 100);
-    TQCompressingWindowController* compression = TQCompressingWindowController::controllerWithFiles({childOf(first, "y.bin")});
+    TQCompressingWindowController* compression =
+        TQCompressingWindowController::controllerWithFiles({childOf(first, "y.bin")});
     ledger.compressionStarted(compression);
     EXPECT_TRUE(ledger.applyCompression(compression, dir / "z.zip", 0, false, false));
     delete compression;
@@ -547,7 +551,8 @@ TEST(RunLedger, ADeleteThatEndsAfterTheLedgerWentReachesNothing)
     {
         TQRunLedger ledger;
         ledger.setRootDirectory(root);
-        ledger.deleteFiles({childOf(root, "x.bin")}, {}, nullptr, {}, [&](const TQDeletionResult&) { reported = true; });
+        ledger.deleteFiles({childOf(root, "x.bin")}, {}, nullptr, {},
+                           [&](const TQDeletionResult&) { reported = true; });
     }
     drainBackgroundWork();
     EXPECT_FALSE(exists(dir / "x.bin"));

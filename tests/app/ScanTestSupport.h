@@ -28,8 +28,7 @@ inline void settle()
 }
 
 // Every wizard notification posted while the object lives, in order.
-class WizardRecorder
-{
+class WizardRecorder {
 public:
     WizardRecorder()
     {
@@ -60,8 +59,7 @@ private:
 
 // Holds every scanning thread that asks about an item whose path ends with `suffix` until
 // open() (also on destruction, so a failed test can't hang the pool).
-class ScanGate
-{
+class ScanGate {
 public:
     explicit ScanGate(std::string suffix) : suffix_(std::move(suffix)) {}
     ~ScanGate() { open(); }
@@ -100,8 +98,7 @@ private:
 };
 
 // A scanning screen whose scanner reports a test can play directly.
-class ScanScreenProbe : public TQFileScanViewController
-{
+class ScanScreenProbe : public TQFileScanViewController {
 public:
     using TQFileScanViewController::scanDidComplete;
     using TQFileScanViewController::scanDidCount;

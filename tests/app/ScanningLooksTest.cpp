@@ -12,8 +12,8 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
-#include <QLabel>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 
 #include <gtest/gtest.h>

@@ -23,8 +23,7 @@
 
 namespace {
 
-struct ScanFixture
-{
+struct ScanFixture {
     kztest::ScreenTestEnvironment env;
     std::unique_ptr<KZLCDStatusViewController> panel = controller<KZLCDStatusViewController>();
 
@@ -45,8 +44,7 @@ struct ScanFixture
 };
 
 // A folder of known contents: 7 items, 3800 bytes of files plus the link's own size.
-struct SampleFolder
-{
+struct SampleFolder {
     kztest::TempDir dir;
     double bytes = 0;
     SampleFolder()
@@ -134,8 +132,7 @@ TEST(ScanningScreen, ARescanKeepsTheOldResultUntilANewOneArrives)
 
 TEST(ScanningScreen, NothingToShowEndsInTheNoResultsState)
 {
-    struct Case
-    {
+    struct Case {
         const char* what;
         std::function<std::string(kztest::TempDir&)> make;
         int hideCancels;
@@ -292,8 +289,7 @@ TEST(ScanningScreen, CancelPostsStartOverAndTheHandlerMayReleaseTheScreen)
 TEST(ScanningScreen, NothingReachesAScreenDestroyedAtAnyPointOfAScan)
 {
     enum class Point { RightAfterStart, MidWalk, WalkDoneReportsQueued, AfterCancel };
-    for (Point point :
-         {Point::RightAfterStart, Point::MidWalk, Point::WalkDoneReportsQueued, Point::AfterCancel}) {
+    for (Point point : {Point::RightAfterStart, Point::MidWalk, Point::WalkDoneReportsQueued, Point::AfterCancel}) {
         SCOPED_TRACE(int(point));
         ScanFixture f;
         SampleFolder folder;

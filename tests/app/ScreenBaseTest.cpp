@@ -25,11 +25,16 @@ TEST(ScreenBase, WindowReferencesAreNotOwnedAndClearWhenTheyGo)
 
 TEST(ScreenBase, WizardNamesAreElevenAndDistinct)
 {
-    const QStringList names{TQNotification_EnableNextButton, TQNotifcation_DisableNextButton,
-                            TQNotifcation_ShowCancelButton,  TQNotifcation_HideCancelButton,
-                            TQNotification_StartOver,        TQNotification_Rescan,
-                            TQNotification_EmptyTrash,       TQNotification_EmptyTrashAndFinish,
-                            TQNotification_EmptyTrashAndQuit, TQNotification_Finish,
+    const QStringList names{TQNotification_EnableNextButton,
+                            TQNotifcation_DisableNextButton,
+                            TQNotifcation_ShowCancelButton,
+                            TQNotifcation_HideCancelButton,
+                            TQNotification_StartOver,
+                            TQNotification_Rescan,
+                            TQNotification_EmptyTrash,
+                            TQNotification_EmptyTrashAndFinish,
+                            TQNotification_EmptyTrashAndQuit,
+                            TQNotification_Finish,
                             TQNotification_GoNext};
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 11);
     EXPECT_TRUE(TQNotifcation_HideCancelButton.startsWith(QStringLiteral("TQNotifcation_")));

@@ -13,8 +13,7 @@
 
 namespace {
 
-struct PanelFixture
-{
+struct PanelFixture {
     KZManualAnimationClock clock;
     std::unique_ptr<KZLCDStatusViewController> panel = controller<KZLCDStatusViewController>();
 
@@ -40,8 +39,7 @@ TEST(StatusPanel, WakesIdleWithoutATransitionAndNoProgressBar)
     EXPECT_EQ(f.panel->currentView(), f.panel->availableSpaceView());
     EXPECT_FALSE(f.panel->isTransitioning());
     EXPECT_EQ(f.shownStates(), QList<QWidget*>{f.panel->availableSpaceView()});
-    EXPECT_EQ(f.panel->availableSpaceView()->geometry(),
-              QRect(QPoint(0, 0), f.panel->animationContainer()->size()));
+    EXPECT_EQ(f.panel->availableSpaceView()->geometry(), QRect(QPoint(0, 0), f.panel->animationContainer()->size()));
     EXPECT_TRUE(view->rect().contains(f.panel->animationContainer()->geometry()));
     EXPECT_EQ(f.panel->progressBar()->progress(), 0.0);
     EXPECT_FALSE(f.panel->progressBar()->isVisibleTo(view));

@@ -3,8 +3,8 @@
 #include "app/TQCompressingWindowController.h"
 #include "app/TQNotifications.h"
 #include "kit/TQTooltipPanel.h"
-#include "platform/widgets/KZSound.h"
 #include "model/TQDeleteQueue.h"
+#include "platform/widgets/KZSound.h"
 #include "tests/app/TreemapScreenFixture.h"
 
 #include <QLabel>

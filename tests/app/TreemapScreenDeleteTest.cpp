@@ -30,8 +30,8 @@ struct TreemapScreenDelete : TreemapScreen {
     {
         makeTree();
         open();
-        KZNotificationCenter::defaultCenter().addObserver(TQNotification_EnableNextButton,
-                                                          [this](const KZNotification&) { ++nextEnabled; }, screen.get());
+        KZNotificationCenter::defaultCenter().addObserver(
+            TQNotification_EnableNextButton, [this](const KZNotification&) { ++nextEnabled; }, screen.get());
     }
     // Selects, presses Delete and confirms; waits for the end of the run.
     void deleteSelection(std::initializer_list<std::string> relatives)
@@ -50,8 +50,8 @@ TEST_F(TreemapScreenDelete, ALongEmptyingLeavesTheTreeASliceAtATimeThenFinishesO
     for (int i = 0; i < 20; ++i) files.push_back(child(childFolder(root, "many"), "f" + std::to_string(i)));
     TQDeleteQueue::sharedInstance().addFilesToQueue(files);
     int finishes = 0;
-    KZNotificationCenter::defaultCenter().addObserver(TQNotification_Finish, [&](const KZNotification&) { ++finishes; },
-                                                      screen.get());
+    KZNotificationCenter::defaultCenter().addObserver(
+        TQNotification_Finish, [&](const KZNotification&) { ++finishes; }, screen.get());
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndFinish);
     ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
     env.clock.advance(TQEmptyTrashWindowController::closeDelay);
@@ -92,7 +92,8 @@ TEST_F(TreemapScreenDelete, ConfirmationTextsAndCancel)
     child(root, "big.bin")->setIsNetworkItem(true);
     EXPECT_EQ(ask({"big.bin", "docs"}).informativeText,
               "These items will be moved to the trash.\n\n" + Screen::NetworkSomeOneNote.arg("big.bin"));
-    EXPECT_EQ(ask({"big.bin"}).informativeText, "This file will be moved to the trash.\n\n" + Screen::NetworkAllOneNote);
+    EXPECT_EQ(ask({"big.bin"}).informativeText,
+              "This file will be moved to the trash.\n\n" + Screen::NetworkAllOneNote);
     EXPECT_FALSE(screen->isDeleting());
     EXPECT_TRUE(child(root, "big.bin") && kztest::exists(tmp / "big.bin"));
     EXPECT_EQ(nextEnabled, 0);
@@ -153,7 +154,8 @@ TEST_F(TreemapScreenDelete, PartialFailureAndProtectedItemsTakeOutOnlyWhatWentAn
     EXPECT_EQ(alerts()[1].alert.buttons, QStringList{"Okay"});
     EXPECT_EQ(alerts()[1].alert.informativeText, QString::fromStdString(stuck) +
                                                      ": Could not delete the item: Permission denied\n"
-                                                     "/Users/sizemere-nobody: " + Screen::UnremovableReason);
+                                                     "/Users/sizemere-nobody: " +
+                                                     Screen::UnremovableReason);
 }
 
 TEST_F(TreemapScreenDelete, AFolderThatOnlyPartlyWentKeepsOnlyWhatIsLeftInTheTreeAndItsTotal)
@@ -264,8 +266,8 @@ TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFold
     ASSERT_TRUE(child(childFolder(root, "docs"), "a.txt"));
 
     int finishes = 0;
-    KZNotificationCenter::defaultCenter().addObserver(TQNotification_Finish, [&](const KZNotification&) { ++finishes; },
-                                                      screen.get());
+    KZNotificationCenter::defaultCenter().addObserver(
+        TQNotification_Finish, [&](const KZNotification&) { ++finishes; }, screen.get());
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndFinish);
     ASSERT_TRUE(screen->emptyWindowController());
     EXPECT_FALSE(screen->canShowFileChangeAlert());
@@ -288,7 +290,8 @@ TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFold
     // Through Quit the program is asked to end; what stays queued comes back later.
     select({"docs/b.txt"});
     screen->toolbarItem(Screen::DeleteItem)->trigger();
-    kztest::ScopedFaultHook faults([](kz::FileOperation, const std::string& path) { return path.ends_with("b.txt") ? EACCES : 0; });
+    kztest::ScopedFaultHook faults(
+        [](kz::FileOperation, const std::string& path) { return path.ends_with("b.txt") ? EACCES : 0; });
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndQuit);
     ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
     screen->emptyWindowController()->close();

@@ -138,7 +138,10 @@ struct TreemapScreen : ::testing::Test {
         }
     }
     bool enabled(const QString& item) const { return screen->toolbarItem(item)->isEnabled(); }
-    bool waitForRemoval() { return kztest::waitFor([&] { return !screen->isDeleting(); }); }
+    bool waitForRemoval()
+    {
+        return kztest::waitFor([&] { return !screen->isDeleting(); });
+    }
     const std::vector<KZScriptedAlertService::Shown>& alerts() const { return env.alerts.service.shown(); }
 
     // Runs what deleteLater() released (no event loop runs in a test).

@@ -25,12 +25,14 @@ TEST_F(TreemapScreen, ToolbarTitleAndEnablingMatrix)
     QStringList order;
     for (QAction* a : screen->toolbar()->actions())
         if (!a->objectName().isEmpty() && !a->icon().isNull()) order << a->objectName();
-    EXPECT_EQ(order, (QStringList{"Zoom", "Reload", "Compress", "Delete", "FinderItem", "QuickLook", "DeleteQueue", "Ignore"}));
+    EXPECT_EQ(order, (QStringList{"Zoom", "Reload", "Compress", "Delete", "FinderItem", "QuickLook", "DeleteQueue",
+                                  "Ignore"}));
     EXPECT_EQ(screen->toolbarItem(Screen::FinderItem)->text(), QStringLiteral("Show in File Manager"));
     EXPECT_EQ(window->windowTitle(), root->fileName() + " - " + KZMemoryFormatter().stringFromBytes(root->fileSize()));
 
     const QStringList selectionItems{"Reload", "Compress", "Delete", "FinderItem", "QuickLook", "Ignore"};
-    for (const QString& id : selectionItems + QStringList{"Zoom", "DeleteQueue"}) EXPECT_FALSE(enabled(id)) << id.toStdString();
+    for (const QString& id : selectionItems + QStringList{"Zoom", "DeleteQueue"})
+        EXPECT_FALSE(enabled(id)) << id.toStdString();
     select({"big.bin"});
     for (const QString& id : selectionItems) EXPECT_EQ(enabled(id), id != "Reload") << id.toStdString();
     select({"docs"});
@@ -90,8 +92,8 @@ TEST_F(TreemapScreen, PathBarFollowsTheSelectionAndItsDoubleClicksZoomRevealOrOf
     EXPECT_EQ(env.workspace.revealed, (std::vector<std::vector<std::string>>{{tmp / "big.bin"}, {tmp / "pkg.app"}}));
 
     int startOvers = 0;
-    KZNotificationCenter::defaultCenter().addObserver(TQNotification_StartOver, [&](const KZNotification&) { ++startOvers; },
-                                                      screen.get());
+    KZNotificationCenter::defaultCenter().addObserver(
+        TQNotification_StartOver, [&](const KZNotification&) { ++startOvers; }, screen.get());
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
     screen->didClickPathbar("/");
     EXPECT_EQ(startOvers, 0);

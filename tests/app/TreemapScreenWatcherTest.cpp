@@ -31,10 +31,13 @@ struct TreemapScreenWatcher : TreemapScreen {
         ASSERT_TRUE(kztest::waitFor([&] { return screen->fileEventListener()->isWatchingEverything(); }));
         QObject::connect(screen.get(), &Screen::fileEventHandled, screen.get(),
                          [this](const QByteArray& path) { handled.push_back(kz::toStdString(path)); });
-        KZNotificationCenter::defaultCenter().addObserver(TQNotification_Rescan,
-                                                          [this](const KZNotification&) { ++rescans; }, screen.get());
+        KZNotificationCenter::defaultCenter().addObserver(
+            TQNotification_Rescan, [this](const KZNotification&) { ++rescans; }, screen.get());
     }
-    bool seen(const std::string& path) const { return std::find(handled.begin(), handled.end(), path) != handled.end(); }
+    bool seen(const std::string& path) const
+    {
+        return std::find(handled.begin(), handled.end(), path) != handled.end();
+    }
     // A change that never prompts (smaller than the minimum size); once the screen has looked
     // at it, every earlier change has been looked at too.
     void sync(const std::string& name)
@@ -123,7 +126,7 @@ TEST_F(TreemapScreenWatcher, ChangesUnderAHiddenFolderBringNoPromptWhileHiddenIt
     kztest::makeFile(tmp / ".cache/sub/new", 5000);
     kztest::makeFile(tmp / ".cache/sub/visible/new", 5000); // a visible folder under a hidden one
     kztest::makeDir(tmp / ".cache/sub/newfolder");
-    kztest::makeFile(tmp / ".config/app/settings", 5000);    // a hidden folder made later
+    kztest::makeFile(tmp / ".config/app/settings", 5000); // a hidden folder made later
     sync("sync1");
     EXPECT_EQ(prompts(), 0u);
     // A visible change still prompts.

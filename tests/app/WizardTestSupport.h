@@ -99,7 +99,8 @@ protected:
     bool waitForStep(int step)
     {
         return waitFor([&] {
-            return wc->currentStep() == step && (step != 2 || wc->currentViewController() == wc->treemapViewController());
+            return wc->currentStep() == step &&
+                   (step != 2 || wc->currentViewController() == wc->treemapViewController());
         });
     }
     // Chooses the folder, scans it and waits for the results.

@@ -11,8 +11,14 @@
 using namespace kittest;
 
 namespace {
-KZImage addImage() { return KZImage::named(QStringLiteral("icon-add")); }
-KZImage addHover() { return KZImage::named(QStringLiteral("icon-add-hover")); }
+KZImage addImage()
+{
+    return KZImage::named(QStringLiteral("icon-add"));
+}
+KZImage addHover()
+{
+    return KZImage::named(QStringLiteral("icon-add-hover"));
+}
 
 std::unique_ptr<KZButton> imageButton()
 {

@@ -1,7 +1,7 @@
+#include "kit/ITPathbar.h"
+#include "kit/KZButton.h"
 #include "kit/KZController.h"
 #include "kit/KZResponderView.h"
-#include "kit/KZButton.h"
-#include "kit/ITPathbar.h"
 #include "platform/widgets/KZAppearance.h"
 #include "tests/kit/SampleControllers.h"
 #include "ui_KZSampleViewController.h"
@@ -9,9 +9,9 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QTest>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QTest>
 
 #include <gtest/gtest.h>
 

@@ -18,9 +18,18 @@ inline void mouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButtons held
     QMouseEvent e(type, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::LeftButton, held, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
-inline void press(QWidget* w, QPoint p) { mouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton); }
-inline void move(QWidget* w, QPoint p) { mouse(w, QEvent::MouseMove, p, Qt::LeftButton); }
-inline void release(QWidget* w, QPoint p) { mouse(w, QEvent::MouseButtonRelease, p, Qt::NoButton); }
+inline void press(QWidget* w, QPoint p)
+{
+    mouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton);
+}
+inline void move(QWidget* w, QPoint p)
+{
+    mouse(w, QEvent::MouseMove, p, Qt::LeftButton);
+}
+inline void release(QWidget* w, QPoint p)
+{
+    mouse(w, QEvent::MouseButtonRelease, p, Qt::NoButton);
+}
 inline void click(QWidget* w, QPoint p)
 {
     press(w, p);

@@ -38,7 +38,8 @@ TEST_F(TouchBar, GivingTheBarSetsItsIdentifiers)
     KZTouchBarController::setSystemHasTouchBar(true);
     controller.setTouchBar(&bar);
     EXPECT_TRUE(controller.touchBarIsAvailable());
-    EXPECT_EQ(bar.defaults, (QStringList{"com.zandrel.touchbar.progressview", "NSTouchBarItemIdentifierOtherItemsProxy"}));
+    EXPECT_EQ(bar.defaults,
+              (QStringList{"com.zandrel.touchbar.progressview", "NSTouchBarItemIdentifierOtherItemsProxy"}));
     EXPECT_EQ(bar.allowed, QStringList{"com.zandrel.touchbar.progressview"});
 }
 

@@ -60,7 +60,7 @@ struct Outcome {
 };
 
 std::shared_ptr<Outcome> start(const KZFileList& files, TQDeletionEngine::Options options = {},
-                           const QObject* context = nullptr)
+                               const QObject* context = nullptr)
 {
     auto run = std::make_shared<Outcome>();
     TQDeletionEngine::deleteFiles(
@@ -240,9 +240,7 @@ TEST(DeletionEngine, EveryFailureIsReportedUnderItsPath)
     makeFile(dir / "tree/locked", 1);
     makeFile(dir / "tree/free", 1);
     files.push_back(scannedFolder(dir / "tree"));
-    FaultHook hook([&](kz::FileOperation, const std::string& path) {
-        return path == dir / "tree/free" ? 0 : EACCES;
-    });
+    FaultHook hook([&](kz::FileOperation, const std::string& path) { return path == dir / "tree/free" ? 0 : EACCES; });
     auto run = start(files);
     const auto result = finish(run);
     ASSERT_TRUE(result.errors.has_value());
@@ -273,8 +271,8 @@ TEST(DeletionEngine, RefusesItemsChangedSinceTheScanAndHomeFolders)
         return path.rfind("/tmp", 0) == 0 ? 0 : EACCES; // nothing outside the test folders
     });
     makeSymlink("/", dir / "to-root");
-    auto result = finish(start({record, KZDirectory::fileWithPath("/root/", true),
-                                KZDirectory::fileWithPath(dir / "to-root/root", true)}));
+    auto result = finish(start(
+        {record, KZDirectory::fileWithPath("/root/", true), KZDirectory::fileWithPath(dir / "to-root/root", true)}));
     ASSERT_TRUE(result.errors.has_value());
     EXPECT_EQ(result.errors->at(dir / "file").code(), KZError::ChangedSinceScan);
     EXPECT_EQ(result.errors->at("/root/").code(), KZError::ProtectedItem);
@@ -626,7 +624,8 @@ TEST(DeletionEngine, ProgressFollowsTheFilesRemovedInsideOneQueuedFolder)
     EXPECT_FALSE(exists(dir / "many"));
     expectRisingFromZeroToOne(run->progress);
     // Every 256 files removed move the bar: it went through the middle, not from 0 to 1.
-    const auto between = std::count_if(run->progress.begin(), run->progress.end(), [](double p) { return p > 0 && p < 1; });
+    const auto between =
+        std::count_if(run->progress.begin(), run->progress.end(), [](double p) { return p > 0 && p < 1; });
     EXPECT_GE(between, 5);
     EXPECT_TRUE(std::any_of(run->progress.begin(), run->progress.end(), [](double p) { return p > 0.3 && p < 0.7; }));
 }

@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QThreadPool>
 #include <QProcess>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -102,7 +102,10 @@ struct CompressorTest : ::testing::Test {
         c->setProgressIntervals(0.02, 0.02);
         return c;
     }
-    bool temporaryFoldersGone() { return kztest::waitFor([&] { return isEmptyFolder(tmp); }); }
+    bool temporaryFoldersGone()
+    {
+        return kztest::waitFor([&] { return isEmptyFolder(tmp); });
+    }
 };
 
 TEST_F(CompressorTest, OneFileIsArchivedAsItself)
@@ -130,7 +133,7 @@ TEST_F(CompressorTest, OneFolderIsTheTopEntryAndLinksStayLinks)
     ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
     ASSERT_TRUE(o->completed);
     EXPECT_EQ(entries(dir / "folder.zip"), (std::vector<std::string>{"-Folder/", "-Folder/a.txt", "-Folder/etc-link",
-                                                                      "-Folder/sub/", "-Folder/sub/b.txt"}));
+                                                                     "-Folder/sub/", "-Folder/sub/b.txt"}));
     EXPECT_TRUE(archiveIsSound(dir / "folder.zip"));
     const QByteArray listing = run("unzip", {"-Z", QString::fromStdString(dir / "folder.zip"), "-Folder/etc-link"});
     EXPECT_TRUE(listing.startsWith("l")) << listing.constData();
@@ -151,8 +154,8 @@ TEST_F(CompressorTest, SeveralItemsStandSideBySideAndTheCopyIsRemoved)
     c->compress();
     ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
     ASSERT_TRUE(o->completed) << (o->error ? o->error->localizedDescription().toStdString() : "");
-    EXPECT_EQ(entries(dir / "several.zip"), (std::vector<std::string>{"-dash", "file.txt", "folder/",
-                                                                       "folder/inner.txt", odd, "sparse.img"}));
+    EXPECT_EQ(entries(dir / "several.zip"),
+              (std::vector<std::string>{"-dash", "file.txt", "folder/", "folder/inner.txt", odd, "sparse.img"}));
     EXPECT_TRUE(archiveIsSound(dir / "several.zip"));
     EXPECT_TRUE(temporaryFoldersGone());
     for (const std::string& p : {dir / "one/file.txt", dir / "two/folder/inner.txt", dir / "three/" + odd})
@@ -329,7 +332,8 @@ struct HeldFlush {
     }
     bool wait()
     {
-        return kztest::waitFor([&] { return reachedFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+        return kztest::waitFor(
+            [&] { return reachedFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
     }
     void release()
     {
@@ -480,9 +484,9 @@ TEST_F(CompressorTest, AnArchiveDeletedOrReplacedWhileZipRunsIsNoArchive)
         const std::string archive = dir / (std::string(how) + ".zip");
         const std::string go = dir / (std::string(how) + ".go");
         auto c = make({dir / "a/one"}, archive);
-        c->setZipProgram(fakeZip(dir / (std::string(how) + "-zip"),
-                                 "head -c 3000 /dev/zero\nwhile [ ! -e '" + go + "' ]; do sleep 0.01; done\n"
-                                 "head -c 2000 /dev/zero\nexit 0"));
+        c->setZipProgram(fakeZip(dir / (std::string(how) + "-zip"), "head -c 3000 /dev/zero\nwhile [ ! -e '" + go +
+                                                                        "' ]; do sleep 0.01; done\n"
+                                                                        "head -c 2000 /dev/zero\nexit 0"));
         auto o = watch(*c);
         c->compress();
         ASSERT_TRUE(kztest::waitFor([&] { return sizeAt(archive) == 3000; }));
@@ -516,14 +520,15 @@ TEST_F(CompressorTest, AnArchiveCutShortOrAddedToWhileWrittenIsNoArchive)
         const std::string archive = dir / "out.zip";
         auto c = make({dir / "a/one"}, archive);
         // Another program changes the file zip writes, through its path.
-        c->setZipProgram(fakeZip(dir / "changing-zip", "head -c 3000 /dev/zero\n" + std::string(how) + " '" +
-                                                           archive + "'\nexit 0"));
+        c->setZipProgram(fakeZip(dir / "changing-zip",
+                                 "head -c 3000 /dev/zero\n" + std::string(how) + " '" + archive + "'\nexit 0"));
         auto o = watch(*c);
         c->compress();
         ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
         EXPECT_TRUE(o->failed);
         EXPECT_FALSE(o->cancelled);
-        EXPECT_TRUE(QString::fromStdString(describe(o->error)).startsWith("The archive was changed while it was written"))
+        EXPECT_TRUE(
+            QString::fromStdString(describe(o->error)).startsWith("The archive was changed while it was written"))
             << describe(o->error);
         EXPECT_FALSE(c->archive());
         EXPECT_FALSE(exists(archive)); // ours, so removed
@@ -553,7 +558,8 @@ TEST_F(CompressorTest, TheArchiveAndTheSourcesAreCheckedAgainstHowTheyWere)
     // A file's modification time alone, with its size unchanged.
     struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 678}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "src/file.txt").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
-    EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/file.txt")), "It changed after it was compressed.");
+    EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/file.txt")),
+              "It changed after it was compressed.");
     // Something new deep in a folder; then something renamed.
     makeFile(dir / "src/folder/deep/new", 0);
     EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/folder/")), "It changed after it was compressed.");
@@ -566,8 +572,11 @@ TEST_F(CompressorTest, TheArchiveAndTheSourcesAreCheckedAgainstHowTheyWere)
     // The archive added to, then replaced by an identical copy, then gone: none of them is it.
     const std::string saved = dir / "saved.zip";
     ASSERT_EQ(::link((dir / "both.zip").c_str(), saved.c_str()), 0);
-    { std::ofstream(dir / "both.zip", std::ios::app) << "x"; }
-    EXPECT_TRUE(QString::fromStdString(describe(archive->checkArchive())).endsWith("was changed after it was written."));
+    {
+        std::ofstream(dir / "both.zip", std::ios::app) << "x";
+    }
+    EXPECT_TRUE(
+        QString::fromStdString(describe(archive->checkArchive())).endsWith("was changed after it was written."));
     EXPECT_FALSE(archive->currentSize());
     EXPECT_TRUE(archive->checkSourceBeforeRemoving(dir / "src/folder/")); // the archive fails first
     ::truncate(saved.c_str(), off_t(archive->stamp().size));

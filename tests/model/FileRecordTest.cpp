@@ -221,8 +221,8 @@ TEST(FileRecord, TheIdentityStampSharesTheCreationTimesPlace)
     f->setIdentity({0x0000000800000003ull, 42, kz::IdentityStamp::BirthTime, 1700000000999999999LL});
     EXPECT_TRUE(f->hasIdentity());
     EXPECT_EQ(f->device(), 0x0000000800000003ull);
-    EXPECT_EQ(f->identity(), (kz::FileIdentity{0x0000000800000003ull, 42, kz::IdentityStamp::BirthTime,
-                                               1700000000999999999LL}));
+    EXPECT_EQ(f->identity(),
+              (kz::FileIdentity{0x0000000800000003ull, 42, kz::IdentityStamp::BirthTime, 1700000000999999999LL}));
     EXPECT_EQ(f->creationTime(), std::optional<qint64>(1700000000));
     f->setIdentity({1, 2, kz::IdentityStamp::BirthTime, -1500000000LL}); // 1969-12-31 23:59:58.5
     EXPECT_EQ(f->creationTime(), std::optional<qint64>(-2));

@@ -135,8 +135,8 @@ TEST(FileScanner, SizesAreLogicalAndTheRootTotalIsTheirSum)
     kztest::makeFile(top + "/sub/deeper/c.mp4", 1);
     kztest::makeFile(top + "/empty.txt", 0);
     kztest::makeDir(top + "/emptydir");
-    kztest::makeSymlink("sub", top + "/to-sub");           // a link to a folder: its own size
-    kztest::makeSymlink(top + "/a.bin", top + "/to-file"); // never followed
+    kztest::makeSymlink("sub", top + "/to-sub");                                 // a link to a folder: its own size
+    kztest::makeSymlink(top + "/a.bin", top + "/to-file");                       // never followed
     ASSERT_EQ(::link((top + "/a.bin").c_str(), (top + "/hard.bin").c_str()), 0); // per link
     ASSERT_EQ(::mkfifo((top + "/fifo").c_str(), 0644), 0);
 
@@ -172,9 +172,8 @@ TEST(FileScanner, RecordsCarryIdentityDatesAndFlags)
     kztest::makeFile(top + "/.hidden", 5);
     kztest::makeFile(top + "/sys/inside.txt", 5);
     kztest::makeFile(top + "/plain.txt", 5);
-    auto r = scan(top, 0, [&](KZFileScanner& s) {
-        s.ignoreList().setSystemPaths(KZIgnoreList::PathList{top + "/sys/"});
-    });
+    auto r =
+        scan(top, 0, [&](KZFileScanner& s) { s.ignoreList().setSystemPaths(KZIgnoreList::PathList{top + "/sys/"}); });
     ASSERT_TRUE(r->root);
     auto all = records(r->root.get());
     EXPECT_TRUE(all[top + "/.hidden"]->isHidden());
@@ -271,9 +270,14 @@ TEST(FileScanner, OddNamesComeBackByteForByte)
 {
     kztest::TempDir dir;
     const std::string top = dir / "top";
-    const std::vector<std::string> names = {"latin1-\xe9t\xe9", "new\nline", "tab\tand space", "\xff\xfe",
-                                            "emoji-\xf0\x9f\x98\x80", "back\\slash", ".."
-                                                                                     "."};
+    const std::vector<std::string> names = {"latin1-\xe9t\xe9",
+                                            "new\nline",
+                                            "tab\tand space",
+                                            "\xff\xfe",
+                                            "emoji-\xf0\x9f\x98\x80",
+                                            "back\\slash",
+                                            ".."
+                                            "."};
     for (const std::string& n : names) kztest::makeFile(top + "/" + n, 7);
     kztest::makeFile(top + "/dir-\x80\n/inner", 3);
     auto r = scan(top);
@@ -483,7 +487,8 @@ TEST(FileScanner, UnreadableItemsAreSkippedWithWhatIsBelowThem)
     EXPECT_EQ(std::count(asked.begin(), asked.end(), top + "/secret/a"), 0);
 
     // Nothing readable: an empty root with a total of 0.
-    auto none = scan(top, 0, [](KZFileScanner& s) { s.setReadabilityCheck([](const std::string&, bool) { return false; }); });
+    auto none =
+        scan(top, 0, [](KZFileScanner& s) { s.setReadabilityCheck([](const std::string&, bool) { return false; }); });
     ASSERT_TRUE(none->root);
     EXPECT_EQ(none->root->childCount(), 0u);
     EXPECT_EQ(none->root->fileSize(), 0);
@@ -842,7 +847,8 @@ TEST(FileScanner, NoPathFailsAtOnceAndReportsNothingElse)
 TEST(FileScanner, CancelDuringTheWalkEndsInTheCancelledBlockOnly)
 {
     kztest::TempDir dir;
-    for (int i = 0; i < 200; ++i) kztest::makeFile(dir / ("top/d" + std::to_string(i % 20) + "/f" + std::to_string(i)), 1);
+    for (int i = 0; i < 200; ++i)
+        kztest::makeFile(dir / ("top/d" + std::to_string(i % 20) + "/f" + std::to_string(i)), 1);
     auto scanner = KZFileScanner::scannerWithPaths({dir / "top"}, 0);
     auto r = attach(*scanner);
     KZFileScanner* raw = scanner.get();
@@ -867,7 +873,8 @@ TEST(FileScanner, CancelDuringTheWalkEndsInTheCancelledBlockOnly)
 TEST(FileScanner, ReportsAreCoalescedAndClearedBlocksStaySilent)
 {
     kztest::TempDir dir;
-    for (int i = 0; i < 4000; ++i) kztest::makeFile(dir / ("top/d" + std::to_string(i % 40) + "/f" + std::to_string(i)), 1);
+    for (int i = 0; i < 4000; ++i)
+        kztest::makeFile(dir / ("top/d" + std::to_string(i % 40) + "/f" + std::to_string(i)), 1);
     auto r = scan(dir / "top");
     ASSERT_EQ(r->completions, 1);
     EXPECT_LT(r->counts.size(), 400u); // at most about 30 a second, never one per item
@@ -894,7 +901,8 @@ TEST(FileScanner, ReportsAreCoalescedAndClearedBlocksStaySilent)
 TEST(FileScanner, NothingReachesAnOwnerThatIsGone)
 {
     kztest::TempDir dir;
-    for (int i = 0; i < 2000; ++i) kztest::makeFile(dir / ("top/d" + std::to_string(i % 50) + "/f" + std::to_string(i)), 1);
+    for (int i = 0; i < 2000; ++i)
+        kztest::makeFile(dir / ("top/d" + std::to_string(i % 50) + "/f" + std::to_string(i)), 1);
     auto scanner = KZFileScanner::scannerWithPaths({dir / "top"}, 0);
     auto r = attach(*scanner);
     auto* owner = new QObject;

@@ -8,8 +8,8 @@
 namespace {
 
 // Names with and without extensions, in both cases, not ASCII and not UTF-8.
-const std::vector<std::string> kNames = {"a", "b", "ab", "a.jpg", "B.JPG", "c.Jpg", "caf.\xc3\x89", "x.\xff",
-                                         ".jpg", "dot.", "sys", "keep"};
+const std::vector<std::string> kNames = {"a",      "b",    "ab",   "a.jpg", "B.JPG", "c.Jpg", "caf.\xc3\x89",
+                                         "x.\xff", ".jpg", "dot.", "sys",   "keep"};
 
 std::string randomPath(std::mt19937& rng, size_t maxDepth)
 {

@@ -126,8 +126,9 @@ TEST(IgnoreList, AllowedPathsAreOptionalTheOtherListsAreNot)
     EXPECT_TRUE(noAllowed.list.allowedPaths()->empty());
     EXPECT_EQ(*noAllowed.list.systemPaths(), (KZIgnoreList::PathList{"/s/"}));
 
-    for (const QByteArray& json : {QByteArray(R"({"SystemPaths": ["/s"]})"), QByteArray(R"({"UnremovableFolders": []})"),
-                                  QByteArray(R"(["/s"])"), QByteArray("not json")}) {
+    for (const QByteArray& json :
+         {QByteArray(R"({"SystemPaths": ["/s"]})"), QByteArray(R"({"UnremovableFolders": []})"),
+          QByteArray(R"(["/s"])"), QByteArray("not json")}) {
         Loaded bad = load(dir, json);
         EXPECT_EQ(bad.log, QStringList{QStringLiteral("Ignore list is invalid")}) << json.constData();
         EXPECT_FALSE(bad.list.systemPaths());

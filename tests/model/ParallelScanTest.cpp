@@ -208,8 +208,8 @@ TEST(ParallelScan, ReadabilityUnderAccessListsIsWhatTheSystemGrants)
     if (lines->front() == kNoIdentity) GTEST_SKIP() << kNoIdentity;
     EXPECT_EQ(lines->front(), "fsuid=" + std::to_string(other) + " readsEverything=0");
     const std::set<std::string> seen(lines->begin() + 1, lines->end());
-    const std::set<std::string> expected{"plain.txt",  "widened.txt",       "mine.txt",     "mine-listed.txt",
-                                         "opened/",    "opened/inner.txt",  "mine/",        "mine/inner.txt"};
+    const std::set<std::string> expected{"plain.txt", "widened.txt",      "mine.txt", "mine-listed.txt",
+                                         "opened/",   "opened/inner.txt", "mine/",    "mine/inner.txt"};
     EXPECT_EQ(seen, expected);
 
     // As root, with every capability, everything is read, and answered without asking.

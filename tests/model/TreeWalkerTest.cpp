@@ -64,8 +64,8 @@ TEST(TreeWalker, LeavesFoldersAfterTheirContents)
         return kz::WalkAction::Continue;
     };
     kz::walkTree(dir / "t", cb);
-    EXPECT_EQ(order, (std::vector<std::string>{"visit " + dir / "t/a", "visit " + dir / "t/a/f",
-                                               "leave " + dir / "t/a"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"visit " + dir / "t/a", "visit " + dir / "t/a/f", "leave " + dir / "t/a"}));
 }
 
 TEST(TreeWalker, DeepChainsKeepFewDescriptorsOpen)

@@ -299,8 +299,8 @@ TEST(CDEvents, ExclusionsAndSubFolders)
     Recorder r({dir.path()}, 0.05, kResultsScreenFlags, false, {dir / "skip", dir / "later"});
     makeFile(dir / "skip/inner/f", 1);
     ::utimensat(AT_FDCWD, (dir / "skip").c_str(), nullptr, 0); // the excluded folder itself changes
-    makeFile(dir / "later/inner/f", 1); // an excluded folder made after the watch began
-    makeFile(dir / "skipper/f", 1); // shares the name's beginning only: reported
+    makeFile(dir / "later/inner/f", 1);                        // an excluded folder made after the watch began
+    makeFile(dir / "skipper/f", 1);                            // shares the name's beginning only: reported
     ASSERT_TRUE(r.waitFor(dir / "skipper/f", CDEventFlags::ItemCreated));
     r.settle();
     for (const Seen& s : r.events) {
@@ -363,9 +363,9 @@ TEST(CDEvents, NothingArrivesOnceItIsGone)
     EXPECT_EQ(calls, 1);
 
     int later = 0;
-    auto other = std::make_unique<CDEvents>(std::vector<std::string>{dir.path()},
-                                            [&](CDEvents&, const CDEventPtr&) { ++later; }, kCDEventsSinceEventNow, 0.05,
-                                            false, std::vector<std::string>{}, kResultsScreenFlags);
+    auto other = std::make_unique<CDEvents>(
+        std::vector<std::string>{dir.path()}, [&](CDEvents&, const CDEventPtr&) { ++later; }, kCDEventsSinceEventNow,
+        0.05, false, std::vector<std::string>{}, kResultsScreenFlags);
     makeFile(dir / "four", 1);
     other.reset(); // events read but not yet delivered are dropped with it
     kztest::drainBackgroundWork();
@@ -392,7 +392,10 @@ TEST(CDEvents, RunningOutOfWatchesDegradesAndLogs)
 
 // A watcher given its folders (as a scan lists them) and a rule for folders to leave out.
 struct PlannedRecorder : Recorder {
-    PlannedRecorder(const std::string& root, CDEventsFolders folders) : Recorder({root}, 0.05, kResultsScreenFlags, false, {}, std::move(folders)) {}
+    PlannedRecorder(const std::string& root, CDEventsFolders folders)
+        : Recorder({root}, 0.05, kResultsScreenFlags, false, {}, std::move(folders))
+    {
+    }
 };
 
 TEST(CDEvents, ListedFoldersAreWatchedWithoutReadingTheTree)
@@ -406,7 +409,7 @@ TEST(CDEvents, ListedFoldersAreWatchedWithoutReadingTheTree)
     folders.listed->push_back({dir / "a"});
     folders.listed->push_back({dir / "a/b"});
     folders.listed->push_back({dir / "pkg", false, true}); // its sub-folders are found on disk
-    folders.listed->push_back({dir / "gone"});              // no longer there: no watch, no harm
+    folders.listed->push_back({dir / "gone"});             // no longer there: no watch, no harm
     PlannedRecorder r(dir.path(), std::move(folders));
     EXPECT_EQ(r.watcher->watchCount(), 6u) << "the root, a, a/b, pkg, pkg/x, pkg/x/y";
     makeFile(dir / "unlisted/deep/quiet", 1);
@@ -468,8 +471,9 @@ TEST(CDEvents, TheBatchBlockGetsAPeriodsEventsAtOnceAndAFloodInSlices)
     std::vector<size_t> batches;
     std::vector<std::string> paths;
     int single = 0;
-    CDEvents w({dir.path()}, [&](CDEvents&, const CDEventPtr&) { ++single; }, kCDEventsSinceEventNow, 0.2, false, {},
-               kResultsScreenFlags);
+    CDEvents w(
+        {dir.path()}, [&](CDEvents&, const CDEventPtr&) { ++single; }, kCDEventsSinceEventNow, 0.2, false, {},
+        kResultsScreenFlags);
     w.setBatchBlock([&](CDEvents&, const std::vector<CDEventPtr>& events) {
         batches.push_back(events.size());
         for (const CDEventPtr& e : events) paths.push_back(e->path());
@@ -489,7 +493,8 @@ TEST(CDEvents, TheBatchBlockGetsAPeriodsEventsAtOnceAndAFloodInSlices)
     paths.clear();
     {
         const int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < 5000; ++i) ::close(::openat(fd, ("f" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644));
+        for (int i = 0; i < 5000; ++i)
+            ::close(::openat(fd, ("f" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644));
         ::close(fd);
     }
     ASSERT_TRUE(kztest::waitFor([&] { return paths.size() >= 10000 && w.isIdle(); }, std::chrono::seconds(30)));
@@ -522,8 +527,9 @@ TEST(CDEvents, WithoutContentChangesOnlyItemsComingGoingAndRenamedAreReported)
 TEST(CDEvents, CopiesWatchWithTheSameSettings)
 {
     kztest::TempDir dir;
-    CDEvents w({dir.path() + "/"}, [](CDEvents&, const CDEventPtr&) {}, kCDEventsSinceEventNow, 1.0, false,
-               {dir / "x"}, kResultsScreenFlags);
+    CDEvents w(
+        {dir.path() + "/"}, [](CDEvents&, const CDEventPtr&) {}, kCDEventsSinceEventNow, 1.0, false, {dir / "x"},
+        kResultsScreenFlags);
     auto c = w.copy();
     EXPECT_EQ(c->watchedPaths(), (std::vector<std::string>{dir.path()}));
     EXPECT_EQ(c->excludedPaths(), (std::vector<std::string>{dir / "x"}));

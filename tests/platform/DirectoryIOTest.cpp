@@ -83,7 +83,8 @@ TEST(DirectoryIO, IdentityAndMount)
     EXPECT_EQ(kz::identityOfPath(dir / "file"), kz::identityOf(st));
     EXPECT_NE(kz::identityOfPath(dir / "link"), kz::identityOf(st)); // the link itself
     EXPECT_EQ(kz::identityOfPath(dir / "missing"), std::nullopt);
-    struct statx a {}, b {};
+    struct statx a {
+    }, b{};
     ASSERT_EQ(kz::statPath(dir / "file", STATX_INO | STATX_MNT_ID, a), 0);
     ASSERT_EQ(kz::statPath(dir.path(), STATX_INO | STATX_MNT_ID, b), 0);
     EXPECT_TRUE(kz::onSameMount(a, b));

@@ -148,7 +148,8 @@ TEST(NotificationCenter, ObserversTiedToADestroyedContextAreNotCalled)
     KZNotificationCenter center;
     int calls = 0;
     auto ctx = std::make_unique<QObject>();
-    center.addObserver("x", [&](const KZNotification&) { ++calls; }, ctx.get());
+    center.addObserver(
+        "x", [&](const KZNotification&) { ++calls; }, ctx.get());
     center.post("x");
     ctx.reset();
     center.post("x");

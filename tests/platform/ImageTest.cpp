@@ -17,10 +17,10 @@ TEST(Image, NamedImagesComeFromTheResources)
 
 TEST(Image, EveryDrawnImageExists)
 {
-    for (const char* name : {"ITPathbar-separator", "progress-background-left", "progress-background-middle",
-                             "progress-background-right", "progress-left-corner", "progress-middle",
-                             "progress-right-corner", "background-status", "icon-add", "icon-add-hover",
-                             "icon-folder", "icon-file"}) {
+    for (const char* name :
+         {"ITPathbar-separator", "progress-background-left", "progress-background-middle", "progress-background-right",
+          "progress-left-corner", "progress-middle", "progress-right-corner", "background-status", "icon-add",
+          "icon-add-hover", "icon-folder", "icon-file"}) {
         const KZImage image = KZImage::named(QString::fromLatin1(name));
         ASSERT_FALSE(image.isNull()) << name;
         const QImage pixels = image.render(QSize(32, 32));

@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <cstring>
 #include <fstream>
 #include <optional>
-#include <vector>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using kztest::exists;
 using kztest::makeDir;

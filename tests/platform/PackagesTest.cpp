@@ -7,14 +7,14 @@ namespace {
 
 TEST(Packages, TheExtensionsOfThePlatformsPackages)
 {
-    for (const char* name : {"Mail.app", "x.bundle", "x.plugin", "x.kext", "Notes.rtfd", "disk.sparsebundle",
-                             "Install.pkg", "Proj.xcodeproj", "UPPER.APP", "Mixed.Bundle/", "/a/b/Tool.app",
-                             "/a/b/Tool.app/"})
+    for (const char* name :
+         {"Mail.app", "x.bundle", "x.plugin", "x.kext", "Notes.rtfd", "disk.sparsebundle", "Install.pkg",
+          "Proj.xcodeproj", "UPPER.APP", "Mixed.Bundle/", "/a/b/Tool.app", "/a/b/Tool.app/"})
         EXPECT_TRUE(kz_isPackageName(name)) << name;
     // The record's own bundle-like extensions are not the platform's; a leading dot is no
     // extension; only the last component counts.
-    for (const char* name : {"x.framework", "x.xcarchive", ".app", "app", "x.apps", "x.app.zip", "/a/b.app/c", "",
-                             "x.", "x.sparsebundlex"})
+    for (const char* name : {"x.framework", "x.xcarchive", ".app", "app", "x.apps", "x.app.zip", "/a/b.app/c", "", "x.",
+                             "x.sparsebundlex"})
         EXPECT_FALSE(kz_isPackageName(name)) << name;
 }
 

@@ -14,8 +14,10 @@ TEST(Pasteboard, LocalFileURIsDecodeByteForByte)
                             "file://otherhost/tmp/remote\r\n"
                             "https://example.org/x\r\n"
                             "file:/tmp/short\n";
-    EXPECT_EQ(KZPasteboard::filePathsFromURIList(list),
-              (Paths{"/home/u/My Folder", std::string("/tmp/a\xff" "b"), "/tmp/short"}));
+    EXPECT_EQ(KZPasteboard::filePathsFromURIList(list), (Paths{"/home/u/My Folder",
+                                                               std::string("/tmp/a\xff"
+                                                                           "b"),
+                                                               "/tmp/short"}));
 }
 
 TEST(Pasteboard, OddNamesRoundTrip)

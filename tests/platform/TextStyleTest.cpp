@@ -33,7 +33,8 @@ TEST(TextStyle, RunsMeasureAsTheSumOfTheirParts)
     style.font.setPixelSize(20);
     QFont small = style.font;
     small.setPixelSize(10);
-    const QSizeF whole = style.size(QList<KZTextStyle::Run>{{QStringLiteral("12.3"), std::nullopt}, {QStringLiteral("GB"), small}});
+    const QSizeF whole =
+        style.size(QList<KZTextStyle::Run>{{QStringLiteral("12.3"), std::nullopt}, {QStringLiteral("GB"), small}});
     const QSizeF number = style.size(QStringLiteral("12.3"));
     EXPECT_GT(whole.width(), number.width());
     EXPECT_DOUBLE_EQ(whole.height(), number.height()) << "the larger font sets the height";
@@ -50,7 +51,8 @@ TEST(TextStyle, ShadowAndElisionDraw)
     style.alignment = Qt::AlignLeft | Qt::AlignVCenter;
     style.elideMode = Qt::ElideRight;
     QPainter painter(&image);
-    const QRectF used = style.draw(painter, QRectF(0, 0, 60, 20), QStringLiteral("a very long title indeed"), QPalette());
+    const QRectF used =
+        style.draw(painter, QRectF(0, 0, 60, 20), QStringLiteral("a very long title indeed"), QPalette());
     painter.end();
     EXPECT_LE(used.width(), 60.5);
     bool red = false, black = false;

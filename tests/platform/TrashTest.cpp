@@ -1,6 +1,6 @@
+#include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZFreedesktopTrash.h"
-#include "platform/KZDirectoryIO.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "tests/support/Identity.h"
 #include "tests/support/Mounts.h"
@@ -49,7 +49,8 @@ std::string trashedPath(const std::string& infoFile)
 {
     const std::string text = readFile(infoFile);
     std::smatch m;
-    static const std::regex form("^\\[Trash Info\\]\nPath=([^\n]+)\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$");
+    static const std::regex form(
+        "^\\[Trash Info\\]\nPath=([^\n]+)\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n$");
     if (!std::regex_match(text, m, form)) return {};
     const std::string encoded = m[1];
     // Only unreserved characters, "/" and escapes may stand in the value.
@@ -186,17 +187,15 @@ TEST_F(TrashTest, ATrashThatCannotBeWrittenFailsAtOnceAndTheItemStays)
 
     // The system refuses the information file, then the move itself.
     {
-        FaultHook hook([](kz::FileOperation op, const std::string&) {
-            return op == kz::FileOperation::Create ? EACCES : 0;
-        });
+        FaultHook hook(
+            [](kz::FileOperation op, const std::string&) { return op == kz::FileOperation::Create ? EACCES : 0; });
         error = bin.trashItem(dir / "items/file");
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->code(), EACCES);
     }
     {
-        FaultHook hook([](kz::FileOperation op, const std::string&) {
-            return op == kz::FileOperation::Rename ? EXDEV : 0;
-        });
+        FaultHook hook(
+            [](kz::FileOperation op, const std::string&) { return op == kz::FileOperation::Rename ? EXDEV : 0; });
         error = bin.trashItem(dir / "items/file");
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(error->code(), EXDEV);
@@ -301,9 +300,9 @@ TEST_F(TrashTest, WhatIsInATrashStaysThere)
     makeFile(dir / "volume/y", 1);
     ASSERT_FALSE(bin.trashItem(dir / "volume/y").has_value());
     makeSymlink(dir / "volume/.Trash", dir / "shared");
-    for (const std::string& p : {dir / "volume/.Trash-" + uid + "/info", dir / "volume/.Trash-" + uid + "/files/x",
-                                 dir / "volume/.Trash/" + uid + "/files/y", dir / "shared/" + uid,
-                                 dir / "volume/.Trash"}) {
+    for (const std::string& p :
+         {dir / "volume/.Trash-" + uid + "/info", dir / "volume/.Trash-" + uid + "/files/x",
+          dir / "volume/.Trash/" + uid + "/files/y", dir / "shared/" + uid, dir / "volume/.Trash"}) {
         const auto error = bin.trashItem(p);
         ASSERT_TRUE(error.has_value()) << p;
         EXPECT_EQ(error->code(), KZError::InTrash) << p;

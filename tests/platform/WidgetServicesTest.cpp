@@ -1,5 +1,5 @@
-#include "platform/KZColorUtilities.h"
 #include "platform/KZCollections.h"
+#include "platform/KZColorUtilities.h"
 #include "platform/KZFileAccess.h"
 #include "platform/KZNotifier.h"
 #include "platform/widgets/KZAlertService.h"

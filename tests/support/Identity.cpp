@@ -4,8 +4,8 @@
 
 #include <string>
 #include <sys/stat.h>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace kztest {
 

@@ -44,8 +44,7 @@ const Namespaces& namespaces()
         // only be mounted by the user namespace that owns the PID namespace it shows. Where
         // that is refused, the mount namespace alone still serves the tmpfs and bind mounts.
         if (::geteuid() == 0) candidates.push_back({"--mount", "--propagation", "private"});
-        candidates.push_back(
-            {"--user", "--map-root-user", "--pid", "--fork", "--mount", "--propagation", "private"});
+        candidates.push_back({"--user", "--map-root-user", "--pid", "--fork", "--mount", "--propagation", "private"});
         candidates.push_back({"--user", "--map-root-user", "--mount", "--propagation", "private"});
         for (const QStringList& options : candidates) {
             QProcess probe;
@@ -184,14 +183,12 @@ bool runInMountNamespace()
         }
     }
     if (!reported && (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0))
-        ADD_FAILURE() << "the test's process in its mount namespace ended abnormally (exit code "
-                      << child.exitCode() << ")";
+        ADD_FAILURE() << "the test's process in its mount namespace ended abnormally (exit code " << child.exitCode()
+                      << ")";
     return true;
 }
 
-ScratchMount::ScratchMount(std::string path) : ScratchMount(std::move(path), "sizemere-test", "tmpfs", 0, "size=16m")
-{
-}
+ScratchMount::ScratchMount(std::string path) : ScratchMount(std::move(path), "sizemere-test", "tmpfs", 0, "size=16m") {}
 
 ScratchMount ScratchMount::bind(const std::string& source, std::string path)
 {

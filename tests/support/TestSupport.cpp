@@ -208,8 +208,7 @@ int openDescriptorCount()
     return count - 1; // the listing's own descriptor
 }
 
-ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
-    : name_(std::move(name))
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value) : name_(std::move(name))
 {
     if (const char* v = std::getenv(name_.c_str())) saved_ = v;
     if (value) {

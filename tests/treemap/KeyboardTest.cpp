@@ -62,7 +62,8 @@ struct Keys : ::testing::Test {
         KZTreemapAccessibility::setEventObserverForTesting([this](QAccessibleEvent* event) {
             QAccessibleInterface* iface = event->accessibleInterface();
             if (iface)
-                events.push_back({event->type(), iface->role(), iface->text(QAccessible::Name), bool(iface->state().selected)});
+                events.push_back(
+                    {event->type(), iface->role(), iface->text(QAccessible::Name), bool(iface->state().selected)});
         });
 
         // The view between two other controls, as in a window.
@@ -419,8 +420,10 @@ TEST_F(Keys, SelectionChangesAndNewLayoutsAreAnnouncedAndItemsOfGoneNodesAnswerN
     EXPECT_TRUE(has(QAccessible::SelectionRemove, first, false));
     EXPECT_TRUE(has(QAccessible::Selection, second, true));
     EXPECT_TRUE(has(QAccessible::Focus, second, true));
-    EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const RecordedEvent& e) { return e.type == QAccessible::Focus; }),
-              2) << "one focus report per move";
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const RecordedEvent& e) { return e.type == QAccessible::Focus; }),
+              2)
+        << "one focus report per move";
 
     // Its actions select a node and open its menu, through the view's own code.
     QAccessibleActionInterface* actions = docsItem->actionInterface();

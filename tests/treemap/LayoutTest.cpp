@@ -186,13 +186,13 @@ TEST(HitTest, InnermostPaintedRectangleWinsAndGapsHitTheFolder)
         const int i = KZTreemapLayout::itemAtPoint(items, QPointF(x, y));
         return i < 0 ? "" : items[size_t(i)].node->file()->nameBytes();
     };
-    EXPECT_EQ(nameAt(200, 100), "");   // the gap between a and b
-    EXPECT_EQ(nameAt(199, 100), "a");  // a's outline pixel
+    EXPECT_EQ(nameAt(200, 100), "");  // the gap between a and b
+    EXPECT_EQ(nameAt(199, 100), "a"); // a's outline pixel
     EXPECT_EQ(nameAt(201, 100), "b");
-    EXPECT_EQ(nameAt(50, 10), "a");    // a's title band
+    EXPECT_EQ(nameAt(50, 10), "a"); // a's title band
     EXPECT_EQ(nameAt(50, 100), "a1");
-    EXPECT_EQ(nameAt(5, 22), "a1");    // a1's first pixel
-    EXPECT_EQ(nameAt(100, 100), "a");  // the gap between a1 and a2 lies in a
+    EXPECT_EQ(nameAt(5, 22), "a1");   // a1's first pixel
+    EXPECT_EQ(nameAt(100, 100), "a"); // the gap between a1 and a2 lies in a
     EXPECT_EQ(nameAt(101, 100), "a2");
     EXPECT_EQ(nameAt(400, 199), "b");
     EXPECT_EQ(nameAt(401, 100), "");

@@ -301,7 +301,8 @@ TEST_F(Rescan, TwoRescansRepaintOnlyWhenTheClockSaysSo)
     EXPECT_EQ(counter.paints, atStart + 1);
 
     gates.openAll();
-    ASSERT_TRUE(kztest::waitFor([&] { return !view->nodeLists().isReloadingPath(a) && !view->nodeLists().isReloadingPath(d); }));
+    ASSERT_TRUE(kztest::waitFor(
+        [&] { return !view->nodeLists().isReloadingPath(a) && !view->nodeLists().isReloadingPath(d); }));
     view->removeEventFilter(&counter);
 }
 

@@ -78,7 +78,7 @@ struct FakeServices {
 struct RecordingDelegate : KZNestedTreemapViewDelegate {
     std::shared_ptr<TQTheme> theme = std::make_shared<TQThemeBlueSkies>();
     bool useDepth = true;
-    std::set<std::string> ignoredNames;  // fileIsIgnored answers yes for these names
+    std::set<std::string> ignoredNames; // fileIsIgnored answers yes for these names
     bool canRemove = true;
     bool removeAnswer = true;
     bool ignoreAnswer = true;
