@@ -2,6 +2,7 @@
 
 #include "platform/KZDispatch.h"
 #include "platform/KZPathString.h"
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "platform/widgets/KZAppearance.h"
 #include "platform/widgets/KZWorkspace.h"
 
@@ -60,6 +61,8 @@ QString formatDate(qint64 seconds)
 
 KZPreviewPanel::KZPreviewPanel(QWidget* parent) : QWidget(parent, Qt::Window)
 {
+    // A window to assistive technology too, named by its title.
+    KZAccessibleWidget::registerClass(staticMetaObject, {QAccessible::Window, {}, {}});
     KZAppearance::applyAqua(this);
     setWindowTitle(QStringLiteral("Preview"));
     resize(560, 440);
@@ -89,11 +92,13 @@ KZPreviewPanel::KZPreviewPanel(QWidget* parent) : QWidget(parent, Qt::Window)
     textView_->setReadOnly(true);
     textView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     textView_->setFocusPolicy(Qt::NoFocus);
+    textView_->setAccessibleName(QStringLiteral("Contents"));
     pages_->addWidget(textView_);
     auto* facts = new QWidget(pages_);
     auto* factsLayout = new QVBoxLayout(facts);
     iconLabel_ = new QLabel(facts);
     iconLabel_->setAlignment(Qt::AlignCenter);
+    iconLabel_->setAccessibleName(QStringLiteral("Icon"));
     factsLabel_ = new QLabel(facts);
     factsLabel_->setTextFormat(Qt::PlainText);
     factsLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -251,6 +256,7 @@ void KZPreviewPanel::present(const Content& content)
     switch (content.kind) {
     case Kind::Image:
         image_ = content.image;
+        imageLabel_->setAccessibleName(item_.title);
         pages_->setCurrentIndex(ImagePage);
         updateImage();
         break;
