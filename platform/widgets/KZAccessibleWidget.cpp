@@ -15,7 +15,8 @@ QHash<QString, KZAccessibleWidget::Maker>& registry()
     return classes;
 }
 
-// Qt asks with each class name of the object in turn, the most derived first.
+// Qt asks with each class name of the object in turn, the most derived first; a maker may
+// decline (null), and Qt's own interface for the class is made.
 QAccessibleInterface* factory(const QString& className, QObject* object)
 {
     if (!object || !object->isWidgetType()) return nullptr;
@@ -64,6 +65,11 @@ void KZAccessibleWidget::install()
     installed = true;
     QAccessible::installFactory(factory);
     QCoreApplication::instance()->installEventFilter(new StandardPartNamer(QCoreApplication::instance()));
+    // A frame with nothing inside is a line between parts of a window, not a window frame.
+    registry().insert(QStringLiteral("QFrame"), [](QWidget* frame) -> QAccessibleInterface* {
+        if (!frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).isEmpty()) return nullptr;
+        return new KZAccessibleWidget(frame, {QAccessible::Separator, {}, {}});
+    });
 }
 
 void KZAccessibleWidget::registerClass(const QMetaObject& metaObject, Maker maker)

@@ -30,14 +30,15 @@ public:
 
     KZAccessibleWidget(QWidget* widget, Description description);
 
-    // Installs what makes the interfaces, and names the parts Qt adds to standard widgets
-    // without a name (a toolbar's button for the items that don't fit). Once, after the
-    // application object exists; registering a class does it too.
+    // Installs what makes the interfaces, names the parts Qt adds to standard widgets without
+    // a name (a toolbar's button for the items that don't fit) and makes an empty frame (a
+    // line between parts) read as a separator. Once, after the application object exists;
+    // registering a class does it too.
     static void install();
     // Gives the widgets of the class (and of its subclasses that register none) the interface
     // described. A later call for the class replaces the description for widgets not yet asked for.
     static void registerClass(const QMetaObject& metaObject, Description description);
-    // The same with an interface of the class's own making.
+    // The same with an interface of the class's own making (or none: Qt's own is made).
     using Maker = std::function<QAccessibleInterface*(QWidget* widget)>;
     static void registerClass(const QMetaObject& metaObject, Maker maker);
     // Tells assistive technology that the text a widget shows changed (its name, when the

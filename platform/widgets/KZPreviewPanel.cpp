@@ -214,6 +214,8 @@ void KZPreviewPanel::showCurrentItem()
     titleLabel_->setText(item_.title);
     setWindowTitle(item_.title);
     counterLabel_->setText(count_ > 1 ? QStringLiteral("%1 of %2").arg(index_ + 1).arg(count_) : QString());
+    // An empty counter is no line for a screen reader to stop at.
+    counterLabel_->setVisible(count_ > 1);
 
     // The file is read in the background; only the latest request is shown.
     const quint64 generation = generation_;

@@ -9,6 +9,7 @@
 #include "tests/support/Accessibility.h"
 
 #include <QAccessible>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -82,4 +83,21 @@ TEST(AccessibleWidget, TheProgramsOwnWindowsReadAsWindowsNamedByTheirTitle)
     QAccessibleInterface* p = QAccessible::queryAccessibleInterface(&preview);
     EXPECT_EQ(p->role(), QAccessible::Window);
     EXPECT_EQ(p->text(QAccessible::Name), QStringLiteral("Preview"));
+}
+
+TEST(AccessibleWidget, AnEmptyFrameIsASeparatorAndAFrameAroundControlsStaysAFrame)
+{
+    QWidget window;
+    auto* layout = new QHBoxLayout(&window);
+    auto* line = new QFrame;
+    line->setFixedWidth(1);
+    auto* box = new QFrame;
+    new QPushButton(QStringLiteral("Show"), box);
+    layout->addWidget(line);
+    layout->addWidget(box);
+    KZAccessibleWidget::install();
+    window.show();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(line)->role(), QAccessible::Separator);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->role(), QAccessible::Border);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->childCount(), 1);
 }
