@@ -1,5 +1,6 @@
 #include "app/KZLCDLabel.h"
 
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "platform/widgets/KZTextStyle.h"
 
 #include <QFontMetricsF>
@@ -14,6 +15,10 @@ constexpr int kShadowRoom = 1;
 
 KZLCDLabel::KZLCDLabel(QWidget* parent) : QWidget(parent)
 {
+    // A line of text to assistive technology: the whole text, however much of it is drawn.
+    KZAccessibleWidget::registerClass(
+        staticMetaObject,
+        {QAccessible::StaticText, [](const QWidget* w) { return static_cast<const KZLCDLabel*>(w)->text(); }, {}});
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
@@ -28,6 +33,7 @@ void KZLCDLabel::setText(const QString& text)
     text_ = text;
     updateGeometry();
     update();
+    KZAccessibleWidget::textChanged(this);
 }
 
 void KZLCDLabel::setTextColor(const QColor& color)

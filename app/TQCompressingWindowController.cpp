@@ -323,6 +323,7 @@ void TQCompressingWindowController::showFailure(const QString& reason)
     const KZImage caution = KZImage::themeIcon(QStringLiteral("dialog-warning"), QStringLiteral("caution"),
                                                QSizeF(form->fileImageView->size()));
     form->fileImageView->setPixmap(caution.icon().pixmap(form->fileImageView->size()));
+    form->fileImageView->setAccessibleName(QStringLiteral("Warning"));
     setHeadline(texts().failed);
     form->progressBar->setRange(0, 1000);
     form->progressBar->setValue(1000);

@@ -1,5 +1,6 @@
 #include "app/TQFileTableModel.h"
 
+#include "app/TQTableCellView.h"
 #include "model/KZPath.h"
 #include "platform/KZPathString.h"
 
@@ -38,6 +39,11 @@ QVariant TQFileTableModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         if (r.reason) return kz::displayString(kz::withoutTrailingSlash(r.path)) + QLatin1Char('\n') + *r.reason;
         return kz::displayString(kz::withoutTrailingSlash(r.path));
+    case Qt::AccessibleDescriptionRole:
+        // What the row's cell shows under the name: the reason it failed, or its size.
+        if (r.reason) return *r.reason;
+        if (r.fileSize == 0) return QString();
+        return QStringLiteral("Size: %1").arg(TQTableCellView::sharedFormatter().stringFromBytes(r.fileSize));
     case PathRole:
         return QByteArray(r.path.data(), qsizetype(r.path.size()));
     case FileSizeRole:
@@ -136,6 +142,8 @@ void TQFileTableModel::setFiles(const KZFileList& files)
                 r.fileSize = r.file->fileSize();
                 changed = true;
             }
-        if (changed) Q_EMIT dataChanged(index(0, 0), index(int(rows_.size()) - 1, 0), {FileSizeRole});
+        if (changed)
+            Q_EMIT dataChanged(index(0, 0), index(int(rows_.size()) - 1, 0),
+                               {FileSizeRole, Qt::AccessibleDescriptionRole});
     }
 }

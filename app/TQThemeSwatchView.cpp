@@ -1,5 +1,6 @@
 #include "app/TQThemeSwatchView.h"
 
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "treemap/TQTheme.h"
 
 #include <QPainter>
@@ -11,7 +12,13 @@ constexpr int Gap = 10;
 constexpr int CaptionHeight = 16;
 } // namespace
 
-TQThemeSwatchView::TQThemeSwatchView(QWidget* parent) : QWidget(parent) {}
+TQThemeSwatchView::TQThemeSwatchView(QWidget* parent) : QWidget(parent)
+{
+    KZAccessibleWidget::registerClass(staticMetaObject, {QAccessible::Graphic, {}, [](const QWidget*) {
+                                                             return QStringLiteral("Theme colors");
+                                                         }});
+    setAccessibleDescription(QStringLiteral("The colors of folders one to six levels deep, and of files"));
+}
 
 void TQThemeSwatchView::setTheme(std::shared_ptr<TQTheme> theme)
 {

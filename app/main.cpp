@@ -1,6 +1,7 @@
 // Sizemere: shows where the space on a disk goes and helps free it.
 
 #include "app/TQAppDelegate.h"
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "platform/widgets/KZAppearance.h"
 #include "treemap/KZTreemapAccessibility.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("sizemere"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/desktop/sizemere.svg")));
     KZAppearance::install();
+    KZAccessibleWidget::install();
     kz_installTreemapAccessibility();
 
     TQAppDelegate delegate;

@@ -1,5 +1,8 @@
 #include "kit/ITPathbar.h"
 
+#include "kit/ITPathbarAccessibility.h"
+#include "platform/widgets/KZAccessibleWidget.h"
+
 #include "model/KZPath.h"
 #include "platform/KZPathString.h"
 #include "platform/KZUserDatabase.h"
@@ -44,6 +47,9 @@ KZImage desktopIcon(const std::string& path, qreal size)
 
 ITPathbar::ITPathbar(QWidget* parent) : QWidget(parent)
 {
+    KZAccessibleWidget::registerClass(staticMetaObject, [](QWidget* widget) -> QAccessibleInterface* {
+        return new ITPathbarAccessibility(static_cast<ITPathbar*>(widget));
+    });
     separator_ = KZImage::named(QStringLiteral("ITPathbar-separator"));
     iconProvider_ = desktopIcon;
     setFocusPolicy(Qt::NoFocus);
@@ -115,6 +121,7 @@ void ITPathbar::rebuild()
     }
     updateGeometry();
     update();
+    ITPathbarAccessibility::componentsChanged(this);
 }
 
 QList<ITPathbar::Layout> ITPathbar::layoutComponents(QSizeF barSize) const
@@ -190,8 +197,14 @@ void ITPathbar::mouseDoubleClickEvent(QMouseEvent* event)
         QWidget::mouseDoubleClickEvent(event);
         return;
     }
-    clickedPath_ = cells_[size_t(index)].url;
     event->accept();
+    activateComponent(index);
+}
+
+void ITPathbar::activateComponent(int index)
+{
+    if (index < 0 || size_t(index) >= cells_.size()) return;
+    clickedPath_ = cells_[size_t(index)].url;
     emit doubleClicked(kz::toByteArray(*clickedPath_));
 }
 

@@ -3,7 +3,8 @@
 // given) down to the item the results screen names, one component per level, each with its
 // icon and name, separated by an arrow, in 11-pixel text on a light grey background, with a
 // pointing-hand cursor. A double click on a component reports that component's path.
-// Paths are bytes; a path outside the base shows no components.
+// Paths are bytes; a path outside the base shows no components. Assistive technology reads it
+// through ITPathbarAccessibility.
 
 #include "kit/KZInterfaceFile.h"
 #include "platform/widgets/KZImage.h"
@@ -39,6 +40,8 @@ public:
     const std::string& url() const { return url_; }
     const std::optional<std::string>& baseURL() const { return baseURL_; }
     const std::vector<ITPathbarComponentCell>& pathComponentCells() const { return cells_; }
+    // Reports the component's path as a double click on it does (assistive technology's press).
+    void activateComponent(int index);
     // The component a double click last hit.
     const std::optional<std::string>& clickedPathComponent() const { return clickedPath_; }
 

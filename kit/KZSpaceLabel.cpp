@@ -1,5 +1,6 @@
 #include "kit/KZSpaceLabel.h"
 
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "platform/widgets/KZFontFitting.h"
 
 #include <QPainter>
@@ -12,7 +13,23 @@ namespace {
 qsizetype sharedLastLength = std::numeric_limits<qsizetype>::max();
 }
 
-KZSpaceLabel::KZSpaceLabel(QWidget* parent) : QWidget(parent) {}
+namespace {
+// What the label reads: the text shown, with a blank between the number and its unit.
+QString spokenText(const QWidget* widget)
+{
+    const auto* label = static_cast<const KZSpaceLabel*>(widget);
+    const QString text = label->stringValue();
+    const QString unit = label->unitText();
+    if (unit.isEmpty() || !text.endsWith(unit) || text.size() == unit.size()) return text;
+    return text.left(text.size() - unit.size()) + QLatin1Char(' ') + unit;
+}
+} // namespace
+
+KZSpaceLabel::KZSpaceLabel(QWidget* parent) : QWidget(parent)
+{
+    // Named by the caption whose buddy it is (else by what it shows); its value is the size.
+    KZAccessibleWidget::registerClass(staticMetaObject, {QAccessible::StaticText, spokenText, {}});
+}
 
 KZSpaceLabel::~KZSpaceLabel() = default;
 

@@ -1,10 +1,17 @@
 #include "kit/KZToolbarStatusView.h"
 
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "platform/widgets/KZImage.h"
 
 #include <QPainter>
 
-KZToolbarStatusView::KZToolbarStatusView(QWidget* parent) : QWidget(parent) {}
+KZToolbarStatusView::KZToolbarStatusView(QWidget* parent) : QWidget(parent)
+{
+    // The panel's lines of text are its children.
+    KZAccessibleWidget::registerClass(staticMetaObject, {QAccessible::StatusBar, {}, [](const QWidget*) {
+                                                             return QStringLiteral("Status");
+                                                         }});
+}
 
 void KZToolbarStatusView::paintEvent(QPaintEvent*)
 {

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -16,17 +17,23 @@ QMessageBox* makeBox(const KZAlert& alert, QWidget* parent, std::vector<QAbstrac
     auto* box = new QMessageBox(parent);
     box->setText(alert.messageText);
     box->setInformativeText(alert.informativeText);
+    // The icon says what kind of alert this is, to a screen reader too.
+    QString kind;
     switch (alert.style) {
     case KZAlert::Style::Warning:
         box->setIcon(QMessageBox::Warning);
+        kind = QStringLiteral("Warning");
         break;
     case KZAlert::Style::Informational:
         box->setIcon(QMessageBox::Information);
+        kind = QStringLiteral("Information");
         break;
     case KZAlert::Style::Critical:
         box->setIcon(QMessageBox::Critical);
+        kind = QStringLiteral("Error");
         break;
     }
+    if (auto* icon = box->findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"))) icon->setAccessibleName(kind);
     QStringList titles = alert.buttons;
     if (titles.isEmpty()) titles << QStringLiteral("OK");
     for (int i = 0; i < titles.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "platform/widgets/KZCWindow.h"
 
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "platform/widgets/KZAppearance.h"
 #include "platform/widgets/KZCore.h"
 #include "platform/widgets/KZWorkspace.h"
@@ -34,12 +35,15 @@ QPixmap iconPixmap(int side, qreal ratio)
 KZCWindow::KZCWindow(const QString& windowTitle, const QString& title, const QString& message)
     : QWidget(nullptr, Qt::Window)
 {
+    // A window to assistive technology too, named by its title.
+    KZAccessibleWidget::registerClass(staticMetaObject, {QAccessible::Window, {}, {}});
     setWindowTitle(windowTitle);
     KZAppearance::applyAqua(this);
 
     auto* icon = new QLabel(this);
     icon->setPixmap(iconPixmap(64, devicePixelRatioF()));
     icon->setFixedSize(64, 64);
+    icon->setAccessibleName(QStringLiteral("Sizemere"));
 
     titleLabel_ = new QLabel(title, this);
     QFont titleFont = font();

@@ -2,6 +2,7 @@
 
 #include "platform/KZDispatch.h"
 #include "platform/KZPathString.h"
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "platform/widgets/KZAppearance.h"
 #include "platform/widgets/KZWorkspace.h"
 
@@ -60,6 +61,8 @@ QString formatDate(qint64 seconds)
 
 KZPreviewPanel::KZPreviewPanel(QWidget* parent) : QWidget(parent, Qt::Window)
 {
+    // A window to assistive technology too, named by its title.
+    KZAccessibleWidget::registerClass(staticMetaObject, {QAccessible::Window, {}, {}});
     KZAppearance::applyAqua(this);
     setWindowTitle(QStringLiteral("Preview"));
     resize(560, 440);
@@ -89,11 +92,13 @@ KZPreviewPanel::KZPreviewPanel(QWidget* parent) : QWidget(parent, Qt::Window)
     textView_->setReadOnly(true);
     textView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     textView_->setFocusPolicy(Qt::NoFocus);
+    textView_->setAccessibleName(QStringLiteral("Contents"));
     pages_->addWidget(textView_);
     auto* facts = new QWidget(pages_);
     auto* factsLayout = new QVBoxLayout(facts);
     iconLabel_ = new QLabel(facts);
     iconLabel_->setAlignment(Qt::AlignCenter);
+    iconLabel_->setAccessibleName(QStringLiteral("Icon"));
     factsLabel_ = new QLabel(facts);
     factsLabel_->setTextFormat(Qt::PlainText);
     factsLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -209,6 +214,8 @@ void KZPreviewPanel::showCurrentItem()
     titleLabel_->setText(item_.title);
     setWindowTitle(item_.title);
     counterLabel_->setText(count_ > 1 ? QStringLiteral("%1 of %2").arg(index_ + 1).arg(count_) : QString());
+    // An empty counter is no line for a screen reader to stop at.
+    counterLabel_->setVisible(count_ > 1);
 
     // The file is read in the background; only the latest request is shown.
     const quint64 generation = generation_;
@@ -251,6 +258,7 @@ void KZPreviewPanel::present(const Content& content)
     switch (content.kind) {
     case Kind::Image:
         image_ = content.image;
+        imageLabel_->setAccessibleName(item_.title);
         pages_->setCurrentIndex(ImagePage);
         updateImage();
         break;

@@ -7,6 +7,7 @@
 #include "platform/widgets/KZSound.h"
 #include "platform/widgets/KZWindowUtilities.h"
 #include "platform/widgets/KZWorkspace.h"
+#include "tests/support/Accessibility.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -82,6 +83,10 @@ TEST(AlertService, SheetsShowOnALaterTurnAndAnswerWithTheButtonIndex)
     QMessageBox* box = nullptr;
     ASSERT_TRUE(kztest::waitFor([&] { return (box = window.findChild<QMessageBox*>()) != nullptr; }));
     EXPECT_EQ(box->text(), "Delete?");
+    // A reader names every part of it, the icon by the kind of alert.
+    EXPECT_TRUE(kztest::unnamedAccessibleObjects(box).isEmpty())
+        << kztest::unnamedAccessibleObjects(box).join(QLatin1Char('\n')).toStdString();
+    EXPECT_NE(kztest::findAccessible(box, QAccessible::Graphic, QStringLiteral("Warning")), nullptr);
     box->checkBox()->setChecked(true);
     ASSERT_EQ(box->buttons().size(), 2);
     box->buttons()[1]->click();
