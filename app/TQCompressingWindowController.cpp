@@ -11,6 +11,7 @@
 #include "platform/KZNotifier.h"
 #include "platform/KZPathString.h"
 #include "platform/KZRemover.h"
+#include "platform/widgets/KZAppearance.h"
 #include "platform/widgets/KZImage.h"
 #include "platform/widgets/KZSound.h"
 #include "platform/widgets/KZWorkspace.h"
@@ -222,6 +223,8 @@ void TQCompressingWindowController::windowDidLoad()
     setHeadline(headline);
     w->setWindowTitle(headline);
     form->progressBar->setRange(0, 0);
+    // The window is seldom the active one while it works (the user goes on in the main window).
+    KZAppearance::keepHighlightWhenInactive(form->progressBar);
 
     total_ = 0;
     for (const KZFilePtr& file : files_) total_ += file->fileSize();

@@ -7,6 +7,7 @@
 #include "model/TQDeleteQueue.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZPathString.h"
+#include "platform/widgets/KZAppearance.h"
 #include "platform/widgets/KZWorkspace.h"
 
 #include <QDialog>
@@ -98,9 +99,7 @@ void TQEmptyTrashWindowController::windowDidLoad()
     bar->setRange(0, 1000);
     bar->setValue(0);
     // The bar keeps its colour when the user looks at another window meanwhile.
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
-    bar->setPalette(palette);
+    KZAppearance::keepHighlightWhenInactive(bar);
 }
 
 bool TQEmptyTrashWindowController::beginSheetForWindow(QWidget* parentWindow)

@@ -415,7 +415,8 @@ void KZParallelScan::lookAtNames(const Look& look, size_t from, size_t to, Worke
             readable = isReadable(fd, name, st, look.base, look.recordMaySettle && kz::deviceOf(st) == task.device);
         }
         if (!readable) {
-            if (isDirectory) noteUnreadableFolder(look.base + std::string(nameView) + "/");
+            // look.base is set only for the seams: the folder's path is named from the record.
+            if (isDirectory) noteUnreadableFolder(task.dir->path() + std::string(nameView) + "/");
             continue;
         }
 

@@ -58,3 +58,11 @@ void KZAppearance::applyAqua(QWidget* window)
     if (!window) return;
     window->setPalette(aquaPalette());
 }
+
+void KZAppearance::keepHighlightWhenInactive(QWidget* bar)
+{
+    if (!bar) return;
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    bar->setPalette(palette);
+}

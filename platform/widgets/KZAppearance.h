@@ -14,4 +14,7 @@ public:
     static void install();
     // Gives one window (and everything in it) the light palette whatever the application uses.
     static void applyAqua(QWidget* window);
+    // A progress bar keeps its fill colour while its window is inactive: in the inactive
+    // palette's grey a full bar looks empty.
+    static void keepHighlightWhenInactive(QWidget* bar);
 };

@@ -325,6 +325,9 @@ TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNever
     EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Compression complete, you may now close this window"));
     EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("200.0 KB of 200.0 KB"));
     EXPECT_EQ(c->ui()->progressBar->value(), 1000);
+    // Full, not grey, while the user works in another window.
+    const QPalette bar = c->ui()->progressBar->palette();
+    EXPECT_EQ(bar.color(QPalette::Inactive, QPalette::Highlight), bar.color(QPalette::Active, QPalette::Highlight));
     EXPECT_TRUE(c->ui()->cancelButton->isHidden());
     ASSERT_EQ(notifications().size(), 1u);
     EXPECT_EQ(notifications()[0].title, QStringLiteral("Compression Completed"));

@@ -87,6 +87,8 @@ TEST_F(SheetTest, OneFailureStaysQueuedAndListedTheRestLeavesTheQueue)
     ASSERT_TRUE(sheet->beginSheetForWindow(&window));
     EXPECT_EQ(sheet->currentView(), sheet->progressView());
     EXPECT_EQ(sheet->progressIndicator()->maximum(), 1000);
+    const QPalette bar = sheet->progressIndicator()->palette();
+    EXPECT_EQ(bar.color(QPalette::Inactive, QPalette::Highlight), bar.color(QPalette::Active, QPalette::Highlight));
     waitForTheEnd();
 
     // On disk: the link went, its target did not; the failure is still there.

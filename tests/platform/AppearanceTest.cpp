@@ -1,5 +1,6 @@
 #include "platform/widgets/KZAppearance.h"
 
+#include <QProgressBar>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -22,4 +23,22 @@ TEST(Appearance, WindowsTakeTheLightPalette)
     KZAppearance::applyAqua(&window);
     EXPECT_EQ(window.palette().color(QPalette::Window), KZAppearance::aquaPalette().color(QPalette::Window));
     KZAppearance::applyAqua(nullptr);
+}
+
+TEST(Appearance, ABarKeepsItsFillInAnInactiveWindow)
+{
+    QWidget window;
+    KZAppearance::applyAqua(&window);
+    auto* bar = new QProgressBar(&window);
+    auto* other = new QProgressBar(&window);
+    // The light palette greys the highlight of inactive windows: a full bar would look empty.
+    ASSERT_NE(other->palette().color(QPalette::Inactive, QPalette::Highlight),
+              other->palette().color(QPalette::Active, QPalette::Highlight));
+    KZAppearance::keepHighlightWhenInactive(bar);
+    EXPECT_EQ(bar->palette().color(QPalette::Inactive, QPalette::Highlight),
+              bar->palette().color(QPalette::Active, QPalette::Highlight));
+    // Only that bar: the window and its other controls keep the palette's inactive colours.
+    EXPECT_NE(other->palette().color(QPalette::Inactive, QPalette::Highlight),
+              other->palette().color(QPalette::Active, QPalette::Highlight));
+    KZAppearance::keepHighlightWhenInactive(nullptr);
 }
