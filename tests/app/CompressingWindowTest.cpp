@@ -6,6 +6,7 @@
 #include "platform/KZTrash.h"
 #include "platform/widgets/KZSound.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/Identity.h"
 #include "tests/support/TestSupport.h"
 
 #include "ui_TQCompressingWindowController.h"
@@ -874,4 +875,36 @@ TEST_F(CompressingWindow, OriginalsTheIgnoreListProtectsStayAndAreNamed)
     EXPECT_FALSE(c->originalDeleted());
     EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("This original was not removed:\n"
                                                            "keep: This item may never be removed."));
+}
+
+TEST_F(CompressingWindow, AnOriginalWrittenAnewAfterTheScanStaysThoughTheArchiveHoldsIt)
+{
+    // Another program deleted the scanned file and wrote a new one, which got the old inode
+    // number, before the compression read it: the archive holds the new file and the file is
+    // as the compressor read it, but it is not the item that was scanned, so it stays.
+    for (auto fs : {kztest::IdentityFileSystem::WithBirthTimes, kztest::IdentityFileSystem::WithHandlesOnly,
+                    kztest::IdentityFileSystem::WithNeither}) {
+        SCOPED_TRACE(kztest::nameOf(fs));
+        kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+        kztest::TempDir dir;
+        makeDir(dir / "bin");
+        FakeTrash trash(dir / "bin"); // takes whatever it is asked to: the engine alone decides
+        env.settings.preferences().setDeleteCompressedOriginal(true);
+        writeFile(dir / "F/report.txt", std::string(3000, 'r'));
+        KZFilePtr report = scanned(dir / "F/report.txt");
+        report->setIdentity(kztest::scannedIdentityOfAFileWrittenAnew(dir / "F/report.txt", 5000));
+
+        QPointer<TQCompressingWindowController> c = start({report});
+        ASSERT_TRUE(waitForState(c, State::Complete));
+        EXPECT_TRUE(trash.asked.empty());
+        EXPECT_EQ(QFile(QString::fromStdString(dir / "F/report.txt")).size(), 5000);
+        EXPECT_FALSE(c->originalDeleted());
+        EXPECT_TRUE(c->removedFiles().empty());
+        EXPECT_EQ(c->totalSaved(), 0);
+        EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("This original was not removed:\n"
+                                                               "report.txt: The item was changed since the scan."));
+        EXPECT_EQ(entries(dir / "F/report.zip"), std::vector<std::string>{"report.txt"});
+        c->performClose();
+        EXPECT_TRUE(released(c));
+    }
 }

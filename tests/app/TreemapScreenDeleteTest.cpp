@@ -9,6 +9,7 @@
 #include "tests/app/TreemapScreenFixture.h"
 
 #include <cerrno>
+#include <fstream>
 
 using screentest::child;
 using screentest::childFolder;
@@ -239,6 +240,37 @@ TEST_F(TreemapScreenDelete, AFileThenItsFolderCompressedAreCountedOnce)
     EXPECT_EQ(screen->totalFreed(), 120000 + std::max(0.0, 60000 - archive))
         << "the file is not counted a second time through its folder";
     EXPECT_EQ(screen->totalCompressed(), 1);
+    kz::setTriTonePlayerForTesting({});
+}
+
+TEST_F(TreemapScreenDelete, ACompressionWhoseOriginalsOnlyPartlyWentCountsWhatWent)
+{
+    kz::setTriTonePlayerForTesting([] {});
+    prefs().setDeleteCompressedOriginal(true);
+    // Once zip has written the archive, another program adds to one of the two originals.
+    const std::string changed = tmp / "docs/b.txt";
+    kztest::ScopedFaultHook faults([changed](kz::FileOperation op, const std::string&) {
+        if (op == kz::FileOperation::Flush) std::ofstream(changed, std::ios::app) << "one more line";
+        return 0;
+    });
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    select({"docs/a.txt", "docs/b.txt"});
+    screen->toolbarItem(Screen::CompressItem)->trigger();
+    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
+    EXPECT_FALSE(c->originalDeleted());
+    ASSERT_EQ(c->removedFiles().size(), 1u);
+    const double saved = c->totalSaved();
+    EXPECT_EQ(saved, 120000 - TQCompressingWindowController::fileSizeForPath(tmp / "docs/Archive.zip"));
+    EXPECT_GT(saved, 0);
+    c->performClose();
+    EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt") || child(docs, "a.txt"));
+    EXPECT_TRUE(kztest::exists(changed) && child(docs, "b.txt"));
+    // What went counts, in the screen's total and in the run's, though one original stayed.
+    EXPECT_EQ(screen->totalFreed(), saved);
+    EXPECT_EQ(screen->runLedger()->totalFreed(), saved);
+    EXPECT_EQ(screen->totalCompressed(), 2); // the items compressed
     kz::setTriTonePlayerForTesting({});
 }
 

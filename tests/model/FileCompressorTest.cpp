@@ -2,6 +2,7 @@
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZSelfChangeRegistry.h"
+#include "tests/support/Identity.h"
 #include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -587,6 +588,49 @@ TEST_F(CompressorTest, TheArchiveAndTheSourcesAreCheckedAgainstHowTheyWere)
     ::unlink((dir / "both.zip").c_str());
     EXPECT_TRUE(QString::fromStdString(describe(archive->checkArchive())).endsWith("is no longer there."));
     EXPECT_FALSE(archive->currentSize());
+}
+
+TEST_F(CompressorTest, AnArchiveWrittenAnewUnderItsInodeNumberIsNotTheArchive)
+{
+    // Once complete, the archive is deleted and another file written at its path, which gets
+    // the old inode number, with the archive's size and modification time: on every file
+    // system it is another file, and no original may go on its strength.
+    makeFile(dir / "src/file.txt", 4000);
+    for (auto fs : {kztest::IdentityFileSystem::WithBirthTimes, kztest::IdentityFileSystem::WithHandlesOnly,
+                    kztest::IdentityFileSystem::WithNeither}) {
+        SCOPED_TRACE(kztest::nameOf(fs));
+        kztest::ScopedIdentityLimits limits(kztest::limitsFor(fs));
+        const std::string path = dir / "out.zip";
+        auto c = make({dir / "src/file.txt"}, path);
+        auto o = watch(*c);
+        c->compress();
+        ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+        ASSERT_TRUE(o->completed) << describe(o->error);
+        std::shared_ptr<const KZCompressedArchive> archive = c->archive();
+        ASSERT_TRUE(archive);
+        ASSERT_FALSE(archive->checkArchive());
+        const KZCompressedArchive::Stamp written = archive->stamp();
+
+        const bool sameNumber = kztest::rewriteWithSameInode(path, (long long)written.size);
+        struct timespec times[2] = {{0, UTIME_OMIT}, {written.modifiedSeconds, long(written.modifiedNanoseconds)}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+        if (!sameNumber) {
+            // Another process took the number meanwhile: the archive as the compressor would
+            // have recorded it under the number the new file has.
+            KZCompressedArchive::Stamp now;
+            bool regular = false;
+            ASSERT_EQ(KZCompressedArchive::stampOfPath(path, now, regular), 0);
+            KZCompressedArchive::Stamp recorded = now;
+            recorded.identity.kind = written.identity.kind;
+            recorded.identity.stamp = written.identity.stamp;
+            archive = std::make_shared<const KZCompressedArchive>(path, recorded, archive->sources(), std::nullopt);
+        }
+        EXPECT_EQ(describe(archive->checkArchive()), "The archive \"" + path + "\" was replaced by another item.");
+        EXPECT_FALSE(archive->currentSize());
+        EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/file.txt")),
+                  "The archive \"" + path + "\" was replaced by another item.");
+        ::unlink(path.c_str());
+    }
 }
 
 TEST_F(CompressorTest, ASourceChangedAfterItWasCopiedOrReadNoLongerPasses)
