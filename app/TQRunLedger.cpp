@@ -339,10 +339,6 @@ void TQRunLedger::emptyingReported(quint64 generation, const KZFileList& request
         rescanInPlace(kz_asDirectory(folder));
     auto went = std::make_shared<const KZFileList>(wentRecords(result));
     // A long queue leaves the tree a slice at a time, so the window keeps answering.
-    if (went->size() > emptyingSlice_) {
-        takingOut_ = true;
-        Q_EMIT takingOutRecordsChanged(true);
-    }
     takeOutEmptied(std::move(went), 0, std::make_shared<const TQDeletionResult>(result), std::move(followUp));
 }
 
@@ -350,15 +346,23 @@ void TQRunLedger::takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t 
                                  std::shared_ptr<const TQDeletionResult> result,
                                  std::shared_ptr<const EmptyingFollowUp> followUp)
 {
-    const size_t end = std::min(went->size(), from + emptyingSlice_);
+    // A slice ends after emptyingSlice_ records, or sooner when its time is up.
+    const size_t last = std::min(went->size(), from + emptyingSlice_);
+    const auto started = std::chrono::steady_clock::now();
     const bool tell = followUp->screen && followUp->taken;
-    for (size_t i = from; i < end; ++i) {
+    size_t end = from;
+    while (end < last) {
         // The engine's result lists only records it found gone: they are not looked up on disk
         // again here, on the main thread.
-        removeGoneRecord((*went)[i], false, true);
-        if (tell) followUp->taken((*went)[i]);
+        removeGoneRecord((*went)[end], false, true);
+        if (tell) followUp->taken((*went)[end]);
+        if (++end % 64 == 0 && std::chrono::steady_clock::now() - started > kEmptyingSliceTime) break;
     }
     if (end < went->size()) {
+        if (!takingOut_) {
+            takingOut_ = true;
+            Q_EMIT takingOutRecordsChanged(true);
+        }
         KZRunOnMainThread(
             [this, went = std::move(went), end, result = std::move(result), followUp = std::move(followUp)]() mutable {
                 takeOutEmptied(std::move(went), end, std::move(result), std::move(followUp));

@@ -24,6 +24,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -85,7 +86,8 @@ public:
     bool isEmptying() const { return emptying_; }
     // True while emptied records leave the tree over several turns (the view takes no clicks).
     bool isTakingOutRecords() const { return takingOut_; }
-    // How many records leave the tree in one turn (tests make it small; 0: the default).
+    // The most records that leave the tree in one turn, fewer when the turn has taken
+    // kEmptyingSliceTime (tests make it small; 0: the default).
     static void setEmptyingSliceForTesting(size_t slice) { emptyingSlice_ = slice ? slice : 10000; }
 
     // ---- compressions ----
@@ -156,6 +158,8 @@ private:
     void addArchive(const std::string& destinationPath);
 
     static inline size_t emptyingSlice_ = 10000;
+    // The longest one slice of emptied records takes on the main thread.
+    static constexpr std::chrono::milliseconds kEmptyingSliceTime{8};
 
     KZDirectoryPtr root_;
     double totalFreed_ = 0;

@@ -69,7 +69,7 @@ std::string joined(const std::string& folder, const char* name)
     return folder == "/" ? "/" + std::string(name) : folder + "/" + name;
 }
 
-bool isAtOrBelow(const std::string& path, const std::string& folder)
+bool isAtOrBelow(std::string_view path, std::string_view folder)
 {
     if (folder == "/") return true;
     return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -134,8 +134,10 @@ uint32_t kindOf(const std::string& path, bool isDir)
 struct CDEvents::Watches {
     int fd = -1;
     std::mutex mutex;
-    std::unordered_map<int, std::string> paths; // watch -> folder
-    std::map<std::string, int> byPath;          // folder -> watch
+    // watch -> folder, and folder -> watch; each key of byPath views the path that `paths`
+    // holds for the watch it maps to, so that a folder's path is kept once.
+    std::unordered_map<int, std::string> paths;
+    std::map<std::string_view, int> byPath;
     std::atomic<bool> stopped{false};
     std::atomic<bool> outOfWatches{false};
     std::atomic<int> walks{0};
@@ -154,7 +156,7 @@ struct CDEvents::Watches {
     }
 
     // Adds a watch for the folder; false when the system has no watch left.
-    bool add(const std::string& path, bool followLink)
+    bool add(std::string path, bool followLink)
     {
         std::lock_guard lock(mutex);
         if (stopped) return true;
@@ -173,11 +175,30 @@ struct CDEvents::Watches {
             }
             return true; // gone or unreadable: nothing to watch
         }
-        auto old = paths.find(wd);
-        if (old != paths.end()) byPath.erase(old->second);
-        paths[wd] = path;
-        byPath[path] = wd;
+        // The system answers a folder it already watches with the same watch.
+        auto [it, added] = paths.try_emplace(wd);
+        if (!added) unlink(it);
+        it->second = std::move(path);
+        link(it);
         return true;
+    }
+
+    // The path of the watch at `it` stands for that watch (also when another watch had it).
+    void link(std::unordered_map<int, std::string>::iterator it)
+    {
+        auto [at, added] = byPath.try_emplace(it->second, it->first);
+        if (added) return;
+        auto node = byPath.extract(at);
+        node.key() = it->second;
+        node.mapped() = it->first;
+        byPath.insert(std::move(node));
+    }
+
+    // The path of the watch at `it` no longer names it (before that path changes or goes).
+    void unlink(std::unordered_map<int, std::string>::iterator it)
+    {
+        auto at = byPath.find(it->second);
+        if (at != byPath.end() && at->second == it->first) byPath.erase(at);
     }
 
     std::optional<std::string> folderOf(int wd)
@@ -193,8 +214,7 @@ struct CDEvents::Watches {
         std::lock_guard lock(mutex);
         auto it = paths.find(wd);
         if (it == paths.end()) return;
-        auto p = byPath.find(it->second);
-        if (p != byPath.end() && p->second == wd) byPath.erase(p);
+        unlink(it);
         paths.erase(it);
     }
 
@@ -202,15 +222,16 @@ struct CDEvents::Watches {
     bool rename(const std::string& from, const std::string& to)
     {
         std::lock_guard lock(mutex);
-        std::vector<std::pair<std::string, int>> moved;
+        std::vector<int> moved;
         for (auto it = byPath.lower_bound(from); it != byPath.end() && isAtOrBelow(it->first, from);) {
-            moved.emplace_back(it->first, it->second);
+            moved.push_back(it->second);
             it = byPath.erase(it);
         }
-        for (auto& [path, wd] : moved) {
-            std::string now = to + path.substr(from.size());
-            paths[wd] = now;
-            byPath[now] = wd;
+        for (int wd : moved) {
+            auto it = paths.find(wd);
+            if (it == paths.end()) continue;
+            it->second = to + it->second.substr(from.size());
+            link(it);
         }
         return !moved.empty();
     }
@@ -220,9 +241,10 @@ struct CDEvents::Watches {
     {
         std::lock_guard lock(mutex);
         for (auto it = byPath.lower_bound(folder); it != byPath.end() && isAtOrBelow(it->first, folder);) {
-            ::inotify_rm_watch(fd, it->second);
-            paths.erase(it->second);
+            const int wd = it->second;
             it = byPath.erase(it);
+            ::inotify_rm_watch(fd, wd);
+            paths.erase(wd);
         }
     }
 
@@ -318,13 +340,19 @@ struct CDEvents::Watches {
     }
 
     // Watches the listed folders, and what lies below those whose sub-folders aren't listed.
-    void addListed(const std::vector<CDEventsFolders::Folder>& folders)
+    // The watches keep the listed paths.
+    void addListed(std::vector<CDEventsFolders::Folder>& folders)
     {
-        for (const CDEventsFolders::Folder& f : folders) {
+        {
+            std::lock_guard lock(mutex);
+            paths.reserve(paths.size() + folders.size());
+        }
+        for (CDEventsFolders::Folder& f : folders) {
             if (stopped || outOfWatches) return;
             if (f.onOtherDevice && isPseudoFileSystem(f.path)) continue;
-            if (!add(f.path, false)) return;
-            if (f.walkBelow) addTree(f.path, false, {});
+            const std::string below = f.walkBelow ? f.path : std::string();
+            if (!add(std::move(f.path), false)) return;
+            if (f.walkBelow) addTree(below, false, {});
         }
     }
 };

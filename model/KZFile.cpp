@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,24 +67,29 @@ uint64_t unpackDevice(uint32_t packed)
 
 // ---- allocation ----
 
-void* KZFile::allocate(bool directory, std::string_view stored)
+void* KZFile::allocate(bool directory, size_t storedSize)
 {
-    const size_t base = directory ? sizeof(KZDirectory) : sizeof(KZFile);
-    void* memory = ::operator new(base + stored.size() + 1);
-    char* bytes = static_cast<char*>(memory) + base;
-    if (!stored.empty()) std::memcpy(bytes, stored.data(), stored.size());
-    bytes[stored.size()] = 0;
-    return memory;
+    static_assert(std::is_standard_layout_v<KZFile> && offsetof(KZFile, storedStart_) == kFileStoredOffset &&
+                      kFileStoredOffset + sizeof(storedStart_) == sizeof(KZFile),
+                  "a file's inline bytes begin at its record's last member");
+    // A file's bytes start in the record's last member; a folder's follow its record.
+    const size_t size =
+        directory ? sizeof(KZDirectory) + storedSize + 1 : std::max(sizeof(KZFile), kFileStoredOffset + storedSize + 1);
+    return ::operator new(size);
 }
 
 template <class T>
 T* KZFile::construct(std::string_view stored, uint16_t flags)
 {
-    void* memory = allocate(std::is_same_v<T, KZDirectory>, stored);
-    return ::new (memory) T(flags, uint32_t(stored.size()));
+    T* record = ::new (allocate(std::is_same_v<T, KZDirectory>, stored.size())) T(flags);
+    // Written once the record exists, so that its construction can't touch them.
+    char* bytes = record->storedData();
+    if (!stored.empty()) std::memcpy(bytes, stored.data(), stored.size());
+    bytes[stored.size()] = 0;
+    return record;
 }
 
-KZFile::KZFile(uint16_t flags, uint32_t storedLength) : flags_(flags), storedLength_(storedLength) {}
+KZFile::KZFile(uint16_t flags) : flags_(flags) {}
 
 KZFile::~KZFile()
 {
@@ -215,13 +221,13 @@ std::optional<KZFileMetadata> KZFile::metadataForFileAtPath(std::string_view pat
 
 char* KZFile::storedData() const
 {
-    const size_t base = isDirectory() ? sizeof(KZDirectory) : sizeof(KZFile);
+    const size_t base = isDirectory() ? sizeof(KZDirectory) : kFileStoredOffset;
     return const_cast<char*>(reinterpret_cast<const char*>(this)) + base;
 }
 
 std::string_view KZFile::stored() const
 {
-    return {storedData(), storedLength_};
+    return std::string_view(storedData()); // names and paths hold no NUL byte
 }
 
 void KZFile::appendPath(std::string& out) const

@@ -169,7 +169,7 @@ protected:
     };
     static constexpr int64_t kNoTime = INT64_MIN;
 
-    KZFile(uint16_t flags, uint32_t storedLength);
+    explicit KZFile(uint16_t flags);
     ~KZFile();
 
     bool flag(uint16_t f) const { return (flags_ & f) != 0; }
@@ -179,12 +179,14 @@ protected:
         return t == kNoTime ? std::nullopt : std::optional<qint64>(t);
     }
 
-    // The inline bytes: a name, or (kFullPath) a whole path without its final "/".
+    // The inline bytes, ending with a NUL: a name, or (kFullPath) a whole path without its
+    // final "/". A file's start in its record's last four bytes (storedStart_), a folder's
+    // right after its record.
     std::string_view stored() const;
     char* storedData() const;
     void appendPath(std::string& out) const;
     void freezePath();
-    static void* allocate(bool directory, std::string_view stored);
+    static void* allocate(bool directory, size_t storedSize);
     template <class T>
     static T* construct(std::string_view stored, uint16_t flags);
     static void destroy(const KZFile* file);
@@ -202,8 +204,11 @@ private:
     int64_t modification_ = kNoTime;
     uint64_t inode_ = 0;
     uint32_t device_ = 0;
-    uint32_t storedLength_ = 0;
+    char storedStart_[4]; // never initialized: the inline bytes are written after construction
+
+    static constexpr size_t kFileStoredOffset = 52;
 };
+static_assert(sizeof(KZFile) == 56, "a file record stays this lean");
 
 // A folder record: owns its children, in the order they were added, and caches its total.
 class KZDirectory : public KZFile {

@@ -480,26 +480,66 @@ KZFileList TQDeletionEngine::filesWithChildrenRemovedWithFiles(const KZFileList&
     return out;
 }
 
+namespace {
+
+// The records of a run still to be read on the main thread, and how far the reading has come.
+struct Reading {
+    std::shared_ptr<MainSide> main;
+    std::shared_ptr<Work> work;
+    KZFileList files;        // as asked, held until read
+    std::vector<bool> first; // by place in `files`: the record's first occurrence there
+    size_t next = 0;
+};
+
+// Reads records until the list ends or the slice's time is up; then the next slice comes a
+// turn of the event loop later, and after the last one the run goes to the background. The
+// reading goes on when the context goes (nothing is reported to it then, as for the run).
+void readSlice(const std::shared_ptr<Reading>& reading)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const auto budget = std::chrono::duration<double>(std::max(0.0, reading->work->options.readSliceSeconds));
+    const size_t count = reading->files.size();
+    size_t sinceCheck = 0;
+    while (reading->next < count) {
+        const size_t i = reading->next++;
+        if (!reading->first[i]) continue;
+        reading->main->records.push_back(reading->files[i]);
+        reading->work->items.push_back(snapshotOf(*reading->files[i]));
+        if (++sinceCheck >= 16) {
+            sinceCheck = 0;
+            if (reading->next < count && std::chrono::steady_clock::now() - started >= budget) break;
+        }
+    }
+    if (reading->next < count) {
+        KZRunOnMainThread([reading] { readSlice(reading); });
+        return;
+    }
+    KZRunInBackground([work = std::move(reading->work), main = std::move(reading->main)]() mutable {
+        run(std::move(work), std::move(main));
+    });
+    reading->files.clear();
+}
+
+} // namespace
+
 void TQDeletionEngine::deleteFiles(const KZFileList& files, const Options& options, ProgressHandler progressHandler,
                                    FinishedHandler finishedHandler, const QObject* context)
 {
-    // The main thread only reads the records (each once); everything else happens in the
-    // background, so a long list doesn't hold up the window.
-    auto main = std::make_shared<MainSide>();
-    main->progress = std::move(progressHandler);
-    main->finished = std::move(finishedHandler);
-    main->context = context;
-    main->hasContext = context != nullptr;
-    auto work = std::make_shared<Work>();
-    work->options = options;
-    const std::vector<bool> first = kz_firstOccurrences(files);
-    main->records.reserve(files.size());
-    work->items.reserve(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!first[i]) continue;
-        main->records.push_back(files[i]);
-        work->items.push_back(snapshotOf(*files[i]));
-    }
-    KZRunInBackground(
-        [work = std::move(work), main = std::move(main)]() mutable { run(std::move(work), std::move(main)); });
+    // The main thread only reads the records (each once), a slice at a time when the list is
+    // long; everything else happens in the background, so a long list doesn't hold up the
+    // window.
+    auto reading = std::make_shared<Reading>();
+    reading->main = std::make_shared<MainSide>();
+    MainSide& main = *reading->main;
+    main.progress = std::move(progressHandler);
+    main.finished = std::move(finishedHandler);
+    main.context = context;
+    main.hasContext = context != nullptr;
+    reading->work = std::make_shared<Work>();
+    reading->work->options = options;
+    reading->files = files;
+    reading->first = kz_firstOccurrences(files);
+    main.records.reserve(files.size());
+    reading->work->items.reserve(files.size());
+    readSlice(reading);
 }

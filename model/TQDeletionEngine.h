@@ -64,11 +64,16 @@ public:
         std::function<std::optional<KZError>(const std::string& path)> mayRemove;
         // Seconds between the reports from inside one long removal.
         double progressInterval = 1.0 / 30;
+        // The longest the main thread reads records in one turn of its event loop (seconds);
+        // a longer list is read over several turns before the run starts.
+        double readSliceSeconds = 0.008;
     };
 
-    // Starts a run on the main thread. Progress arrives once before each chunk, while a
-    // folder is being emptied (at most one report on its way, every progressInterval), and
-    // once at the end (1, also for an empty run), then the finished handler once, all on the
+    // Starts a run on the main thread. The records are read there, at once or, for a long
+    // list, a slice per turn of the event loop (the list is held meanwhile: records that
+    // change in between are read as they are then). Progress arrives once before each chunk,
+    // while a folder is being emptied (at most one report on its way, every progressInterval),
+    // and once at the end (1, also for an empty run), then the finished handler once, all on the
     // main thread; with a context, nothing arrives once it is destroyed. Progress is the
     // share of the work done, by the records and bytes the scanned tree holds for the items
     // (a folder's work is everything below it); it never goes back and is never NaN.

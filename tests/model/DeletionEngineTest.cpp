@@ -478,6 +478,45 @@ TEST(DeletionEngine, NothingArrivesForADestroyedContext)
     EXPECT_FALSE(run->result.has_value());
 }
 
+TEST(DeletionEngine, ALongListIsReadOverSeveralTurnsAndStillDeletedWhole)
+{
+    kztest::TempDir dir;
+    KZFileList files;
+    for (int i = 0; i < 100; ++i) {
+        makeFile(dir / ("f" + std::to_string(i)), 10);
+        files.push_back(scanned(dir / ("f" + std::to_string(i))));
+    }
+    files.push_back(files[3]); // listed twice, in different slices: read and counted once
+    TQDeletionEngine::Options options;
+    options.readSliceSeconds = 0; // as few records a turn as the engine reads
+    auto run = start(files, options);
+    // The rest of the list is read a turn later: nothing has started yet.
+    EXPECT_GT(kz::pendingMainThreadBlocks(), 0);
+    EXPECT_TRUE(run->progress.empty());
+    EXPECT_TRUE(exists(dir / "f99"));
+    const auto result = finish(run);
+    EXPECT_FALSE(result.errors.has_value());
+    EXPECT_EQ(result.deletedFiles.size(), 100u);
+    EXPECT_EQ(result.freedBytes, 1000);
+    EXPECT_EQ(run->progress.back(), 1);
+    for (int i = 0; i < 100; ++i) EXPECT_FALSE(exists(dir / ("f" + std::to_string(i))));
+
+    // The context goes while the list is being read: the run goes on, nothing arrives.
+    KZFileList more;
+    for (int i = 0; i < 100; ++i) {
+        makeFile(dir / ("g" + std::to_string(i)), 1);
+        more.push_back(scanned(dir / ("g" + std::to_string(i))));
+    }
+    auto context = std::make_unique<QObject>();
+    auto quiet = start(more, options, context.get());
+    EXPECT_GT(kz::pendingMainThreadBlocks(), 0);
+    context.reset();
+    kztest::drainBackgroundWork();
+    for (int i = 0; i < 100; ++i) EXPECT_FALSE(exists(dir / ("g" + std::to_string(i))));
+    EXPECT_TRUE(quiet->progress.empty());
+    EXPECT_FALSE(quiet->result.has_value());
+}
+
 } // namespace
 
 namespace {

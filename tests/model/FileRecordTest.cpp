@@ -48,6 +48,36 @@ TEST(FileRecord, ChildPathsComeFromTheParentChain)
     EXPECT_EQ(KZDirectory::fileWithPath("/")->nameBytes(), "/");
 }
 
+TEST(FileRecord, NamesOfEveryLengthKeepTheirBytesAndTheRecordsAroundThem)
+{
+    // Short names live inside the record, longer ones run past it: every length up to a
+    // long one, each between neighbours whose names must stay as they were.
+    KZDirectoryPtr root = KZDirectory::fileWithPath("/r");
+    std::vector<KZFilePtr> files;
+    std::vector<KZDirectoryPtr> folders;
+    for (size_t length = 0; length <= 300; ++length) {
+        std::string name;
+        for (size_t i = 0; i < length; ++i) name.push_back(char('a' + (i + length) % 26));
+        files.push_back(KZFile::childWithName(root.get(), name));
+        folders.push_back(KZDirectory::childWithName(root.get(), name + "d"));
+        files.back()->setFileSize(double(length));
+        files.back()->setIdentity({KZFile::recordedDevice(length), 1000 + length, kz::IdentityStamp::None, 0});
+    }
+    for (size_t length = 0; length <= 300; ++length) {
+        std::string name;
+        for (size_t i = 0; i < length; ++i) name.push_back(char('a' + (i + length) % 26));
+        EXPECT_EQ(files[length]->nameBytes(), name);
+        EXPECT_EQ(files[length]->path(), "/r/" + name);
+        EXPECT_EQ(files[length]->fileSize(), double(length)) << "the name ran into the record's fields";
+        EXPECT_EQ(files[length]->inode(), 1000 + length);
+        EXPECT_EQ(files[length]->device(), KZFile::recordedDevice(length));
+        EXPECT_EQ(folders[length]->path(), "/r/" + name + "d/");
+    }
+    const std::string longPath = "/" + std::string(5000, 'p') + "/" + std::string(255, 'n');
+    EXPECT_EQ(KZFile::fileWithPath(longPath)->path(), longPath);
+    EXPECT_EQ(KZFile::fileWithPath(longPath)->nameBytes(), std::string(255, 'n'));
+}
+
 TEST(FileRecord, PathSurvivesDetachingAndParentDeath)
 {
     KZFilePtr keep;
