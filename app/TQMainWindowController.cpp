@@ -7,6 +7,7 @@
 #include "app/TQFileScanViewController.h"
 #include "app/TQNotifications.h"
 #include "app/TQRunLedger.h"
+#include "app/TQToolbarPlace.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZButton.h"
 #include "kit/KZController.h"
@@ -139,17 +140,7 @@ void TQMainWindowController::awakeFromNib()
     u->bottomButtonView->setBackgroundColor(QColor(232, 233, 236));
     u->finishedToolbarView->setBackgroundColor(QColor(232, 233, 236));
 
-    // The status panel sits in the middle of the window's own toolbar.
-    lcdStatusViewController_ = controller<KZLCDStatusViewController>();
-    auto* lcdStatusItem = new QWidget(u->toolbar);
-    lcdStatusItem->setObjectName(QStringLiteral("lcdStatusItem"));
-    auto* itemLayout = new QHBoxLayout(lcdStatusItem);
-    itemLayout->setContentsMargins(0, 4, 0, 4);
-    itemLayout->addStretch(1);
-    itemLayout->addWidget(lcdStatusViewController_->view());
-    itemLayout->addStretch(1);
-    lcdStatusItem->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    u->toolbar->addWidget(lcdStatusItem);
+    makeToolbar();
 
     // Views that leave the content area wait here, hidden, until their owner releases them.
     offstage_ = new QWidget(window());
@@ -180,18 +171,24 @@ void TQMainWindowController::awakeFromNib()
     u->dropView->setParent(offstage_);
     setResizable(false);
     setCurrentView(u->dropView);
+}
 
-    auto& center = KZNotificationCenter::defaultCenter();
-    center.addObserver(
-        TQNotification_Rescan, [this](const KZNotification&) { rescan(); }, this);
-    center.addObserver(
-        TQNotification_GoNext,
-        [this](const KZNotification&) {
-            // Only the scanning screen on show may move the wizard on: a scan that ends after
-            // the user left its screen must not skip a step.
-            if (currentStep_ == ScanningStep && isScanningScreenShown()) goNext();
-        },
-        this);
+void TQMainWindowController::makeToolbar()
+{
+    Ui::TQMainWindowController* u = ui();
+    // The status panel sits in the middle of the window's own toolbar.
+    lcdStatusViewController_ = controller<KZLCDStatusViewController>();
+    auto* lcdStatusItem = new QWidget(u->toolbar);
+    lcdStatusItem->setObjectName(QStringLiteral("lcdStatusItem"));
+    auto* itemLayout = new QHBoxLayout(lcdStatusItem);
+    itemLayout->setContentsMargins(0, 4, 0, 4);
+    itemLayout->addStretch(1);
+    itemLayout->addWidget(lcdStatusViewController_->view());
+    itemLayout->addStretch(1);
+    lcdStatusItem->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    u->toolbar->addWidget(lcdStatusItem);
+    // A screen with a toolbar of its own shows it there instead, while it is on show.
+    toolbarPlace_ = std::make_unique<TQToolbarPlace>(qobject_cast<QMainWindow*>(window()), u->toolbar);
 }
 
 void TQMainWindowController::windowDidLoad()
@@ -226,6 +223,16 @@ void TQMainWindowController::addNotificationObservers()
         this);
     center.addObserver(
         TQNotification_Finish, [this](const KZNotification&) { showFinishedView(); }, this);
+    center.addObserver(
+        TQNotification_Rescan, [this](const KZNotification&) { rescan(); }, this);
+    center.addObserver(
+        TQNotification_GoNext,
+        [this](const KZNotification&) {
+            // Only the scanning screen on show may move the wizard on: a scan that ends after
+            // the user left its screen must not skip a step.
+            if (currentStep_ == ScanningStep && isScanningScreenShown()) goNext();
+        },
+        this);
 }
 
 void TQMainWindowController::makeTouchBarViews()
@@ -415,6 +422,7 @@ void TQMainWindowController::showTreemapView()
     releaseResultsScreen();
     treemapViewController_ = TQTreemapViewController::controllerWithResults(scan->scanResult());
     treemapViewController_->setRunLedger(ledger_.get());
+    treemapViewController_->setToolbarPlace(toolbarPlace_.get());
     treemapViewController_->setUnreadableFolders(scan->unreadableFolderCount(), scan->unreadableFolders());
     treemapViewController_->setParentWindow(window());
     treemapViewController_->setLcdViewController(lcdStatusViewController_.get());

@@ -314,10 +314,10 @@ int main(int argc, char** argv)
     // The watcher, once the treemap shows: until it watches everything and is idle.
     TQTreemapViewController* results = wc->treemapViewController();
     auto watcherIsSetUp = [&] {
-        const CDEvents* w = results ? results->fileEventListener() : nullptr;
+        const CDEvents* w = results ? results->rescanPrompt()->fileEventListener() : nullptr;
         return w && w->isWatchingEverything() && w->isIdle();
     };
-    if (!results || !results->fileEventListener()) {
+    if (!results || !results->rescanPrompt()->fileEventListener()) {
         std::fprintf(stderr, "the results screen has no watcher\n");
         return 1;
     }
@@ -332,12 +332,12 @@ int main(int argc, char** argv)
     std::vector<double> watchCpus;
     double watchStartMs = 0;
     for (int round = 0; round < 3; ++round) {
-        results->removeFileEventListener();
+        results->rescanPrompt()->removeFileEventListener();
         spinUntil([] { return false; }, 0.5); // the old watches go in the background
         const double cpuBeforeWatch = processCpuSeconds();
         QElapsedTimer startTime;
         startTime.start();
-        results->addFileEventListener();
+        results->rescanPrompt()->addFileEventListener();
         watchStartMs = std::max(watchStartMs, startTime.nsecsElapsed() / 1e6);
         spinUntil(watcherIsSetUp, 600);
         watchCpus.push_back(processCpuSeconds() - cpuBeforeWatch);
@@ -345,7 +345,8 @@ int main(int argc, char** argv)
     std::sort(watchCpus.begin(), watchCpus.end());
     const double watchCpu = watchCpus[1];
     std::printf("watch_cpu_after_paint_s=%.3f watch_setup_s=%.3f watch_cpu_s=%.3f watch_start_ms=%.1f watches=%zu\n",
-                watchCpuAfterPaint, watchSetup, watchCpu, watchStartMs, results->fileEventListener()->watchCount());
+                watchCpuAfterPaint, watchSetup, watchCpu, watchStartMs,
+                results->rescanPrompt()->fileEventListener()->watchCount());
     std::fflush(stdout);
     const double scanToTreemap = double(paints.paintedAtNs - startNs) / 1e9;
     const double rss = residentMB();

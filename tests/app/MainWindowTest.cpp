@@ -403,19 +403,19 @@ TEST_F(Wizard, TheFinishedScreenGetsTheResultsTotals)
     TempDir dir;
     makeFile(dir / "f", 100);
     runToResults(dir.path());
-    wc->treemapViewController()->addTotalSaved(7000);
+    wc->treemapViewController()->removalFlow()->addTotalSaved(7000);
 
     // Back and Next make a new results screen of the same folder, and so does a rescan: what
     // the earlier ones freed still counts when the run finishes.
     click("backButton");
     click("nextButton");
     ASSERT_TRUE(waitForStep(2));
-    wc->treemapViewController()->addTotalSaved(500);
+    wc->treemapViewController()->removalFlow()->addTotalSaved(500);
     KZNotificationCenter::defaultCenter().post(TQNotification_Rescan);
     env.clock.advance(0.3);
     ASSERT_TRUE(waitForStep(2));
     EXPECT_EQ(wc->treemapViewController()->totalFreed(), 0);
-    wc->treemapViewController()->addTotalSaved(20);
+    wc->treemapViewController()->removalFlow()->addTotalSaved(20);
     click("nextButton");
     ASSERT_TRUE(wc->isFinishedScreenShown());
     EXPECT_EQ(wc->finishedViewController()->totalFreed(), 7520);

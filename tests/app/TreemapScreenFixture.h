@@ -2,6 +2,7 @@
 // A results screen on a real scanned temporary tree, shown in a plain main window with one
 // toolbar of its own (standing in for the wizard's), with every outside service faked.
 
+#include "app/TQToolbarPlace.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZView.h"
 #include "model/KZFileScanner.h"
@@ -53,6 +54,8 @@ struct TreemapScreen : ::testing::Test {
     kztest::TempDir tmp;
     std::unique_ptr<QMainWindow> window;
     QToolBar* wizardToolbar = nullptr;
+    // The window's place for the screen's toolbar, as the main window has one.
+    std::unique_ptr<TQToolbarPlace> toolbarPlace;
     KZDirectoryPtr root;
     std::unique_ptr<TQTreemapViewController> screen;
 
@@ -93,8 +96,10 @@ struct TreemapScreen : ::testing::Test {
         wizardToolbar = window->addToolBar(QStringLiteral("Status"));
         wizardToolbar->addAction(QStringLiteral("status"));
         window->resize(900, 640);
+        toolbarPlace = std::make_unique<TQToolbarPlace>(window.get(), wizardToolbar);
         screen = TQTreemapViewController::controllerWithResults(results);
         screen->setParentWindow(window.get());
+        screen->setToolbarPlace(toolbarPlace.get());
         QWidget* content = screen->view();
         screen->kz_viewWillAppear();
         window->setCentralWidget(content);
@@ -140,7 +145,7 @@ struct TreemapScreen : ::testing::Test {
     bool enabled(const QString& item) const { return screen->toolbarItem(item)->isEnabled(); }
     bool waitForRemoval()
     {
-        return kztest::waitFor([&] { return !screen->isDeleting(); });
+        return kztest::waitFor([&] { return !screen->removalFlow()->isDeleting(); });
     }
     const std::vector<KZScriptedAlertService::Shown>& alerts() const { return env.alerts.service.shown(); }
 
