@@ -365,7 +365,9 @@ void TQRemovalFlow::setEmptying(bool emptying)
 void TQRemovalFlow::compressFiles(const KZFileList& files)
 {
     if (files.empty() || !ledger_) return;
-    TQCompressingWindowController* compression = TQCompressingWindowController::controllerWithFiles(files);
+    // The run's ledger holds it: a running compression outlives the screen.
+    TQCompressingWindowController* compression =
+        ledger_->compressionWindows().adopt(TQCompressingWindowController::controllerWithFiles(files));
     if (!compression) return;
     // The originals pass the rule of a confirmed delete.
     compression->setIgnoreList(*setup_.ignoreList);

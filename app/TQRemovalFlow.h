@@ -10,10 +10,10 @@
 // it. It owns the popover's content and the popover until the popover reports its close. The
 // run's ledger (not owned) runs the confirmed deletes and the delete sheet, keeps the run's
 // totals and applies every report to the tree, so what was started here still counts after
-// the screen has gone. Compression windows belong to the program's compression windows
-// (TQCompressionWindows); this flow is the delegate of those it started and, when it goes,
-// hands those still running to the run's ledger (when the ledger outlives the screen) or lets
-// them run on unheard. Queued records keep a strong reference to the folder they came from,
+// the screen has gone. The compression windows it opens belong to the ledger's owner of
+// compression windows (TQCompressionWindows); this flow is the delegate of those it started
+// and, when it goes, hands those still running to the run's ledger (when the ledger outlives
+// the screen) or lets them run on unheard (with the screen's own ledger, they stop with it). Queued records keep a strong reference to the folder they came from,
 // held here, so that their parent link never dangles. The notifications it observes are
 // registered under the screen, so the main window's release of the screen silences them.
 

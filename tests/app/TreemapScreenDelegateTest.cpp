@@ -240,7 +240,8 @@ TEST_F(TreemapScreen, CompressionAddsTheArchiveTakesOutWhatWentAndCountsOnce)
     EXPECT_EQ(screen->removalFlow()->totalCompressed(), 1);
     EXPECT_EQ(screen->totalFreed(), saved);
 
-    // Cancelled: nothing changes. Still running when the screen goes: it carries on alone.
+    // Cancelled: nothing changes. Still running when the screen goes: it carries on, reporting
+    // to the run's ledger.
     select({"docs/a.txt"});
     screen->toolbarItem(TQTreemapToolbar::CompressItem)->trigger();
     screen->removalFlow()->compressingWindowControllers().front()->cancel();
@@ -252,7 +253,7 @@ TEST_F(TreemapScreen, CompressionAddsTheArchiveTakesOutWhatWentAndCountsOnce)
     QPointer<TQCompressingWindowController> running = screen->removalFlow()->compressingWindowControllers().front();
     close();
     ASSERT_TRUE(running);
-    EXPECT_EQ(running->delegate(), nullptr);
+    EXPECT_EQ(running->delegate(), ledger.get());
     running->cancel();
     EXPECT_TRUE(kztest::waitFor([&] { return deferredDeletesDone() && running.isNull(); }));
     kz::setTriTonePlayerForTesting({});

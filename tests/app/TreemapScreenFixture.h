@@ -54,8 +54,10 @@ struct TreemapScreen : ::testing::Test {
     kztest::TempDir tmp;
     std::unique_ptr<QMainWindow> window;
     QToolBar* wizardToolbar = nullptr;
-    // The window's place for the screen's toolbar, as the main window has one.
+    // The window's place for the screen's toolbar and the run's ledger, as the main window
+    // has them; both outlive the screen.
     std::unique_ptr<TQToolbarPlace> toolbarPlace;
+    std::unique_ptr<TQRunLedger> ledger = std::make_unique<TQRunLedger>();
     KZDirectoryPtr root;
     std::unique_ptr<TQTreemapViewController> screen;
 
@@ -100,6 +102,7 @@ struct TreemapScreen : ::testing::Test {
         screen = TQTreemapViewController::controllerWithResults(results);
         screen->setParentWindow(window.get());
         screen->setToolbarPlace(toolbarPlace.get());
+        screen->setRunLedger(ledger.get());
         QWidget* content = screen->view();
         screen->kz_viewWillAppear();
         window->setCentralWidget(content);
