@@ -52,21 +52,6 @@ constexpr int resizeDurationMs = 200;
 // The smallest the content may become while the window is resizable (the results).
 const QSize minimumResizableContent(560, 360);
 
-// Releases a screen on a later turn of the event loop; the owning pointer is cleared first,
-// and the screen hears no wizard notification meanwhile.
-// The window remembers what it released, so that whatever is still waiting to go when the
-// window itself goes is destroyed before the window (and the views it holds).
-template <class T>
-void releaseLater(std::unique_ptr<T>& screen, std::vector<QPointer<QObject>>& released)
-{
-    if (!screen) return;
-    T* raw = screen.release();
-    KZNotificationCenter::defaultCenter().removeObservers(raw);
-    std::erase_if(released, [](const QPointer<QObject>& p) { return p.isNull(); });
-    released.emplace_back(raw);
-    raw->deleteLater();
-}
-
 QString lastPathComponent(const std::string& path)
 {
     return kz::displayString(kz_lastPathComponent(path));
@@ -90,7 +75,7 @@ TQMainWindowController::~TQMainWindowController()
     if (fileScanViewController_ && fileScanViewController_->isScanning()) fileScanViewController_->cancel();
     // Screens released but not yet gone go now, before the window they still point into; then
     // the current ones (members), then the window (the base).
-    for (const QPointer<QObject>& screen : released_) delete screen.data();
+    released_.clear();
     finishedViewController_.reset();
     treemapViewController_.reset();
     fileScanViewController_.reset();
@@ -444,7 +429,7 @@ void TQMainWindowController::showFinishedView()
     // rescan, make a new one) and what is still running counts too, once it reports.
     const double freed = ledger_->totalFreed();
     const auto compressed = static_cast<qint64>(ledger_->totalCompressed());
-    releaseLater(finishedViewController_, released_);
+    releaseLater(finishedViewController_);
     finishedViewController_ = KZFinishedViewController::controllerWithTotalFreed(freed, compressed);
     finishedViewController_->setParentWindow(window());
 
@@ -531,14 +516,29 @@ void TQMainWindowController::resetPostTransition()
     // A scan still running is abandoned with its screen; its late reports find no screen on
     // show and change nothing.
     if (fileScanViewController_ && fileScanViewController_->isScanning()) fileScanViewController_->cancel();
-    releaseLater(fileScanViewController_, released_);
-    releaseLater(finishedViewController_, released_);
+    releaseLater(fileScanViewController_);
+    releaseLater(finishedViewController_);
     releaseResultsScreen();
 }
 
 void TQMainWindowController::releaseResultsScreen()
 {
-    releaseLater(treemapViewController_, released_);
+    releaseLater(treemapViewController_);
+}
+
+void TQMainWindowController::releaseScreenLater(std::unique_ptr<TQViewController> screen)
+{
+    if (!screen) return;
+    // It hears no wizard notification meanwhile.
+    KZNotificationCenter::defaultCenter().removeObservers(screen.get());
+    const TQViewController* raw = screen.get();
+    released_.push_back(std::move(screen));
+    // A token let go with deleteLater() goes on the same later turn, never inside the screen's
+    // own notification or block, and takes the screen with it.
+    auto* token = new QObject(this);
+    connect(token, &QObject::destroyed, this,
+            [this, raw] { std::erase_if(released_, [raw](const auto& held) { return held.get() == raw; }); });
+    token->deleteLater();
 }
 
 void TQMainWindowController::resetOpenButton()

@@ -141,6 +141,13 @@ private:
     bool isScanningScreenShown() const;
     bool isResultsScreenShown() const;
     void releaseResultsScreen();
+    // Releases a screen on a later turn of the event loop; the owning pointer is cleared first.
+    template <class T>
+    void releaseLater(std::unique_ptr<T>& screen)
+    {
+        releaseScreenLater(std::unique_ptr<TQViewController>(screen.release()));
+    }
+    void releaseScreenLater(std::unique_ptr<TQViewController> screen);
     // The finished screen on show follows the run's totals.
     void updateFinishedTotals();
 
@@ -154,7 +161,8 @@ private:
     std::unique_ptr<TQFileScanViewController> fileScanViewController_;
     std::unique_ptr<TQTreemapViewController> treemapViewController_;
     std::unique_ptr<KZFinishedViewController> finishedViewController_;
-    std::vector<QPointer<QObject>> released_;
+    // Screens released and waiting for their later turn (or for the window to go).
+    std::vector<std::unique_ptr<TQViewController>> released_;
     // The run's totals and tree, across every results screen of the run.
     std::unique_ptr<TQRunLedger> ledger_;
     std::unique_ptr<TQToolbarPlace> toolbarPlace_;

@@ -20,8 +20,10 @@
 // is guarded.
 
 #include "app/TQCompressingWindowController.h"
+#include "app/TQEmptyTrashWindowController.h"
 #include "model/KZFile.h"
 #include "model/TQDeletionEngine.h"
+#include "platform/widgets/KZOwnedObject.h"
 
 #include <QObject>
 #include <QPointer>
@@ -34,7 +36,6 @@
 
 class KZFileScanner;
 class QWidget;
-class TQEmptyTrashWindowController;
 
 class TQRunLedger : public QObject, public TQCompressingWindowControllerDelegate {
     Q_OBJECT
@@ -170,7 +171,7 @@ private:
     bool takingOut_ = false;
     bool recording_ = false;
     Recorded recorded_;
-    QPointer<TQEmptyTrashWindowController> sheet_;
+    KZOwnedObject<TQEmptyTrashWindowController> sheet_; // the last delete sheet, until the next one
     // The compressions of this ledger with the generation of the run that started each.
     std::vector<std::pair<QPointer<TQCompressingWindowController>, quint64>> compressions_;
     std::vector<std::shared_ptr<KZFileScanner>> folderScans_;
