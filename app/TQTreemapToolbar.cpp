@@ -29,6 +29,14 @@ const std::vector<KZFilePtr>& selectionOf(const KZNestedTreemapView* view)
     return view ? view->selectedFiles() : none;
 }
 
+// Whether something is selected and every selected record passes the test.
+template <class Test>
+bool everySelected(const KZNestedTreemapView* view, Test test)
+{
+    const auto& selection = selectionOf(view);
+    return !selection.empty() && std::all_of(selection.begin(), selection.end(), test);
+}
+
 QIcon iconFor(const QStringList& themeIcons, const QString& fallback)
 {
     const QSizeF size(24, 24);
@@ -46,67 +54,36 @@ const std::vector<TQTreemapToolbar::Row>& TQTreemapToolbar::rows()
     using T = TQTreemapToolbar;
     // Most items act on the selection, and are off without one.
     static const auto anySelection = [](const T& t) { return !selectionOf(t.view_).empty(); };
+    // One row per item: identifier, label, freedesktop icons, our own image; its slot; its rule.
+    // clang-format off
     static const std::vector<Row> table{
-        {ZoomItem,
-         QStringLiteral("Zoom Out"),
-         {QStringLiteral("zoom-out")},
-         QStringLiteral("toolbar-zoom-out"),
+        {ZoomItem, QStringLiteral("Zoom Out"), {QStringLiteral("zoom-out")}, QStringLiteral("toolbar-zoom-out"),
          [](T& t) { t.view_->zoomOut(); },
          [](const T& t) { return t.view_ && t.view_->canZoomOut(); }},
-        {ReloadItem,
-         QStringLiteral("Refresh"),
-         {QStringLiteral("view-refresh")},
-         QStringLiteral("toolbar-reload"),
+        {ReloadItem, QStringLiteral("Refresh"), {QStringLiteral("view-refresh")}, QStringLiteral("toolbar-reload"),
          [](T& t) { t.view_->reloadSelectedDirectory(); },
-         [](const T& t) {
-             // Folders only, never a package (it is measured whole).
-             const auto& selection = selectionOf(t.view_);
-             return !selection.empty() && std::all_of(selection.begin(), selection.end(), [](const KZFilePtr& f) {
-                 return f->isDirectory() && !f->isPackage();
-             });
-         }},
-        {CompressItem,
-         QStringLiteral("Compress"),
-         {QStringLiteral("package-x-generic")},
-         QStringLiteral("toolbar-compress"),
+         // Folders only, never a package (it is measured whole).
+         [](const T& t) { return everySelected(t.view_, [](const KZFilePtr& f) { return f->isDirectory() && !f->isPackage(); }); }},
+        {CompressItem, QStringLiteral("Compress"), {QStringLiteral("package-x-generic")}, QStringLiteral("toolbar-compress"),
          [](T& t) { t.view_->compressSelectedFile(); },
          anySelection},
-        {DeleteItem,
-         QStringLiteral("Delete"),
-         {QStringLiteral("edit-delete")},
-         QStringLiteral("toolbar-delete"),
+        {DeleteItem, QStringLiteral("Delete"), {QStringLiteral("edit-delete")}, QStringLiteral("toolbar-delete"),
          [](T& t) { t.view_->deleteSelectedFile(); },
-         [](const T& t) {
-             const auto& selection = selectionOf(t.view_);
-             return !selection.empty() && std::all_of(selection.begin(), selection.end(), [&t](const KZFilePtr& f) {
-                 return t.hooks_.canRemove && t.hooks_.canRemove(f);
-             });
-         }},
-        {FinderItem,
-         QStringLiteral("Show in File Manager"),
-         {QStringLiteral("system-file-manager")},
-         QStringLiteral("toolbar-reveal"),
+         [](const T& t) { return everySelected(t.view_, [&t](const KZFilePtr& f) { return t.hooks_.canRemove && t.hooks_.canRemove(f); }); }},
+        {FinderItem, QStringLiteral("Show in File Manager"), {QStringLiteral("system-file-manager")}, QStringLiteral("toolbar-reveal"),
          [](T& t) { t.view_->showSelectedFileInFinder(); },
          anySelection},
-        {QuickLookItem,
-         QStringLiteral("Preview"),
-         {QStringLiteral("document-preview")},
-         QStringLiteral("toolbar-preview"),
+        {QuickLookItem, QStringLiteral("Preview"), {QStringLiteral("document-preview")}, QStringLiteral("toolbar-preview"),
          [](T& t) { t.hooks_.quickLook(); },
          anySelection},
-        {DeleteQueueItem,
-         QStringLiteral("Delete Queue"),
-         {QStringLiteral("user-trash-full")},
-         QStringLiteral("toolbar-queue"),
+        {DeleteQueueItem, QStringLiteral("Delete Queue"), {QStringLiteral("user-trash-full")}, QStringLiteral("toolbar-queue"),
          [](T& t) { t.hooks_.showDeleteQueue(t.button(DeleteQueueItem)); },
          [](const T& t) { return t.view_ && Preferences::sharedPreferences().useDeleteQueue(); }},
-        {IgnoreItem,
-         QStringLiteral("Ignore"),
-         {QStringLiteral("list-remove")},
-         QStringLiteral("toolbar-ignore"),
+        {IgnoreItem, QStringLiteral("Ignore"), {QStringLiteral("list-remove")}, QStringLiteral("toolbar-ignore"),
          [](T& t) { t.view_->ignoreSelectedFile(); },
          anySelection},
     };
+    // clang-format on
     return table;
 }
 
