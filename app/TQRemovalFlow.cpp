@@ -42,7 +42,7 @@ QString networkNote(const KZFileList& files)
 } // namespace
 
 TQRemovalFlow::TQRemovalFlow(Setup setup, const QObject* screen)
-    : setup_(std::move(setup)), screen_(screen), ledger_(setup_.ledger)
+    : setup_(std::move(setup)), window_(setup_.window), screen_(screen), ledger_(setup_.ledger)
 {
     deleteQueueController_ = controller<TQDeleteQueueViewController>();
     connect(&Preferences::sharedPreferences(), &Preferences::useDeleteQueueChanged, this, [this] {
@@ -331,7 +331,7 @@ void TQRemovalFlow::showEmptyTrashWindow(const QString& notificationName)
     // Finish or Quit happens in any case.
     QPointer<TQRemovalFlow> self(this);
     TQEmptyTrashWindowController* sheet = ledger_->emptyQueue(
-        setup_.window, screen_, [this](const KZFilePtr& file) { releaseQueuedFolder(file.get()); },
+        window_, screen_, [this](const KZFilePtr& file) { releaseQueuedFolder(file.get()); },
         [this](const TQDeletionResult& result) {
             noteFreed(result.freedBytes);
             setEmptying(false);

@@ -176,6 +176,7 @@ private:
     static void showDeletionFailures(const TQDeletionResult& result, const KZFileList& unremovable);
 
     Setup setup_;
+    QPointer<QWidget> window_;
     const QObject* screen_;
     QPointer<TQRunLedger> ledger_;
     QPointer<KZNestedTreemapView> view_;

@@ -113,9 +113,14 @@ TQTreemapToolbar::TQTreemapToolbar(Hooks hooks, QObject* parent) : QObject(paren
         items_.emplace_back(&row, action);
         if (auto* button = qobject_cast<QToolButton*>(bar_->widgetForAction(action)))
             button->setObjectName(identifier + QStringLiteral("Button"));
-        // Nothing runs while the item is off (a view that went turns every item off).
+        // The rule is asked again at the click: an item whose state went stale (a view that
+        // went, a selection changed unseen) runs nothing and shows its state anew.
         connect(action, &QAction::triggered, this, [this, run = row.run, isEnabled = row.isEnabled] {
-            if (isEnabled(*this)) run(*this);
+            if (isEnabled(*this)) {
+                run(*this);
+            } else {
+                validate();
+            }
         });
     }
     connect(&Preferences::sharedPreferences(), &Preferences::useDeleteQueueChanged, this, &TQTreemapToolbar::validate);

@@ -130,6 +130,7 @@ TEST_F(TreemapToolbar, AKeyThatStandsForAnItemClicksItOnlyWhileItIsOn)
     ASSERT_TRUE(enabled(T::QuickLookItem));
     toolbar->item(T::QuickLookItem)->trigger();
     EXPECT_EQ(quickLooks, 1);
+    EXPECT_FALSE(enabled(T::QuickLookItem)) << "its state is shown anew";
 }
 
 TEST_F(TreemapToolbar, ThePlaceShowsTheBarInsteadOfTheWindowsOwnAndGivesItBack)
