@@ -8,6 +8,7 @@
 #include "app/TQFileScanViewController.h"
 #include "app/TQMainWindowController.h"
 #include "app/TQNotifications.h"
+#include "app/TQToolbarPlace.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZButton.h"
 #include "kit/KZController.h"
@@ -93,9 +94,16 @@ TEST_F(Wizard, RunsThroughEveryStepAsTheStateTableSays)
     EXPECT_TRUE(button("clearButton")->isHidden());
     EXPECT_EQ(touchBarTop(), wc->touchBarResultsView());
     EXPECT_TRUE(isResizable());
+    // The results screen's toolbar stands in the window's toolbar place, in place of its own.
+    auto* ownToolbar = wc->window()->findChild<QToolBar*>(QStringLiteral("toolbar"));
+    ASSERT_TRUE(ownToolbar);
+    EXPECT_EQ(wc->toolbarPlace()->shownToolbar(), results->toolbar()->toolBar());
+    EXPECT_TRUE(ownToolbar->isHidden());
 
     // Back keeps the result: no new scan, Next enabled again.
     click("backButton");
+    EXPECT_EQ(wc->toolbarPlace()->shownToolbar(), nullptr);
+    EXPECT_FALSE(ownToolbar->isHidden());
     EXPECT_EQ(wc->currentStep(), 1);
     EXPECT_FALSE(wc->fileScanViewController()->isScanning());
     EXPECT_TRUE(button("nextButton")->isEnabled());
