@@ -41,8 +41,8 @@ TQAppDelegate::~TQAppDelegate()
     KZDesktopApplicationServices::setTerminateHandler(nullptr);
     if (KZTouchBarController::sharedController().touchBar() == touchBar_.get())
         KZTouchBarController::sharedController().setTouchBar(nullptr);
-    // The menu belongs to the main window once it has one.
-    if (mainMenu_ && !mainMenu_->parent()) delete mainMenu_.data();
+    // The menu belongs to the main window once it has one; until then it is ours.
+    ownMainMenu_.reset();
     preferencesWindowController_.reset();
     mainWindowController_.reset();
 }
@@ -51,7 +51,8 @@ TQAppDelegate::~TQAppDelegate()
 
 void TQAppDelegate::buildMainMenu()
 {
-    auto* bar = new QMenuBar;
+    ownMainMenu_ = std::make_unique<QMenuBar>();
+    QMenuBar* bar = ownMainMenu_.get();
     bar->setObjectName(QStringLiteral("mainMenu"));
     mainMenu_ = bar;
     auto add = [this](QMenu* menu, const QString& title, void (TQAppDelegate::*action)(),
@@ -125,7 +126,8 @@ void TQAppDelegate::applicationDidFinishLaunching()
 
     // 8, 9. The main window.
     mainWindowController_ = controller<TQMainWindowController>();
-    if (auto* window = qobject_cast<QMainWindow*>(mainWindowController_->window())) window->setMenuBar(mainMenu_);
+    if (auto* window = qobject_cast<QMainWindow*>(mainWindowController_->window()); window && ownMainMenu_)
+        window->setMenuBar(ownMainMenu_.release());
     if (KZCore::sharedInstance().canShowMainWindow()) {
         mainWindowController_->showWindow();
     } else {

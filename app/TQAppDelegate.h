@@ -100,6 +100,8 @@ private:
 
     std::unique_ptr<TQMainWindowController> mainWindowController_;
     std::unique_ptr<TQPreferencesWindowController> preferencesWindowController_;
+    // The main menu: ours until the main window takes it, then watched.
+    std::unique_ptr<QMenuBar> ownMainMenu_;
     QPointer<QMenuBar> mainMenu_;
     QPointer<QAction> checkForUpdatesMenuItem_;
     std::unique_ptr<KZTouchBar> touchBar_;

@@ -33,6 +33,30 @@ public:
         return it == index.end() ? nullptr : it->second;
     }
 
+    struct FoundFolder {
+        KZDirectory* folder; // the deepest folder of the tree on the way
+        bool reached;        // it is the folder asked for
+        bool hidden;         // a folder on the way is marked hidden (and hidden items aren't shown)
+    };
+    // The record of the folder at `relative` below `root`, by the components of its path.
+    FoundFolder findFolder(KZDirectory* root, std::string_view relative, bool showHidden)
+    {
+        FoundFolder found{root, true, false};
+        for (size_t start = 0; start < relative.size();) {
+            size_t end = relative.find('/', start);
+            if (end == std::string_view::npos) end = relative.size();
+            KZDirectory* next = kz_asDirectory(find(found.folder, relative.substr(start, end - start)));
+            start = end + 1;
+            if (!next) {
+                found.reached = false;
+                break;
+            }
+            if (!showHidden && next->isHidden()) found.hidden = true;
+            found.folder = next;
+        }
+        return found;
+    }
+
 private:
     static constexpr size_t kScanAtMost = 32;
     struct Hash {
@@ -180,23 +204,7 @@ bool TQChangeWatcher::holdsChange(const std::vector<CDEventPtr>& events) const
     const double minimum = prefs.minFileSize();
     ChildLookup lookup;
     for (const auto& [folderPart, names] : groups) {
-        // The folder's record, by the components of its path; the deepest one the tree holds
-        // when the walk ends early.
-        KZDirectory* folder = root_.get();
-        bool reached = true;
-        bool hidden = false;
-        for (size_t start = 0; start < folderPart.size();) {
-            size_t end = folderPart.find('/', start);
-            if (end == std::string_view::npos) end = folderPart.size();
-            KZDirectory* next = kz_asDirectory(lookup.find(folder, folderPart.substr(start, end - start)));
-            start = end + 1;
-            if (!next) {
-                reached = false;
-                break;
-            }
-            if (!showHidden && next->isHidden()) hidden = true;
-            folder = next;
-        }
+        const auto [folder, reached, hidden] = lookup.findFolder(root_.get(), folderPart, showHidden);
         if (hidden) continue;
         const std::string folderPath = folderPart.empty() ? rootPath_ : joined(rootPath_, folderPart);
         for (std::string_view name : names) {

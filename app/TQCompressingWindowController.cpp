@@ -13,6 +13,7 @@
 #include "platform/KZRemover.h"
 #include "platform/widgets/KZAppearance.h"
 #include "platform/widgets/KZImage.h"
+#include "platform/widgets/KZOwnedObject.h"
 #include "platform/widgets/KZSound.h"
 #include "platform/widgets/KZWorkspace.h"
 
@@ -75,14 +76,6 @@ const Texts& texts()
     return t;
 }
 
-// The program-wide owner of the compression windows: each is held from its creation until
-// its window has closed and its compressor has stopped.
-std::set<TQCompressingWindowController*>& ownedSet()
-{
-    static std::set<TQCompressingWindowController*> owned;
-    return owned;
-}
-
 // The archive paths chosen by the windows alive now, so two never write the same archive.
 std::set<std::string>& reservedPaths()
 {
@@ -139,33 +132,17 @@ TQCompressingWindowController::TQCompressingWindowController(QObject* parent) : 
 
 TQCompressingWindowController::~TQCompressingWindowController()
 {
-    ownedSet().erase(this);
     // The compressor goes first: it removes a partial archive before the name is free again.
     fileCompressor_.reset();
     if (!destination_.empty()) reservedPaths().erase(destination_);
 }
 
-TQCompressingWindowController* TQCompressingWindowController::controllerWithFiles(const KZFileList& files)
+std::unique_ptr<TQCompressingWindowController>
+TQCompressingWindowController::controllerWithFiles(const KZFileList& files)
 {
-    static bool watchingQuit = false;
-    if (!watchingQuit && qApp) {
-        watchingQuit = true;
-        // When the program quits, running compressions stop and remove what they left half
-        // made. The controllers themselves stay: screens may still hold pointers to them.
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] {
-            for (TQCompressingWindowController* controller : ownedSet()) controller->fileCompressor_.reset();
-        });
-    }
-    auto* controller = new TQCompressingWindowController;
+    std::unique_ptr<TQCompressingWindowController> controller(new TQCompressingWindowController);
     controller->files_ = files;
-    ownedSet().insert(controller);
     return controller;
-}
-
-std::vector<TQCompressingWindowController*> TQCompressingWindowController::ownedControllers()
-{
-    const auto& owned = ownedSet();
-    return {owned.begin(), owned.end()};
 }
 
 void TQCompressingWindowController::setCompressorHookForTesting(std::function<void(KZFileCompressor&)> hook)
@@ -574,6 +551,44 @@ void TQCompressingWindowController::releaseWhenDone()
     // A compressor still stopping keeps its controller until it reports its end.
     if (fileCompressor_ && !compressorEnded_ && fileCompressor_->state() != KZFileCompressor::State::Created) return;
     released_ = true;
-    ownedSet().erase(this);
-    deleteLater();
+    if (owner_) owner_->release(this);
+}
+
+// ---- the owner of compression windows ----
+
+TQCompressionWindows::~TQCompressionWindows()
+{
+    // Stopped unheard: the delegates may be going too.
+    for (const auto& controller : owned_) {
+        controller->setDelegate(nullptr);
+        controller->owner_ = nullptr;
+    }
+    owned_.clear();
+}
+
+TQCompressingWindowController* TQCompressionWindows::adopt(std::unique_ptr<TQCompressingWindowController> controller)
+{
+    if (!controller) return nullptr;
+    controller->owner_ = this;
+    owned_.push_back(std::move(controller));
+    return owned_.back().get();
+}
+
+std::vector<TQCompressingWindowController*> TQCompressionWindows::controllers() const
+{
+    std::vector<TQCompressingWindowController*> held;
+    held.reserve(owned_.size());
+    for (const auto& controller : owned_) held.push_back(controller.get());
+    return held;
+}
+
+void TQCompressionWindows::release(TQCompressingWindowController* controller)
+{
+    const auto it =
+        std::find_if(owned_.begin(), owned_.end(), [controller](const auto& c) { return c.get() == controller; });
+    if (it == owned_.end()) return;
+    controller->owner_ = nullptr;
+    // Released on a later turn: this runs inside the controller's own close or report.
+    KZOwnedObject<TQCompressingWindowController>(it->release()).reset();
+    owned_.erase(it);
 }

@@ -2,9 +2,13 @@
 // The small window that turns one set of scanned items into one zip archive beside them, with
 // copy and compression progress, optional removal of the items afterwards (only once the
 // archive is complete), a desktop notification and a report to its delegate when the window
-// closes. Several can run at once. Every window belongs to the program-wide set of
-// compression windows from its creation until its window has closed (it is then released on
-// a later turn), so a running compression outlives the results screen that asked for it.
+// closes. Several can run at once.
+//
+// Ownership: whoever makes a controller owns it; the results screen hands each to the owner of
+// compression windows (TQCompressionWindows, below), which the run's ledger holds: it keeps the
+// controller until its window has closed and its compressor has stopped (then lets it go on a
+// later turn), so a running compression outlives the results screen that asked for it, and it
+// stops those still running when it goes (with the main window, when the program ends).
 //
 // Closing the window while it works cancels the compression; the delegate hears of it once,
 // as cancelled. While the originals are being removed, neither Cancel nor a close is taken.
@@ -34,6 +38,7 @@ class KZFileCompressor;
 struct TQDeletionResult;
 
 class TQCompressingWindowController;
+class TQCompressionWindows;
 
 class TQCompressingWindowControllerDelegate {
 public:
@@ -62,11 +67,9 @@ public:
         Cancelled,   // no archive: cancelled
     };
 
-    // A new controller for the records (at least one), owned by the program-wide set; its
-    // window is neither loaded nor shown yet. Showing it starts the compression.
-    static TQCompressingWindowController* controllerWithFiles(const KZFileList& files);
-    // The controllers the program-wide set holds now (running, or closed and not yet released).
-    static std::vector<TQCompressingWindowController*> ownedControllers();
+    // A new controller for the records (at least one); its window is neither loaded nor shown
+    // yet. Showing it starts the compression.
+    static std::unique_ptr<TQCompressingWindowController> controllerWithFiles(const KZFileList& files);
 
     ~TQCompressingWindowController() override;
 
@@ -152,4 +155,30 @@ private:
     bool reported_ = false;         // the delegate has been told
     bool releaseRequested_ = false; // the window has closed; release once the work is over
     bool released_ = false;
+    TQCompressionWindows* owner_ = nullptr; // lets the controller go once it is done
+
+    friend class TQCompressionWindows;
+};
+
+// The owner of compression windows: holds each controller it takes until the controller's
+// window has closed and its compressor has stopped, then lets it go on a later turn (never
+// inside the controller's own call). When the owner goes, the compressions still running
+// stop, removing what they left half made, and their controllers go with it, unheard.
+class TQCompressionWindows {
+public:
+    TQCompressionWindows() = default;
+    TQCompressionWindows(const TQCompressionWindows&) = delete;
+    TQCompressionWindows& operator=(const TQCompressionWindows&) = delete;
+    ~TQCompressionWindows();
+
+    // Takes the controller; answers it (null for none).
+    TQCompressingWindowController* adopt(std::unique_ptr<TQCompressingWindowController> controller);
+    // The controllers held now (running, or closed and waiting for their compressor to stop).
+    std::vector<TQCompressingWindowController*> controllers() const;
+
+private:
+    friend class TQCompressingWindowController;
+    void release(TQCompressingWindowController* controller);
+
+    std::vector<std::unique_ptr<TQCompressingWindowController>> owned_;
 };

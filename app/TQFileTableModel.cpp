@@ -135,15 +135,18 @@ void TQFileTableModel::setFiles(const KZFileList& files)
         endInsertRows();
     }
     // Sizes may have changed (a folder's total computed since).
-    if (!rows_.empty()) {
-        bool changed = false;
-        for (Row& r : rows_)
-            if (r.file && r.file->fileSize() != r.fileSize) {
-                r.fileSize = r.file->fileSize();
-                changed = true;
-            }
-        if (changed)
-            Q_EMIT dataChanged(index(0, 0), index(int(rows_.size()) - 1, 0),
-                               {FileSizeRole, Qt::AccessibleDescriptionRole});
-    }
+    updateSizes();
+}
+
+void TQFileTableModel::updateSizes()
+{
+    if (rows_.empty()) return;
+    bool changed = false;
+    for (Row& r : rows_)
+        if (r.file && r.file->fileSize() != r.fileSize) {
+            r.fileSize = r.file->fileSize();
+            changed = true;
+        }
+    if (changed)
+        Q_EMIT dataChanged(index(0, 0), index(int(rows_.size()) - 1, 0), {FileSizeRole, Qt::AccessibleDescriptionRole});
 }

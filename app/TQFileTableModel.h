@@ -47,5 +47,8 @@ public:
     static QString titleOf(const Row& row);
 
 private:
+    // Rows whose record's size changed since take the new size.
+    void updateSizes();
+
     std::vector<Row> rows_;
 };

@@ -7,6 +7,7 @@
 #include "app/TQFileScanViewController.h"
 #include "app/TQNotifications.h"
 #include "app/TQRunLedger.h"
+#include "app/TQToolbarPlace.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZButton.h"
 #include "kit/KZController.h"
@@ -51,21 +52,6 @@ constexpr int resizeDurationMs = 200;
 // The smallest the content may become while the window is resizable (the results).
 const QSize minimumResizableContent(560, 360);
 
-// Releases a screen on a later turn of the event loop; the owning pointer is cleared first,
-// and the screen hears no wizard notification meanwhile.
-// The window remembers what it released, so that whatever is still waiting to go when the
-// window itself goes is destroyed before the window (and the views it holds).
-template <class T>
-void releaseLater(std::unique_ptr<T>& screen, std::vector<QPointer<QObject>>& released)
-{
-    if (!screen) return;
-    T* raw = screen.release();
-    KZNotificationCenter::defaultCenter().removeObservers(raw);
-    std::erase_if(released, [](const QPointer<QObject>& p) { return p.isNull(); });
-    released.emplace_back(raw);
-    raw->deleteLater();
-}
-
 QString lastPathComponent(const std::string& path)
 {
     return kz::displayString(kz_lastPathComponent(path));
@@ -89,7 +75,7 @@ TQMainWindowController::~TQMainWindowController()
     if (fileScanViewController_ && fileScanViewController_->isScanning()) fileScanViewController_->cancel();
     // Screens released but not yet gone go now, before the window they still point into; then
     // the current ones (members), then the window (the base).
-    for (const QPointer<QObject>& screen : released_) delete screen.data();
+    released_.clear();
     finishedViewController_.reset();
     treemapViewController_.reset();
     fileScanViewController_.reset();
@@ -139,17 +125,7 @@ void TQMainWindowController::awakeFromNib()
     u->bottomButtonView->setBackgroundColor(QColor(232, 233, 236));
     u->finishedToolbarView->setBackgroundColor(QColor(232, 233, 236));
 
-    // The status panel sits in the middle of the window's own toolbar.
-    lcdStatusViewController_ = controller<KZLCDStatusViewController>();
-    auto* lcdStatusItem = new QWidget(u->toolbar);
-    lcdStatusItem->setObjectName(QStringLiteral("lcdStatusItem"));
-    auto* itemLayout = new QHBoxLayout(lcdStatusItem);
-    itemLayout->setContentsMargins(0, 4, 0, 4);
-    itemLayout->addStretch(1);
-    itemLayout->addWidget(lcdStatusViewController_->view());
-    itemLayout->addStretch(1);
-    lcdStatusItem->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    u->toolbar->addWidget(lcdStatusItem);
+    makeToolbar();
 
     // Views that leave the content area wait here, hidden, until their owner releases them.
     offstage_ = new QWidget(window());
@@ -180,18 +156,24 @@ void TQMainWindowController::awakeFromNib()
     u->dropView->setParent(offstage_);
     setResizable(false);
     setCurrentView(u->dropView);
+}
 
-    auto& center = KZNotificationCenter::defaultCenter();
-    center.addObserver(
-        TQNotification_Rescan, [this](const KZNotification&) { rescan(); }, this);
-    center.addObserver(
-        TQNotification_GoNext,
-        [this](const KZNotification&) {
-            // Only the scanning screen on show may move the wizard on: a scan that ends after
-            // the user left its screen must not skip a step.
-            if (currentStep_ == ScanningStep && isScanningScreenShown()) goNext();
-        },
-        this);
+void TQMainWindowController::makeToolbar()
+{
+    Ui::TQMainWindowController* u = ui();
+    // The status panel sits in the middle of the window's own toolbar.
+    lcdStatusViewController_ = controller<KZLCDStatusViewController>();
+    auto* lcdStatusItem = new QWidget(u->toolbar);
+    lcdStatusItem->setObjectName(QStringLiteral("lcdStatusItem"));
+    auto* itemLayout = new QHBoxLayout(lcdStatusItem);
+    itemLayout->setContentsMargins(0, 4, 0, 4);
+    itemLayout->addStretch(1);
+    itemLayout->addWidget(lcdStatusViewController_->view());
+    itemLayout->addStretch(1);
+    lcdStatusItem->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    u->toolbar->addWidget(lcdStatusItem);
+    // A screen with a toolbar of its own shows it there instead, while it is on show.
+    toolbarPlace_ = std::make_unique<TQToolbarPlace>(qobject_cast<QMainWindow*>(window()), u->toolbar);
 }
 
 void TQMainWindowController::windowDidLoad()
@@ -226,6 +208,16 @@ void TQMainWindowController::addNotificationObservers()
         this);
     center.addObserver(
         TQNotification_Finish, [this](const KZNotification&) { showFinishedView(); }, this);
+    center.addObserver(
+        TQNotification_Rescan, [this](const KZNotification&) { rescan(); }, this);
+    center.addObserver(
+        TQNotification_GoNext,
+        [this](const KZNotification&) {
+            // Only the scanning screen on show may move the wizard on: a scan that ends after
+            // the user left its screen must not skip a step.
+            if (currentStep_ == ScanningStep && isScanningScreenShown()) goNext();
+        },
+        this);
 }
 
 void TQMainWindowController::makeTouchBarViews()
@@ -415,6 +407,7 @@ void TQMainWindowController::showTreemapView()
     releaseResultsScreen();
     treemapViewController_ = TQTreemapViewController::controllerWithResults(scan->scanResult());
     treemapViewController_->setRunLedger(ledger_.get());
+    treemapViewController_->setToolbarPlace(toolbarPlace_.get());
     treemapViewController_->setUnreadableFolders(scan->unreadableFolderCount(), scan->unreadableFolders());
     treemapViewController_->setParentWindow(window());
     treemapViewController_->setLcdViewController(lcdStatusViewController_.get());
@@ -436,7 +429,7 @@ void TQMainWindowController::showFinishedView()
     // rescan, make a new one) and what is still running counts too, once it reports.
     const double freed = ledger_->totalFreed();
     const auto compressed = static_cast<qint64>(ledger_->totalCompressed());
-    releaseLater(finishedViewController_, released_);
+    releaseLater(finishedViewController_);
     finishedViewController_ = KZFinishedViewController::controllerWithTotalFreed(freed, compressed);
     finishedViewController_->setParentWindow(window());
 
@@ -523,14 +516,29 @@ void TQMainWindowController::resetPostTransition()
     // A scan still running is abandoned with its screen; its late reports find no screen on
     // show and change nothing.
     if (fileScanViewController_ && fileScanViewController_->isScanning()) fileScanViewController_->cancel();
-    releaseLater(fileScanViewController_, released_);
-    releaseLater(finishedViewController_, released_);
+    releaseLater(fileScanViewController_);
+    releaseLater(finishedViewController_);
     releaseResultsScreen();
 }
 
 void TQMainWindowController::releaseResultsScreen()
 {
-    releaseLater(treemapViewController_, released_);
+    releaseLater(treemapViewController_);
+}
+
+void TQMainWindowController::releaseScreenLater(std::unique_ptr<TQViewController> screen)
+{
+    if (!screen) return;
+    // It hears no wizard notification meanwhile.
+    KZNotificationCenter::defaultCenter().removeObservers(screen.get());
+    const TQViewController* raw = screen.get();
+    released_.push_back(std::move(screen));
+    // A token let go with deleteLater() goes on the same later turn, never inside the screen's
+    // own notification or block, and takes the screen with it.
+    auto* token = new QObject(this);
+    connect(token, &QObject::destroyed, this,
+            [this, raw] { std::erase_if(released_, [raw](const auto& held) { return held.get() == raw; }); });
+    token->deleteLater();
 }
 
 void TQMainWindowController::resetOpenButton()

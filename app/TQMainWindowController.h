@@ -33,6 +33,7 @@ class QPushButton;
 class QVariantAnimation;
 class TQFileScanViewController;
 class TQRunLedger;
+class TQToolbarPlace;
 class TQTreemapViewController;
 class TQViewController;
 class TWTouchBarProgressIndicator;
@@ -75,6 +76,8 @@ public:
     TQRunLedger* runLedger() const { return ledger_.get(); }
     // True while a confirmed delete runs (quitting waits for it).
     bool isDeleting() const;
+    // Where a screen shows a toolbar of its own in place of the window's (the results screen's).
+    TQToolbarPlace* toolbarPlace() const { return toolbarPlace_.get(); }
 
     // The Touch Bar views of each state. Linux has no Touch Bar: these are never shown, but
     // the wizard keeps the Touch Bar model in step with them as the state changes.
@@ -110,6 +113,7 @@ protected:
 
 private:
     void addNotificationObservers();
+    void makeToolbar();
     void makeTouchBarViews();
 
     void showScanningView();
@@ -137,6 +141,13 @@ private:
     bool isScanningScreenShown() const;
     bool isResultsScreenShown() const;
     void releaseResultsScreen();
+    // Releases a screen on a later turn of the event loop; the owning pointer is cleared first.
+    template <class T>
+    void releaseLater(std::unique_ptr<T>& screen)
+    {
+        releaseScreenLater(std::unique_ptr<TQViewController>(screen.release()));
+    }
+    void releaseScreenLater(std::unique_ptr<TQViewController> screen);
     // The finished screen on show follows the run's totals.
     void updateFinishedTotals();
 
@@ -150,9 +161,11 @@ private:
     std::unique_ptr<TQFileScanViewController> fileScanViewController_;
     std::unique_ptr<TQTreemapViewController> treemapViewController_;
     std::unique_ptr<KZFinishedViewController> finishedViewController_;
-    std::vector<QPointer<QObject>> released_;
+    // Screens released and waiting for their later turn (or for the window to go).
+    std::vector<std::unique_ptr<TQViewController>> released_;
     // The run's totals and tree, across every results screen of the run.
     std::unique_ptr<TQRunLedger> ledger_;
+    std::unique_ptr<TQToolbarPlace> toolbarPlace_;
 
     std::unique_ptr<QWidget> touchBarSelectView_;
     std::unique_ptr<QWidget> touchBarNextView_;

@@ -65,10 +65,22 @@ void TQPreferencesWindowController::awakeFromNib()
 {
     if (isLoaded_) return;
     isLoaded_ = true;
+    window()->setWindowTitle(QStringLiteral("Sizemere Preferences"));
+
+    setUpToolbar();
+    setUpGeneralPane();
+    connectControls();
+    openGeneral();
+    updateUI();
+    reloadTable();
+    connect(&prefs(), &Preferences::ignoredPathsChanged, this, [this] { reloadTable(); });
+    connect(&prefs(), &Preferences::useDeleteQueueChanged, this, [this] { updateUI(); });
+}
+
+void TQPreferencesWindowController::setUpToolbar()
+{
     Ui::TQPreferencesWindowController* form = ui();
     QWidget* w = window();
-    w->setWindowTitle(QStringLiteral("Sizemere Preferences"));
-
     // The toolbar: one selected item at a time.
     auto* items = new QActionGroup(w);
     items->setExclusive(true);
@@ -106,7 +118,11 @@ void TQPreferencesWindowController::awakeFromNib()
     connect(form->aboutItem, &QAction::toggled, this, [this](bool on) {
         if (on && !selectingToolbarItem_) openAbout();
     });
+}
 
+void TQPreferencesWindowController::setUpGeneralPane()
+{
+    Ui::TQPreferencesWindowController* form = ui();
     // The General pane: placed by the pane switch, at the size it was designed at.
     paneSizes_.insert(form->generalView, form->generalView->size());
     form->generalView->hide();
@@ -145,7 +161,11 @@ void TQPreferencesWindowController::awakeFromNib()
     dropTarget_->installEventFilter(this);
     form->addFolderButton->setFixedSize(26, 22);
     form->removeFolderButton->setFixedSize(26, 22);
+}
 
+void TQPreferencesWindowController::connectControls()
+{
+    Ui::TQPreferencesWindowController* form = ui();
     // Every change of a control writes its setting, whoever made it: a click, a key, an
     // assistive technology's action. The window's own filling of the controls writes nothing:
     // their signals are blocked while it fills them (updateUI).
@@ -166,12 +186,6 @@ void TQPreferencesWindowController::awakeFromNib()
         connect(field, &QLineEdit::returnPressed, field, [field] { field->clearFocus(); });
     connect(form->addFolderButton, &QToolButton::clicked, this, [this] { addFolder(); });
     connect(form->removeFolderButton, &QToolButton::clicked, this, [this] { removeFolder(); });
-
-    openGeneral();
-    updateUI();
-    reloadTable();
-    connect(&prefs(), &Preferences::ignoredPathsChanged, this, [this] { reloadTable(); });
-    connect(&prefs(), &Preferences::useDeleteQueueChanged, this, [this] { updateUI(); });
 }
 
 // Panes

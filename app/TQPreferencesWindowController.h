@@ -107,6 +107,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Set-up pieces: the pane toolbar, the General pane's controls and table, and what each
+    // control writes.
+    void setUpToolbar();
+    void setUpGeneralPane();
+    void connectControls();
     void selectToolbarItem(const QString& identifier);
     void reloadTable();
     void fadeIn(QWidget* view);

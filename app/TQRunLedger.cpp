@@ -47,6 +47,8 @@ TQRunLedger::~TQRunLedger()
     for (const auto& [controller, generation] : compressions_)
         if (controller && controller->delegate() == this) controller->setDelegate(nullptr);
     for (const auto& scanner : folderScans_) scanner->cancel();
+    // The last sheet hangs from the main window, which goes right after the ledger: it goes now.
+    delete sheet_.release();
 }
 
 // ---- the run ----
@@ -306,8 +308,7 @@ TQEmptyTrashWindowController* TQRunLedger::emptyQueue(QWidget* window, const QOb
 {
     if (emptying_ || TQEmptyTrashWindowController::isAnySheetRunning()) return nullptr;
     // The sheet belongs to the ledger: its report arrives even when the screen has gone.
-    TQEmptyTrashWindowController* sheet = controller<TQEmptyTrashWindowController>().release();
-    sheet->setParent(this);
+    KZOwnedObject<TQEmptyTrashWindowController> sheet(controller<TQEmptyTrashWindowController>().release());
     const quint64 generation = generation_;
     // The folders asked for, to scan again those that only partly go.
     KZFileList requested;
@@ -322,12 +323,11 @@ TQEmptyTrashWindowController* TQRunLedger::emptyQueue(QWidget* window, const QOb
     emptying_ = true;
     if (!sheet->beginSheetForWindow(window)) {
         emptying_ = false;
-        sheet->deleteLater();
-        return nullptr;
+        return nullptr; // released on a later turn
     }
-    if (sheet_) sheet_->deleteLater();
-    sheet_ = sheet;
-    return sheet;
+    // The sheet before goes on a later turn (this may run inside its own report).
+    sheet_ = std::move(sheet);
+    return sheet_.get();
 }
 
 void TQRunLedger::emptyingReported(quint64 generation, const KZFileList& requested, bool useTrash,

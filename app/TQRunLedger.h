@@ -14,12 +14,16 @@
 // tree that scan hands over, so an item deleted meanwhile is not drawn again.
 //
 // The main window owns one for the life of the window; a results screen made without one
-// (tests) makes its own. Main thread only. Nothing reaches a screen that went: every call
-// back to one is guarded.
+// (tests) makes its own. The ledger owns the compression windows the run's screens open
+// (TQCompressionWindows): they outlive the screens, and those still running stop when the
+// ledger goes. Main thread only. Nothing reaches a screen that went: every call back to one
+// is guarded.
 
 #include "app/TQCompressingWindowController.h"
+#include "app/TQEmptyTrashWindowController.h"
 #include "model/KZFile.h"
 #include "model/TQDeletionEngine.h"
+#include "platform/widgets/KZOwnedObject.h"
 
 #include <QObject>
 #include <QPointer>
@@ -33,7 +37,6 @@
 
 class KZFileScanner;
 class QWidget;
-class TQEmptyTrashWindowController;
 
 class TQRunLedger : public QObject, public TQCompressingWindowControllerDelegate {
     Q_OBJECT
@@ -91,6 +94,8 @@ public:
     static void setEmptyingSliceForTesting(size_t slice) { emptyingSlice_ = slice ? slice : 10000; }
 
     // ---- compressions ----
+    // The owner of the compression windows of the run's screens.
+    TQCompressionWindows& compressionWindows() { return compressionWindows_; }
     // A compression of this run has started (its generation is noted).
     void compressionStarted(TQCompressingWindowController* controller);
     // Takes over as the compression's delegate (its screen is going).
@@ -170,8 +175,10 @@ private:
     bool takingOut_ = false;
     bool recording_ = false;
     Recorded recorded_;
-    QPointer<TQEmptyTrashWindowController> sheet_;
+    KZOwnedObject<TQEmptyTrashWindowController> sheet_; // the last delete sheet, until the next one
     // The compressions of this ledger with the generation of the run that started each.
     std::vector<std::pair<QPointer<TQCompressingWindowController>, quint64>> compressions_;
     std::vector<std::shared_ptr<KZFileScanner>> folderScans_;
+    // Last: the compressions stop (unheard) before anything else of the ledger goes.
+    TQCompressionWindows compressionWindows_;
 };

@@ -321,10 +321,10 @@ int main(int argc, char** argv)
     // The watcher, once the treemap shows: until it watches everything and is idle.
     TQTreemapViewController* results = wc->treemapViewController();
     auto watcherIsSetUp = [&] {
-        const CDEvents* w = results ? results->fileEventListener() : nullptr;
+        const CDEvents* w = results ? results->rescanPrompt()->fileEventListener() : nullptr;
         return w && w->isWatchingEverything() && w->isIdle();
     };
-    if (!results || !results->fileEventListener()) {
+    if (!results || !results->rescanPrompt()->fileEventListener()) {
         std::fprintf(stderr, "the results screen has no watcher\n");
         return 1;
     }
@@ -346,12 +346,12 @@ int main(int argc, char** argv)
     std::vector<double> watchCpus;
     double watchStartMs = 0;
     for (int round = 0; round < 3; ++round) {
-        results->removeFileEventListener();
+        results->rescanPrompt()->removeFileEventListener();
         spinUntil([] { return false; }, 0.5); // the old watches go in the background
         const double cpuBeforeWatch = processCpuSeconds();
         QElapsedTimer startTime;
         startTime.start();
-        results->addFileEventListener();
+        results->rescanPrompt()->addFileEventListener();
         watchStartMs = std::max(watchStartMs, startTime.nsecsElapsed() / 1e6);
         spinUntil(watcherIsSetUp, 600);
         watchCpus.push_back(processCpuSeconds() - cpuBeforeWatch);
@@ -359,7 +359,8 @@ int main(int argc, char** argv)
     std::sort(watchCpus.begin(), watchCpus.end());
     const double watchCpu = watchCpus[1];
     std::printf("cpu_after_treemap_s=%.3f quiet_after_s=%.3f watch_cpu_s=%.3f watch_start_ms=%.1f watches=%zu\n",
-                cpuAfterTreemap, quietAfter, watchCpu, watchStartMs, results->fileEventListener()->watchCount());
+                cpuAfterTreemap, quietAfter, watchCpu, watchStartMs,
+                results->rescanPrompt()->fileEventListener()->watchCount());
     std::fflush(stdout);
     const double scanToTreemap = double(paints.paintedAtNs - startNs) / 1e9;
     const double rss = residentMB();

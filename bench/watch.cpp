@@ -251,14 +251,14 @@ int main(int argc, char** argv)
         return r && wc->currentViewController() == r ? r : nullptr;
     };
     auto watcherIdle = [&] {
-        const CDEvents* w = results() ? results()->fileEventListener() : nullptr;
+        const CDEvents* w = results() ? results()->rescanPrompt()->fileEventListener() : nullptr;
         return w && w->isWatchingEverything() && w->isIdle();
     };
     if (!spinUntil([&] { return results() && watcherIdle(); }, 600)) {
         std::fprintf(stderr, "the results never showed with a watcher\n");
         return 1;
     }
-    std::printf("watches=%zu\n", results()->fileEventListener()->watchCount());
+    std::printf("watches=%zu\n", results()->rescanPrompt()->fileEventListener()->watchCount());
     preferences.setMinFileSize(kMinimumSize);
     spinUntil([] { return false; }, 0.5);
 
@@ -290,7 +290,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the other process failed\n");
         return 1;
     }
-    const bool promptAfterSmall = !results()->canShowFileChangeAlert();
+    const bool promptAfterSmall = !results()->rescanPrompt()->canShowFileChangeAlert();
     std::printf(
         "small files: stall_ms=%.1f (main thread on a core %.1f ms of it) longest_event_ms=%.1f (%s) prompt=%d\n",
         quietStall, quietCpu, quietLongestMs, qPrintable(quietLongest), promptAfterSmall ? 1 : 0);
@@ -300,7 +300,7 @@ int main(int argc, char** argv)
         return 1;
     }
     // The prompt is up: the screen can't show another.
-    const bool promptShown = !results()->canShowFileChangeAlert();
+    const bool promptShown = !results()->rescanPrompt()->canShowFileChangeAlert();
     std::printf(
         "large files: stall_ms=%.1f (main thread on a core %.1f ms of it) longest_event_ms=%.1f (%s) prompt=%d\n",
         promptStall, promptCpu, promptLongestMs, qPrintable(promptLongest), promptShown ? 1 : 0);

@@ -230,17 +230,14 @@ protected:
     }
     void TearDown() override
     {
-        for (TQCompressingWindowController* controller : TQCompressingWindowController::ownedControllers()) {
-            controller->setDelegate(nullptr);
-            delete controller;
-        }
+        windows.reset();
         TQCompressingWindowController::setCompressorHookForTesting({});
         kz::setTriTonePlayerForTesting({});
     }
 
     TQCompressingWindowController* start(const KZFileList& files)
     {
-        auto* controller = TQCompressingWindowController::controllerWithFiles(files);
+        auto* controller = windows->adopt(TQCompressingWindowController::controllerWithFiles(files));
         controller->showWindow();
         delegate.watch(controller);
         return controller;
@@ -256,6 +253,8 @@ protected:
     const std::vector<KZUserNotification>& notifications() const { return env.notifier.notifier.delivered; }
 
     kztest::ScreenTestEnvironment env;
+    // The owner of the windows, as the run's ledger is in the program.
+    std::unique_ptr<TQCompressionWindows> windows = std::make_unique<TQCompressionWindows>();
     RecordingDelegate delegate;
     int chimes = 0;
     std::string zipProgram;
@@ -408,8 +407,11 @@ TEST_F(CompressingWindow, ClosingARunningWindowCancelsAndReportsOnce)
     QPointer<TQCompressingWindowController> small = start({scanned(dir / "small.iso")});
     TQCompressingWindowController* const bigWindow = big.data();
     TQCompressingWindowController* const smallWindow = small.data();
-    ASSERT_TRUE(kztest::waitFor(
-        [&] { return big->ui()->progressBar->value() == 400 && small->ui()->progressBar->value() == 1000; }));
+    // The small one's bar is full from 100 kB on: its text tells when all 400 kB are there.
+    ASSERT_TRUE(kztest::waitFor([&] {
+        return big->ui()->progressBar->value() == 400 && small->ui()->progressBar->value() == 1000 &&
+               small->ui()->statusLabel->text().startsWith(QStringLiteral("400.0 KB"));
+    }));
     EXPECT_EQ(big->state(), State::Compressing);
     EXPECT_EQ(big->ui()->progressBar->maximum(), 1000);
     EXPECT_EQ(big->ui()->statusLabel->text(), QStringLiteral("400.0 KB of 1.0 MB"));
@@ -672,19 +674,38 @@ TEST_F(CompressingWindow, ARunningWindowOutlivesItsDelegate)
     QPointer<TQCompressingWindowController> c;
     {
         RecordingDelegate screen;
-        c = TQCompressingWindowController::controllerWithFiles({scanned(dir / "item")});
+        c = windows->adopt(TQCompressingWindowController::controllerWithFiles({scanned(dir / "item")}));
         c->showWindow();
         screen.watch(c);
         ASSERT_TRUE(waitForState(c, State::Compressing));
-    } // the screen goes; the window runs on, held by the program
+    } // the screen goes; the window runs on, held by its owner
     ASSERT_FALSE(c.isNull());
     EXPECT_EQ(c->delegate(), nullptr);
-    const auto owned = TQCompressingWindowController::ownedControllers();
-    EXPECT_NE(std::find(owned.begin(), owned.end(), c.data()), owned.end());
+    EXPECT_EQ(windows->controllers(), std::vector<TQCompressingWindowController*>{c.data()});
     EXPECT_FALSE(c->performClose());
     EXPECT_TRUE(released(c));
-    EXPECT_TRUE(TQCompressingWindowController::ownedControllers().empty());
+    EXPECT_TRUE(windows->controllers().empty());
     EXPECT_FALSE(exists(dir / "item.zip"));
+}
+
+TEST_F(CompressingWindow, AnOwnerThatGoesStopsItsRunningWindowsUnheardAndRemovesWhatTheyHalfMade)
+{
+    kztest::TempDir dir;
+    zipProgram = fakeZip(dir, "slow-zip", "head -c 1000 /dev/zero\nexec sleep 600");
+    makeFile(dir / "item", 5000);
+    QPointer<TQCompressingWindowController> c = start({scanned(dir / "item")});
+    ASSERT_TRUE(waitForState(c, State::Compressing));
+    ASSERT_TRUE(kztest::waitFor([&] { return exists(dir / "item.zip"); }));
+    // A controller nobody took is its maker's alone.
+    auto loose = TQCompressingWindowController::controllerWithFiles({scanned(dir / "item")});
+    EXPECT_EQ(windows->controllers(), std::vector<TQCompressingWindowController*>{c.data()});
+
+    windows.reset(); // the program ends
+    EXPECT_TRUE(c.isNull());
+    EXPECT_TRUE(delegate.reports.empty());
+    EXPECT_FALSE(exists(dir / "item.zip"));
+    EXPECT_TRUE(exists(dir / "item"));
+    EXPECT_TRUE(loose->destinationPath() == dir / "item.zip") << "its name is free again";
 }
 
 TEST_F(CompressingWindow, AnArchiveDeletedOrReplacedWhileZipRunsFailsAndEveryOriginalStays)
@@ -865,7 +886,7 @@ TEST_F(CompressingWindow, OriginalsTheIgnoreListProtectsStayAndAreNamed)
     KZIgnoreList list;
     list.setUnremovablePaths(KZIgnoreList::PathList{dir / "F/keep"});
     QPointer<TQCompressingWindowController> c =
-        TQCompressingWindowController::controllerWithFiles({keep, scanned(dir / "F/goes.txt")});
+        windows->adopt(TQCompressingWindowController::controllerWithFiles({keep, scanned(dir / "F/goes.txt")}));
     c->setIgnoreList(list);
     c->showWindow();
     delegate.watch(c);

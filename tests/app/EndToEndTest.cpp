@@ -163,10 +163,10 @@ TEST(EndToEnd, ScanDeleteToTrashQueueAndFinish)
         ASSERT_EQ(view->selectedFiles().size(), 1u);
         alerts.service.answerNext(KZAlertSecondButtonReturn);
         alerts.service.answerNext(KZAlertFirstButtonReturn);
-        results->toolbarButton(TQTreemapViewController::DeleteItem)->click();
+        results->toolbar()->button(TQTreemapToolbar::DeleteItem)->click();
         ASSERT_EQ(alerts.service.shown().size(), 2u);
         EXPECT_EQ(alerts.service.shown()[1].alert.messageText, "Are you sure you want to delete 'trash-me.bin'?");
-        ASSERT_TRUE(waitFor([&] { return !results->isDeleting(); }));
+        ASSERT_TRUE(waitFor([&] { return !results->removalFlow()->isDeleting(); }));
         drain();
         EXPECT_FALSE(exists(root + "/trash-me.bin"));
         EXPECT_EQ(results->totalFreed(), 200000);
@@ -176,7 +176,7 @@ TEST(EndToEnd, ScanDeleteToTrashQueueAndFinish)
         settings.preferences().setUseDeleteQueue(true);
         settings.preferences().setUseTrash(false);
         ASSERT_TRUE(clickRecord(view, root + "/queue-me.bin"));
-        results->toolbarButton(TQTreemapViewController::DeleteItem)->click();
+        results->toolbar()->button(TQTreemapToolbar::DeleteItem)->click();
         ASSERT_EQ(TQDeleteQueue::sharedInstance().queue().size(), 1u);
         EXPECT_TRUE(exists(root + "/queue-me.bin"));
         drain();

@@ -8,6 +8,7 @@
 #include "app/TQFileScanViewController.h"
 #include "app/TQMainWindowController.h"
 #include "app/TQNotifications.h"
+#include "app/TQToolbarPlace.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZButton.h"
 #include "kit/KZController.h"
@@ -93,9 +94,16 @@ TEST_F(Wizard, RunsThroughEveryStepAsTheStateTableSays)
     EXPECT_TRUE(button("clearButton")->isHidden());
     EXPECT_EQ(touchBarTop(), wc->touchBarResultsView());
     EXPECT_TRUE(isResizable());
+    // The results screen's toolbar stands in the window's toolbar place, in place of its own.
+    auto* ownToolbar = wc->window()->findChild<QToolBar*>(QStringLiteral("toolbar"));
+    ASSERT_TRUE(ownToolbar);
+    EXPECT_EQ(wc->toolbarPlace()->shownToolbar(), results->toolbar()->toolBar());
+    EXPECT_TRUE(ownToolbar->isHidden());
 
     // Back keeps the result: no new scan, Next enabled again.
     click("backButton");
+    EXPECT_EQ(wc->toolbarPlace()->shownToolbar(), nullptr);
+    EXPECT_FALSE(ownToolbar->isHidden());
     EXPECT_EQ(wc->currentStep(), 1);
     EXPECT_FALSE(wc->fileScanViewController()->isScanning());
     EXPECT_TRUE(button("nextButton")->isEnabled());
@@ -403,19 +411,19 @@ TEST_F(Wizard, TheFinishedScreenGetsTheResultsTotals)
     TempDir dir;
     makeFile(dir / "f", 100);
     runToResults(dir.path());
-    wc->treemapViewController()->addTotalSaved(7000);
+    wc->treemapViewController()->removalFlow()->addTotalSaved(7000);
 
     // Back and Next make a new results screen of the same folder, and so does a rescan: what
     // the earlier ones freed still counts when the run finishes.
     click("backButton");
     click("nextButton");
     ASSERT_TRUE(waitForStep(2));
-    wc->treemapViewController()->addTotalSaved(500);
+    wc->treemapViewController()->removalFlow()->addTotalSaved(500);
     KZNotificationCenter::defaultCenter().post(TQNotification_Rescan);
     env.clock.advance(0.3);
     ASSERT_TRUE(waitForStep(2));
     EXPECT_EQ(wc->treemapViewController()->totalFreed(), 0);
-    wc->treemapViewController()->addTotalSaved(20);
+    wc->treemapViewController()->removalFlow()->addTotalSaved(20);
     click("nextButton");
     ASSERT_TRUE(wc->isFinishedScreenShown());
     EXPECT_EQ(wc->finishedViewController()->totalFreed(), 7520);

@@ -134,7 +134,7 @@ protected:
     void confirmDelete(const std::string& name)
     {
         env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-        ASSERT_TRUE(screen()->removeFiles({childNamed(name)}));
+        ASSERT_TRUE(screen()->removalFlow()->removeFiles({childNamed(name)}));
     }
     // Queues the root's child and asks for the delete sheet, as the popover's Empty Trash does.
     void emptyQueueWith(const std::string& name)
@@ -143,7 +143,7 @@ protected:
         screen()->treemapViewRemoveFiles(screen()->treemapView(), {childNamed(name)});
         ASSERT_EQ(TQDeleteQueue::sharedInstance().queue().size(), 1u);
         KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
-        ASSERT_TRUE(screen()->emptyWindowController());
+        ASSERT_TRUE(screen()->removalFlow()->emptyWindowController());
     }
     // Lets the sheet's run end and the sheet close, then waits for the emptying to end.
     bool endEmptying(DeletionGate& gate)
@@ -157,9 +157,9 @@ protected:
     QPointer<TQCompressingWindowController> compressUntilComplete(const std::string& name)
     {
         screen()->treemapViewCompressFiles(screen()->treemapView(), {childNamed(name)});
-        EXPECT_EQ(screen()->compressingWindowControllers().size(), 1u);
-        if (screen()->compressingWindowControllers().empty()) return nullptr;
-        QPointer<TQCompressingWindowController> c = screen()->compressingWindowControllers().front();
+        EXPECT_EQ(screen()->removalFlow()->compressingWindowControllers().size(), 1u);
+        if (screen()->removalFlow()->compressingWindowControllers().empty()) return nullptr;
+        QPointer<TQCompressingWindowController> c = screen()->removalFlow()->compressingWindowControllers().front();
         EXPECT_TRUE(waitFor([&] { return c && c->state() == TQCompressingWindowController::State::Complete; }));
         return c;
     }
@@ -272,7 +272,7 @@ TEST_F(Run, AnEmptyingStillRunningAtBackThenNextLeavesTheNextScreensTree)
     DeletionGate gate(dir / "big.bin");
     emptyQueueWith("big.bin");
     ASSERT_TRUE(gate.waitUntilReached());
-    QPointer<TQEmptyTrashWindowController> sheet = screen()->emptyWindowController();
+    QPointer<TQEmptyTrashWindowController> sheet = screen()->removalFlow()->emptyWindowController();
     backThenNext();
     ASSERT_TRUE(sheet) << "the sheet outlives the screen that asked for it";
     ASSERT_TRUE(endEmptying(gate));
@@ -329,13 +329,14 @@ TEST_F(Run, ACompressionStillOpenAtBackThenNextReachesTheNextScreensTree)
     backThenNext();
     ASSERT_TRUE(c);
     EXPECT_EQ(c->delegate(), ledger()) << "handed over when its screen went";
-    EXPECT_TRUE(screen()->filePathWasCompressFileChange(archive)) << "its archive is still the program's own";
+    EXPECT_TRUE(screen()->removalFlow()->filePathWasCompressFileChange(archive))
+        << "its archive is still the program's own";
     EXPECT_TRUE(c->performClose());
     EXPECT_TRUE(childOf(tree(), "big.zip"));
     EXPECT_FALSE(childOf(tree(), "big.bin"));
     EXPECT_TRUE(drawn("big.zip"));
     EXPECT_FALSE(drawn("big.bin"));
-    EXPECT_FALSE(screen()->filePathWasCompressFileChange(archive));
+    EXPECT_FALSE(screen()->removalFlow()->filePathWasCompressFileChange(archive));
     finish();
     EXPECT_EQ(wc->finishedViewController()->totalCompressed(), 1);
     EXPECT_GT(wc->finishedViewController()->totalFreed(), 0);
@@ -410,7 +411,7 @@ TEST_F(Quitting, WaitsForAConfirmedDeleteAndSaysWhy)
 {
     DeletionGate gate(dir / "big.bin");
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-    ASSERT_TRUE(wc->treemapViewController()->removeFiles({record("big.bin")}));
+    ASSERT_TRUE(wc->treemapViewController()->removalFlow()->removeFiles({record("big.bin")}));
     ASSERT_TRUE(gate.waitUntilReached());
     EXPECT_TRUE(wc->isDeleting());
     EXPECT_FALSE(delegate->requestQuit());
@@ -450,23 +451,18 @@ TEST_F(Quitting, DoesNotWaitForACompressionThatGoesOnWithoutTheWindow)
 {
     TQTreemapViewController* screen = wc->treemapViewController();
     screen->treemapViewCompressFiles(screen->treemapView(), {record("big.bin")});
-    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
-    QPointer<TQCompressingWindowController> c = screen->compressingWindowControllers().front();
+    ASSERT_EQ(screen->removalFlow()->compressingWindowControllers().size(), 1u);
+    QPointer<TQCompressingWindowController> c = screen->removalFlow()->compressingWindowControllers().front();
     EXPECT_TRUE(delegate->requestQuit());
     EXPECT_EQ(ended, 1);
-    // The main window and its ledger go while the compression still has its window: it
-    // reports to no one, and it is cancelled when the program ends.
+    const std::string archive = c->compressedFilePath();
+    // The program ends: the main window and its ledger go while the compression still has its
+    // window. The ledger owns it: it stops, reporting to no one, and leaves nothing half made.
     delegate.reset();
+    EXPECT_TRUE(c.isNull());
     drain();
-    ASSERT_TRUE(c);
-    EXPECT_EQ(c->delegate(), nullptr);
-    c->cancel();
-    c->performClose();
-    EXPECT_TRUE(waitFor([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return c.isNull();
-    }));
     EXPECT_TRUE(exists(dir / "big.bin"));
+    EXPECT_FALSE(exists(archive));
 }
 
 // ---- the ledger on its own ----
@@ -495,11 +491,10 @@ TEST(RunLedger, WhatGoesWhileTheFolderIsScannedAgainLeavesTheTreeThatScanHandsOv
 
     // An archive made meanwhile joins the new tree too.
     makeFile(dir / "z.zip", 100);
-    TQCompressingWindowController* compression =
-        TQCompressingWindowController::controllerWithFiles({childOf(first, "y.bin")});
-    ledger.compressionStarted(compression);
-    EXPECT_TRUE(ledger.applyCompression(compression, dir / "z.zip", 0, false, false));
-    delete compression;
+    auto compression = TQCompressingWindowController::controllerWithFiles({childOf(first, "y.bin")});
+    ledger.compressionStarted(compression.get());
+    EXPECT_TRUE(ledger.applyCompression(compression.get(), dir / "z.zip", 0, false, false));
+    compression.reset();
     EXPECT_TRUE(childOf(first, "z.zip"));
 
     ASSERT_TRUE(childOf(second, "x.bin"));

@@ -262,7 +262,7 @@ TEST(ScreenAccessibility, QueueSheetAndCompressionWindowReadTheirRowsAndProgress
 
     // A compression window.
     kztest::makeFile(dir / "two.txt", 1500);
-    auto* compression =
+    const std::unique_ptr<TQCompressingWindowController> compression =
         TQCompressingWindowController::controllerWithFiles({KZFile::fileWithPath(dir / "two.txt", true)});
     compression->showWindow();
     expectEveryObjectNamed(compression->window(), "compression");
@@ -302,11 +302,11 @@ TEST_F(ResultsAccessibility, TooltipPreviewAndPopoverReadAsWhatTheyAre)
 
     // The tooltip panel says what it shows.
     screen->treemapViewMouseMovedToPoint(view(), view()->mapTo(window.get(), big->rect.center().toPoint()), big->node);
-    QWidget* tooltip = screen->tooltipWindow();
+    QWidget* tooltip = screen->tooltip()->panel();
     ASSERT_TRUE(tooltip && tooltip->isVisible());
     const AccessibleObject tip = read(tooltip);
     EXPECT_EQ(tip.role, QAccessible::ToolTip);
-    EXPECT_EQ(tip.name, screen->tooltipLabel()->text());
+    EXPECT_EQ(tip.name, screen->tooltip()->label()->text());
     EXPECT_TRUE(tip.name.contains(QStringLiteral("big.bin"))) << tip.name.toStdString();
     screen->treemapViewMouseExitedWithEvent(view(), nullptr);
 
@@ -324,8 +324,8 @@ TEST_F(ResultsAccessibility, TooltipPreviewAndPopoverReadAsWhatTheyAre)
 
     // The queue's popover.
     TQDeleteQueue::sharedInstance().addFilesToQueue({screentest::child(root, "big.bin")});
-    screen->showDeleteQueue(screen->toolbarButton(Screen::DeleteQueueItem));
-    ASSERT_TRUE(screen->popover());
+    screen->showDeleteQueue(screen->toolbar()->button(TQTreemapToolbar::DeleteQueueItem));
+    ASSERT_TRUE(screen->removalFlow()->popover());
     expectEveryObjectNamed(window.get(), "results with the queue's popover");
     EXPECT_NE(kztest::findAccessible(window.get(), QAccessible::Cell, QStringLiteral("big.bin")), nullptr)
         << dump(window.get());

@@ -1,5 +1,5 @@
-// The results screen as the treemap's delegate: tooltip, ignore, removability, the queue
-// question, queue mode with its put-back, and the compression bookkeeping.
+// The results screen as the treemap's delegate: the hover tooltip, ignore, removability, the
+// queue question, queue mode with its put-back, and the compression bookkeeping.
 #include "app/TQCompressingWindowController.h"
 #include "app/TQNotifications.h"
 #include "kit/TQTooltipPanel.h"
@@ -17,13 +17,6 @@ using Screen = TQTreemapViewController;
 
 namespace {
 
-KZFilePtr record(const KZDirectoryPtr& parent, const std::string& name, double size)
-{
-    KZFilePtr f = KZFile::childWithName(parent.get(), name);
-    f->setFileSize(size);
-    return f;
-}
-
 TQDeleteQueue& queue()
 {
     return TQDeleteQueue::sharedInstance();
@@ -31,50 +24,16 @@ TQDeleteQueue& queue()
 
 } // namespace
 
-TEST(TreemapScreenTooltip, TextAndPlace)
-{
-    KZDirectoryPtr folder = KZDirectory::fileWithPath("/data/");
-    KZFilePtr file = record(folder, "report.pdf", 12300000);
-    file->setCreationTime(QDateTime(QDate(2021, 3, 4), QTime(9, 5)).toSecsSinceEpoch());
-    file->setModificationTime(QDateTime(QDate(2022, 11, 20), QTime(17, 30)).toSecsSinceEpoch());
-    EXPECT_EQ(Screen::tooltipTextForNode(*KZTreemapNode::nodeWithFile(file)),
-              QStringLiteral("report.pdf\nSize: 12.3 MB\nCreated: March 04, 2021 at 09:05 AM\n"
-                             "Modified: November 20, 2022 at 05:30 PM"));
-    EXPECT_EQ(Screen::tooltipTextForNode(*KZTreemapNode::nodeWithFile(record(folder, "a<b>", 999))),
-              QStringLiteral("a<b>\nSize: 999.0 bytes"));
-
-    // Fifteen grouped files are all listed; sixteen list ten and count the rest.
-    std::vector<KZFilePtr> files;
-    for (int i = 0; i < 16; ++i) files.push_back(record(folder, "f" + std::to_string(i), 1000));
-    const QString listed15 = Screen::tooltipTextForNode(
-        *KZTreemapNode::nodeWithGroupedFileArray({files.begin(), files.begin() + 15}, folder));
-    EXPECT_TRUE(listed15.startsWith(QStringLiteral("Grouped files:\n------------\nf0\nf1\n")));
-    EXPECT_TRUE(listed15.endsWith(QStringLiteral("f14\n\nSize: 15.0 KB")));
-    EXPECT_TRUE(Screen::tooltipTextForNode(*KZTreemapNode::nodeWithGroupedFileArray(files, folder))
-                    .endsWith(QStringLiteral("f9\n... and 6 more\n\nSize: 16.0 KB")));
-    auto counted = KZTreemapNode::nodeWithGroupedFileArray({}, folder);
-    counted->setTotalFiles(42);
-    counted->setFileSize(5000);
-    EXPECT_EQ(Screen::tooltipTextForNode(*counted), QStringLiteral("42 total items\nSize: 5.0 KB"));
-
-    // 10 right of the pointer and 20 below; moved left by its width at the right edge; resting
-    // on the bottom edge at the bottom.
-    const QRect screen(0, 0, 1000, 800);
-    EXPECT_EQ(Screen::tooltipFrame(QPointF(100, 100), QSizeF(80.2, 30), screen), QRect(110, 120, 96, 35));
-    EXPECT_EQ(Screen::tooltipFrame(QPointF(950, 100), QSizeF(85, 30), screen), QRect(860, 120, 100, 35));
-    EXPECT_EQ(Screen::tooltipFrame(QPointF(100, 790), QSizeF(85, 30), screen), QRect(110, 765, 100, 35));
-}
-
 TEST_F(TreemapScreen, HoverShowsTheTooltipBelowThePointerAndLeavingHidesIt)
 {
     makeTree();
     open();
     const QPoint inside = itemFor("big.bin")->rect.center().toPoint();
     QTest::mouseMove(view(), inside);
-    TQTooltipPanel* panel = screen->tooltipWindow();
+    TQTooltipPanel* panel = screen->tooltip()->panel();
     ASSERT_TRUE(kztest::waitFor([&] { return panel->isVisible(); }));
-    EXPECT_TRUE(screen->tooltipLabel()->text().startsWith(QStringLiteral("big.bin\nSize: 400.0 KB")));
-    EXPECT_EQ(screen->tooltipLabel()->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(screen->tooltip()->label()->text().startsWith(QStringLiteral("big.bin\nSize: 400.0 KB")));
+    EXPECT_EQ(screen->tooltip()->label()->textFormat(), Qt::PlainText);
     EXPECT_EQ(panel->geometry().top(), view()->mapToGlobal(inside).y() + 20);
     EXPECT_TRUE(window->screen()->geometry().contains(panel->geometry()));
     screen->treemapViewMouseExitedWithEvent(view(), nullptr);
@@ -86,7 +45,7 @@ TEST_F(TreemapScreen, IgnoreAndRemovability)
     makeTree();
     open();
     select({"docs"});
-    screen->toolbarItem(Screen::IgnoreItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::IgnoreItem)->trigger();
     EXPECT_EQ(prefs().ignoredPaths()->last(), QString::fromStdString(tmp / "docs"));
     EXPECT_FALSE(child(root, "docs"));
     EXPECT_TRUE(screen->treemapViewFileIsIgnored(view(), KZFile::fileWithPath(tmp / "docs/new")));
@@ -107,16 +66,16 @@ TEST_F(TreemapScreen, TheQueueQuestionIsAskedOnceAndNoGoesOnWithoutTheQueue)
     select({"big.bin"});
     env.alerts.service.answerNext(KZAlertSecondButtonReturn); // No
     env.alerts.service.answerNext(KZAlertSecondButtonReturn); // and Cancel the delete
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     ASSERT_EQ(alerts().size(), 2u);
-    EXPECT_EQ(alerts()[0].alert.messageText, Screen::UseQueueMessage);
+    EXPECT_EQ(alerts()[0].alert.messageText, TQRemovalFlow::UseQueueMessage);
     EXPECT_EQ(alerts()[0].alert.buttons, (QStringList{"Yes", "No"}));
-    EXPECT_EQ(alerts()[1].alert.messageText, Screen::DeleteOneMessage.arg("big.bin"));
+    EXPECT_EQ(alerts()[1].alert.messageText, TQRemovalFlow::DeleteOneMessage.arg("big.bin"));
     EXPECT_FALSE(prefs().useDeleteQueue());
 
     env.alerts.service.answerNext(KZAlertSecondButtonReturn);
     select({"big.bin"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     EXPECT_EQ(alerts().size(), 3u) << "not asked again";
 }
 
@@ -132,14 +91,14 @@ TEST_F(TreemapScreen, QueueModeTakesRecordsOutAndPutsThemBackWithFolderTotalsUnc
     const KZFilePtr big = child(root, "big.bin");
 
     select({"docs/a.txt", "big.bin"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     EXPECT_TRUE(alerts().empty()) << "no confirmation in queue mode";
     EXPECT_FALSE(child(docs, "a.txt") || child(root, "big.bin") || nodeFor("big.bin"));
     EXPECT_EQ(docs->fileSize(), docsTotal);
     EXPECT_EQ(root->fileSize(), rootTotal);
     EXPECT_EQ(queue().queue(), (KZFileList{a, big}));
-    EXPECT_EQ(screen->queuedFolderOf(a.get()), docs);
-    EXPECT_TRUE(screen->popover() && screen->popover()->popoverIsVisible());
+    EXPECT_EQ(screen->removalFlow()->queuedFolderOf(a.get()), docs);
+    EXPECT_TRUE(screen->removalFlow()->popover() && screen->removalFlow()->popover()->popoverIsVisible());
 
     queue().removeFileFromQueue(a);
     EXPECT_EQ(child(docs, "a.txt"), a);
@@ -148,7 +107,7 @@ TEST_F(TreemapScreen, QueueModeTakesRecordsOutAndPutsThemBackWithFolderTotalsUnc
     EXPECT_TRUE(nodeFor("big.bin"));
     EXPECT_EQ(docs->fileSize(), docsTotal);
     EXPECT_EQ(root->fileSize(), rootTotal);
-    screen->didRemoveFilesFromQueue({a, big}); // never twice
+    screen->removalFlow()->didRemoveFilesFromQueue({a, big}); // never twice
     EXPECT_EQ(docs->childCount(), 2u);
     EXPECT_EQ(screen->totalFreed(), 0);
 }
@@ -163,9 +122,9 @@ TEST_F(TreemapScreen, AFileQueuedBeforeItsFolderComesBackWithItWhateverTheOrder)
     const double docsTotal = docs->fileSize();
     auto queueFileThenFolder = [&] {
         select({"docs/a.txt"});
-        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
         select({"docs"});
-        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
         ASSERT_EQ(queue().queue(), (KZFileList{a, KZFilePtr(docs)}));
         ASSERT_FALSE(child(root, "docs"));
     };
@@ -181,7 +140,9 @@ TEST_F(TreemapScreen, AFileQueuedBeforeItsFolderComesBackWithItWhateverTheOrder)
         EXPECT_EQ(child(docs, "a.txt"), a) << how;
         EXPECT_EQ(docs->fileSize(), docsTotal) << how;
         EXPECT_TRUE(queue().queue().empty()) << how;
-        EXPECT_FALSE(screen->queuedFolderOf(a.get()) || screen->queuedFolderOf(docs.get())) << how;
+        EXPECT_FALSE(screen->removalFlow()->queuedFolderOf(a.get()) ||
+                     screen->removalFlow()->queuedFolderOf(docs.get()))
+            << how;
         EXPECT_TRUE(nodeFor("docs")) << how;
     };
 
@@ -231,7 +192,7 @@ TEST_F(TreemapScreen, PutBackOnlyIntoAFolderStillInTheTreeWithoutThatNameWhileTh
     const KZFilePtr b = child(docs, "b.txt");
     const KZFilePtr c = child(docs, "c.txt");
     select({"docs/a.txt", "docs/b.txt", "docs/c.txt"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
 
     // a.txt vanishes from the disk; another record named b.txt appears in the folder.
     ASSERT_EQ(::unlink((tmp / "docs/a.txt").c_str()), 0);
@@ -246,7 +207,7 @@ TEST_F(TreemapScreen, PutBackOnlyIntoAFolderStillInTheTreeWithoutThatNameWhileTh
     // The folder leaves the tree (ignored) while c.txt is queued: it stays valid while c.txt
     // names it, and c.txt never goes back.
     select({"docs"});
-    screen->toolbarItem(Screen::IgnoreItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::IgnoreItem)->trigger();
     KZDirectory* raw = docs.get();
     docs = nullptr;
     EXPECT_EQ(c->parent(), raw);
@@ -262,36 +223,37 @@ TEST_F(TreemapScreen, CompressionAddsTheArchiveTakesOutWhatWentAndCountsOnce)
     kz::setTriTonePlayerForTesting([] {});
     open();
     select({"docs/b.txt"});
-    screen->toolbarItem(Screen::CompressItem)->trigger();
-    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
-    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
-    EXPECT_EQ(c->delegate(), screen.get());
-    EXPECT_TRUE(screen->filePathWasCompressFileChange(c->compressedFilePath()));
+    screen->toolbarItem(TQTreemapToolbar::CompressItem)->trigger();
+    ASSERT_EQ(screen->removalFlow()->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->removalFlow()->compressingWindowControllers().front();
+    EXPECT_EQ(c->delegate(), screen->removalFlow());
+    EXPECT_TRUE(screen->removalFlow()->filePathWasCompressFileChange(c->compressedFilePath()));
     ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
     const double saved = c->totalSaved();
     EXPECT_GT(saved, 0);
     EXPECT_TRUE(c->performClose());
-    EXPECT_TRUE(screen->compressingWindowControllers().empty());
+    EXPECT_TRUE(screen->removalFlow()->compressingWindowControllers().empty());
     const KZDirectoryPtr docs = childFolder(root, "docs");
     EXPECT_TRUE(child(docs, "b.zip"));
     EXPECT_FALSE(child(docs, "b.txt") || kztest::exists(tmp / "docs/b.txt"));
     EXPECT_TRUE(child(docs, "a.txt"));
-    EXPECT_EQ(screen->totalCompressed(), 1);
+    EXPECT_EQ(screen->removalFlow()->totalCompressed(), 1);
     EXPECT_EQ(screen->totalFreed(), saved);
 
-    // Cancelled: nothing changes. Still running when the screen goes: it carries on alone.
+    // Cancelled: nothing changes. Still running when the screen goes: it carries on, reporting
+    // to the run's ledger.
     select({"docs/a.txt"});
-    screen->toolbarItem(Screen::CompressItem)->trigger();
-    screen->compressingWindowControllers().front()->cancel();
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->compressingWindowControllers().empty(); }));
-    EXPECT_EQ(screen->totalCompressed(), 1);
+    screen->toolbarItem(TQTreemapToolbar::CompressItem)->trigger();
+    screen->removalFlow()->compressingWindowControllers().front()->cancel();
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->compressingWindowControllers().empty(); }));
+    EXPECT_EQ(screen->removalFlow()->totalCompressed(), 1);
     EXPECT_TRUE(child(docs, "a.txt"));
     select({"big.bin"});
-    screen->toolbarItem(Screen::CompressItem)->trigger();
-    QPointer<TQCompressingWindowController> running = screen->compressingWindowControllers().front();
+    screen->toolbarItem(TQTreemapToolbar::CompressItem)->trigger();
+    QPointer<TQCompressingWindowController> running = screen->removalFlow()->compressingWindowControllers().front();
     close();
     ASSERT_TRUE(running);
-    EXPECT_EQ(running->delegate(), nullptr);
+    EXPECT_EQ(running->delegate(), ledger.get());
     running->cancel();
     EXPECT_TRUE(kztest::waitFor([&] { return deferredDeletesDone() && running.isNull(); }));
     kz::setTriTonePlayerForTesting({});

@@ -3,6 +3,7 @@
 #include "app/TQCompressingWindowController.h"
 #include "app/TQEmptyTrashWindowController.h"
 #include "app/TQNotifications.h"
+#include "app/TQRunLedger.h"
 #include "model/TQDeleteQueue.h"
 #include "platform/KZFileFaults.h"
 #include "platform/widgets/KZSound.h"
@@ -39,14 +40,14 @@ struct TreemapScreenDelete : TreemapScreen {
     {
         select(relatives);
         env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
         ASSERT_TRUE(waitForRemoval());
     }
 };
 
 TEST_F(TreemapScreenDelete, ALongEmptyingLeavesTheTreeASliceAtATimeThenFinishesOnce)
 {
-    Screen::setEmptyingSliceForTesting(6);
+    TQRunLedger::setEmptyingSliceForTesting(6);
     KZFileList files;
     for (int i = 0; i < 20; ++i) files.push_back(child(childFolder(root, "many"), "f" + std::to_string(i)));
     TQDeleteQueue::sharedInstance().addFilesToQueue(files);
@@ -54,7 +55,7 @@ TEST_F(TreemapScreenDelete, ALongEmptyingLeavesTheTreeASliceAtATimeThenFinishesO
     KZNotificationCenter::defaultCenter().addObserver(
         TQNotification_Finish, [&](const KZNotification&) { ++finishes; }, screen.get());
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndFinish);
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->emptyWindowController()->isFinished(); }));
     env.clock.advance(TQEmptyTrashWindowController::closeDelay);
 
     // The first slice has gone; the view takes no clicks until the rest has.
@@ -66,8 +67,8 @@ TEST_F(TreemapScreenDelete, ALongEmptyingLeavesTheTreeASliceAtATimeThenFinishesO
     EXPECT_TRUE(view()->isEnabled());
     EXPECT_EQ(screen->totalFreed(), 40000);
     EXPECT_EQ(nextEnabled, 1);
-    EXPECT_TRUE(screen->canShowFileChangeAlert());
-    Screen::setEmptyingSliceForTesting(0);
+    EXPECT_TRUE(screen->rescanPrompt()->canShowFileChangeAlert());
+    TQRunLedger::setEmptyingSliceForTesting(0);
 }
 
 TEST_F(TreemapScreenDelete, ConfirmationTextsAndCancel)
@@ -75,7 +76,7 @@ TEST_F(TreemapScreenDelete, ConfirmationTextsAndCancel)
     const auto ask = [&](std::initializer_list<std::string> relatives) {
         select(relatives);
         env.alerts.service.answerNext(KZAlertSecondButtonReturn); // Cancel
-        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
         return alerts().back().alert;
     };
     prefs().setUseTrash(true);
@@ -92,10 +93,10 @@ TEST_F(TreemapScreenDelete, ConfirmationTextsAndCancel)
     prefs().setUseTrash(true);
     child(root, "big.bin")->setIsNetworkItem(true);
     EXPECT_EQ(ask({"big.bin", "docs"}).informativeText,
-              "These items will be moved to the trash.\n\n" + Screen::NetworkSomeOneNote.arg("big.bin"));
+              "These items will be moved to the trash.\n\n" + TQRemovalFlow::NetworkSomeOneNote.arg("big.bin"));
     EXPECT_EQ(ask({"big.bin"}).informativeText,
-              "This file will be moved to the trash.\n\n" + Screen::NetworkAllOneNote);
-    EXPECT_FALSE(screen->isDeleting());
+              "This file will be moved to the trash.\n\n" + TQRemovalFlow::NetworkAllOneNote);
+    EXPECT_FALSE(screen->removalFlow()->isDeleting());
     EXPECT_TRUE(child(root, "big.bin") && kztest::exists(tmp / "big.bin"));
     EXPECT_EQ(nextEnabled, 0);
 }
@@ -126,7 +127,7 @@ TEST_F(TreemapScreenDelete, TrashDeleteMovesIntoTheTrashOfTheDataFolder)
     kztest::makeFile(tmp / name, 9000);
     root->addChild(KZFile::fileWithPath(tmp / name, true).get());
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-    EXPECT_TRUE(screen->removeFiles({child(root, name)}));
+    EXPECT_TRUE(screen->removalFlow()->removeFiles({child(root, name)}));
     ASSERT_TRUE(waitForRemoval());
     EXPECT_TRUE(kztest::exists(trashFiles() + "/" + name) && !kztest::exists(tmp / name));
     EXPECT_FALSE(child(root, name));
@@ -144,19 +145,19 @@ TEST_F(TreemapScreenDelete, PartialFailureAndProtectedItemsTakeOutOnlyWhatWentAn
     const KZDirectoryPtr docs = childFolder(root, "docs");
     docs->addChild(home.get());
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-    EXPECT_TRUE(screen->removeFiles({child(docs, "a.txt"), child(docs, "b.txt"), KZFilePtr(home)}));
+    EXPECT_TRUE(screen->removalFlow()->removeFiles({child(docs, "a.txt"), child(docs, "b.txt"), KZFilePtr(home)}));
     ASSERT_TRUE(waitForRemoval());
     EXPECT_FALSE(kztest::exists(tmp / "docs/a.txt") || child(docs, "a.txt"));
     EXPECT_TRUE(kztest::exists(stuck) && child(docs, "b.txt") && child(docs, "sizemere-nobody"));
     EXPECT_EQ(screen->totalFreed(), 120000);
     EXPECT_EQ(nextEnabled, 1);
     ASSERT_EQ(alerts().size(), 2u);
-    EXPECT_EQ(alerts()[1].alert.messageText, Screen::DeleteFailedMessage);
+    EXPECT_EQ(alerts()[1].alert.messageText, TQRemovalFlow::DeleteFailedMessage);
     EXPECT_EQ(alerts()[1].alert.buttons, QStringList{"Okay"});
     EXPECT_EQ(alerts()[1].alert.informativeText, QString::fromStdString(stuck) +
                                                      ": Could not delete the item: Permission denied\n"
                                                      "/Users/sizemere-nobody: " +
-                                                     Screen::UnremovableReason);
+                                                     TQRemovalFlow::UnremovableReason);
 }
 
 TEST_F(TreemapScreenDelete, AFolderThatOnlyPartlyWentKeepsOnlyWhatIsLeftInTheTreeAndItsTotal)
@@ -192,10 +193,10 @@ TEST_F(TreemapScreenDelete, AFolderThatOnlyPartlyWentKeepsOnlyWhatIsLeftInTheTre
         return op == kz::FileOperation::Unlink && kz_isEqualToPath(path, kept) ? EACCES : 0;
     });
     select({"many"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
-    screen->emptyWindowController()->close();
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->emptyWindowController()->isFinished(); }));
+    screen->removalFlow()->emptyWindowController()->close();
     ASSERT_TRUE(kztest::waitFor(
         [&] { return !screen->runLedger()->isEmptying() && screen->runLedger()->pendingFolderScans() == 0; }));
     EXPECT_EQ(TQDeleteQueue::sharedInstance().queue(), KZFileList{KZFilePtr(many)});
@@ -228,9 +229,9 @@ TEST_F(TreemapScreenDelete, AFileThenItsFolderCompressedAreCountedOnce)
     EXPECT_EQ(screen->totalFreed(), 120000);
     // The folder's record still counts the deleted file; its compression counts what went.
     select({"docs"});
-    screen->toolbarItem(Screen::CompressItem)->trigger();
-    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
-    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    screen->toolbarItem(TQTreemapToolbar::CompressItem)->trigger();
+    ASSERT_EQ(screen->removalFlow()->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->removalFlow()->compressingWindowControllers().front();
     ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
     EXPECT_TRUE(c->originalDeleted());
     const double archive = TQCompressingWindowController::fileSizeForPath(tmp / "docs.zip");
@@ -239,7 +240,7 @@ TEST_F(TreemapScreenDelete, AFileThenItsFolderCompressedAreCountedOnce)
     EXPECT_FALSE(kztest::exists(tmp / "docs"));
     EXPECT_EQ(screen->totalFreed(), 120000 + std::max(0.0, 60000 - archive))
         << "the file is not counted a second time through its folder";
-    EXPECT_EQ(screen->totalCompressed(), 1);
+    EXPECT_EQ(screen->removalFlow()->totalCompressed(), 1);
     kz::setTriTonePlayerForTesting({});
 }
 
@@ -255,9 +256,9 @@ TEST_F(TreemapScreenDelete, ACompressionWhoseOriginalsOnlyPartlyWentCountsWhatWe
     });
     const KZDirectoryPtr docs = childFolder(root, "docs");
     select({"docs/a.txt", "docs/b.txt"});
-    screen->toolbarItem(Screen::CompressItem)->trigger();
-    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
-    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    screen->toolbarItem(TQTreemapToolbar::CompressItem)->trigger();
+    ASSERT_EQ(screen->removalFlow()->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->removalFlow()->compressingWindowControllers().front();
     ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
     EXPECT_FALSE(c->originalDeleted());
     ASSERT_EQ(c->removedFiles().size(), 1u);
@@ -270,7 +271,7 @@ TEST_F(TreemapScreenDelete, ACompressionWhoseOriginalsOnlyPartlyWentCountsWhatWe
     // What went counts, in the screen's total and in the run's, though one original stayed.
     EXPECT_EQ(screen->totalFreed(), saved);
     EXPECT_EQ(screen->runLedger()->totalFreed(), saved);
-    EXPECT_EQ(screen->totalCompressed(), 2); // the items compressed
+    EXPECT_EQ(screen->removalFlow()->totalCompressed(), 2); // the items compressed
     kz::setTriTonePlayerForTesting({});
 }
 
@@ -278,7 +279,7 @@ TEST_F(TreemapScreenDelete, TheEndOfADeleteNeverReachesAScreenThatWent)
 {
     select({"big.bin"});
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     close();
     ASSERT_TRUE(kztest::waitFor([&] { return !kztest::exists(tmp / "big.bin"); }));
     QCoreApplication::processEvents();
@@ -290,10 +291,10 @@ TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFold
     const KZDirectoryPtr oldDocs = childFolder(root, "docs");
     const KZFilePtr a = child(oldDocs, "a.txt");
     select({"docs/a.txt", "big.bin"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     // The queued file's folder is rescanned: a new record for a.txt stands in the tree.
     select({"docs"});
-    screen->toolbarItem(Screen::ReloadItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::ReloadItem)->trigger();
     ASSERT_TRUE(kztest::waitFor([&] { return childFolder(root, "docs") != oldDocs && childFolder(root, "docs"); }));
     ASSERT_TRUE(child(childFolder(root, "docs"), "a.txt"));
 
@@ -301,9 +302,9 @@ TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFold
     KZNotificationCenter::defaultCenter().addObserver(
         TQNotification_Finish, [&](const KZNotification&) { ++finishes; }, screen.get());
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndFinish);
-    ASSERT_TRUE(screen->emptyWindowController());
-    EXPECT_FALSE(screen->canShowFileChangeAlert());
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    ASSERT_TRUE(screen->removalFlow()->emptyWindowController());
+    EXPECT_FALSE(screen->rescanPrompt()->canShowFileChangeAlert());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->emptyWindowController()->isFinished(); }));
     env.clock.advance(TQEmptyTrashWindowController::closeDelay);
     // The finished screen is asked for on a turn of its own.
     EXPECT_EQ(finishes, 0);
@@ -313,20 +314,20 @@ TEST_F(TreemapScreenDelete, EmptyingTheQueueThroughTheSheetAfterAQueuedFilesFold
     EXPECT_FALSE(child(childFolder(root, "docs"), "a.txt")) << "the record standing at the path went too";
     EXPECT_FALSE(child(root, "big.bin"));
     EXPECT_EQ(a->parent(), nullptr);
-    EXPECT_FALSE(screen->queuedFolderOf(a.get()));
+    EXPECT_FALSE(screen->removalFlow()->queuedFolderOf(a.get()));
     EXPECT_TRUE(TQDeleteQueue::sharedInstance().queue().empty());
     EXPECT_EQ(screen->totalFreed(), 520000);
     EXPECT_EQ(nextEnabled, 1);
-    EXPECT_TRUE(screen->canShowFileChangeAlert());
+    EXPECT_TRUE(screen->rescanPrompt()->canShowFileChangeAlert());
 
     // Through Quit the program is asked to end; what stays queued comes back later.
     select({"docs/b.txt"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     kztest::ScopedFaultHook faults(
         [](kz::FileOperation, const std::string& path) { return path.ends_with("b.txt") ? EACCES : 0; });
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrashAndQuit);
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
-    screen->emptyWindowController()->close();
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->emptyWindowController()->isFinished(); }));
+    screen->removalFlow()->emptyWindowController()->close();
     ASSERT_TRUE(kztest::waitFor([&] { return env.application.services.terminations == 1; }));
     EXPECT_EQ(screen->totalFreed(), 520000);
     TQDeleteQueue::sharedInstance().clearQueue();

@@ -2,6 +2,7 @@
 // A results screen on a real scanned temporary tree, shown in a plain main window with one
 // toolbar of its own (standing in for the wizard's), with every outside service faked.
 
+#include "app/TQToolbarPlace.h"
 #include "app/TQTreemapViewController.h"
 #include "kit/KZView.h"
 #include "model/KZFileScanner.h"
@@ -53,6 +54,10 @@ struct TreemapScreen : ::testing::Test {
     kztest::TempDir tmp;
     std::unique_ptr<QMainWindow> window;
     QToolBar* wizardToolbar = nullptr;
+    // The window's place for the screen's toolbar and the run's ledger, as the main window
+    // has them; both outlive the screen.
+    std::unique_ptr<TQToolbarPlace> toolbarPlace;
+    std::unique_ptr<TQRunLedger> ledger = std::make_unique<TQRunLedger>();
     KZDirectoryPtr root;
     std::unique_ptr<TQTreemapViewController> screen;
 
@@ -93,8 +98,11 @@ struct TreemapScreen : ::testing::Test {
         wizardToolbar = window->addToolBar(QStringLiteral("Status"));
         wizardToolbar->addAction(QStringLiteral("status"));
         window->resize(900, 640);
+        toolbarPlace = std::make_unique<TQToolbarPlace>(window.get(), wizardToolbar);
         screen = TQTreemapViewController::controllerWithResults(results);
         screen->setParentWindow(window.get());
+        screen->setToolbarPlace(toolbarPlace.get());
+        screen->setRunLedger(ledger.get());
         QWidget* content = screen->view();
         screen->kz_viewWillAppear();
         window->setCentralWidget(content);
@@ -140,7 +148,7 @@ struct TreemapScreen : ::testing::Test {
     bool enabled(const QString& item) const { return screen->toolbarItem(item)->isEnabled(); }
     bool waitForRemoval()
     {
-        return kztest::waitFor([&] { return !screen->isDeleting(); });
+        return kztest::waitFor([&] { return !screen->removalFlow()->isDeleting(); });
     }
     const std::vector<KZScriptedAlertService::Shown>& alerts() const { return env.alerts.service.shown(); }
 

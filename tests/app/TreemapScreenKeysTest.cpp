@@ -33,7 +33,7 @@ TEST_F(TreemapScreenKeys, TheDeleteKeyAsksAsTheToolbarsDeleteAndDeletesOnlyWhenC
     ASSERT_EQ(alerts().size(), 1u);
     EXPECT_EQ(alerts().back().alert.messageText, QStringLiteral("Are you sure you want to delete 'big.bin'?"));
     EXPECT_EQ(alerts().back().alert.buttons, (QStringList{"Delete", "Cancel"}));
-    EXPECT_FALSE(screen->isDeleting());
+    EXPECT_FALSE(screen->removalFlow()->isDeleting());
     EXPECT_TRUE(kztest::exists(tmp / "big.bin"));
     EXPECT_TRUE(child(root, "big.bin"));
 
@@ -55,10 +55,10 @@ TEST_F(TreemapScreenKeys, TheDeleteKeyDoesNothingButBeepWhileTheToolbarsDeleteIs
     select({"big.bin"});
     kz::setDeletableCheckForTesting([](const std::string&) { return false; });
     screen->updateToolbarStates();
-    ASSERT_FALSE(enabled(Screen::DeleteItem));
+    ASSERT_FALSE(enabled(TQTreemapToolbar::DeleteItem));
     pressDelete();
     EXPECT_TRUE(alerts().empty());
-    EXPECT_FALSE(screen->isDeleting());
+    EXPECT_FALSE(screen->removalFlow()->isDeleting());
     EXPECT_TRUE(kztest::exists(tmp / "big.bin"));
     EXPECT_EQ(env.application.services.beeps, 2);
 }

@@ -18,7 +18,7 @@ struct TreemapScreenPictures : screentest::TreemapScreen {
         // The offscreen platform never tells a button that the pointer left it.
         for (QToolButton* button : window->findChildren<QToolButton*>()) button->setAttribute(Qt::WA_UnderMouse, false);
         QImage image = window->grab().toImage();
-        if (TQTooltipPanel* tip = screen->tooltipWindow(); tip && tip->isVisible())
+        if (TQTooltipPanel* tip = screen->tooltip()->panel(); tip && tip->isVisible())
             QPainter(&image).drawPixmap(window->mapFromGlobal(tip->geometry().topLeft()), tip->grab());
         const QString folder = kztest::outputFolder() + QStringLiteral("/results-screen");
         QDir().mkpath(folder);
@@ -85,7 +85,7 @@ TEST_F(TreemapScreenPictures, ThemesHoverSelectionZoomPopoverPreviewAndEmpty)
     ASSERT_TRUE(file && folder);
     for (const KZTreemapDrawItem& item : view()->drawItems())
         if (item.node == file) QTest::mouseMove(view(), item.rect.center().toPoint());
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->tooltipWindow()->isVisible(); }));
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->tooltip()->panel()->isVisible(); }));
     save("hover");
     screen->treemapViewMouseExitedWithEvent(view(), nullptr);
 
@@ -103,9 +103,9 @@ TEST_F(TreemapScreenPictures, ThemesHoverSelectionZoomPopoverPreviewAndEmpty)
 
     prefs().setUseDeleteQueue(true);
     TQDeleteQueue::sharedInstance().addFilesToQueue({file->file(), folder->file()});
-    screen->toolbarItem(Screen::DeleteQueueItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteQueueItem)->trigger();
     save("popover");
-    screen->popover()->closePopover();
+    screen->removalFlow()->popover()->closePopover();
 
     view()->setClickedNode(largest(false));
     screen->quickLook();

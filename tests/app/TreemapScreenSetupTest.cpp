@@ -20,14 +20,14 @@ TEST_F(TreemapScreen, ToolbarTitleAndEnablingMatrix)
 {
     makeTree();
     open();
-    EXPECT_EQ(screen->toolbar()->parentWidget(), window.get());
+    EXPECT_EQ(screen->toolbar()->toolBar()->parentWidget(), window.get());
     EXPECT_TRUE(wizardToolbar->isHidden());
     QStringList order;
-    for (QAction* a : screen->toolbar()->actions())
+    for (QAction* a : screen->toolbar()->toolBar()->actions())
         if (!a->objectName().isEmpty() && !a->icon().isNull()) order << a->objectName();
     EXPECT_EQ(order, (QStringList{"Zoom", "Reload", "Compress", "Delete", "FinderItem", "QuickLook", "DeleteQueue",
                                   "Ignore"}));
-    EXPECT_EQ(screen->toolbarItem(Screen::FinderItem)->text(), QStringLiteral("Show in File Manager"));
+    EXPECT_EQ(screen->toolbarItem(TQTreemapToolbar::FinderItem)->text(), QStringLiteral("Show in File Manager"));
     EXPECT_EQ(window->windowTitle(), root->fileName() + " - " + KZMemoryFormatter().stringFromBytes(root->fileSize()));
 
     const QStringList selectionItems{"Reload", "Compress", "Delete", "FinderItem", "QuickLook", "Ignore"};
@@ -50,7 +50,7 @@ TEST_F(TreemapScreen, ToolbarTitleAndEnablingMatrix)
     EXPECT_TRUE(enabled("Zoom"));
     EXPECT_FALSE(enabled("Compress"));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("docs - 180.0 KB"));
-    screen->toolbarItem(Screen::ZoomItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::ZoomItem)->trigger();
     EXPECT_FALSE(enabled("Zoom"));
     prefs().setUseDeleteQueue(true);
     EXPECT_TRUE(enabled("DeleteQueue"));
@@ -61,10 +61,10 @@ TEST_F(TreemapScreen, AnEmptyResultShowsTheErrorLabelOnAnInertScreen)
     openWith({});
     EXPECT_FALSE(screen->treemapView());
     EXPECT_TRUE(screen->errorLabel()->isVisibleTo(screen->contentView()));
-    EXPECT_EQ(screen->toolbar()->parentWidget(), window.get());
-    for (const QString& id : Screen::toolbarDefaultItemIdentifiers())
+    EXPECT_EQ(screen->toolbar()->toolBar()->parentWidget(), window.get());
+    for (const QString& id : TQTreemapToolbar::defaultItemIdentifiers())
         EXPECT_TRUE(id.isEmpty() || !enabled(id)) << id.toStdString();
-    EXPECT_FALSE(screen->hasLocalEventListener() || screen->fileEventListener());
+    EXPECT_FALSE(screen->hasLocalEventListener() || screen->rescanPrompt() || screen->removalFlow());
     screen->quickLook();
     EXPECT_EQ(env.application.services.beeps, 1);
     disappear();
@@ -144,9 +144,9 @@ TEST_F(TreemapScreen, PreviewWindowFollowsTheSelection)
     KZPreviewPanel* panel = screen->previewPanel();
     ASSERT_TRUE(panel && panel->isVisible());
     EXPECT_EQ(panel->numberOfItems(), 2);
-    screen->toolbarItem(Screen::QuickLookItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::QuickLookItem)->trigger();
     EXPECT_FALSE(panel->isVisible());
-    screen->toolbarItem(Screen::QuickLookItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::QuickLookItem)->trigger();
     view()->setClickedNode(nodeFor("docs"));
     EXPECT_EQ(panel->numberOfItems(), 1);
     view()->clearSelection();
@@ -189,11 +189,11 @@ TEST_F(TreemapScreen, KeyFilterActsOnlyInTheActiveResultsWindowOutsideTextAndDia
     EXPECT_EQ(view()->selectedFiles().size(), 1u);
 
     // Escape closes an open popover and leaves the selection alone.
-    screen->showDeleteQueue(screen->toolbarButton(Screen::DeleteQueueItem));
-    ASSERT_TRUE(screen->popover());
+    screen->showDeleteQueue(screen->toolbar()->button(TQTreemapToolbar::DeleteQueueItem));
+    ASSERT_TRUE(screen->removalFlow()->popover());
     view()->setFocus();
     QTest::keyClick(view(), Qt::Key_Escape);
-    EXPECT_FALSE(screen->popover());
+    EXPECT_FALSE(screen->removalFlow()->popover());
     EXPECT_EQ(view()->selectedFiles().size(), 1u);
 }
 
@@ -202,19 +202,20 @@ TEST_F(TreemapScreen, QueuePopoverTogglesAndSilencesTheTooltipUntilItReportsItsC
     makeTree();
     prefs().setUseDeleteQueue(true);
     open();
-    screen->toolbarItem(Screen::DeleteQueueItem)->trigger();
-    QPointer<INPopoverController> first = screen->popover();
+    screen->toolbarItem(TQTreemapToolbar::DeleteQueueItem)->trigger();
+    QPointer<INPopoverController> first = screen->removalFlow()->popover();
     ASSERT_TRUE(first && first->popoverIsVisible());
     screen->treemapViewMouseMovedToPoint(view(), QPointF(30, 80), nodeFor("big.bin"));
-    EXPECT_FALSE(screen->tooltipWindow()->isVisible());
-    screen->toolbarItem(Screen::DeleteQueueItem)->trigger(); // closes; let go once reported
-    EXPECT_TRUE(kztest::waitFor([&] { return deferredDeletesDone() && first.isNull() && !screen->popover(); }));
+    EXPECT_FALSE(screen->tooltip()->panel()->isVisible());
+    screen->toolbarItem(TQTreemapToolbar::DeleteQueueItem)->trigger(); // closes; let go once reported
+    EXPECT_TRUE(
+        kztest::waitFor([&] { return deferredDeletesDone() && first.isNull() && !screen->removalFlow()->popover(); }));
     screen->treemapViewMouseMovedToPoint(view(), QPointF(30, 80), nodeFor("big.bin"));
-    EXPECT_TRUE(screen->tooltipWindow()->isVisible());
-    screen->toolbarItem(Screen::DeleteQueueItem)->trigger(); // a new one; the setting off closes it
-    ASSERT_TRUE(screen->popover());
+    EXPECT_TRUE(screen->tooltip()->panel()->isVisible());
+    screen->toolbarItem(TQTreemapToolbar::DeleteQueueItem)->trigger(); // a new one; the setting off closes it
+    ASSERT_TRUE(screen->removalFlow()->popover());
     prefs().setUseDeleteQueue(false);
-    EXPECT_FALSE(screen->popover());
+    EXPECT_FALSE(screen->removalFlow()->popover());
 }
 
 TEST_F(TreemapScreen, EverythingTheScreenOpenedGoesWithIt)
@@ -222,24 +223,25 @@ TEST_F(TreemapScreen, EverythingTheScreenOpenedGoesWithIt)
     makeTree();
     prefs().setUseDeleteQueue(true);
     open();
-    ASSERT_TRUE(screen->fileEventListener() && screen->hasLocalEventListener());
+    ASSERT_TRUE(screen->rescanPrompt()->fileEventListener() && screen->hasLocalEventListener());
     select({"big.bin"});
     screen->quickLook();
     screen->treemapViewMouseMovedToPoint(view(), QPointF(30, 80), nodeFor("big.bin"));
-    EXPECT_TRUE(screen->tooltipWindow()->isVisible());
-    screen->showDeleteQueue(screen->toolbarButton(Screen::DeleteQueueItem));
-    EXPECT_FALSE(screen->tooltipWindow()->isVisible()) << "hidden when the popover shows";
-    QPointer<INPopoverController> popover = screen->popover();
+    EXPECT_TRUE(screen->tooltip()->panel()->isVisible());
+    screen->showDeleteQueue(screen->toolbar()->button(TQTreemapToolbar::DeleteQueueItem));
+    EXPECT_FALSE(screen->tooltip()->panel()->isVisible()) << "hidden when the popover shows";
+    QPointer<INPopoverController> popover = screen->removalFlow()->popover();
     QPointer<KZPreviewPanel> preview = screen->previewPanel();
     ASSERT_TRUE(popover && preview);
 
     disappear();
-    EXPECT_FALSE(screen->fileEventListener() || screen->hasLocalEventListener() || screen->popover());
-    EXPECT_FALSE(screen->tooltipWindow()->isVisible());
-    EXPECT_TRUE(preview.isNull());
-    EXPECT_TRUE(kztest::waitFor([&] { return deferredDeletesDone() && popover.isNull(); }));
+    EXPECT_FALSE(screen->rescanPrompt()->fileEventListener() || screen->hasLocalEventListener() ||
+                 screen->removalFlow()->popover());
+    EXPECT_FALSE(screen->tooltip()->panel()->isVisible());
+    ASSERT_TRUE(preview.isNull() || !preview->isVisible());
+    EXPECT_TRUE(kztest::waitFor([&] { return deferredDeletesDone() && popover.isNull() && preview.isNull(); }));
     EXPECT_FALSE(wizardToolbar->isHidden());
-    EXPECT_FALSE(window->findChildren<QToolBar*>().contains(screen->toolbar()));
+    EXPECT_FALSE(window->findChildren<QToolBar*>().contains(screen->toolbar()->toolBar()));
 
     // Destroyed without its disappearance hook, a screen gives the toolbar back too.
     close();
@@ -255,22 +257,22 @@ TEST_F(TreemapScreen, FoldersThatCouldNotBeReadAreNamedAboveAnUnchangedMap)
     makeTree();
     open();
     // Every folder was read: no notice.
-    EXPECT_FALSE(screen->unreadableNotice()->isVisibleTo(screen->contentView()));
+    EXPECT_FALSE(screen->unreadableNotice()->widget()->isVisibleTo(screen->contentView()));
     const auto before = view()->drawItems().size();
     const double total = root->fileSize();
 
     std::vector<std::string> paths;
     for (int i = 0; i < 30; ++i) paths.push_back(tmp / ("locked" + std::to_string(i) + "/"));
     screen->setUnreadableFolders(40, paths);
-    EXPECT_TRUE(screen->unreadableNotice()->isVisibleTo(screen->contentView()));
-    EXPECT_EQ(screen->unreadableLabel()->text(),
+    EXPECT_TRUE(screen->unreadableNotice()->widget()->isVisibleTo(screen->contentView()));
+    EXPECT_EQ(screen->unreadableNotice()->label()->text(),
               QStringLiteral("40 folders could not be read: they are missing from the map and from the totals."));
-    EXPECT_EQ(screen->unreadableNotice()->accessibleName(), screen->unreadableLabel()->text());
+    EXPECT_EQ(screen->unreadableNotice()->widget()->accessibleName(), screen->unreadableNotice()->label()->text());
     EXPECT_EQ(view()->drawItems().size(), before);
     EXPECT_EQ(root->fileSize(), total);
 
     // The button names them, the first ones one by one, the rest counted.
-    QTest::mouseClick(screen->unreadableButton(), Qt::LeftButton);
+    QTest::mouseClick(screen->unreadableNotice()->button(), Qt::LeftButton);
     ASSERT_EQ(env.alerts.service.shown().size(), 1u);
     const KZAlert alert = env.alerts.service.shown()[0].alert;
     EXPECT_EQ(alert.messageText, QStringLiteral("40 folders could not be read"));
@@ -282,17 +284,17 @@ TEST_F(TreemapScreen, FoldersThatCouldNotBeReadAreNamedAboveAnUnchangedMap)
     EXPECT_EQ(alert.buttons, (QStringList{QStringLiteral("Okay")}));
 
     screen->setUnreadableFolders(1, {tmp / "one/"});
-    EXPECT_EQ(screen->unreadableLabel()->text(),
+    EXPECT_EQ(screen->unreadableNotice()->label()->text(),
               QStringLiteral("1 folder could not be read: it is missing from the map and from the totals."));
-    screen->showUnreadableFolders();
+    screen->unreadableNotice()->showFolders();
     ASSERT_EQ(env.alerts.service.shown().size(), 2u);
     EXPECT_EQ(env.alerts.service.shown()[1].alert.messageText, QStringLiteral("1 folder could not be read"));
     EXPECT_FALSE(env.alerts.service.shown()[1].alert.informativeText.contains(QStringLiteral("more")));
-    EXPECT_TRUE(env.alerts.service.shown()[1].alert.informativeText.startsWith(Screen::UnreadableOneInformative));
-    EXPECT_TRUE(alert.informativeText.startsWith(Screen::UnreadableManyInformative));
+    EXPECT_TRUE(env.alerts.service.shown()[1].alert.informativeText.startsWith(TQUnreadableNotice::OneInformative));
+    EXPECT_TRUE(alert.informativeText.startsWith(TQUnreadableNotice::ManyInformative));
     QDir().mkpath(kztest::outputFolder() + "/results-screen");
     EXPECT_TRUE(window->grab().save(kztest::outputFolder() + "/results-screen/unreadable-notice.png"));
 
     screen->setUnreadableFolders(0, {});
-    EXPECT_FALSE(screen->unreadableNotice()->isVisibleTo(screen->contentView()));
+    EXPECT_FALSE(screen->unreadableNotice()->widget()->isVisibleTo(screen->contentView()));
 }

@@ -27,9 +27,10 @@ struct TreemapScreenWatcher : TreemapScreen {
     void openWatching()
     {
         open();
-        ASSERT_TRUE(screen->fileEventListener());
-        ASSERT_TRUE(kztest::waitFor([&] { return screen->fileEventListener()->isWatchingEverything(); }));
-        QObject::connect(screen.get(), &Screen::fileEventHandled, screen.get(),
+        ASSERT_TRUE(screen->rescanPrompt()->fileEventListener());
+        ASSERT_TRUE(
+            kztest::waitFor([&] { return screen->rescanPrompt()->fileEventListener()->isWatchingEverything(); }));
+        QObject::connect(screen->rescanPrompt(), &TQRescanPrompt::fileEventHandled, screen.get(),
                          [this](const QByteArray& path) { handled.push_back(kz::toStdString(path)); });
         KZNotificationCenter::defaultCenter().addObserver(
             TQNotification_Rescan, [this](const KZNotification&) { ++rescans; }, screen.get());
@@ -47,8 +48,9 @@ struct TreemapScreenWatcher : TreemapScreen {
     }
     size_t prompts() const
     {
-        return size_t(std::count_if(alerts().begin(), alerts().end(),
-                                    [](const auto& a) { return a.alert.messageText == Screen::RescanMessage; }));
+        return size_t(std::count_if(alerts().begin(), alerts().end(), [](const auto& a) {
+            return a.alert.messageText == TQRescanPrompt::RescanMessage;
+        }));
     }
 };
 
@@ -60,11 +62,11 @@ TEST_F(TreemapScreenWatcher, ANewFileBringsThePromptOnceAMinuteAndRescanIsAskedF
     const auto& shown = alerts().back();
     EXPECT_TRUE(shown.sheet && shown.window == window.get() && shown.alert.showsSuppressionButton);
     EXPECT_EQ(shown.alert.buttons, (QStringList{"Rescan", "No"}));
-    EXPECT_EQ(shown.alert.suppressionTitle, Screen::RescanSuppression);
+    EXPECT_EQ(shown.alert.suppressionTitle, TQRescanPrompt::RescanSuppression);
 
     // The answer arrives; the rescan is asked for 0.4 s later.
     env.clock.advance(0);
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->canShowFileChangeAlert(); }));
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->rescanPrompt()->canShowFileChangeAlert(); }));
     env.clock.advance(0.39);
     EXPECT_EQ(rescans, 0);
     env.clock.advance(0.02);
@@ -105,7 +107,7 @@ TEST_F(TreemapScreenWatcher, SmallHiddenIgnoredAndOwnChangesBringNoPrompt)
     // Our own delete.
     select({"big.bin"});
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     ASSERT_TRUE(waitForRemoval());
     ASSERT_FALSE(kztest::exists(tmp / "big.bin"));
     sync("sync");
@@ -122,7 +124,7 @@ TEST_F(TreemapScreenWatcher, SmallHiddenIgnoredAndOwnChangesBringNoPrompt)
 
 TEST_F(TreemapScreenWatcher, ChangesUnderAHiddenFolderBringNoPromptWhileHiddenItemsAreNotShown)
 {
-    const size_t watches = screen->fileEventListener()->watchCount();
+    const size_t watches = screen->rescanPrompt()->fileEventListener()->watchCount();
     kztest::makeFile(tmp / ".cache/sub/new", 5000);
     kztest::makeFile(tmp / ".cache/sub/visible/new", 5000); // a visible folder under a hidden one
     kztest::makeDir(tmp / ".cache/sub/newfolder");
@@ -133,14 +135,14 @@ TEST_F(TreemapScreenWatcher, ChangesUnderAHiddenFolderBringNoPromptWhileHiddenIt
     kztest::makeFile(tmp / "docs/new.bin", 5000);
     ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 1; }, std::chrono::seconds(15)));
     env.clock.advance(0); // the prompt is answered
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->canShowFileChangeAlert(); }));
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->rescanPrompt()->canShowFileChangeAlert(); }));
 
     // With hidden items shown, the hidden folders are watched too, and their changes count.
     env.clock.advance(61);
     prefs().setShowHiddenFiles(true);
-    ASSERT_TRUE(screen->fileEventListener());
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->fileEventListener()->isWatchingEverything(); }));
-    EXPECT_GT(screen->fileEventListener()->watchCount(), watches);
+    ASSERT_TRUE(screen->rescanPrompt()->fileEventListener());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->rescanPrompt()->fileEventListener()->isWatchingEverything(); }));
+    EXPECT_GT(screen->rescanPrompt()->fileEventListener()->watchCount(), watches);
     kztest::makeFile(tmp / ".cache/sub/visible/another", 5000);
     ASSERT_TRUE(kztest::waitFor([&] { return prompts() == 2; }, std::chrono::seconds(15)));
 }
@@ -151,7 +153,7 @@ TEST_F(TreemapScreenWatcher, TheScannedFolderItselfRemovedWhileShownIsNoCrash)
     ASSERT_TRUE(kztest::waitFor([&] { return seen(tmp.path()); }, std::chrono::seconds(15)));
     EXPECT_EQ(prompts(), 1u) << "its contents going is a change; the folder itself is not looked up";
     view()->zoomToDirectory(childFolder(root, "docs")); // the screen still works
-    screen->toolbarItem(Screen::ZoomItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::ZoomItem)->trigger();
     EXPECT_EQ(view()->directory(), root);
 }
 
@@ -161,7 +163,7 @@ TEST_F(TreemapScreen, AWatcherThatCanNotBeMadeLeavesTheScreenWorking)
     KZDirectoryPtr relative = KZDirectory::fileWithPath("relative/folder");
     relative->addChild(KZFile::childWithName(relative.get(), "x").get());
     openWith({KZFilePtr(relative)});
-    EXPECT_FALSE(screen->fileEventListener());
+    EXPECT_FALSE(screen->rescanPrompt()->fileEventListener());
     EXPECT_TRUE(screen->hasLocalEventListener());
 }
 
@@ -193,8 +195,9 @@ struct TreemapScreenOwnChanges : TreemapScreenWatcher {
         // remover sets items aside under begin with "."); a change of size 0 never prompts.
         prefs().setMinFileSize(1);
         prefs().setShowHiddenFiles(true);
-        ASSERT_TRUE(screen->fileEventListener());
-        ASSERT_TRUE(kztest::waitFor([&] { return screen->fileEventListener()->isWatchingEverything(); }));
+        ASSERT_TRUE(screen->rescanPrompt()->fileEventListener());
+        ASSERT_TRUE(
+            kztest::waitFor([&] { return screen->rescanPrompt()->fileEventListener()->isWatchingEverything(); }));
     }
     bool seenAtOrBelow(const std::string& folder) const
     {
@@ -205,12 +208,12 @@ struct TreemapScreenOwnChanges : TreemapScreenWatcher {
     void emptyTheQueue()
     {
         KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
-        ASSERT_TRUE(screen->emptyWindowController());
-        EXPECT_FALSE(screen->canShowFileChangeAlert());
-        ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+        ASSERT_TRUE(screen->removalFlow()->emptyWindowController());
+        EXPECT_FALSE(screen->rescanPrompt()->canShowFileChangeAlert());
+        ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->emptyWindowController()->isFinished(); }));
         env.clock.advance(TQEmptyTrashWindowController::closeDelay);
         ASSERT_TRUE(kztest::waitFor([&] { return !screen->runLedger()->isEmptying(); }));
-        EXPECT_TRUE(screen->canShowFileChangeAlert());
+        EXPECT_TRUE(screen->rescanPrompt()->canShowFileChangeAlert());
     }
 };
 
@@ -221,7 +224,7 @@ TEST_F(TreemapScreenOwnChanges, EmptyingTheQueueThroughTheSheetRemovingOrTrashin
         prefs().setUseTrash(useTrash);
         const std::string name = useTrash ? "queued-trashed" : "queued-removed";
         select({name});
-        screen->toolbarItem(Screen::DeleteItem)->trigger();
+        screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
         ASSERT_EQ(TQDeleteQueue::sharedInstance().queue().size(), 1u);
         emptyTheQueue();
         ASSERT_FALSE(kztest::exists(tmp / name));
@@ -238,16 +241,16 @@ TEST_F(TreemapScreenOwnChanges, AConfirmedDeleteAndACompressionThatRemovesTheOri
 {
     select({"deleted"});
     env.alerts.service.answerNext(KZAlertFirstButtonReturn);
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     ASSERT_TRUE(waitForRemoval());
     ASSERT_FALSE(kztest::exists(tmp / "deleted"));
 
     kz::setTriTonePlayerForTesting([] {});
     prefs().setDeleteCompressedOriginal(true);
     select({"compressed"});
-    screen->toolbarItem(Screen::CompressItem)->trigger();
-    ASSERT_EQ(screen->compressingWindowControllers().size(), 1u);
-    TQCompressingWindowController* c = screen->compressingWindowControllers().front();
+    screen->toolbarItem(TQTreemapToolbar::CompressItem)->trigger();
+    ASSERT_EQ(screen->removalFlow()->compressingWindowControllers().size(), 1u);
+    TQCompressingWindowController* c = screen->removalFlow()->compressingWindowControllers().front();
     ASSERT_TRUE(kztest::waitFor([&] { return c->state() == TQCompressingWindowController::State::Complete; }));
     EXPECT_TRUE(c->originalDeleted());
     c->performClose();
@@ -272,10 +275,10 @@ TEST_F(TreemapScreenOwnChanges, NoPromptWhileTheSheetEmptiesTheQueue)
         return op == kz::FileOperation::Unlink && path == stuck ? EACCES : 0;
     });
     select({"queued-removed"});
-    screen->toolbarItem(Screen::DeleteItem)->trigger();
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
-    ASSERT_TRUE(screen->emptyWindowController());
-    ASSERT_TRUE(kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }));
+    ASSERT_TRUE(screen->removalFlow()->emptyWindowController());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->emptyWindowController()->isFinished(); }));
     ASSERT_TRUE(kztest::exists(stuck));
     // Someone else's change while the sheet is up: passed over.
     kztest::makeFile(tmp / "docs/while-the-sheet-is-up.bin", 5000);
@@ -284,7 +287,7 @@ TEST_F(TreemapScreenOwnChanges, NoPromptWhileTheSheetEmptiesTheQueue)
     EXPECT_EQ(prompts(), 0u);
     EXPECT_FALSE(seenAtOrBelow(tmp / "queued-removed")) << "the put-back is the program's own";
 
-    screen->emptyWindowController()->close();
+    screen->removalFlow()->emptyWindowController()->close();
     ASSERT_TRUE(kztest::waitFor(
         [&] { return !screen->runLedger()->isEmptying() && screen->runLedger()->pendingFolderScans() == 0; }));
     TQDeleteQueue::sharedInstance().clearQueue();
@@ -320,13 +323,13 @@ TEST_F(TreemapScreenDroppedEvents, TheSheetsOwnDeletionBringsNoPrompt)
     const std::string nested = tmp / "nested";
     kztest::UnlinkGate gate(nested);
     KZNotificationCenter::defaultCenter().post(TQNotification_EmptyTrash);
-    ASSERT_TRUE(screen->emptyWindowController());
+    ASSERT_TRUE(screen->removalFlow()->emptyWindowController());
     ASSERT_TRUE(gate.waitUntilReached());
-    const bool read = kztest::waitFor([&] { return screen->fileEventListener()->isIdle(); });
+    const bool read = kztest::waitFor([&] { return screen->rescanPrompt()->fileEventListener()->isIdle(); });
     gate.release();
     ASSERT_TRUE(read);
-    ASSERT_TRUE(
-        kztest::waitFor([&] { return screen->emptyWindowController()->isFinished(); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->removalFlow()->emptyWindowController()->isFinished(); },
+                                std::chrono::seconds(60)));
     env.clock.advance(TQEmptyTrashWindowController::closeDelay);
     ASSERT_TRUE(kztest::waitFor([&] { return !screen->runLedger()->isEmptying(); }));
     ASSERT_FALSE(kztest::exists(nested));
