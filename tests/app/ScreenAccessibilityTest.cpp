@@ -220,6 +220,9 @@ TEST(ScreenAccessibility, PreferencesPanesAndAboutReadWithNames)
               nullptr)
         << dump(form->ignoredTableView);
     EXPECT_EQ(read(form->addFolderButton).name, QStringLiteral("Add Folder"));
+    const AccessibleObject panes = read(form->toolbar);
+    EXPECT_EQ(panes.role, QAccessible::ToolBar);
+    EXPECT_EQ(panes.name, QStringLiteral("Preferences"));
 
     wc->openColorTheme();
     expectEveryObjectNamed(window, "color theme pane");

@@ -4,6 +4,7 @@
 #include "kit/KZController.h"
 #include "platform/KZNotificationCenter.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/app/ScanTestSupport.h"
 
 #include <QMainWindow>
 #include <gtest/gtest.h>
@@ -25,17 +26,8 @@ TEST(ScreenBase, WindowReferencesAreNotOwnedAndClearWhenTheyGo)
 
 TEST(ScreenBase, WizardNamesAreElevenAndDistinct)
 {
-    const QStringList names{TQNotification_EnableNextButton,
-                            TQNotifcation_DisableNextButton,
-                            TQNotifcation_ShowCancelButton,
-                            TQNotifcation_HideCancelButton,
-                            TQNotification_StartOver,
-                            TQNotification_Rescan,
-                            TQNotification_EmptyTrash,
-                            TQNotification_EmptyTrashAndFinish,
-                            TQNotification_EmptyTrashAndQuit,
-                            TQNotification_Finish,
-                            TQNotification_GoNext};
+    // The list the wizard tests record by: every name, each once.
+    const QStringList names = kztest::WizardRecorder::allNames();
     EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 11);
     EXPECT_TRUE(TQNotifcation_HideCancelButton.startsWith(QStringLiteral("TQNotifcation_")));
     EXPECT_TRUE(TQNotification_GoNext.startsWith(QStringLiteral("TQNotification_")));
