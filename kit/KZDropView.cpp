@@ -43,7 +43,7 @@ KZDropView::KZDropView(QWidget* parent) : QWidget(parent)
 KZDropView::~KZDropView()
 {
     const bool panelOpen = panel_;
-    delete panel_.data();
+    panel_.reset();
     // The Touch Bar must not stay blank because the view went before its delay ran out.
     if (touchBarHidden_ || panelOpen) KZTouchBarController::sharedController().setHidden(false);
 }
@@ -147,7 +147,7 @@ void KZDropView::open()
     KZTouchBarController::sharedController().setHidden(true);
     touchBarHidden_ = true;
     auto* panel = new QFileDialog(window());
-    panel_ = panel;
+    panel_.reset(panel);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
     panel->setOption(QFileDialog::DontUseNativeDialog);

@@ -6,9 +6,9 @@
 
 #include "kit/KZDraggingDestination.h"
 #include "platform/KZAnimationClock.h"
+#include "platform/widgets/KZOwnedObject.h"
 
 #include <QFileDialog>
-#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -80,7 +80,8 @@ private:
     bool allowsMultipleSelection_ = false;
     KZDropViewDelegate* delegate_ = nullptr;
     std::vector<std::string> filePaths_;
-    QPointer<QFileDialog> panel_;
+    // The open panel while it is open (it deletes itself when it closes).
+    KZOwnedWidget<QFileDialog> panel_;
     bool dragAccepted_ = false;
     bool touchBarHidden_ = false;
     std::unique_ptr<KZAnimationClock::Timer> showTouchBarTimer_;

@@ -4,11 +4,7 @@
 
 KZViewController::KZViewController(QObject* parent) : QObject(parent) {}
 
-KZViewController::~KZViewController()
-{
-    // The controller owns its view, wherever it has been placed.
-    delete view_.data();
-}
+KZViewController::~KZViewController() {}
 
 QWidget* KZViewController::view()
 {
@@ -16,7 +12,7 @@ QWidget* KZViewController::view()
     QWidget* loaded = loadInterface();
     const bool fromInterface = loaded != nullptr;
     if (!loaded) loaded = new QWidget;
-    view_ = loaded;
+    view_.reset(loaded);
     if (auto* responderView = dynamic_cast<KZResponderView*>(loaded)) responderView->setViewController(this);
     if (fromInterface) awakeFromNib();
     viewDidLoad();

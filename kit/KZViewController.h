@@ -6,10 +6,10 @@
 // kz_viewDidDisappear. The controller also stands in its view's responder chain.
 
 #include "kit/KZInterfaceFile.h"
+#include "platform/widgets/KZOwnedObject.h"
 #include "platform/widgets/KZResponder.h"
 
 #include <QObject>
-#include <QPointer>
 
 class KZViewController : public QObject, public KZResponder {
     Q_OBJECT
@@ -35,5 +35,6 @@ protected:
     virtual void viewDidLoad() {}
 
 private:
-    QPointer<QWidget> view_;
+    // Ours, wherever it has been placed (a window it shows in may destroy it first).
+    KZOwnedWidget<QWidget> view_;
 };

@@ -12,7 +12,6 @@ KZWindowController::KZWindowController(QObject* parent) : QObject(parent) {}
 KZWindowController::~KZWindowController()
 {
     if (window_) window_->removeEventFilter(this);
-    delete window_.data();
 }
 
 QWidget* KZWindowController::window()
@@ -21,7 +20,7 @@ QWidget* KZWindowController::window()
     QWidget* loaded = loadInterface();
     const bool fromInterface = loaded != nullptr;
     if (!loaded) loaded = new QMainWindow;
-    window_ = loaded;
+    window_.reset(loaded);
     loaded->installEventFilter(this);
     if (auto* dialog = qobject_cast<QDialog*>(loaded))
         connect(dialog, &QDialog::finished, this, [this] { notifyWillClose(); });
@@ -89,7 +88,7 @@ void KZWindowController::notifyWillClose()
 
 bool KZWindowController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != window_.data()) return QObject::eventFilter(watched, event);
+    if (watched != window_.get()) return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Show:
         closeNotified_ = false;

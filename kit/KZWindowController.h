@@ -12,9 +12,9 @@
 // until endSheet().
 
 #include "kit/KZInterfaceFile.h"
+#include "platform/widgets/KZOwnedObject.h"
 
 #include <QObject>
-#include <QPointer>
 
 class KZWindowController : public QObject {
     Q_OBJECT
@@ -57,7 +57,8 @@ protected:
 private:
     void notifyWillClose();
 
-    QPointer<QWidget> window_;
+    // Ours (a window may also delete itself when it closes).
+    KZOwnedWidget<QWidget> window_;
     bool closeNotified_ = false;
     bool userClose_ = false;
     bool isSheet_ = false;

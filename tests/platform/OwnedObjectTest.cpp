@@ -42,4 +42,28 @@ TEST(OwnedObject, LetsItsObjectGoOnALaterTurnEvenFromInsideTheObjectsOwnSignal)
     none.reset();
 }
 
+TEST(OwnedWidget, DestroysItsObjectWithItsHolderUnlessSomethingElseDidFirst)
+{
+    QPointer<QObject> watched;
+    {
+        KZOwnedWidget<QObject> owned(new QObject);
+        watched = owned.get();
+    }
+    EXPECT_TRUE(watched.isNull()) << "at once, with its holder";
+
+    // A parent that goes first takes the object with it: the holder reads null and leaves it.
+    auto* parent = new QObject;
+    KZOwnedWidget<QObject> child(new QObject(parent));
+    delete parent;
+    EXPECT_TRUE(child.isNull());
+    EXPECT_EQ(child.get(), nullptr);
+
+    // Holding another object destroys the first.
+    KZOwnedWidget<QObject> held(new QObject);
+    watched = held.get();
+    held.reset(new QObject);
+    EXPECT_TRUE(watched.isNull());
+    EXPECT_FALSE(held.isNull());
+}
+
 } // namespace
