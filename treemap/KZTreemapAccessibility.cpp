@@ -2,6 +2,7 @@
 
 #include "model/KZMemoryFormatter.h"
 #include "platform/KZPathString.h"
+#include "platform/widgets/KZAccessibleWidget.h"
 #include "treemap/KZNestedTreemapView.h"
 
 #include <QPointer>
@@ -185,12 +186,6 @@ KZTreemapAccessibility::EventObserver& eventObserver()
     return observer;
 }
 
-QAccessibleInterface* treemapFactory(const QString&, QObject* object)
-{
-    if (auto* view = qobject_cast<KZNestedTreemapView*>(object)) return new KZTreemapAccessibility(view);
-    return nullptr;
-}
-
 } // namespace
 
 void kz_installTreemapAccessibility()
@@ -198,7 +193,10 @@ void kz_installTreemapAccessibility()
     static bool installed = false;
     if (installed) return;
     installed = true;
-    QAccessible::installFactory(treemapFactory);
+    KZAccessibleWidget::registerClass(KZNestedTreemapView::staticMetaObject, [](QWidget* widget) {
+        return static_cast<QAccessibleInterface*>(
+            new KZTreemapAccessibility(static_cast<KZNestedTreemapView*>(widget)));
+    });
 }
 
 KZTreemapAccessibility::KZTreemapAccessibility(KZNestedTreemapView* view) : QAccessibleWidget(view, QAccessible::List)
