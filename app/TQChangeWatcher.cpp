@@ -3,8 +3,8 @@
 #include "model/KZIgnoreList.h"
 #include "model/Preferences.h"
 #include "platform/KZPathString.h"
+#include "platform/KZTimeSlice.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -235,10 +235,8 @@ TQChangeWatcher::FolderListing::FolderListing(KZDirectoryPtr root, const KZIgnor
 
 bool TQChangeWatcher::FolderListing::list(std::vector<CDEventsFolders::Folder>& out, double budgetMs)
 {
-    QElapsedTimer spent;
-    spent.start();
-    const qint64 budgetNs = qint64(budgetMs * 1e6);
-    size_t looked = 0;
+    // The clock is read now and then: a slice looks at thousands of children.
+    KZTimeSlice slice(KZTimeSlice::seconds(budgetMs / 1000), 1024);
     while (!stack_.empty()) {
         Todo& todo = stack_.back();
         const KZDirectory* folder = todo.folder.get();
@@ -247,8 +245,7 @@ bool TQChangeWatcher::FolderListing::list(std::vector<CDEventsFolders::Folder>& 
             stack_.pop_back();
             continue;
         }
-        // The clock is read now and then: a slice looks at thousands of children.
-        if ((++looked & 1023) == 0 && budgetNs >= 0 && spent.nsecsElapsed() >= budgetNs) return false;
+        if (slice.step()) return false;
         const KZFile* child = children[todo.next++];
         const KZDirectory* sub = kz_asDirectory(child);
         if (!sub) continue;

@@ -9,6 +9,7 @@
 #include "platform/KZDispatch.h"
 #include "platform/KZError.h"
 #include "platform/KZLog.h"
+#include "platform/KZTimeSlice.h"
 
 #include <algorithm>
 
@@ -348,7 +349,7 @@ void TQRunLedger::takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t 
 {
     // A slice ends after emptyingSlice_ records, or sooner when its time is up.
     const size_t last = std::min(went->size(), from + emptyingSlice_);
-    const auto started = std::chrono::steady_clock::now();
+    KZTimeSlice slice(kEmptyingSliceTime, 64);
     const bool tell = followUp->screen && followUp->taken;
     size_t end = from;
     while (end < last) {
@@ -356,7 +357,8 @@ void TQRunLedger::takeOutEmptied(std::shared_ptr<const KZFileList> went, size_t 
         // again here, on the main thread.
         removeGoneRecord((*went)[end], false, true);
         if (tell) followUp->taken((*went)[end]);
-        if (++end % 64 == 0 && std::chrono::steady_clock::now() - started > kEmptyingSliceTime) break;
+        ++end;
+        if (slice.step()) break;
     }
     if (end < went->size()) {
         if (!takingOut_) {

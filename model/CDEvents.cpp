@@ -5,10 +5,10 @@
 #include "platform/KZLog.h"
 #include "platform/KZPathString.h"
 #include "platform/KZSelfChangeRegistry.h"
+#include "platform/KZTimeSlice.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -38,7 +38,7 @@ constexpr uint32_t kEventMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 
 // A flood of events is read, and delivered, a slice per turn of the event loop.
-constexpr qint64 kReadSliceMs = 8;
+constexpr std::chrono::milliseconds kReadSlice{8};
 constexpr size_t kMostEventsPerDelivery = 2048;
 
 std::atomic<uint64_t> nextEventIdentifier{1};
@@ -506,8 +506,7 @@ void CDEvents::readEvents()
 {
     if (!watches_) return;
     alignas(struct inotify_event) char buffer[65536];
-    QElapsedTimer spent;
-    spent.start();
+    KZTimeSlice slice(kReadSlice);
     bool drained = false;
     while (!drained) {
         const ssize_t n = ::read(watches_->fd, buffer, sizeof buffer);
@@ -523,7 +522,7 @@ void CDEvents::readEvents()
             if (!watches_) return; // stopped meanwhile
         }
         // The rest of a flood waits for the next turn (the descriptor stays readable).
-        if (spent.elapsed() >= kReadSliceMs) break;
+        if (slice.step()) break;
     }
     // A move whose other half did not come with it left (or entered) the watched tree.
     if (drained) flushMove();

@@ -7,6 +7,7 @@
 #include "platform/KZFileIdentity.h"
 #include "platform/KZPathString.h"
 #include "platform/KZRemover.h"
+#include "platform/KZTimeSlice.h"
 #include "platform/KZTrash.h"
 
 #include <QCoreApplication>
@@ -496,19 +497,14 @@ struct Reading {
 // reading goes on when the context goes (nothing is reported to it then, as for the run).
 void readSlice(const std::shared_ptr<Reading>& reading)
 {
-    const auto started = std::chrono::steady_clock::now();
-    const auto budget = std::chrono::duration<double>(std::max(0.0, reading->work->options.readSliceSeconds));
+    KZTimeSlice slice(KZTimeSlice::seconds(std::max(0.0, reading->work->options.readSliceSeconds)), 16);
     const size_t count = reading->files.size();
-    size_t sinceCheck = 0;
     while (reading->next < count) {
         const size_t i = reading->next++;
         if (!reading->first[i]) continue;
         reading->main->records.push_back(reading->files[i]);
         reading->work->items.push_back(snapshotOf(*reading->files[i]));
-        if (++sinceCheck >= 16) {
-            sinceCheck = 0;
-            if (reading->next < count && std::chrono::steady_clock::now() - started >= budget) break;
-        }
+        if (slice.step()) break;
     }
     if (reading->next < count) {
         KZRunOnMainThread([reading] { readSlice(reading); });
