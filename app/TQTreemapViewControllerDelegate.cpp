@@ -31,16 +31,21 @@ QColor TQTreemapViewController::treemapViewColorForNode(KZNestedTreemapView*, co
                                             Preferences::sharedPreferences().useDepth());
 }
 
+// Every change of the tree in place (a folder scanned again by the view or by the run's
+// ledger, records that leave or join it) ends in a clearing reload, which lands in one of the
+// two below: from there the window's title follows the total of the folder shown.
 void TQTreemapViewController::treemapViewIsEmpty(KZNestedTreemapView*)
 {
     if (contentView_) contentView_->setBackgroundColor(QColor());
     if (errorLabel()) errorLabel()->show();
+    if (onShow_) setWindowTitle();
 }
 
 void TQTreemapViewController::treemapViewDidDraw(KZNestedTreemapView*)
 {
     if (contentView_) contentView_->setBackgroundColor(Qt::black);
     if (errorLabel()) errorLabel()->hide();
+    if (onShow_) setWindowTitle();
 }
 
 // ---- the hover tooltip ----

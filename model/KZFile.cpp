@@ -643,6 +643,32 @@ void KZDirectory::removeAllChildren()
     count_ = 0;
 }
 
+void KZDirectory::replaceChild(KZFile* old, KZFile* fresh)
+{
+    if (!old || !fresh || old == fresh || !hasChildrenArray()) return;
+    KZFile** slot = std::find(children_, children_ + count_, old);
+    if (slot == children_ + count_) return;
+    const double difference = fresh->fileSize() - old->fileSize();
+    old->setParent(nullptr);
+    if (isPackage()) {
+        old->setInPackage(false);
+        if (old->isDirectory()) old->setIsPackage(false);
+    }
+    // The fresh record takes the old one's place in the order of the children.
+    fresh->setParent(this);
+    fresh->setIsNetworkItem(isNetworkVolume());
+    if (isPackage()) {
+        fresh->setInPackage(true);
+        if (fresh->isDirectory()) fresh->setIsPackage(true);
+    }
+    fresh->retain();
+    *slot = fresh;
+    old->release();
+    // A total not computed yet (0) is summed from the children when it is first read.
+    for (KZDirectory* folder = this; folder; folder = folder->parent())
+        if (folder->directoryFileSize_ != 0) folder->directoryFileSize_ += difference;
+}
+
 std::string KZDirectory::description() const
 {
     char buffer[160];

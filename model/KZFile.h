@@ -240,6 +240,11 @@ public:
     void removeChild(KZFile* child) { removeChild(child, false, true); }
     void deleteChild(KZFile* child) { removeChild(child, false, false); }
     void removeAllChildren();
+    // Puts `fresh` (the same item scanned again) in the place of the child `old`, which leaves
+    // without its size being kept: this folder's total and the totals of the folders above it
+    // move by the difference between the two records' sizes. Nothing happens when `old` is not
+    // a child of this folder.
+    void replaceChild(KZFile* old, KZFile* fresh);
 
     double ignoredSize() const { return ignoredSize_; }
     void setIgnoredSize(double v) { ignoredSize_ = v; }

@@ -166,14 +166,9 @@ void KZNestedTreemapView::rescanFinished(const KZDirectoryPtr& folder, const std
     scanned->setIsHidden(folder->isHidden());
     scanned->setIsSystemFile(folder->isSystemFile());
     // Only a folder still in its parent is replaced: one taken out meanwhile (with its
-    // parent link kept for putting it back) stays out.
-    if (KZDirectory* parent = folder->parent()) {
-        const auto siblings = parent->children();
-        if (std::find(siblings.begin(), siblings.end(), folder.get()) != siblings.end()) {
-            folder->removeFromParent();
-            parent->addChild(scanned.get());
-        }
-    }
+    // parent link kept for putting it back) stays out. The folders above count what the scan
+    // found instead of the old record's size.
+    if (KZDirectory* parent = folder->parent()) parent->replaceChild(folder.get(), scanned.get());
     reloadDataShouldClear(true);
 }
 

@@ -208,6 +208,39 @@ TEST_F(TreemapScreenDelete, AFolderThatOnlyPartlyWentKeepsOnlyWhatIsLeftInTheTre
     EXPECT_EQ(screen->totalFreed(), 120000 + 19 * 2000);
 }
 
+TEST_F(TreemapScreenDelete, TheTitleFollowsTheTotalOfTheFolderShownThroughDeletesAndTheLedgersRescan)
+{
+    const KZMemoryFormatter formatter;
+    const auto title = [&](const KZDirectoryPtr& folder) {
+        return (folder->fileName() + " - " + formatter.stringFromBytes(folder->fileSize())).toStdString();
+    };
+    const auto shown = [&] { return window->windowTitle().toStdString(); };
+    // A deletion keeps the totals of the folders that held what went: the title stays.
+    const double rootTotal = root->fileSize();
+    deleteSelection({"big.bin"});
+    EXPECT_EQ(root->fileSize(), rootTotal);
+    EXPECT_EQ(shown(), title(root));
+
+    // A folder that only partly goes is scanned again in place by the run's ledger; shown at
+    // top level meanwhile, its new total is the title's.
+    const std::string stuck = tmp / "docs/b.txt";
+    kztest::ScopedFaultHook faults([stuck](kz::FileOperation op, const std::string& path) {
+        return op == kz::FileOperation::Unlink && kz_isEqualToPath(path, stuck) ? EACCES : 0;
+    });
+    const KZDirectoryPtr docs = childFolder(root, "docs");
+    select({"docs"});
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    screen->toolbarItem(TQTreemapToolbar::DeleteItem)->trigger();
+    view()->zoomToDirectory(docs);
+    EXPECT_EQ(shown(), "docs - 180.0 KB");
+    ASSERT_TRUE(waitForRemoval());
+    ASSERT_TRUE(kztest::waitFor([&] { return screen->runLedger()->pendingFolderScans() == 0; }));
+    EXPECT_EQ(docs->fileSize(), 60000);
+    EXPECT_EQ(shown(), "docs - 60.0 KB");
+    view()->zoomOut();
+    EXPECT_EQ(shown(), title(root));
+}
+
 TEST_F(TreemapScreenDelete, AFileThenItsFolderAreCountedOnce)
 {
     view()->zoomToDirectory(childFolder(root, "docs"));

@@ -56,6 +56,42 @@ TEST_F(TreemapScreen, ToolbarTitleAndEnablingMatrix)
     EXPECT_TRUE(enabled("DeleteQueue"));
 }
 
+TEST_F(TreemapScreen, TheTitleFollowsTheTotalWhenAFolderIsRescanned)
+{
+    makeTree();
+    open();
+    const KZMemoryFormatter formatter;
+    const double before = root->fileSize();
+    EXPECT_EQ(window->windowTitle().toStdString(),
+              (root->fileName() + " - " + formatter.stringFromBytes(before)).toStdString());
+
+    // A big file arrives in a folder; the folder's Refresh finds it.
+    const long long added = 157LL * 1024 * 1024;
+    kztest::makeFile(tmp / "docs/new.bin", added);
+    select({"docs"});
+    screen->toolbarItem(TQTreemapToolbar::ReloadItem)->trigger();
+    const std::string docs = tmp / "docs/";
+    ASSERT_TRUE(view()->nodeLists().isReloadingPath(docs));
+    ASSERT_TRUE(kztest::waitFor([&] { return !view()->nodeLists().isReloadingPath(docs); }));
+    ASSERT_TRUE(screentest::child(screentest::childFolder(root, "docs"), "new.bin"));
+
+    EXPECT_EQ(root->fileSize(), before + double(added));
+    const std::string title = window->windowTitle().toStdString();
+    EXPECT_EQ(title, (root->fileName() + " - " + formatter.stringFromBytes(before + double(added))).toStdString());
+    EXPECT_TRUE(title.ends_with(" - 165.4 MB")) << title;
+
+    // A rescan that ends after the screen went leaves the window's title to the screen shown.
+    kztest::makeFile(tmp / "docs/later.bin", 5000);
+    select({"docs"});
+    screen->toolbarItem(TQTreemapToolbar::ReloadItem)->trigger();
+    ASSERT_TRUE(view()->nodeLists().isReloadingPath(docs));
+    disappear();
+    window->setWindowTitle(QStringLiteral("Sizemere"));
+    ASSERT_TRUE(kztest::waitFor([&] { return !view()->nodeLists().isReloadingPath(docs); }));
+    EXPECT_TRUE(screentest::child(screentest::childFolder(root, "docs"), "later.bin"));
+    EXPECT_EQ(window->windowTitle().toStdString(), "Sizemere");
+}
+
 TEST_F(TreemapScreen, AnEmptyResultShowsTheErrorLabelOnAnInertScreen)
 {
     openWith({});

@@ -171,6 +171,63 @@ TEST(FileRecord, FolderTotalsAreCachedOnce)
     EXPECT_EQ(c->fileSize(), 300);
 }
 
+TEST(FileRecord, AFolderScannedAgainTakesItsPlaceAndTheTotalsAboveFollow)
+{
+    // /r holds /r/m (a folder of 100) and /r/z (50); /r/m/old went earlier (kept by /r/m).
+    KZDirectoryPtr root = KZDirectory::fileWithPath("/r");
+    KZDirectoryPtr music = KZDirectory::childWithName(root.get(), "m");
+    root->addChild(music.get());
+    fileOfSize(music.get(), "a", 100);
+    KZFilePtr old = fileOfSize(music.get(), "old", 30);
+    KZFilePtr z = fileOfSize(root.get(), "z", 50);
+    music->removeChild(old.get());
+    EXPECT_EQ(root->fileSize(), 180);
+    EXPECT_EQ(music->fileSize(), 130);
+
+    // Scanned again: what is on disk now, 100 and a new 157.
+    KZDirectoryPtr fresh = KZDirectory::childWithName(root.get(), "m");
+    fileOfSize(fresh.get(), "a", 100);
+    fileOfSize(fresh.get(), "new", 157);
+    root->replaceChild(music.get(), fresh.get());
+    EXPECT_EQ(root->children()[0], fresh.get()) << "the fresh record keeps the old one's place";
+    EXPECT_EQ(root->children()[1], z.get());
+    EXPECT_EQ(root->childCount(), 2u);
+    EXPECT_EQ(fresh->parent(), root.get());
+    EXPECT_EQ(music->parent(), nullptr);
+    EXPECT_EQ(root->removedFileSizes(), 0) << "the old record's size is not kept";
+    EXPECT_EQ(root->fileSize(), 307);
+
+    // Deep: every computed total on the way up moves; one not computed yet sums the fresh one.
+    KZDirectoryPtr top = KZDirectory::fileWithPath("/t");
+    KZDirectoryPtr mid = KZDirectory::childWithName(top.get(), "u");
+    top->addChild(mid.get());
+    KZDirectoryPtr low = KZDirectory::childWithName(mid.get(), "v");
+    mid->addChild(low.get());
+    fileOfSize(low.get(), "f", 10);
+    fileOfSize(top.get(), "g", 5);
+    EXPECT_EQ(top->fileSize(), 15);
+    KZDirectoryPtr lowAgain = KZDirectory::childWithName(mid.get(), "v");
+    fileOfSize(lowAgain.get(), "f", 4);
+    mid->replaceChild(low.get(), lowAgain.get());
+    EXPECT_EQ(mid->fileSize(), 4);
+    EXPECT_EQ(top->fileSize(), 9);
+
+    KZDirectoryPtr lazy = KZDirectory::fileWithPath("/l");
+    KZDirectoryPtr inner = KZDirectory::childWithName(lazy.get(), "i");
+    lazy->addChild(inner.get());
+    fileOfSize(inner.get(), "f", 10);
+    KZDirectoryPtr innerAgain = KZDirectory::childWithName(lazy.get(), "i");
+    fileOfSize(innerAgain.get(), "f", 25);
+    lazy->replaceChild(inner.get(), innerAgain.get());
+    EXPECT_EQ(lazy->fileSize(), 25);
+
+    // A record that is not a child changes nothing.
+    KZDirectoryPtr stranger = KZDirectory::fileWithPath("/elsewhere");
+    root->replaceChild(stranger.get(), KZDirectory::fileWithPath("/elsewhere").get());
+    EXPECT_EQ(root->childCount(), 2u);
+    EXPECT_EQ(root->fileSize(), 307);
+}
+
 TEST(FileRecord, AddingTwiceListsTwiceAndRemovingAStrangerDoesNothing)
 {
     KZDirectoryPtr d = KZDirectory::fileWithPath("/d");

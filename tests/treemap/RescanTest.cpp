@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -99,6 +100,13 @@ TEST_F(Rescan, FromStartToGraftWhileZoomed)
     view->setShowsSystemFiles(true);
     view->setShowsHiddenFiles(true);
     const double sizeBefore = oldB->fileSize();
+    const double aBefore = a->fileSize();
+    const double rootBefore = r->fileSize();
+    const auto placeOf = [&](const KZFile* f) {
+        const auto children = a->children();
+        return std::find(children.begin(), children.end(), f) - children.begin();
+    };
+    const auto place = placeOf(oldB.get());
 
     // Something new on disk that the rescan finds.
     kztest::makeFile(tmp / "A/B/new", 5000);
@@ -142,6 +150,12 @@ TEST_F(Rescan, FromStartToGraftWhileZoomed)
     EXPECT_TRUE(newB->isSystemFile());
     EXPECT_TRUE(newB->isHidden());
     EXPECT_EQ(newB->path(), path);
+    // The folders above count what the rescan found, not the old record as well.
+    EXPECT_EQ(newB->fileSize(), sizeBefore + 5000);
+    EXPECT_EQ(a->fileSize(), aBefore + 5000);
+    EXPECT_EQ(r->fileSize(), rootBefore + 5000);
+    EXPECT_EQ(a->removedFileSizes(), 0);
+    EXPECT_EQ(placeOf(newB.get()), place) << "in the old record's place";
     EXPECT_EQ(view->directory(), KZDirectoryPtr(a));
     ASSERT_EQ(view->zoomStack().size(), 1u);
     EXPECT_EQ(view->zoomStack()[0], r);
