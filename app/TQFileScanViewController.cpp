@@ -9,6 +9,7 @@
 #include "kit/KZSpaceLabel.h"
 #include "kit/KZView.h"
 #include "model/KZFileScanner.h"
+#include "model/KZPath.h"
 #include "model/Preferences.h"
 #include "platform/KZDispatch.h"
 #include "platform/KZNotificationCenter.h"
@@ -97,6 +98,7 @@ void TQFileScanViewController::startScan()
     showFailure(QString());
     KZView* icon = imageView();
     icon->setBackgroundImage(KZImage::fromIcon(kz_iconForFile(filePath_), QSizeF(icon->size())));
+    icon->setAccessibleName(kz_localizedFileName(filePath_));
 
     std::vector<std::string> paths;
     if (!filePath_.empty()) paths.push_back(filePath_);

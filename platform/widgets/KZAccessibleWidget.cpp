@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHash>
+#include <QMetaEnum>
 #include <QWidget>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -15,11 +17,25 @@ QHash<QString, KZAccessibleWidget::Maker>& registry()
     return classes;
 }
 
+// The role a widget's own property names, if it names one.
+std::optional<QAccessible::Role> roleOfWidget(const QObject* widget)
+{
+    const QVariant value = widget->property(KZAccessibleWidget::RoleProperty);
+    if (!value.isValid()) return std::nullopt;
+    bool known = false;
+    const int role = QMetaEnum::fromType<QAccessible::Role>().keyToValue(value.toString().toLatin1(), &known);
+    if (!known) return std::nullopt;
+    return QAccessible::Role(role);
+}
+
 // Qt asks with each class name of the object in turn, the most derived first; a maker may
-// decline (null), and Qt's own interface for the class is made.
+// decline (null), and Qt's own interface for the class is made. A widget's own role comes
+// before its class's.
 QAccessibleInterface* factory(const QString& className, QObject* object)
 {
     if (!object || !object->isWidgetType()) return nullptr;
+    if (const std::optional<QAccessible::Role> role = roleOfWidget(object))
+        return new KZAccessibleWidget(static_cast<QWidget*>(object), {*role, {}, {}});
     const auto found = registry().constFind(className);
     if (found == registry().constEnd()) return nullptr;
     return (*found)(static_cast<QWidget*>(object));
@@ -80,7 +96,7 @@ void KZAccessibleWidget::registerClass(const QMetaObject& metaObject, Maker make
 
 void KZAccessibleWidget::textChanged(QWidget* widget)
 {
-    if (!widget || !QAccessible::isActive()) return;
+    if (!widget || !QAccessible::isActive() || !widget->accessibleName().isEmpty()) return;
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
     if (!iface) return;
     QAccessibleEvent event(widget, QAccessible::NameChanged);
@@ -112,6 +128,7 @@ QAccessible::State KZAccessibleWidget::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
     if (description_.role == QAccessible::StaticText) state.readOnly = true;
+    if (description_.role == QAccessible::Animation) state.animated = true;
     return state;
 }
 

@@ -7,8 +7,14 @@
 // shown), the text shown as the value and as read-only text, the description (accessible
 // description or tool tip) and the widget's children as Qt finds them.
 //
+// A single widget may say what it is instead, whatever its class: its dynamic property
+// "accessibleRole" (RoleProperty) names a role, a key of QAccessible::Role, as an interface
+// file sets it (<property name="accessibleRole" stdset="0"><string>Graphic</string></property>).
+// It then reads with that role, named by its accessible name (or label, or title), described
+// by its accessible description, with no value of its own: a picture, an animation, a notice.
+//
 // Register before the first widget of the class is asked for (the classes do it in their
-// constructors). Main thread only.
+// constructors); set the property before the widget is first shown. Main thread only.
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -28,6 +34,9 @@ public:
         TextOf defaultName;
     };
 
+    // The dynamic property that gives a single widget its role (above).
+    static constexpr const char* RoleProperty = "accessibleRole";
+
     KZAccessibleWidget(QWidget* widget, Description description);
 
     // Installs what makes the interfaces, names the parts Qt adds to standard widgets without
@@ -42,7 +51,8 @@ public:
     using Maker = std::function<QAccessibleInterface*(QWidget* widget)>;
     static void registerClass(const QMetaObject& metaObject, Maker maker);
     // Tells assistive technology that the text a widget shows changed (its name, when the
-    // name is that text). Does nothing while nobody listens.
+    // name is that text). Does nothing while nobody listens, nor for a widget named by its
+    // accessible name (running dots change no name).
     static void textChanged(QWidget* widget);
 
     QString text(QAccessible::Text t) const override;

@@ -3,6 +3,7 @@
 
 #include "app/KZAboutViewController.h"
 #include "app/KZFinishedViewController.h"
+#include "app/KZLCDLabel.h"
 #include "app/KZLCDStatusViewController.h"
 #include "app/TQCellTableView.h"
 #include "app/TQCompressingWindowController.h"
@@ -142,6 +143,69 @@ TEST_F(WizardAccessibility, ResultsReadTheToolbarThePathAndTheTreemapsItems)
     // The toolbar's buttons read their titles.
     for (const QString& title : {QStringLiteral("Delete"), QStringLiteral("Compress")})
         EXPECT_NE(kztest::findAccessible(window, QAccessible::PushButton, title), nullptr) << title.toStdString();
+}
+
+TEST_F(WizardAccessibility, TheScanningScreensIconReadsAsTheFoldersPicture)
+{
+    kztest::TempDir dir;
+    kztest::makeDir(dir / "Holiday Photos");
+    kztest::makeFile(dir / "Holiday Photos/a.jpg", 120000);
+    runToResults(dir / "Holiday Photos");
+    // Back shows the scanning screen again, with its result and the panel's finished state.
+    click("backButton");
+    ASSERT_TRUE(waitForStep(1));
+    env.clock.advance(1);
+    QWidget* window = wc->window();
+    expectEveryObjectNamed(window, "scanning step with a result");
+    const AccessibleObject icon = read(widget("imageView"));
+    EXPECT_EQ(icon.role, QAccessible::Graphic);
+    EXPECT_EQ(icon.name, QStringLiteral("Holiday Photos"));
+    EXPECT_EQ(icon.description, QStringLiteral("The icon of the folder being scanned"));
+    EXPECT_NE(kztest::findAccessible(window, QAccessible::Graphic, QStringLiteral("Scan complete")), nullptr)
+        << dump(window);
+}
+
+TEST(ScreenAccessibility, StatusPanelPicturesAndRunningDotsSayWhatTheyAre)
+{
+    kztest::ScreenTestEnvironment env;
+    auto panel = controller<KZLCDStatusViewController>();
+    Host host(panel->view(), QSize(400, 40));
+    QWidget* root = host.root();
+    // Each state's picture reads as an image named by what it stands for.
+    const struct {
+        void (KZLCDStatusViewController::*show)();
+        const char* name;
+        const char* description;
+    } states[] = {
+        {&KZLCDStatusViewController::showAvailableSpaceView, "Ready to scan", "A pie chart"},
+        {&KZLCDStatusViewController::showScanningView, "Scanning", "A magnifying glass"},
+        {&KZLCDStatusViewController::showFinishedView, "Scan complete", "A check mark"},
+        {&KZLCDStatusViewController::showNoDuplicatesView, "No results", "An empty folder"},
+        {&KZLCDStatusViewController::showCongratsView, "Clean-up complete", "A star"},
+    };
+    for (const auto& state : states) {
+        (panel.get()->*state.show)();
+        env.clock.advance(1);
+        expectEveryObjectNamed(root, state.name);
+        QAccessibleInterface* picture =
+            kztest::findAccessible(root, QAccessible::Graphic, QString::fromUtf8(state.name));
+        ASSERT_NE(picture, nullptr) << state.name << "\n" << dump(root);
+        EXPECT_EQ(picture->text(QAccessible::Description), QString::fromUtf8(state.description));
+        EXPECT_TRUE(picture->text(QAccessible::Value).isEmpty());
+    }
+
+    // The dots after the scanning title: an animation named once, whatever dots show.
+    panel->showScanningView();
+    env.clock.advance(1.2);
+    ASSERT_EQ(panel->dotsLabel()->text(), QStringLiteral(".."));
+    expectEveryObjectNamed(root, "scanning with dots");
+    const AccessibleObject dots = read(panel->dotsLabel());
+    EXPECT_EQ(dots.role, QAccessible::Animation);
+    EXPECT_EQ(dots.name, QStringLiteral("Scanning in progress"));
+    EXPECT_TRUE(dots.value.isEmpty()) << dots.value.toStdString();
+    EXPECT_TRUE(dots.iface->state().animated);
+    env.clock.advance(0.5);
+    EXPECT_EQ(read(panel->dotsLabel()).name, QStringLiteral("Scanning in progress"));
 }
 
 TEST(ScreenAccessibility, ScanningCountersReadTheirCaptionAndTheirValue)
@@ -332,4 +396,23 @@ TEST_F(ResultsAccessibility, TooltipPreviewAndPopoverReadAsWhatTheyAre)
     expectEveryObjectNamed(window.get(), "results with the queue's popover");
     EXPECT_NE(kztest::findAccessible(window.get(), QAccessible::Cell, QStringLiteral("big.bin")), nullptr)
         << dump(window.get());
+}
+
+TEST_F(ResultsAccessibility, TheUnreadableFoldersNoticeReadsAsANotificationOfWhatItSays)
+{
+    makeTree();
+    open();
+    screen->setUnreadableFolders(2, {tmp / "locked", tmp / "private"});
+    QWidget* notice = screen->unreadableNotice()->widget();
+    ASSERT_TRUE(notice && notice->isVisible());
+    expectEveryObjectNamed(window.get(), "results with the notice");
+    const AccessibleObject o = read(notice);
+    EXPECT_EQ(o.role, QAccessible::Notification);
+    EXPECT_EQ(o.name, TQUnreadableNotice::ManyNotice.arg(2));
+    // Its button is inside it.
+    ASSERT_EQ(o.iface->childCount(), 2);
+    QAccessibleInterface* button =
+        kztest::findAccessible(notice, QAccessible::PushButton, QStringLiteral("Show Folders…"));
+    ASSERT_NE(button, nullptr) << dump(notice);
+    EXPECT_EQ(button->text(QAccessible::Description), TQUnreadableNotice::ManyNotice.arg(2));
 }

@@ -65,6 +65,8 @@ bool needsName(QAccessible::Role role)
     case QAccessible::Cell:
     case QAccessible::Link:
     case QAccessible::Graphic:
+    case QAccessible::Animation:
+    case QAccessible::Notification:
     case QAccessible::StatusBar:
     case QAccessible::ToolTip:
     case QAccessible::Window:
@@ -97,6 +99,11 @@ QStringList unnamedAccessibleObjects(QWidget* root, const QStringList& decoratio
         const QString label = QStringLiteral("%1 %2 (%3)").arg(where, objectName, describe(o));
         if (widget && widget->isWindow() && o.role == QAccessible::Client) {
             faults << QStringLiteral("window reads as a bare panel: ") + label;
+        } else if (o.role == QAccessible::Border) {
+            faults << QStringLiteral("reads as a window frame: ") + label;
+        } else if (o.role == QAccessible::Client && widget && o.iface->childCount() == 0 &&
+                   !widget->property("backgroundImageName").toString().isEmpty()) {
+            faults << QStringLiteral("picture that reads as a filler: ") + label;
         } else if (needsName(o.role) && o.name.trimmed().isEmpty()) {
             faults << QStringLiteral("no name: ") + label;
         } else if (o.role == QAccessible::StaticText && o.name.trimmed().isEmpty() && !o.value.isEmpty()) {
@@ -165,6 +172,12 @@ QString roleName(QAccessible::Role role)
         return QStringLiteral("row header");
     case QAccessible::Graphic:
         return QStringLiteral("image");
+    case QAccessible::Animation:
+        return QStringLiteral("animation");
+    case QAccessible::Notification:
+        return QStringLiteral("notification");
+    case QAccessible::Border:
+        return QStringLiteral("frame");
     case QAccessible::Link:
         return QStringLiteral("link");
     case QAccessible::Separator:

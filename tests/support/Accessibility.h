@@ -28,9 +28,11 @@ struct AccessibleObject {
 // most `limit`; a table's cells count too).
 std::vector<AccessibleObject> accessibleObjects(QWidget* root, size_t limit = 5000);
 
-// One line per visible object a reader can't make sense of: a control or text without a name,
-// a window that reads as a bare panel, a widget that paints without saying what it is (a leaf
-// of the plain client role whose class is not one of `decorations`). Empty when there is none.
+// One line per visible object a reader can't make sense of: a control, text, picture or
+// notice without a name, a window that reads as a bare panel, a part that reads as a window
+// frame, a picture that reads as a filler, a widget that paints without saying what it is (a
+// leaf of the plain client role whose class is not one of `decorations`). Empty when there is
+// none.
 QStringList unnamedAccessibleObjects(QWidget* root, const QStringList& decorations = {});
 
 // The first visible object below the root with the role and name, or null.
