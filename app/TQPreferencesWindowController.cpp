@@ -8,6 +8,7 @@
 #include "model/Preferences.h"
 #include "platform/KZPathString.h"
 #include "platform/widgets/KZAlertService.h"
+#include "platform/widgets/KZFolderPanel.h"
 #include "platform/widgets/KZImage.h"
 #include "platform/widgets/KZPasteboard.h"
 #include "platform/widgets/KZWindowUtilities.h"
@@ -512,6 +513,7 @@ void TQPreferencesWindowController::addFolder()
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (QAbstractItemView* view : panel->findChildren<QAbstractItemView*>(QStringLiteral("treeView")))
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    kz::prepareFolderPanel(panel);
     connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
         const QStringList chosen = result == QDialog::Accepted ? panel->selectedFiles() : QStringList();
         panel->deleteLater();

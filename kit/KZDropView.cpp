@@ -1,6 +1,7 @@
 #include "kit/KZDropView.h"
 
 #include "kit/KZTouchBarController.h"
+#include "platform/widgets/KZFolderPanel.h"
 #include "platform/widgets/KZPasteboard.h"
 
 #include <QDragEnterEvent>
@@ -155,6 +156,7 @@ void KZDropView::open()
     panel->setAcceptMode(QFileDialog::AcceptOpen);
     panel->setLabelText(QFileDialog::Accept, tr("Choose"));
     panel->setProxyModel(new AcceptFilter(this, panel));
+    kz::prepareFolderPanel(panel);
     connect(panel, &QFileDialog::finished, this,
             [this, panel](int result) { panelDidEnd(result, panel->selectedFiles()); });
     panel->open();
@@ -170,5 +172,7 @@ void KZDropView::panelDidEnd(int result, const QStringList& chosen)
     std::vector<std::string> paths;
     for (const QString& file : chosen) paths.push_back(QFile::encodeName(file).toStdString());
     if (!addFilePaths(paths)) return;
+    // The panel opens there next time, in this run or a later one.
+    kz::rememberChosenFolder(filePaths_.back());
     if (delegate_) delegate_->dropViewFileWasDropped(this);
 }

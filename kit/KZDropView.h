@@ -64,7 +64,8 @@ public:
     QFileDialog* openPanel() const { return panel_; }
 
 public slots:
-    // Runs the open panel as a sheet on the window: folders, the prompt "Choose".
+    // Runs the open panel as a sheet on the window: folders, the prompt "Choose"; it opens in
+    // the folder last chosen in it, which a choice remembers (kz::prepareFolderPanel).
     void open();
 
 protected:

@@ -3,16 +3,24 @@
 #include "kit/KZFileDropView.h"
 #include "kit/KZTouchBarController.h"
 #include "platform/KZAnimationClock.h"
+#include "platform/KZPathString.h"
+#include "platform/KZUserDefaults.h"
+#include "platform/widgets/KZFolderPanel.h"
 #include "platform/widgets/KZPasteboard.h"
 #include "tests/kit/FakeTouchBar.h"
 #include "tests/kit/KitEvents.h"
 #include "tests/support/TestSupport.h"
 
+#include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kittest;
 
@@ -163,6 +171,84 @@ TEST_F(DropFixture, CancelledPanelLeavesThePaths)
     EXPECT_FALSE(delegate.calls.contains("dropped"));
     clock.advance(0.25);
     EXPECT_FALSE(KZTouchBarController::sharedController().hidden());
+    view.setParent(nullptr);
+}
+
+TEST_F(DropFixture, OpenPanelOpensAtHomeFirstThenWhereTheLastChoiceWasAlsoInALaterRun)
+{
+    KZManualAnimationClock clock;
+    const std::string home = dir / "home";
+    kztest::makeDir(home);
+    kztest::ScopedHome scopedHome(home);
+    KZUserDefaults& settings = KZUserDefaults::standardUserDefaults();
+    settings.removeObject(kz::LastChosenFolderKey);
+    QWidget topLevel;
+    view.setParent(&topLevel);
+    const auto openedIn = [&] {
+        // The panel of the last round goes first (it deletes itself once closed).
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        view.open();
+        QFileDialog* panel = view.openPanel();
+        EXPECT_NE(panel, nullptr);
+        const std::string folder = panel ? QFile::encodeName(panel->directory().absolutePath()).toStdString() : "";
+        return folder;
+    };
+
+    // The first time: the home folder, not the process's working folder.
+    EXPECT_EQ(openedIn(), home);
+    view.openPanel()->selectFile(QString::fromStdString(folderA));
+    QMetaObject::invokeMethod(view.openPanel(), "accept");
+    ASSERT_EQ(view.filePaths(), std::vector<std::string>{folderA});
+    EXPECT_EQ(kz::pathFromQString(settings.stringForKey(kz::LastChosenFolderKey)), folderA);
+
+    // A later run reads the choice from the settings file.
+    settings.reload();
+    EXPECT_EQ(openedIn(), folderA);
+    view.openPanel()->reject();
+    // A cancelled panel remembers nothing new.
+    EXPECT_EQ(openedIn(), folderA);
+    view.openPanel()->reject();
+
+    // The folder went: home again.
+    ASSERT_EQ(::rmdir(folderA.c_str()), 0);
+    EXPECT_EQ(openedIn(), home);
+    view.openPanel()->reject();
+    settings.removeObject(kz::LastChosenFolderKey);
+    view.setParent(nullptr);
+}
+
+TEST_F(DropFixture, OpenPanelColumnsAreAsWideAsWhatTheyShow)
+{
+    KZManualAnimationClock clock;
+    const std::string listing = dir / "listing";
+    kztest::makeFile(listing + "/a-very-large-disk-image.iso", 123456789012LL);
+    kztest::makeFile(listing + "/notes.txt", 2048);
+    kztest::makeFile(listing + "/report.pdf", 987654);
+    kztest::makeFile(listing + "/archive.tar.gz", 55555555);
+    kztest::makeDir(listing + "/photos");
+    kz::rememberChosenFolder(listing);
+    QWidget topLevel;
+    view.setParent(&topLevel);
+    view.open();
+    QFileDialog* panel = view.openPanel();
+    ASSERT_NE(panel, nullptr);
+    auto* files = panel->findChild<QFileSystemModel*>();
+    auto* list = panel->findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_TRUE(files && list);
+    bool listed = false;
+    QObject::connect(files, &QFileSystemModel::directoryLoaded, panel,
+                     [&](const QString& path) { listed = listed || QFile::encodeName(path).toStdString() == listing; });
+    panel->show();
+    ASSERT_TRUE(kztest::waitFor([&] { return listed; }));
+    ASSERT_EQ(files->rowCount(files->index(QFile::decodeName(QByteArray::fromStdString(listing)))), 5);
+
+    // Size, Type and Date Modified: each at least as wide as its widest entry.
+    for (int column = 1; column < list->header()->count(); ++column)
+        EXPECT_GE(list->header()->sectionSize(column), static_cast<QAbstractItemView*>(list)->sizeHintForColumn(column))
+            << files->headerData(column, Qt::Horizontal).toString().toStdString();
+    EXPECT_GE(panel->width(), 820);
+    panel->reject();
+    KZUserDefaults::standardUserDefaults().removeObject(kz::LastChosenFolderKey);
     view.setParent(nullptr);
 }
 
