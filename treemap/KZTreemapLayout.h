@@ -2,7 +2,9 @@
 // The layout of the nested treemap: a pure function from the folder shown, a rectangle and
 // the limits to the list of rectangles to draw, parents before their children. A list of
 // nodes is cut into two runs of about equal weight, the rectangle is cut across its longer
-// side in proportion with a gap of one unit, and each run is laid out in its part until single
+// side in proportion with a gap of one unit (a part that holds an item never thinner than the
+// narrowest side drawn, so no item vanishes beside a large one; a run without room for that
+// is drawn as one group of its items), and each run is laid out in its part until single
 // nodes remain; a plain folder's children are laid out inside its rectangle, 5 units in and
 // below a title band. The only state it touches is the cache of node lists, which it fills
 // for the folders it enters. No widgets; the view paints and hit-tests what this returns.
