@@ -59,7 +59,7 @@ std::vector<KZTreemapDrawItem> KZTreemapLayout::layout(KZTreemapNodeLists& lists
 {
     std::vector<KZTreemapDrawItem> items;
     const KZTreemapNodeList* top = directory ? lists.cachedList(directory) : nullptr;
-    if (!top || !KZTreemapNodeLists::hasShownNode(*top)) return items;
+    if (!top || top->empty()) return items;
     // The layout only adds cache entries for folders it enters, never replaces one, so the
     // lists it walks stay where they are.
     calcNodePositions(lists, *top, bounds, std::ceil(bounds.width()), std::ceil(bounds.height()), 0, bounds, settings,
@@ -189,14 +189,14 @@ double KZTreemapLayout::areaPercentForRect(const QRectF& rect, const QRectF& inR
     return (rect.width() * rect.height()) / (inRect.width() * inRect.height());
 }
 
-int KZTreemapLayout::itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point)
+int KZTreemapLayout::itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point, bool inertAreas)
 {
     // Nested rectangles lie inside their folder's, and siblings never overlap, so the
     // deepest hit is the innermost; of two equal rectangles the later drawn wins. An inert
-    // area is never hit: the point belongs to the folder around it.
+    // area is never hit unless asked for: the point belongs to the folder around it.
     int best = -1;
     for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i].node->isInertArea()) continue;
+        if (!inertAreas && items[i].node->isInertArea()) continue;
         const QRectF& r = items[i].rect;
         if (point.x() < r.left() || point.x() >= r.right() || point.y() < r.top() || point.y() >= r.bottom()) continue;
         if (best < 0 || items[i].depth >= items[size_t(best)].depth) best = int(i);

@@ -51,8 +51,8 @@ public:
     static constexpr double kTitleBandMinWidth = 40;
 
     // The items for the folder's cached node list laid out in the bounds; nothing when the
-    // cache holds no list for the folder, or one without a node for an item (inert areas
-    // alone are nothing to show).
+    // cache holds no list for the folder or an empty one. A list of inert areas alone is
+    // drawn: its bytes are there, and the areas say why no item stands for them.
     static std::vector<KZTreemapDrawItem> layout(KZTreemapNodeLists& lists, const KZDirectory* directory,
                                                  const QRectF& bounds, const KZTreemapLayoutSettings& settings);
     // Lays out one list in `rect`; `width` and `height` drive the split and the limits.
@@ -62,8 +62,8 @@ public:
     // (width × height of rect) / (width × height of inRect).
     static double areaPercentForRect(const QRectF& rect, const QRectF& inRect);
     // Index into `items` of the innermost item whose painted pixels hold the point, or -1.
-    // Inert areas are passed over.
-    static int itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point);
+    // Inert areas are passed over unless asked for.
+    static int itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point, bool inertAreas = false);
 };
 
 // The nesting of one layout's items, for moving through them without the pointer: each item's
