@@ -55,6 +55,11 @@ QString TQTreemapTooltip::textForNode(const KZTreemapNode& node)
     if (const KZFilePtr& file = node.file()) {
         title = file->fileName();
         size = file->fileSize();
+    } else if (node.isInertArea()) {
+        // What the area holds and how such bytes come to be shown.
+        title = KZTreemapNode::inertAreaTitle(node.inertKind()) + QLatin1Char('\n') +
+                KZTreemapNode::inertAreaHint(node.inertKind());
+        size = node.fileSize();
     } else if (!node.files().empty()) {
         const auto& files = node.files();
         title = QStringLiteral("Grouped files:\n------------\n");

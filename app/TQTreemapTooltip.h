@@ -1,7 +1,8 @@
 #pragma once
 // The hover tooltip of the results screen's treemap: the text for a node (its name or the
-// grouped names, its size, its dates), where the panel goes (below and right of the pointer,
-// kept on the screen), and showing or hiding the panel.
+// grouped names, or what an inert area holds and how such bytes are shown; its size, its
+// dates), where the panel goes (below and right of the pointer, kept on the screen), and
+// showing or hiding the panel.
 //
 // Ownership: the results screen owns it; the panel and its label belong to the screen's view
 // (watched here, not owned).

@@ -635,6 +635,13 @@ void KZDirectory::removeChild(KZFile* child, bool leaveInArray, bool maintainFil
     }
 }
 
+void KZDirectory::ignoreChild(KZFile* child)
+{
+    const double before = removedFileSizes_;
+    removeChild(child, false, true);
+    ignoredItemsSize_ += removedFileSizes_ - before;
+}
+
 void KZDirectory::removeAllChildren()
 {
     std::vector<KZFile*> current(children_, children_ + count_);

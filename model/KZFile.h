@@ -238,6 +238,9 @@ public:
     void addChild(KZFile* child);
     void removeChild(KZFile* child, bool leaveInArray, bool maintainFileSize);
     void removeChild(KZFile* child) { removeChild(child, false, true); }
+    // Takes out a child the user put on the ignore list: as removeChild, and its size is
+    // counted as ignored rather than removed.
+    void ignoreChild(KZFile* child);
     void deleteChild(KZFile* child) { removeChild(child, false, false); }
     void removeAllChildren();
     // Puts `fresh` (the same item scanned again) in the place of the child `old`, which leaves
@@ -251,7 +254,14 @@ public:
     void addIgnoredSize(double v) { ignoredSize_ += v; }
     double directoryFileSize() const { return directoryFileSize_; }
     double removedFileSizes() const { return removedFileSizes_; }
-    void setRemovedFileSizes(double v) { removedFileSizes_ = v; }
+    // The part of removedFileSizes that went because it was ignored follows it down.
+    void setRemovedFileSizes(double v)
+    {
+        removedFileSizes_ = v;
+        if (ignoredItemsSize_ > v) ignoredItemsSize_ = v;
+    }
+    // Bytes of children taken out with ignoreChild: a part of removedFileSizes.
+    double ignoredItemsSize() const { return ignoredItemsSize_; }
 
     std::string description() const;
 
@@ -266,6 +276,7 @@ private:
     double ignoredSize_ = 0;
     mutable double directoryFileSize_ = 0;
     double removedFileSizes_ = 0;
+    double ignoredItemsSize_ = 0;
 };
 
 inline KZDirectory* kz_asDirectory(KZFile* f)

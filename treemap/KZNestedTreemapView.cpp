@@ -108,7 +108,8 @@ void KZNestedTreemapView::reloadDataShouldClear(bool clear)
     if (clear) {
         lists_.removeAllLists();
         auto list = lists_.dataForDirectory(directory_.get());
-        const bool hasNodes = list && KZTreemapNodeLists::hasShownNode(*list);
+        // Inert areas alone are something to show: bytes are never shown as nothing.
+        const bool hasNodes = list && !list->empty();
         lists_.storeList(directory_.get(), list ? std::move(*list) : KZTreemapNodeList());
         if (delegate_) {
             if (hasNodes) {
@@ -204,9 +205,13 @@ KZTreemapNodePtr KZNestedTreemapView::treemapNodeAt(const QPointF& point)
 void KZNestedTreemapView::mouseMoveEvent(QMouseEvent* event)
 {
     QWidget::mouseMoveEvent(event);
-    const KZTreemapNodePtr node = treemapNodeAt(event->position());
+    // Over an inert area the delegate hears of the area (its tooltip says what it holds),
+    // though a click there is a click on the folder around it.
+    const auto& items = drawItems();
+    const int index = KZTreemapLayout::itemAtPoint(items, event->position(), true);
+    const KZTreemapNodePtr node = index < 0 ? nullptr : items[size_t(index)].node;
     if (node && !node->isReloading()) {
-        setCursor(Qt::PointingHandCursor);
+        setCursor(node->isInertArea() ? Qt::ArrowCursor : Qt::PointingHandCursor);
         if (delegate_) {
             const QPointF windowPoint = mapTo(window(), event->position());
             delegate_->treemapViewMouseMovedToPoint(this, windowPoint, node);

@@ -10,7 +10,8 @@
 // previous in drawing order, then on out of the view), Return zooms into the selected folder,
 // Backspace zooms out, the Menu key or Shift+F10 opens the context menu at the selection, and
 // Delete asks the owner to delete the selection (deleteRequested). Inert areas are never
-// selected. A focus ring marks the selected node once the keyboard is used. Assistive
+// selected (the pointer over one is reported for its tooltip; a click there is on its
+// folder). A focus ring marks the selected node once the keyboard is used. Assistive
 // technology reads the drawn nodes through KZTreemapAccessibility.
 //
 // Owned by the results screen, which sets itself as delegate (not owned; cleared by the

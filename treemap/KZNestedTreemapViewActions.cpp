@@ -70,7 +70,9 @@ void KZNestedTreemapView::addToIgnoreList()
 {
     if (clickedNodes_.empty()) return;
     for (const KZFilePtr& file : filesOfSelection()) {
-        if (delegate_ && delegate_->treemapViewIgnoreFile(this, file) && file->parent()) file->removeFromParent();
+        // The folder keeps the item's bytes, counted as ignored.
+        if (delegate_ && delegate_->treemapViewIgnoreFile(this, file) && file->parent())
+            file->parent()->ignoreChild(file.get());
     }
     reloadDataShouldClear(true);
 }

@@ -28,12 +28,12 @@ public:
     // the node's drawn area over the area of the rectangle it lies in; depth 0 is top level.
     virtual QColor treemapViewColorForNode(KZNestedTreemapView* view, const KZTreemapNode& node, double percent,
                                            bool isSelected, bool isReloading, int64_t depth) = 0;
-    // A clearing reload found nothing to show.
+    // A clearing reload found nothing to show (no bytes: inert areas alone are something).
     virtual void treemapViewIsEmpty(KZNestedTreemapView* view) = 0;
     // A clearing reload found something to show.
     virtual void treemapViewDidDraw(KZNestedTreemapView* view) = 0;
-    // The pointer moved over a node that is not being rescanned; the point is in the
-    // coordinates of the view's window.
+    // The pointer moved over a node that is not being rescanned (an inert area too, though it
+    // takes no click); the point is in the coordinates of the view's window.
     virtual void treemapViewMouseMovedToPoint(KZNestedTreemapView* view, const QPointF& windowPoint,
                                               const KZTreemapNodePtr& node) = 0;
     // The pointer left the view or any node, a press began, or a context menu is being built.

@@ -402,5 +402,7 @@ QString KZTreemapAccessibility::descriptionOfNode(const KZTreemapNode& node)
     }
     QString text = QStringLiteral("%1, %2").arg(kind, sizeOfNode(node));
     if (node.isReloading()) text += QStringLiteral(", ") + RescanNote;
+    // An inert area says how such bytes come to be shown.
+    if (node.isInertArea()) text += QStringLiteral(". ") + KZTreemapNode::inertAreaHint(node.inertKind());
     return text;
 }

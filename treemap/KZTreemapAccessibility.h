@@ -5,8 +5,8 @@
 // tree items as table cells, which need a table around them). Each item reads its name (the file's, "N
 // total items" for a group), a description with what it is and its size ("Folder, 25.7 MB"),
 // the size as its value, and whether it is selected; its actions select it and open its
-// context menu. Inert areas read as static text ("Small files 25.7 MB") and can't be
-// selected.
+// context menu. Inert areas read as static text ("Small files 25.7 MB", described with how
+// such bytes come to be shown) and can't be selected.
 //
 // Items are made on first use from the current layout, never from the tree. Each one holds
 // the view by a guarded pointer and its node weakly, and finds its node in the current layout

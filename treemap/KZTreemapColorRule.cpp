@@ -10,7 +10,7 @@ QColor KZTreemapColorRule::colorForNode(const KZTreemapNode& node, double percen
 {
     if (percent <= 0) return {};
     // An inert area is never selected nor rescanned, and looks the same in every theme.
-    if (node.isInertArea()) return inertAreaColor();
+    if (node.isInertArea()) return inertAreaColor(node.inertKind());
     if (isReloading) return theme.reloadingColor();
     if (isSelected) return theme.selectionColor();
     if (!node.isGroupedNode() && !node.isPlainFolder()) return theme.fileColor();
@@ -27,6 +27,25 @@ int KZTreemapColorRule::paletteIndex(double percent, int64_t depth, bool useDept
     if (percent >= double(kBand4) && percent < double(kBand3)) return 3;
     if (percent >= 0 && percent < double(kBand4)) return 4;
     return 5;
+}
+
+QColor KZTreemapColorRule::inertAreaColor(KZTreemapNode::InertKind kind)
+{
+    using Kind = KZTreemapNode::InertKind;
+    switch (kind) {
+    case Kind::SmallFiles:
+        return QColor(88, 100, 116); // slate
+    case Kind::HiddenItems:
+        return QColor(86, 70, 116); // dusky violet
+    case Kind::SystemItems:
+        return QColor(48, 92, 82); // deep teal
+    case Kind::IgnoredItems:
+        return QColor(118, 92, 44); // ochre
+    case Kind::None:
+    case Kind::RemovedItems:
+        break;
+    }
+    return QColor(40, 40, 44); // nearly black: an empty place
 }
 
 QColor KZTreemapColorRule::paletteColor(const TQTheme& theme, int index)

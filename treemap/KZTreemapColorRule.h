@@ -1,14 +1,16 @@
 #pragma once
 // Which colour of a theme a treemap node gets: by its state (rescanned, selected), its kind
 // (files and packages take the file colour) and, for folders and grouped nodes, a palette
-// colour by depth or by its share of the rectangle it lies in; inert areas a plain grey of
-// their own. An invalid colour means no fill and no outline. Stateless; the treemap's delegate answers its colour question with it.
+// colour by depth or by its share of the rectangle it lies in; inert areas a muted colour of
+// their kind's own. An invalid colour means no fill and no outline. Stateless; the treemap's
+// delegate answers its colour question with it.
+
+#include "treemap/KZTreemapNode.h"
 
 #include <QColor>
 
 #include <cstdint>
 
-class KZTreemapNode;
 class TQTheme;
 
 class KZTreemapColorRule {
@@ -24,6 +26,7 @@ public:
     // Index 0 to 5 into the palette (depth1Color ... depth6Color).
     static int paletteIndex(double percent, int64_t depth, bool useDepth);
     static QColor paletteColor(const TQTheme& theme, int index);
-    // The fill of an inert area: a neutral grey, darker than any theme's item colours.
-    static QColor inertAreaColor() { return QColor(74, 74, 78); }
+    // The fill of an inert area: muted and darker than any theme's item colours, a hue of
+    // its own for each kind (the painter adds each kind's pattern).
+    static QColor inertAreaColor(KZTreemapNode::InertKind kind);
 };

@@ -17,6 +17,41 @@ struct Task {
     QRectF parentRect;
 };
 
+// Where to cut `length` (the side across which a run is split) so that part A gets `a`: as
+// the weights give it, but never so thin that a part holding an item is not drawn; false
+// when the side is too short to give both parts a drawn width.
+bool cutKeepingItemsDrawn(double& a, double length, bool aHoldsItems, bool bHoldsItems, double least)
+{
+    const double lowest = aHoldsItems ? least : 0;
+    const double highest = bHoldsItems ? length - least : length;
+    if (lowest > highest) return false;
+    a = std::clamp(a, lowest, highest);
+    return true;
+}
+
+// One grouped node for the items of a run that has no room to draw them apart: its records,
+// and the run's weight.
+KZTreemapNodePtr crowdedRun(const KZTreemapNodeList& list, size_t begin, size_t end)
+{
+    std::vector<KZFilePtr> files;
+    KZDirectoryPtr folder;
+    double weight = 0;
+    for (size_t i = begin; i < end; ++i) {
+        const KZTreemapNode& node = *list[i];
+        weight += node.value();
+        if (node.file()) {
+            files.push_back(node.file());
+            if (!folder) folder = KZDirectoryPtr(node.file()->parent());
+        } else if (!node.isInertArea()) {
+            files.insert(files.end(), node.files().begin(), node.files().end());
+        }
+        if (!folder && node.parentDirectory()) folder = node.parentDirectory();
+    }
+    KZTreemapNodePtr group = KZTreemapNode::nodeWithGroupedFileArray(std::move(files), folder);
+    group->setValue(weight);
+    return group;
+}
+
 } // namespace
 
 std::vector<KZTreemapDrawItem> KZTreemapLayout::layout(KZTreemapNodeLists& lists, const KZDirectory* directory,
@@ -24,7 +59,7 @@ std::vector<KZTreemapDrawItem> KZTreemapLayout::layout(KZTreemapNodeLists& lists
 {
     std::vector<KZTreemapDrawItem> items;
     const KZTreemapNodeList* top = directory ? lists.cachedList(directory) : nullptr;
-    if (!top || !KZTreemapNodeLists::hasShownNode(*top)) return items;
+    if (!top || top->empty()) return items;
     // The layout only adds cache entries for folders it enters, never replaces one, so the
     // lists it walks stay where they are.
     calcNodePositions(lists, *top, bounds, std::ceil(bounds.width()), std::ceil(bounds.height()), 0, bounds, settings,
@@ -63,16 +98,45 @@ void KZTreemapLayout::calcNodePositions(KZTreemapNodeLists& lists, const KZTreem
                 running += list[task.begin + i]->value();
             }
             if (split == 0) split = 1;
+            // The weights of the runs, and whether each holds an item (inert areas hold bytes
+            // but no item).
             double sA = 0, sB = 0;
-            for (size_t i = 0; i < split; ++i) sA += list[task.begin + i]->value();
-            for (size_t i = split; i < count; ++i) sB += list[task.begin + i]->value();
+            bool aHoldsItems = false, bHoldsItems = false;
+            for (size_t i = 0; i < count; ++i) {
+                const KZTreemapNode& node = *list[task.begin + i];
+                const double v = node.value();
+                const bool item = v > 0 && !node.isInertArea();
+                if (i < split) {
+                    sA += v;
+                    aHoldsItems = aHoldsItems || item;
+                } else {
+                    sB += v;
+                    bHoldsItems = bHoldsItems || item;
+                }
+            }
             const double ratio = sA + sB > 0 ? sA / (sA + sB) : 0.5;
+            // A part holding an item gets at least the narrowest side that is drawn, so a
+            // small item beside a large one never vanishes; a run whose rectangle can't give
+            // both parts that much is drawn as one group of its items.
+            const double least = settings.minimumSide + 1;
+            const double cutLength = (W > H ? W : H) - 1;
+            double cut = std::ceil(ratio * cutLength);
+            if ((W > H || running != 0) && !cutKeepingItemsDrawn(cut, cutLength, aHoldsItems, bHoldsItems, least)) {
+                KZTreemapDrawItem item;
+                item.node = crowdedRun(list, task.begin, task.end);
+                item.rect = task.rect;
+                item.parentRect = task.parentRect;
+                item.depth = task.depth;
+                item.share = areaPercentForRect(item.drawnRect(), task.parentRect);
+                out.push_back(std::move(item));
+                continue;
+            }
 
             Task a{task.nodes, task.begin, task.begin + split, {}, 0, 0, task.depth, task.parentRect};
             Task b{task.nodes, task.begin + split, task.end, {}, 0, 0, task.depth, task.parentRect};
             if (W > H) {
-                const double w1 = W - 1;
-                const double wA = std::ceil(ratio * w1);
+                const double w1 = cutLength;
+                const double wA = cut;
                 a.rect = QRectF(x, y, wA, H);
                 a.width = wA;
                 a.height = H;
@@ -84,8 +148,8 @@ void KZTreemapLayout::calcNodePositions(KZTreemapNodeLists& lists, const KZTreem
                 a.rect = QRectF(x, y, 0, 0);
                 b.rect = QRectF(x, y + 1, 0, 0);
             } else {
-                const double h1 = H - 1;
-                const double hA = std::ceil(ratio * h1);
+                const double h1 = cutLength;
+                const double hA = cut;
                 a.rect = QRectF(x, y, W, hA);
                 a.width = W;
                 a.height = hA;
@@ -125,14 +189,14 @@ double KZTreemapLayout::areaPercentForRect(const QRectF& rect, const QRectF& inR
     return (rect.width() * rect.height()) / (inRect.width() * inRect.height());
 }
 
-int KZTreemapLayout::itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point)
+int KZTreemapLayout::itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point, bool inertAreas)
 {
     // Nested rectangles lie inside their folder's, and siblings never overlap, so the
     // deepest hit is the innermost; of two equal rectangles the later drawn wins. An inert
-    // area is never hit: the point belongs to the folder around it.
+    // area is never hit unless asked for: the point belongs to the folder around it.
     int best = -1;
     for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i].node->isInertArea()) continue;
+        if (!inertAreas && items[i].node->isInertArea()) continue;
         const QRectF& r = items[i].rect;
         if (point.x() < r.left() || point.x() >= r.right() || point.y() < r.top() || point.y() >= r.bottom()) continue;
         if (best < 0 || items[i].depth >= items[size_t(best)].depth) best = int(i);

@@ -2,7 +2,9 @@
 // The layout of the nested treemap: a pure function from the folder shown, a rectangle and
 // the limits to the list of rectangles to draw, parents before their children. A list of
 // nodes is cut into two runs of about equal weight, the rectangle is cut across its longer
-// side in proportion with a gap of one unit, and each run is laid out in its part until single
+// side in proportion with a gap of one unit (a part that holds an item never thinner than the
+// narrowest side drawn, so no item vanishes beside a large one; a run without room for that
+// is drawn as one group of its items), and each run is laid out in its part until single
 // nodes remain; a plain folder's children are laid out inside its rectangle, 5 units in and
 // below a title band. The only state it touches is the cache of node lists, which it fills
 // for the folders it enters. No widgets; the view paints and hit-tests what this returns.
@@ -49,8 +51,8 @@ public:
     static constexpr double kTitleBandMinWidth = 40;
 
     // The items for the folder's cached node list laid out in the bounds; nothing when the
-    // cache holds no list for the folder, or one without a node for an item (inert areas
-    // alone are nothing to show).
+    // cache holds no list for the folder or an empty one. A list of inert areas alone is
+    // drawn: its bytes are there, and the areas say why no item stands for them.
     static std::vector<KZTreemapDrawItem> layout(KZTreemapNodeLists& lists, const KZDirectory* directory,
                                                  const QRectF& bounds, const KZTreemapLayoutSettings& settings);
     // Lays out one list in `rect`; `width` and `height` drive the split and the limits.
@@ -60,8 +62,8 @@ public:
     // (width × height of rect) / (width × height of inRect).
     static double areaPercentForRect(const QRectF& rect, const QRectF& inRect);
     // Index into `items` of the innermost item whose painted pixels hold the point, or -1.
-    // Inert areas are passed over.
-    static int itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point);
+    // Inert areas are passed over unless asked for.
+    static int itemAtPoint(const std::vector<KZTreemapDrawItem>& items, const QPointF& point, bool inertAreas = false);
 };
 
 // The nesting of one layout's items, for moving through them without the pointer: each item's

@@ -55,6 +55,27 @@ QString KZTreemapNode::inertAreaTitle(InertKind kind)
     return {};
 }
 
+QString KZTreemapNode::inertAreaHint(InertKind kind)
+{
+    // The settings by the names the preferences window gives them.
+    switch (kind) {
+    case InertKind::None:
+        return {};
+    case InertKind::SmallFiles:
+        return QStringLiteral("Left out by \u201cLeave out files smaller than\u201d in Preferences");
+    case InertKind::HiddenItems:
+        return QStringLiteral("Shown with \u201cShow hidden files\u201d in Preferences");
+    case InertKind::SystemItems:
+        return QStringLiteral("Shown with \u201cShow system files\u201d in Preferences");
+    case InertKind::IgnoredItems:
+        return QStringLiteral(
+            "Left out by \u201cIgnored folders\u201d or \u201cIgnored extensions\u201d in Preferences");
+    case InertKind::RemovedItems:
+        return QStringLiteral("Deleted or queued since the scan");
+    }
+    return {};
+}
+
 std::string KZTreemapNode::description() const
 {
     char buffer[128];

@@ -82,6 +82,8 @@ public:
     bool isInertArea() const { return inertKind_ != InertKind::None; }
     InertKind inertKind() const { return inertKind_; }
     static QString inertAreaTitle(InertKind kind);
+    // How such bytes come to be shown (the setting that shows them), or what became of them.
+    static QString inertAreaHint(InertKind kind);
 
     // "<KZTreemapNode: 0x…, file=/path>"; grouped, "<KZTreemapNode: 0x…, totalFiles=N>";
     // inert, "<KZTreemapNode: 0x…, inert=Small files, bytes=N>".

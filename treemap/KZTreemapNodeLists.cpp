@@ -35,7 +35,10 @@ std::optional<KZTreemapNodeList> KZTreemapNodeLists::dataForDirectory(const KZDi
 
     // Bytes of the folder that no node will show, by why they are left out.
     double smallBytes = directory->ignoredSize();
-    double hiddenBytes = 0, systemBytes = 0, ignoredBytes = 0;
+    double hiddenBytes = 0, systemBytes = 0;
+    // Items the user put on the ignore list here were taken out of the folder, which keeps
+    // their bytes apart from those of items removed.
+    double ignoredBytes = std::min(directory->ignoredItemsSize(), directory->removedFileSizes());
     double shownBytes = 0;
 
     KZTreemapNodeList list;

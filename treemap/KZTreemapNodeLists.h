@@ -1,9 +1,10 @@
 #pragma once
 // The node lists of the treemap: for each folder shown, its children that earn a rectangle
 // of their own, largest first, with the small ones folded into one grouped node at the end.
-// What the folder holds beyond them (items left out as small, hidden, system or ignored, and
-// the sizes it keeps for items taken out) is added as inert areas, one per kind, placed by
-// size, so that the weights of a list sum to the folder's total and every area follows size.
+// What the folder holds beyond them (items left out as small, hidden, system or ignored, the
+// sizes it keeps for items taken out to be ignored, counted as ignored, and for items removed)
+// is added as inert areas, one per kind, placed by size, so that the weights of a list sum to
+// the folder's total and every area follows size.
 // Holds the settings the lists depend on (the folder shown at top level, whose size is the
 // base of every share; hidden and system items; the minimum size; the ignore question), the
 // cache of built lists and the rescan registry. Owned by the treemap view; no widgets, main

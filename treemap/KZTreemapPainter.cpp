@@ -8,6 +8,7 @@
 #include <QPainterPath>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -67,11 +68,70 @@ void KZTreemapPainter::layoutNode(QPainter& painter, const KZTreemapDrawItem& it
 {
     if (color.isValid()) {
         drawRectangle(painter, item.rect, color);
-        // Fine diagonal lines over an inert area's fill tell it from the items around it.
-        if (item.node->isInertArea() && item.rect.width() > 4 && item.rect.height() > 4)
-            painter.fillRect(item.rect.adjusted(1, 1, -1, -1), QBrush(color.lighter(118), Qt::BDiagPattern));
+        if (item.node->isInertArea()) drawInertMarks(painter, item, color);
     }
     drawMetaDataForNode(painter, *item.node, item.drawnRect(), color);
+}
+
+KZTreemapPainter::InertLook KZTreemapPainter::inertLook(KZTreemapNode::InertKind kind, const QColor& fill)
+{
+    using Kind = KZTreemapNode::InertKind;
+    InertLook look;
+    const QColor mark = fill.lighter(kind == Kind::RemovedItems ? 260 : 150);
+    look.markColor = mark;
+    // Which pixels of a square tile are marked.
+    std::function<bool(int x, int y)> marked;
+    int side = 0;
+    switch (kind) {
+    case Kind::SmallFiles: // a grain of staggered dots: many small things
+        side = 4;
+        marked = [](int x, int y) { return (x == 1 && y == 1) || (x == 3 && y == 3); };
+        break;
+    case Kind::HiddenItems: // level lines, as of a blind drawn down
+        side = 4;
+        marked = [](int, int y) { return y == 3; };
+        break;
+    case Kind::SystemItems: // a lattice: fenced off
+        side = 6;
+        marked = [](int x, int y) { return x == y || x == 5 - y; };
+        break;
+    case Kind::IgnoredItems: // slanted stripes: struck out
+        side = 6;
+        marked = [](int x, int y) { return (x + y) % 6 < 2; };
+        break;
+    case Kind::None:
+    case Kind::RemovedItems: // no pattern: an empty place with a dashed frame
+        look.dashedFrame = true;
+        return look;
+    }
+    look.tile = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
+    look.tile.fill(fill);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            if (marked(x, y)) look.tile.setPixelColor(x, y, mark);
+    return look;
+}
+
+void KZTreemapPainter::drawInertMarks(QPainter& painter, const KZTreemapDrawItem& item, const QColor& fill)
+{
+    const QRectF& r = item.rect;
+    if (r.width() <= 4 || r.height() <= 4) return;
+    const auto key = qMakePair(int(item.node->inertKind()), fill.rgba());
+    auto it = inertLooks_.find(key);
+    if (it == inertLooks_.end()) {
+        if (inertLooks_.size() > 64) inertLooks_.clear();
+        it = inertLooks_.insert(key, inertLook(item.node->inertKind(), fill));
+    }
+    const InertLook& look = *it;
+    if (!look.tile.isNull()) painter.fillRect(r.adjusted(1, 1, -1, -1), QBrush(look.tile));
+    if (look.dashedFrame && r.width() >= 10 && r.height() >= 10) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(look.markColor, 1, Qt::DashLine, Qt::FlatCap, Qt::MiterJoin));
+        painter.drawRect(r.adjusted(3.5, 3.5, -3.5, -3.5));
+        painter.restore();
+    }
 }
 
 void KZTreemapPainter::drawRectangle(QPainter& painter, const QRectF& rect, const QColor& color)
@@ -172,6 +232,11 @@ void KZTreemapPainter::drawMetaDataForNode(QPainter& painter, const KZTreemapNod
     const QRectF& r = drawnRect;
     if (r.height() < kTextMinHeight || r.width() < kTextMinWidth) return;
 
+    if (node.isInertArea()) {
+        drawInertAreaTexts(painter, node, r, backgroundColor);
+        return;
+    }
+
     QString label;
     double size = 0;
     bool isFolder = false;
@@ -181,9 +246,6 @@ void KZTreemapPainter::drawMetaDataForNode(QPainter& painter, const KZTreemapNod
         isFolder = node.isPlainFolder();
     } else if (node.isGroupedNode()) {
         label = QStringLiteral("%1 total items").arg(node.totalFiles());
-        size = node.fileSize();
-    } else if (node.isInertArea()) {
-        label = KZTreemapNode::inertAreaTitle(node.inertKind());
         size = node.fileSize();
     }
 
@@ -215,6 +277,39 @@ void KZTreemapPainter::drawMetaDataForNode(QPainter& painter, const KZTreemapNod
     } else {
         drawText(painter, label, textRect, labelFont_, labelMetrics_, Qt::AlignHCenter, Qt::ElideRight, textColor);
     }
+}
+
+void KZTreemapPainter::drawInertAreaTexts(QPainter& painter, const KZTreemapNode& node, const QRectF& r,
+                                          const QColor& backgroundColor)
+{
+    // What it holds; below it, when there is room, its size and how such bytes are shown.
+    const double width = r.width() - 10;
+    QStringList lines{KZTreemapNode::inertAreaTitle(node.inertKind())};
+    if (r.height() > kSizeLineMinHeight) {
+        const QString sizeString = formatter_.stringFromBytes(node.fileSize());
+        if (width > labelMetrics_.horizontalAdvance(sizeString)) lines << sizeString;
+    }
+    if (lines.size() == 2 && r.height() > kSizeLineMinHeight + kInertHintPitch + 4)
+        lines << labelMetrics_.elidedText(KZTreemapNode::inertAreaHint(node.inertKind()), Qt::ElideRight, width);
+    for (QString& line : lines)
+        if (labelMetrics_.horizontalAdvance(line) > width) line = labelMetrics_.elidedText(line, Qt::ElideRight, width);
+    if (lines.last().isEmpty()) lines.removeLast();
+    if (lines.isEmpty() || lines.first().isEmpty()) return;
+
+    // Lines kInertHintPitch apart, the block centred as an item's name and size are.
+    const double top = r.center().y() - (kInertHintPitch * double(lines.size() - 1) + kLineHeight) / 2;
+    if (backgroundColor.isValid()) {
+        double widest = 0;
+        for (const QString& line : lines) widest = std::max(widest, labelMetrics_.horizontalAdvance(line));
+        const double height = kInertHintPitch * double(lines.size() - 1) + labelMetrics_.height();
+        QRectF plate(r.center().x() - widest / 2 - 4, top - 1, widest + 8, height + 2);
+        plate = plate.intersected(r.adjusted(1.5, 1.5, -1.5, -1.5));
+        painter.fillRect(plate, backgroundColor);
+    }
+    const QColor textColor = textColorForBackground(backgroundColor);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        drawText(painter, lines[i], QRectF(r.left() + 5, top + kInertHintPitch * double(i), width, kLineHeight),
+                 labelFont_, labelMetrics_, Qt::AlignHCenter, Qt::ElideRight, textColor);
 }
 
 void KZTreemapPainter::drawText(QPainter& painter, const QString& text, const QRectF& rect, const QFont& font,

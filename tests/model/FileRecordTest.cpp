@@ -228,6 +228,33 @@ TEST(FileRecord, AFolderScannedAgainTakesItsPlaceAndTheTotalsAboveFollow)
     EXPECT_EQ(root->fileSize(), 307);
 }
 
+TEST(FileRecord, AnIgnoredChildLeavesItsBytesCountedAsIgnored)
+{
+    KZDirectoryPtr d = KZDirectory::fileWithPath("/d");
+    KZFilePtr film = fileOfSize(d.get(), "film", 125);
+    KZFilePtr clip = fileOfSize(d.get(), "clip", 40);
+    KZDirectoryPtr sub = KZDirectory::childWithName(d.get(), "sub");
+    d->addChild(sub.get());
+    fileOfSize(sub.get(), "inside", 7);
+    EXPECT_EQ(d->fileSize(), 172);
+
+    d->ignoreChild(film.get());
+    d->removeChild(clip.get());
+    d->ignoreChild(sub.get());
+    EXPECT_EQ(d->childCount(), 0u);
+    EXPECT_EQ(film->parent(), nullptr);
+    EXPECT_EQ(d->fileSize(), 172);
+    EXPECT_EQ(d->removedFileSizes(), 172);
+    EXPECT_EQ(d->ignoredItemsSize(), 132);
+    // A stranger changes nothing; the ignored part never exceeds what the folder keeps.
+    d->ignoreChild(KZFile::fileWithPath("/elsewhere").get());
+    EXPECT_EQ(d->ignoredItemsSize(), 132);
+    d->setRemovedFileSizes(100);
+    EXPECT_EQ(d->ignoredItemsSize(), 100);
+    d->setRemovedFileSizes(0);
+    EXPECT_EQ(d->ignoredItemsSize(), 0);
+}
+
 TEST(FileRecord, AddingTwiceListsTwiceAndRemovingAStrangerDoesNothing)
 {
     KZDirectoryPtr d = KZDirectory::fileWithPath("/d");

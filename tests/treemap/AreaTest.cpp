@@ -2,6 +2,7 @@
 // area of its own, never spread over the drawn children, and never a target of the pointer.
 #include "TreemapFixtures.h"
 
+#include "treemap/KZTreemapAccessibility.h"
 #include "treemap/KZTreemapLayout.h"
 #include "treemap/KZTreemapNodeLists.h"
 #include "treemap/KZTreemapPainter.h"
@@ -14,10 +15,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 using namespace treetest;
 
 namespace {
+
+// Whether what assistive technology reads of an inert area names the setting that shows it.
+::testing::AssertionResult namesSetting(const KZTreemapNode& node, const QString& setting)
+{
+    const QString description = KZTreemapAccessibility::descriptionOfNode(node);
+    if (description.contains(setting)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << description.toStdString();
+}
 
 constexpr double KB = 1024;
 constexpr double MB = 1024 * 1024;
@@ -180,7 +190,7 @@ TEST_F(Areas, AFolderOfSmallFilesOnlyShowsOneInertAreaWithItsBytes)
     const QPoint corner = drawn[0]->rect.toRect().topLeft() + QPoint(1, 1);
     const QColor fill = image.pixelColor(corner);
     EXPECT_NE(fill, theme.fileColor());
-    EXPECT_LT(std::abs(fill.red() - KZTreemapColorRule::inertAreaColor().red()), 30);
+    EXPECT_EQ(fill, KZTreemapColorRule::inertAreaColor(KZTreemapNode::InertKind::SmallFiles));
 }
 
 TEST_F(Areas, AFolderWhoseFilesTheScanLeftOutAsSmallIsStillAnItem)
@@ -235,9 +245,11 @@ TEST_F(Areas, AnInertAreaIsNeverATargetOfThePointerOrOfAnAction)
     ASSERT_EQ(view.clickedNodes().size(), 1u);
     EXPECT_FALSE(view.clickedNodes().front()->isInertArea());
     EXPECT_EQ(view.selectedFiles(), (std::vector<KZFilePtr>{man}));
+    // The pointer over it hears what it holds (for the tooltip), and no more.
     QTest::mouseMove(&view, point);
     ASSERT_TRUE(delegate.lastHovered);
-    EXPECT_EQ(delegate.lastHovered->file(), KZFilePtr(man));
+    EXPECT_EQ(delegate.lastHovered, area->node);
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
     std::unique_ptr<QMenu> menu(view.menuForPoint(point));
     ASSERT_TRUE(menu);
     view.deleteSelectedFile();
@@ -247,21 +259,166 @@ TEST_F(Areas, AnInertAreaIsNeverATargetOfThePointerOrOfAnAction)
     EXPECT_EQ(view.treemapNodeAt(point), nullptr);
 }
 
-TEST_F(Areas, ATopLevelOfInertAreasOnlyIsNothingToShow)
-{
+// A view of a folder with the recording delegate, laid out at rest.
+struct ShownFolder {
     TestPreferences prefs;
-    prefs.preferences.setMinFileSize(minimum);
     RecordingDelegate delegate;
+    FakeServices services;
+    KZNestedTreemapView view;
+    explicit ShownFolder(const KZDirectoryPtr& folder, double minimum, QSize size = {600, 400}) : view(folder)
+    {
+        prefs.preferences.setMinFileSize(minimum);
+        view.setPreferences(&prefs.preferences);
+        services.attach(view);
+        view.setDelegate(&delegate);
+        view.resize(size);
+        view.reloadData();
+    }
+    const KZTreemapDrawItem* area(KZTreemapNode::InertKind kind, int64_t depth)
+    {
+        for (const auto& i : view.drawItems())
+            if (i.node->inertKind() == kind && i.depth == depth) return &i;
+        return nullptr;
+    }
+};
+
+TEST_F(Areas, AFolderOfLeftOutItemsOnlyIsDrawnAtTheTopAndInsideAndSaysHowToShowThem)
+{
+    using Kind = KZTreemapNode::InertKind;
+    // As a scan of /usr/lib makes it: every item lies under a system path.
+    auto lib = root("/usr/lib");
+    for (int i = 0; i < 6; ++i)
+        file(lib, "libbig" + std::to_string(i) + ".so", (i + 1) * 100 * MB)->setIsSystemFile(true);
+    auto sub = dir(lib, "x86_64-linux-gnu");
+    sub->setIsSystemFile(true);
+    file(sub, "libc.so.6", 2 * MB)->setIsSystemFile(true);
+    ShownFolder shown(lib, minimum);
+    EXPECT_EQ(shown.delegate.drawCount, 1);
+    EXPECT_EQ(shown.delegate.emptyCount, 0);
+    const KZTreemapDrawItem* system = shown.area(Kind::SystemItems, 0);
+    ASSERT_TRUE(system);
+    EXPECT_EQ(system->rect, QRectF(0, 0, 600, 400));
+    EXPECT_EQ(system->node->fileSize(), lib->fileSize());
+    EXPECT_TRUE(namesSetting(*system->node, QStringLiteral("\u201cShow system files\u201d")));
+    // Shown, the items take the area's place.
+    shown.view.setShowsSystemFiles(true);
+    EXPECT_FALSE(shown.area(Kind::SystemItems, 0));
+    EXPECT_GE(shown.view.drawItems().size(), 7u);
+
+    // A folder of hidden items only, inside a home folder and at the top once zoomed into.
+    auto home = root("/home/ann");
+    auto dots = dir(home, "settings");
+    for (int i = 0; i < 4; ++i) file(dots, ".rc" + std::to_string(i), 3 * MB)->setIsHidden(true);
+    file(home, "film.mkv", 20 * MB);
+    ShownFolder inHome(home, minimum);
+    const KZTreemapDrawItem* hidden = inHome.area(Kind::HiddenItems, 1);
+    ASSERT_TRUE(hidden);
+    EXPECT_EQ(hidden->node->fileSize(), 12 * MB);
+    EXPECT_TRUE(namesSetting(*hidden->node, QStringLiteral("\u201cShow hidden files\u201d")));
+    inHome.view.zoomToDirectory(dots);
+    EXPECT_EQ(inHome.delegate.drawCount, 2);
+    hidden = inHome.area(Kind::HiddenItems, 0);
+    ASSERT_TRUE(hidden);
+    EXPECT_EQ(hidden->rect, QRectF(0, 0, 600, 400));
+
+    // Files below the minimum alone: their area, not nothing.
     auto smalls = root("/smalls");
     for (int i = 0; i < 10; ++i) file(smalls, "s" + std::to_string(i), 1 * KB);
-    KZNestedTreemapView view(smalls);
-    view.setPreferences(&prefs.preferences);
-    view.setDelegate(&delegate);
-    view.resize(400, 300);
-    view.reloadData();
-    EXPECT_EQ(delegate.emptyCount, 1);
-    EXPECT_EQ(delegate.drawCount, 0);
-    EXPECT_TRUE(view.drawItems().empty());
+    ShownFolder small(smalls, minimum);
+    EXPECT_EQ(small.delegate.drawCount, 1);
+    ASSERT_TRUE(small.area(Kind::SmallFiles, 0));
+    EXPECT_EQ(small.area(Kind::SmallFiles, 0)->node->fileSize(), 10 * KB);
+
+    // Only a folder without bytes is nothing to show.
+    auto nothing = root("/nothing");
+    file(nothing, "empty", 0);
+    ShownFolder none(nothing, minimum);
+    EXPECT_EQ(none.delegate.emptyCount, 1);
+    EXPECT_TRUE(none.view.drawItems().empty());
+}
+
+TEST_F(Areas, EachKindHasItsOwnLabelAndLook)
+{
+    using Kind = KZTreemapNode::InertKind;
+    const Kind kinds[] = {Kind::SmallFiles, Kind::HiddenItems, Kind::SystemItems, Kind::IgnoredItems,
+                          Kind::RemovedItems};
+    auto folder = root("/f");
+    TQThemeObsidian theme; // its first colour is a dark grey, as inert areas are
+    KZTreemapPainter painter;
+    const QSize size(330, 90);
+    QImage sheet(size.width(), (size.height() + 4) * 5, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(Qt::black);
+    QPainter sheetPainter(&sheet);
+    std::vector<QImage> corners;
+    std::set<QString> titles;
+    for (size_t k = 0; k < std::size(kinds); ++k) {
+        KZTreemapDrawItem item;
+        item.node = KZTreemapNode::nodeWithInertArea(kinds[k], 125.8e6, folder);
+        item.rect = QRectF(QPointF(0, 0), QSizeF(size));
+        item.parentRect = QRectF(0, 0, 1000, 1000);
+        item.share = KZTreemapLayout::areaPercentForRect(item.drawnRect(), item.parentRect);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::black);
+        QPainter p(&image);
+        painter.paint(p, {item}, [&](const KZTreemapNode& n, double percent, bool sel, bool rel, int64_t depth) {
+            return KZTreemapColorRule::colorForNode(n, percent, sel, rel, depth, theme, true);
+        });
+        p.end();
+        sheetPainter.drawImage(0, int(k) * (size.height() + 4), image);
+        titles.insert(KZTreemapNode::inertAreaTitle(kinds[k]));
+        EXPECT_FALSE(KZTreemapNode::inertAreaHint(kinds[k]).isEmpty());
+        // A corner away from the texts: the fill and its marks.
+        corners.push_back(image.copy(2, 2, 14, 14));
+        // Unlike any item: neither a flat fill nor a theme's colour.
+        const QImage& c = corners.back();
+        bool flat = true;
+        for (int y = 0; y < c.height() && flat; ++y)
+            for (int x = 0; x < c.width() && flat; ++x) flat = c.pixel(x, y) == c.pixel(0, 0);
+        EXPECT_FALSE(flat) << KZTreemapNode::inertAreaTitle(kinds[k]).toStdString();
+        for (const QColor& themed : {theme.depth1Color(), theme.depth2Color(), theme.fileColor()})
+            EXPECT_NE(QColor(c.pixel(8, 8)).rgb(), themed.rgb());
+    }
+    sheetPainter.end();
+    EXPECT_TRUE(sheet.save(kztest::outputFolder() + "/treemap-inert-kinds.png"));
+    EXPECT_EQ(titles.size(), std::size(kinds));
+    for (size_t i = 0; i < corners.size(); ++i)
+        for (size_t j = i + 1; j < corners.size(); ++j)
+            EXPECT_NE(corners[i], corners[j]) << KZTreemapNode::inertAreaTitle(kinds[i]).toStdString() << " looks like "
+                                              << KZTreemapNode::inertAreaTitle(kinds[j]).toStdString();
+}
+
+TEST_F(Areas, AnIgnoredItemIsCountedAsIgnoredAndARemovedOneAsRemoved)
+{
+    using Kind = KZTreemapNode::InertKind;
+    auto videos = dir(r, "videos");
+    auto film = file(videos, "film.mkv", 125.8e6);
+    auto clip = file(videos, "clip.mp4", 40e6);
+    file(videos, "keep.mp4", 300e6);
+    file(r, "disk.img", 200e6);
+    ShownFolder shown(r, minimum, {900, 600});
+    const auto nodeOf = [&](const KZFilePtr& f) {
+        for (const auto& i : shown.view.drawItems())
+            if (i.node->file() == f) return i.node;
+        return KZTreemapNodePtr();
+    };
+    ASSERT_TRUE(nodeOf(film));
+    shown.view.setClickedNode(nodeOf(film));
+    shown.view.ignoreSelectedFile();
+    EXPECT_EQ(shown.delegate.ignored, (std::vector<std::string>{film->path()}));
+    EXPECT_EQ(videos->fileSize(), 465.8e6) << "the folder keeps the ignored bytes";
+    const KZTreemapDrawItem* ignored = shown.area(Kind::IgnoredItems, 1);
+    ASSERT_TRUE(ignored);
+    EXPECT_EQ(ignored->node->fileSize(), 125.8e6);
+    EXPECT_EQ(KZTreemapAccessibility::nameOfNode(*ignored->node), "Ignored items 125.8 MB");
+    EXPECT_FALSE(shown.area(Kind::RemovedItems, 1)) << "nothing was removed";
+
+    // Removing another item there: its bytes are removed items, the ignored ones stay apart.
+    shown.view.setClickedNode(nodeOf(clip));
+    shown.view.deleteSelectedFile();
+    ASSERT_TRUE(shown.area(Kind::RemovedItems, 1));
+    EXPECT_EQ(shown.area(Kind::RemovedItems, 1)->node->fileSize(), 40e6);
+    ASSERT_TRUE(shown.area(Kind::IgnoredItems, 1));
+    EXPECT_EQ(shown.area(Kind::IgnoredItems, 1)->node->fileSize(), 125.8e6);
 }
 
 } // namespace

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <set>
+
 using namespace treetest;
 
 namespace {
@@ -103,6 +108,93 @@ TEST(Layout, SmallestSideAndDeepestDepthAtRestAndDuringLiveResize)
     items = KZTreemapLayout::layout(lists, r.get(), QRectF(0, 0, 800, 800), live);
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items.back().depth, 2);
+}
+
+TEST(Layout, ASmallItemBesideALargeOneGetsTheNarrowestSideThatIsDrawn)
+{
+    // 1 MB beside 409.6 MB across 900 units: by weight its part would be 2 units (after the
+    // large part's cut is rounded up), which is not drawn.
+    auto items = layOut(weights({409.6e6, 1e6}), QRectF(0, 0, 900, 600));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 896, 600));
+    EXPECT_EQ(items[1].rect, QRectF(897, 0, 3, 600));
+    // Across the height the same way; during a live resize the narrowest side drawn is 11.
+    items = layOut(weights({409.6e6, 1e6}), QRectF(0, 0, 300, 700), KZTreemapLayoutSettings::duringLiveResize());
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1].rect, QRectF(0, 689, 300, 11));
+    // The first part is kept drawn as well, and a part of zero bytes is not.
+    items = layOut(weights({1e6, 0}), QRectF(0, 0, 900, 600));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].rect, QRectF(0, 0, 899, 600));
+}
+
+TEST(Layout, ARunWithoutRoomForItsItemsApartIsDrawnAsOneGroupOfThem)
+{
+    // Two items in 6 by 5: no cut leaves both parts 3 wide.
+    auto nodes = weights({5, 4});
+    auto items = layOut(nodes, QRectF(10, 10, 6, 5));
+    ASSERT_EQ(items.size(), 1u);
+    const KZTreemapNode& group = *items[0].node;
+    EXPECT_TRUE(group.isGroupedNode());
+    EXPECT_EQ(group.files(), (std::vector<KZFilePtr>{nodes[0]->file(), nodes[1]->file()}));
+    EXPECT_EQ(group.totalFiles(), 2);
+    EXPECT_EQ(group.fileSize(), 9);
+    EXPECT_EQ(group.parentDirectory().get(), nodes[0]->file()->parent());
+    EXPECT_EQ(items[0].rect, QRectF(10, 10, 6, 5));
+    // 7 wide is room enough.
+    EXPECT_EQ(layOut(weights({5, 4}), QRectF(0, 0, 7, 5)).size(), 2u);
+}
+
+// Lists of items of heavy-tailed sizes (with a group of small files and inert areas among
+// them) in rectangles of every shape: every item is drawn, or is one of the records of a drawn
+// group; what is drawn lies inside the rectangle and nothing overlaps.
+TEST(Layout, EveryItemIsDrawnOrCountedInADrawnGroup)
+{
+    auto holder = root("/every");
+    std::mt19937 rng(7);
+    for (int round = 0; round < 400; ++round) {
+        KZTreemapNodeList list;
+        const int count = 2 + int(rng() % (round % 4 == 0 ? 400 : 40));
+        std::vector<KZFilePtr> records;
+        for (int i = 0; i < count; ++i) {
+            auto f = KZFile::childWithName(holder.get(), "n" + std::to_string(i));
+            f->setFileSize(std::floor(1e3 / std::pow(double(rng() % 10000 + 1) / 10001.0, 1.5)));
+            records.push_back(f);
+        }
+        std::sort(records.begin(), records.end(),
+                  [](const KZFilePtr& a, const KZFilePtr& b) { return a->fileSize() > b->fileSize(); });
+        const size_t grouped = round % 3 == 0 && count >= 8 ? size_t(count) / 4 : 0;
+        for (size_t i = 0; i + grouped < records.size(); ++i) list.push_back(KZTreemapNode::nodeWithFile(records[i]));
+        if (round % 2) {
+            auto area = KZTreemapNode::nodeWithInertArea(KZTreemapNode::InertKind::HiddenItems,
+                                                         records[size_t(count) / 2]->fileSize(), holder);
+            list.insert(list.begin() + count / 3, area);
+        }
+        if (grouped > 1)
+            list.push_back(KZTreemapNode::nodeWithGroupedFileArray(
+                std::vector<KZFilePtr>(records.end() - long(grouped), records.end()), holder));
+        const QRectF bounds(5, 5, 3 + rng() % 400, 3 + rng() % 300);
+        const auto items = layOut(list, bounds);
+
+        std::set<const KZFile*> counted;
+        for (const auto& item : items) {
+            EXPECT_TRUE(bounds.contains(item.rect)) << round;
+            if (item.node->file()) counted.insert(item.node->file().get());
+            for (const KZFilePtr& f : item.node->files()) counted.insert(f.get());
+            if (item.node->isGroupedNode()) {
+                double bytes = 0;
+                for (const KZFilePtr& f : item.node->files()) bytes += f->fileSize();
+                EXPECT_EQ(item.node->fileSize(), bytes);
+                EXPECT_EQ(item.node->totalFiles(), int64_t(item.node->files().size()));
+            }
+        }
+        for (const KZFilePtr& f : records)
+            ASSERT_TRUE(counted.count(f.get())) << "round " << round << ": " << f->nameBytes() << " of " << count
+                                                << " in " << bounds.width() << " x " << bounds.height();
+        for (size_t i = 0; i < items.size(); ++i)
+            for (size_t j = i + 1; j < items.size(); ++j)
+                ASSERT_FALSE(items[i].rect.intersects(items[j].rect)) << round;
+    }
 }
 
 // One folder node holding one file, laid out in `r`; the child's rectangle.
