@@ -123,6 +123,15 @@ TEST_F(CompressorTest, OneFileIsArchivedAsItself)
     EXPECT_TRUE(archiveIsSound(dir / "report.zip"));
     EXPECT_TRUE(exists(dir / "src/report.txt"));
     EXPECT_TRUE(isEmptyFolder(tmp));
+
+    // A link alone is archived as a link, and reads back as one.
+    makeSymlink("report.txt", dir / "src/shortcut");
+    auto l = make({dir / "src/shortcut"}, dir / "shortcut.zip");
+    auto lo = watch(*l);
+    l->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return lo->ended(); }));
+    EXPECT_TRUE(lo->completed) << (lo->error ? lo->error->localizedDescription().toStdString() : "");
+    EXPECT_EQ(entries(dir / "shortcut.zip"), (std::vector<std::string>{"shortcut"}));
 }
 
 TEST_F(CompressorTest, OneFolderIsTheTopEntryAndLinksStayLinks)
