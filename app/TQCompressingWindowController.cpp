@@ -323,6 +323,7 @@ void TQCompressingWindowController::compressorCompleted()
         // The archive was finished after the user had asked to stop: it is not wanted, and
         // nothing else is touched. Only the file the compressor created goes, never one that
         // took its place.
+        if (archive_) archive_->releaseHold();
         if (archive_ && !archive_->checkArchive()) {
             const kz::RemovalResult removal = kz::removeItemAtPath(destination_, archive_->stamp().identity);
             if (!removal.succeeded() && removal.error != ENOENT)
@@ -341,6 +342,8 @@ void TQCompressingWindowController::compressorCompleted()
     if (deleteOriginal_) {
         deleteOriginalFiles();
     } else {
+        // Held only while originals go: other programs may write into it now.
+        if (archive_) archive_->releaseHold();
         finish();
     }
 }
@@ -406,6 +409,7 @@ void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult&
     } else {
         finish();
     }
+    if (archive_) archive_->releaseHold();
     if (releaseRequested_) {
         // The window was closed while the originals were being removed.
         reportToDelegate();

@@ -16,7 +16,9 @@
 //
 // The originals go through the deletion engine, like a confirmed delete, and only those the
 // ignore list lets go; each one only while the archive is still the file the compressor
-// made, whole and unchanged, and while the original is as it was when it was read. The
+// made and read back whole, unchanged and held (no program may open it for writing meanwhile
+// unnoticed: it is let go when the removal ends), and while the original is as it was when it
+// was read. The
 // window names every original that stayed, and why. The saving reported is what the removal
 // freed on disk minus the archive's size: nothing when no original was removed, when those
 // removed were gone already, or when the archive's size can't be read.

@@ -167,11 +167,14 @@ void KZFileCompressor::compress()
 
 void KZFileCompressor::readSource()
 {
-    // What the one item is like just before zip reads it: a file at once, a folder walked
-    // off the main thread.
+    // What the one item is like just before zip reads it, and what its archive must hold: a
+    // file at once, a folder walked off the main thread.
     struct stat st {};
     if (::lstat(sourcePath_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        sourcesRead_ = {{sourcePath_, KZCompressedArchive::fingerprintOf(sourcePath_)}};
+        auto contents = std::make_shared<KZCompressedArchive::Contents>();
+        sourcesRead_ = {
+            {sourcePath_, KZCompressedArchive::fingerprintOf(sourcePath_, std::nullopt, nullptr, contents.get())}};
+        expectedContents_ = std::move(contents);
         startZip();
         return;
     }
@@ -179,18 +182,29 @@ void KZFileCompressor::readSource()
     const std::string source = sourcePath_;
     auto cancelled = cancelled_;
     KZRunInBackground([self, source, cancelled] {
-        KZCompressedArchive::Source read{source,
-                                         KZCompressedArchive::fingerprintOf(source, std::nullopt, cancelled.get())};
-        KZRunOnMainThread([self, read] {
+        auto contents = std::make_shared<KZCompressedArchive::Contents>();
+        KZCompressedArchive::Source read{source, KZCompressedArchive::fingerprintOf(source, std::nullopt,
+                                                                                    cancelled.get(), contents.get())};
+        KZRunOnMainThread([self, read, contents] {
             if (!self || self->state_ != State::Copying) return;
             self->sourcesRead_ = {read};
+            self->expectedContents_ = contents;
             if (self->wasCancelled()) {
                 self->fail(std::nullopt);
+                return;
+            }
+            if (!read.second) {
+                self->fail(self->incompleteReadError(read.first));
                 return;
             }
             self->startZip();
         });
     });
+}
+
+KZError KZFileCompressor::incompleteReadError(const std::string& path) const
+{
+    return compressionError(text("Could not read \"%1\" completely.").arg(kz::displayString(path)));
 }
 
 void KZFileCompressor::startCopy()
@@ -224,9 +238,12 @@ void KZFileCompressor::startCopy()
         control.skippedFolder = ownFolder;
         kz::CopyResult result;
         std::vector<KZCompressedArchive::Source> read;
+        auto contents = std::make_shared<KZCompressedArchive::Contents>();
         for (const std::string& source : sources) {
-            // As it is just before its copy: a change from here on keeps the original.
-            read.emplace_back(source, KZCompressedArchive::fingerprintOf(source, ownFolder, cancelled.get()));
+            // As it is just before its copy: a change from here on keeps the original, and
+            // the archive must hold what was read here.
+            read.emplace_back(source,
+                              KZCompressedArchive::fingerprintOf(source, ownFolder, cancelled.get(), contents.get()));
             result = kz::copyItemIntoFolder(source, job->folder, control);
             if (!result.succeeded()) break;
         }
@@ -237,8 +254,8 @@ void KZFileCompressor::startCopy()
         }
         job->finished = true;
         KZRunOnMainThread(
-            [self, result, read] {
-                if (self) self->copyFinished(result.error, result.path, read);
+            [self, result, read, contents] {
+                if (self) self->copyFinished(result.error, result.path, read, contents);
             },
             nullptr);
     });
@@ -252,10 +269,12 @@ void KZFileCompressor::startCopy()
 }
 
 void KZFileCompressor::copyFinished(int error, const std::string& path,
-                                    std::vector<KZCompressedArchive::Source> sourcesRead)
+                                    std::vector<KZCompressedArchive::Source> sourcesRead,
+                                    std::shared_ptr<const KZCompressedArchive::Contents> contents)
 {
     progressCopyTimer_.reset();
     sourcesRead_ = std::move(sourcesRead);
+    expectedContents_ = std::move(contents);
     if (wasCancelled() || error == ECANCELED) {
         fail(std::nullopt);
         return;
@@ -263,6 +282,12 @@ void KZFileCompressor::copyFinished(int error, const std::string& path,
     if (error) {
         fail(compressionError(text("Could not copy \"%1\": %2").arg(kz::displayString(path), systemText(error))));
         return;
+    }
+    for (const KZCompressedArchive::Source& source : sourcesRead_) {
+        if (!source.second) {
+            fail(incompleteReadError(source.first));
+            return;
+        }
     }
     startZip();
 }
@@ -328,25 +353,7 @@ void KZFileCompressor::zipFinished(int exitStatus, int signal)
     updateTimer_.reset();
     task_.release()->deleteLater();
     if (exitStatus == 0 && signal == 0 && !wasCancelled()) {
-        // Complete only once it is on disk: callers may remove the originals next. The
-        // archive stays open here, so that whatever ends the compression meanwhile (a cancel,
-        // the compressor's destruction, a failed flush) removes only the file we created.
-        const int fd = ::dup(archiveFd_);
-        QPointer<KZFileCompressor> self(this);
-        const std::string destination = destinationPath_;
-        KZRunInBackground([fd, self, destination] {
-            int err = kz::fileFault(kz::FileOperation::Flush, destination);
-            if (!err && fd < 0) err = EBADF;
-            if (!err && ::fsync(fd) != 0) err = errno;
-            // What is on disk now, from our own descriptor, and where zip's writes ended (the
-            // descriptor's offset, which zip's output shared).
-            const std::optional<KZCompressedArchive::Stamp> stamp = KZCompressedArchive::stampOfDescriptor(fd);
-            const int64_t written = fd >= 0 ? int64_t(::lseek(fd, 0, SEEK_CUR)) : -1;
-            if (fd >= 0) ::close(fd);
-            KZRunOnMainThread([self, err, stamp, written] {
-                if (self) self->archiveFlushed(err, stamp, written);
-            });
-        });
+        readArchiveBack();
         return;
     }
     if (exitStatus == 0 && signal == 0) {
@@ -357,30 +364,104 @@ void KZFileCompressor::zipFinished(int exitStatus, int signal)
     fail(compressionError(text("compression failed with exit code %1").arg(status)));
 }
 
-void KZFileCompressor::archiveFlushed(int err, const std::optional<KZCompressedArchive::Stamp>& stamp, int64_t written)
+int KZFileCompressor::openArchiveForReading() const
+{
+    // At its path, a link not followed, a pipe put there not waited on; only the file created
+    // here counts.
+    const int fd = ::open(destinationPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -errno;
+    struct stat opened {};
+    struct stat created {};
+    if (::fstat(fd, &opened) != 0 || ::fstat(archiveFd_, &created) != 0 || !S_ISREG(opened.st_mode) ||
+        kz::identityOf(opened) != kz::identityOf(created)) {
+        ::close(fd);
+        return -ESTALE;
+    }
+    return fd;
+}
+
+void KZFileCompressor::readArchiveBack()
+{
+    // Complete only once it is on disk and reads back whole: callers may remove the originals
+    // next. The descriptor zip wrote through goes to the check, which flushes and closes it
+    // (a lease is granted only when nobody writes); the archive is held from now on through a
+    // descriptor for reading, so that whatever ends the compression meanwhile (a cancel, the
+    // compressor's destruction, a failure) removes only the file created here.
+    const int readFd = openArchiveForReading();
+    const int writeFd = readFd >= 0 ? std::exchange(archiveFd_, readFd) : ::dup(archiveFd_);
+    const int checkFd = readFd >= 0 ? ::dup(readFd) : -1;
+    const int openError = readFd < 0 ? -readFd : checkFd < 0 ? errno : 0;
+    QPointer<KZFileCompressor> self(this);
+    const std::string destination = destinationPath_;
+    auto expected = expectedContents_ ? expectedContents_ : std::make_shared<const KZCompressedArchive::Contents>();
+    const std::vector<KZCompressedArchive::Source> sources = sourcesRead_;
+    const std::optional<kz::ItemIdentity> skipped = ownFolder_;
+    auto cancelled = cancelled_;
+    KZRunInBackground([=] {
+        int err = kz::fileFault(kz::FileOperation::Flush, destination);
+        if (!err && writeFd < 0) err = EBADF;
+        if (!err && ::fsync(writeFd) != 0) err = errno;
+        // What is on disk now, from our own descriptor, and where zip's writes ended (the
+        // descriptor's offset, which zip's output shared).
+        Flushed flushed;
+        flushed.error = err;
+        flushed.stamp = KZCompressedArchive::stampOfDescriptor(writeFd);
+        flushed.written = writeFd >= 0 ? int64_t(::lseek(writeFd, 0, SEEK_CUR)) : -1;
+        if (writeFd >= 0) ::close(writeFd);
+        flushed.openError = openError;
+        const bool written = flushed.stamp && flushed.written >= 0 && uint64_t(flushed.written) == flushed.stamp->size;
+        if ((!err || err == EINVAL || err == EROFS) && checkFd >= 0 && written)
+            flushed.readBack =
+                KZCompressedArchive::readBack(checkFd, destination, *expected, sources, skipped, cancelled.get());
+        if (checkFd >= 0) ::close(checkFd);
+        KZRunOnMainThread([self, flushed] {
+            if (self) self->archiveFlushed(flushed);
+        });
+    });
+}
+
+void KZFileCompressor::archiveFlushed(const Flushed& flushed)
 {
     if (state_ == State::Ended) return;
     if (wasCancelled()) {
         fail(std::nullopt); // the user no longer wants it
         return;
     }
+    const int err = flushed.error;
     if (err && err != EINVAL && err != EROFS) {
         fail(compressionError(text("Could not write the archive: %1").arg(systemText(err))));
         return;
     }
-    if (!stamp) {
+    if (!flushed.stamp) {
         fail(compressionError(text("Could not read the archive it wrote.")));
         return;
     }
-    if (written < 0 || uint64_t(written) != stamp->size) {
+    if (flushed.written < 0 || uint64_t(flushed.written) != flushed.stamp->size) {
         // Cut short or added to by someone else while zip wrote it.
         fail(compressionError(text("The archive was changed while it was written: it holds %1 bytes, zip wrote %2.")
-                                  .arg(qulonglong(stamp->size))
-                                  .arg(qlonglong(written))));
+                                  .arg(qulonglong(flushed.stamp->size))
+                                  .arg(qlonglong(flushed.written))));
         return;
     }
-    auto archive = std::make_shared<const KZCompressedArchive>(destinationPath_, *stamp, sourcesRead_, ownFolder_);
     // Deleted, moved or replaced at its path while zip ran: nothing was made there.
+    if (std::optional<KZError> error =
+            KZCompressedArchive(destinationPath_, *flushed.stamp, {}, std::nullopt).checkArchive()) {
+        fail(*error);
+        return;
+    }
+    if (!flushed.readBack) {
+        fail(compressionError(text("Could not read the archive back: %1").arg(systemText(flushed.openError))));
+        return;
+    }
+    if (flushed.readBack->error) {
+        fail(*flushed.readBack->error);
+        return;
+    }
+    // The archive keeps a descriptor of its own (the lease is the open file's, so it stays).
+    const int held = ::dup(archiveFd_);
+    auto archive = std::make_shared<const KZCompressedArchive>(destinationPath_, *flushed.readBack->stamp, sourcesRead_,
+                                                               ownFolder_, held, flushed.readBack->leased);
+    // Anything that happened at its path since it was read back.
     if (std::optional<KZError> error = archive->checkArchive()) {
         fail(*error);
         return;

@@ -21,9 +21,13 @@
 //
 // Complete also means the archive is still the file created here, at its path, with the size
 // zip's writes ended at: one deleted, replaced, cut short or added to while zip ran fails the
-// compression. What each source was like when it was read (before it was copied, or before
-// zip read it) is kept, so that whoever removes the originals can check, through archive(),
-// that the archive is still whole and that no original changed since.
+// compression. And it means the archive reads back whole (KZCompressedArchive::readBack, off
+// the main thread): its central directory lists exactly what was read from the sources (names,
+// kinds and sizes) and every member's data checks against its CRC; a source that could not be
+// read completely fails the compression too. What each source was like when it was read
+// (before it was copied, or before zip read it) is kept, so that whoever removes the originals
+// can check, through archive(), that the archive is still the one read back and that no
+// original changed since.
 
 #include "model/KZCompressedArchive.h"
 #include "platform/KZError.h"
@@ -96,10 +100,26 @@ private:
     void fail(std::optional<KZError> error);
     void readSource();
     void startCopy();
-    void copyFinished(int error, const std::string& path, std::vector<KZCompressedArchive::Source> sourcesRead);
+    // What the check after zip found.
+    struct Flushed {
+        int error = 0;                                   // of the flush
+        std::optional<KZCompressedArchive::Stamp> stamp; // of the file zip wrote into
+        int64_t written = -1;                            // where zip's writes ended
+        int openError = 0;                               // why it could not be opened for reading
+        std::optional<KZCompressedArchive::ReadBack> readBack;
+    };
+
+    KZError incompleteReadError(const std::string& path) const;
+    void copyFinished(int error, const std::string& path, std::vector<KZCompressedArchive::Source> sourcesRead,
+                      std::shared_ptr<const KZCompressedArchive::Contents> contents);
     void startZip();
-    void archiveFlushed(int error, const std::optional<KZCompressedArchive::Stamp>& stamp, int64_t written);
     void zipFinished(int exitStatus, int signal);
+    // The archive at its path for reading, when it is still the file created here; else
+    // minus the errno value.
+    int openArchiveForReading() const;
+    // Flushes the archive and reads it back, off the main thread; archiveFlushed follows.
+    void readArchiveBack();
+    void archiveFlushed(const Flushed& flushed);
     void updateProgress();
     void removePartialArchive();
     void cleanUp();
@@ -128,6 +148,7 @@ private:
     std::unique_ptr<KZChildProcess> task_;
     int archiveFd_ = -1; // the archive we created, while it may still need removing
     std::vector<KZCompressedArchive::Source> sourcesRead_;
+    std::shared_ptr<const KZCompressedArchive::Contents> expectedContents_; // what the archive must hold
     std::optional<kz::ItemIdentity> ownFolder_; // the temporary folder, left out wherever it lies
     std::shared_ptr<const KZCompressedArchive> archive_;
     uint64_t selfChangeToken_ = 0;

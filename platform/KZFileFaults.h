@@ -16,8 +16,8 @@ enum class FileOperation {
     Create,          // creating a file (a Trash information file)
     MakeDirectory,   // creating a folder (a Trash folder)
     Flush,           // writing a file out to disk (the compressor's finished archive)
-    Read,            // reading a folder or file (the scanner's readability test, its root)
-    Search,          // entering a folder (the scanner's readability test of a folder)
+    Read,            // reading a folder or file (the scanner's readability test, its root; the copier)
+    Search,          // entering a folder (the scanner's readability test of a folder; the copier)
     NoReplaceRename, // the rename that never replaces: EINVAL when the file system has none
 };
 

@@ -1,6 +1,7 @@
 #include "platform/KZItemCopier.h"
 
 #include "platform/KZDirectoryIO.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZFolderStack.h"
 #include "platform/KZRemover.h"
 
@@ -31,6 +32,15 @@ int statEntryAt(int dirFd, const char* name, struct statx& st)
 struct timespec timeOf(const struct statx_timestamp& t)
 {
     return {t.tv_sec, t.tv_nsec};
+}
+
+// What the fault layer answers for reading the item at the path (and entering it, for a
+// folder): 0, or the errno value the system's refusal would give.
+int readFault(const std::string& path, bool folder)
+{
+    if (!hasFileFaultHook()) return 0;
+    if (int fault = fileFault(FileOperation::Read, path)) return fault;
+    return folder ? fileFault(FileOperation::Search, path) : 0;
 }
 
 struct Closer {
@@ -94,6 +104,7 @@ private:
 
     int copyFile(int srcDir, int dstDir, const char* name, const struct statx& st)
     {
+        if (int fault = readFault(path_, false)) return fault;
         Closer in{::openat(srcDir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY)};
         if (in.fd < 0) return errno;
         struct stat opened {};
@@ -221,6 +232,7 @@ private:
     int copyFolder(int srcDir, int dstDir, const char* name, const struct statx& st)
     {
         FolderStack stack(kMaxOpenFolders, FolderGuards{}, false);
+        if (int fault = readFault(path_, true)) return fault;
         {
             const int src = openDirectoryAt(srcDir, name);
             if (src < 0) return errno;
@@ -256,6 +268,7 @@ private:
             if (cancelled()) return ECANCELED;
             if (isSkipped(est)) continue;
             if (control_.willCopyItem) control_.willCopyItem(path_);
+            if (int fault = readFault(path_, true)) return fault;
             switch (stack.enter(entry, &est)) {
             case EnterResult::Entered:
                 if (int err = makeTwin(stack, stack.at(stack.depth() - 2).twin, entry)) return err;

@@ -2,6 +2,7 @@
 #include "model/KZFileCompressor.h"
 #include "model/KZPath.h"
 #include "platform/KZDispatch.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZPathString.h"
 #include "platform/KZTrash.h"
 #include "platform/widgets/KZSound.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <random>
@@ -928,4 +930,83 @@ TEST_F(CompressingWindow, AnOriginalWrittenAnewAfterTheScanStaysThoughTheArchive
         c->performClose();
         EXPECT_TRUE(released(c));
     }
+}
+
+TEST_F(CompressingWindow, AnArchiveThatDoesNotReadBackWholeFailsAndEveryOriginalStays)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
+    const std::string photo = randomBytes(60000);
+    writeFile(dir / "F/photos/a.raw", photo);
+    writeFile(dir / "F/notes.txt", "notes");
+    const std::string archive = dir / "F/Archive.zip";
+    // zip writes the archive, then another program writes into it in place, keeping its size,
+    // and puts its modification time back.
+    zipProgram = fakeZip(dir, "rewriting-zip",
+                         "/usr/bin/zip \"$@\" || exit $?\n"
+                         "touch -r '" +
+                             archive + "' '" + dir / "time" +
+                             "'\n"
+                             "printf 'XXXXXXXX' | dd of='" +
+                             archive +
+                             "' bs=1 seek=30000 conv=notrunc 2>/dev/null\n"
+                             "touch -r '" +
+                             dir / "time" + "' '" + archive + "'");
+    QPointer<TQCompressingWindowController> c =
+        start({scannedFolder(dir / "F/photos", 60000), scanned(dir / "F/notes.txt")});
+    ASSERT_TRUE(waitForState(c, State::Failed));
+
+    EXPECT_TRUE(trash.asked.empty());
+    EXPECT_EQ(readFile(dir / "F/photos/a.raw"), photo);
+    EXPECT_EQ(readFile(dir / "F/notes.txt"), "notes");
+    EXPECT_FALSE(exists(archive));
+    EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Could not compress, please try again."));
+    const QString status = c->ui()->statusLabel->text();
+    EXPECT_TRUE(
+        status.startsWith(QStringLiteral("The archive \"%1\" does not read back whole: the member \"photos/a.raw\"")
+                              .arg(QString::fromStdString(archive))))
+        << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QStringLiteral(".\nNone of the originals was removed."))) << status.toStdString();
+    EXPECT_EQ(notifications().back().subtitle, QStringLiteral("Could not compress 2 files"));
+    saveShot(c, QStringLiteral("failed-read-back"));
+    EXPECT_TRUE(c->performClose());
+    ASSERT_EQ(delegate.reports.size(), 1u);
+    EXPECT_TRUE(delegate.reports[0].cancelled);
+    EXPECT_FALSE(delegate.reports[0].deleted);
+    EXPECT_TRUE(delegate.reports[0].removed.empty());
+}
+
+TEST_F(CompressingWindow, ASourceThatCanNotBeReadCompletelyKeepsEveryOriginal)
+{
+    kztest::TempDir dir;
+    makeDir(dir / "bin");
+    FakeTrash trash(dir / "bin");
+    env.settings.preferences().setDeleteCompressedOriginal(true);
+    writeFile(dir / "F/A/top.txt", "top");
+    writeFile(dir / "F/A/locked/secret.txt", "secret");
+    writeFile(dir / "F/B.txt", "b");
+    // A folder inside one of the items refuses to be read when the copy for the archive gets there.
+    kztest::ScopedFaultHook faults([&](kz::FileOperation op, const std::string& path) {
+        const bool reading = op == kz::FileOperation::Read || op == kz::FileOperation::Search;
+        return reading && path == dir / "F/A/locked" ? EACCES : 0;
+    });
+    QPointer<TQCompressingWindowController> c = start({scannedFolder(dir / "F/A", 9), scanned(dir / "F/B.txt")});
+    ASSERT_TRUE(waitForState(c, State::Failed));
+
+    EXPECT_TRUE(trash.asked.empty());
+    EXPECT_EQ(readFile(dir / "F/A/top.txt"), "top");
+    EXPECT_EQ(readFile(dir / "F/A/locked/secret.txt"), "secret");
+    EXPECT_EQ(readFile(dir / "F/B.txt"), "b");
+    EXPECT_FALSE(exists(dir / "F/Archive.zip"));
+    EXPECT_EQ(c->ui()->statusLabel->text(),
+              QStringLiteral("Could not copy \"%1\": %2\nNone of the originals was removed.")
+                  .arg(QString::fromStdString(dir / "F/A/locked"), QString::fromLocal8Bit(std::strerror(EACCES))));
+    EXPECT_TRUE(c->removedFiles().empty());
+    EXPECT_FALSE(c->originalDeleted());
+    saveShot(c, QStringLiteral("failed-unreadable"));
+    c->performClose();
+    ASSERT_EQ(delegate.reports.size(), 1u);
+    EXPECT_TRUE(delegate.reports[0].cancelled);
 }

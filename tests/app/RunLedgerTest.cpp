@@ -356,6 +356,22 @@ TEST_F(Run, ACompressionStillOpenAtARescanCountsOnceInTheTreeThatScanMade)
     EXPECT_EQ(wc->finishedViewController()->totalFreed(), saved);
 }
 
+TEST_F(Run, AnOriginalBackOnDiskWhenTheCompressionReportsKeepsItsRecord)
+{
+    QPointer<TQCompressingWindowController> c = compressUntilComplete("big.bin");
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c->removedFiles().size(), 1u);
+    ASSERT_FALSE(exists(dir / "big.bin")) << "the original went";
+    // Something is written at its path again before the compression's report is applied.
+    makeFile(dir / "big.bin", 1234);
+    EXPECT_TRUE(c->performClose());
+    EXPECT_TRUE(childOf(tree(), "big.bin")) << "what is on disk keeps its record";
+    EXPECT_TRUE(drawn("big.bin"));
+    EXPECT_TRUE(childOf(tree(), "big.zip"));
+    finish();
+    EXPECT_EQ(wc->finishedViewController()->totalCompressed(), 1);
+}
+
 // ---- quitting ----
 
 namespace {

@@ -14,12 +14,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <future>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using kztest::exists;
@@ -121,6 +123,15 @@ TEST_F(CompressorTest, OneFileIsArchivedAsItself)
     EXPECT_TRUE(archiveIsSound(dir / "report.zip"));
     EXPECT_TRUE(exists(dir / "src/report.txt"));
     EXPECT_TRUE(isEmptyFolder(tmp));
+
+    // A link alone is archived as a link, and reads back as one.
+    makeSymlink("report.txt", dir / "src/shortcut");
+    auto l = make({dir / "src/shortcut"}, dir / "shortcut.zip");
+    auto lo = watch(*l);
+    l->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return lo->ended(); }));
+    EXPECT_TRUE(lo->completed) << (lo->error ? lo->error->localizedDescription().toStdString() : "");
+    EXPECT_EQ(entries(dir / "shortcut.zip"), (std::vector<std::string>{"shortcut"}));
 }
 
 TEST_F(CompressorTest, OneFolderIsTheTopEntryAndLinksStayLinks)
@@ -128,13 +139,16 @@ TEST_F(CompressorTest, OneFolderIsTheTopEntryAndLinksStayLinks)
     makeFile(dir / "src/-Folder/a.txt", 10);
     makeFile(dir / "src/-Folder/sub/b.txt", 10);
     makeSymlink("/etc", dir / "src/-Folder/etc-link");
+    makeDir(dir / "src/-Folder/empty");
+    ASSERT_EQ(::mkfifo((dir / "src/-Folder/pipe").c_str(), 0644), 0); // no content: not archived
     auto c = make({dir / "src/-Folder/"}, dir / "folder.zip");
     auto o = watch(*c);
     c->compress();
     ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
-    ASSERT_TRUE(o->completed);
-    EXPECT_EQ(entries(dir / "folder.zip"), (std::vector<std::string>{"-Folder/", "-Folder/a.txt", "-Folder/etc-link",
-                                                                     "-Folder/sub/", "-Folder/sub/b.txt"}));
+    ASSERT_TRUE(o->completed) << (o->error ? o->error->localizedDescription().toStdString() : "");
+    EXPECT_EQ(entries(dir / "folder.zip"),
+              (std::vector<std::string>{"-Folder/", "-Folder/a.txt", "-Folder/empty/", "-Folder/etc-link",
+                                        "-Folder/sub/", "-Folder/sub/b.txt"}));
     EXPECT_TRUE(archiveIsSound(dir / "folder.zip"));
     const QByteArray listing = run("unzip", {"-Z", QString::fromStdString(dir / "folder.zip"), "-Folder/etc-link"});
     EXPECT_TRUE(listing.startsWith("l")) << listing.constData();
@@ -571,6 +585,8 @@ TEST_F(CompressorTest, TheArchiveAndTheSourcesAreCheckedAgainstHowTheyWere)
     ::rename((dir / "src/folder/deep/y").c_str(), (dir / "src/folder/deep/x").c_str());
 
     // The archive added to, then replaced by an identical copy, then gone: none of them is it.
+    // (Let go first: while it is held, a program that opens it for writing waits.)
+    archive->releaseHold();
     const std::string saved = dir / "saved.zip";
     ASSERT_EQ(::link((dir / "both.zip").c_str(), saved.c_str()), 0);
     {
@@ -610,6 +626,8 @@ TEST_F(CompressorTest, AnArchiveWrittenAnewUnderItsInodeNumberIsNotTheArchive)
         ASSERT_TRUE(archive);
         ASSERT_FALSE(archive->checkArchive());
         const KZCompressedArchive::Stamp written = archive->stamp();
+        // While the archive is held its number can't pass to another file: let go first.
+        archive->releaseHold();
 
         const bool sameNumber = kztest::rewriteWithSameInode(path, (long long)written.size);
         struct timespec times[2] = {{0, UTIME_OMIT}, {written.modifiedSeconds, long(written.modifiedNanoseconds)}};
@@ -663,6 +681,175 @@ TEST_F(CompressorTest, ASourceChangedAfterItWasCopiedOrReadNoLongerPasses)
     ASSERT_TRUE(kztest::waitFor([&] { return oneOutcome->ended(); }));
     ASSERT_TRUE(oneOutcome->completed) << describe(oneOutcome->error);
     EXPECT_EQ(describe(one->archive()->checkSourceBeforeRemoving(dir / "logs")), "It changed after it was compressed.");
+}
+
+// ---- the archive read back before it counts as complete ----
+
+// Whether the system grants read leases on files in the folder (it does on local disks).
+bool leasesWorkIn(const std::string& folder)
+{
+    const std::string probe = folder + "/lease-probe";
+    makeFile(probe, 1);
+    const int fd = ::open(probe.c_str(), O_RDONLY | O_CLOEXEC);
+    ::fcntl(fd, F_SETSIG, SIGURG);
+    const bool held = ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return held;
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    makeFile(path);
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string noise(size_t n)
+{
+    std::string s(n, '\0');
+    uint32_t x = 12345;
+    for (char& c : s) c = char((x = x * 1103515245 + 12345) >> 24);
+    return s;
+}
+
+TEST_F(CompressorTest, AnArchiveRewrittenInPlaceAtItsSizeAndTimeIsNoArchive)
+{
+    // Another program writes into the archive while zip runs, keeping its size, and puts its
+    // modification time back: the same file, size and time, but not what zip wrote.
+    writeBytes(dir / "src/F/notes.txt", noise(40000));
+    writeBytes(dir / "src/F/more.txt", noise(40000));
+    const std::string archive = dir / "F.zip";
+    auto c = make({dir / "src/F"}, archive);
+    c->setZipProgram(fakeZip(dir / "rewriting-zip", "/usr/bin/zip \"$@\" || exit $?\n"
+                                                    "touch -r '" +
+                                                        archive + "' '" + dir / "time" +
+                                                        "'\n"
+                                                        "printf 'XXXXXXXX' | dd of='" +
+                                                        archive +
+                                                        "' bs=1 seek=20000 conv=notrunc 2>/dev/null\n"
+                                                        "touch -r '" +
+                                                        dir / "time" + "' '" + archive + "'"));
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->failed);
+    EXPECT_FALSE(o->cancelled);
+    EXPECT_TRUE(QString::fromStdString(describe(o->error))
+                    .startsWith(QString::fromStdString("The archive \"" + archive + "\" does not read back whole: ")))
+        << describe(o->error);
+    EXPECT_FALSE(c->archive());
+    EXPECT_FALSE(exists(archive)); // ours, so removed
+}
+
+TEST_F(CompressorTest, AnArchiveMustListExactlyWhatWasRead)
+{
+    writeBytes(dir / "src/F/a.txt", "alpha");
+    writeBytes(dir / "src/F/skip.txt", "skip");
+    writeBytes(dir / "src/extra.txt", "not asked for");
+    struct Case {
+        const char* zip; // run in the source's folder, after which zip runs as asked
+        std::string error;
+    };
+    const std::vector<Case> cases{
+        {"exec /usr/bin/zip \"$@\" -x F/skip.txt", "\"F/skip.txt\" is missing from it."},
+        {"exec /usr/bin/zip \"$@\" extra.txt", "it holds \"extra.txt\", which was not among the items compressed."},
+        {"printf more >> F/a.txt\nexec /usr/bin/zip \"$@\"",
+         "it holds \"F/a.txt\" with 9 bytes, where the item had 5 bytes when it was read."},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.zip);
+        writeBytes(dir / "src/F/a.txt", "alpha");
+        const std::string archive = dir / "F.zip";
+        auto c = make({dir / "src/F"}, archive);
+        c->setZipProgram(fakeZip(dir / "odd-zip", k.zip));
+        auto o = watch(*c);
+        c->compress();
+        ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+        EXPECT_TRUE(o->failed);
+        EXPECT_EQ(describe(o->error), "The archive \"" + archive + "\" does not read back whole: " + k.error);
+        EXPECT_FALSE(c->archive());
+        EXPECT_FALSE(exists(archive));
+    }
+    // ZIP64 records read back like any other.
+    writeBytes(dir / "src/F/a.txt", "alpha");
+    auto c = make({dir / "src/F", dir / "src/extra.txt"}, dir / "zip64.zip");
+    c->setZipProgram(fakeZip(dir / "zip64-zip", "exec /usr/bin/zip -fz \"$@\""));
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->completed) << describe(o->error);
+}
+
+TEST_F(CompressorTest, AnArchiveStillOpenForWritingElsewhereIsNoArchive)
+{
+    if (!leasesWorkIn(dir.path())) GTEST_SKIP() << "the file system grants no leases here";
+    writeBytes(dir / "src/F/a.txt", noise(5000));
+    const std::string archive = dir / "F.zip";
+    auto c = make({dir / "src/F"}, archive);
+    // zip ends, but something it left behind still holds the archive open for writing.
+    c->setZipProgram(fakeZip(dir / "lingering-zip", "/usr/bin/zip \"$@\" || exit $?\n(sleep 1) &"));
+    auto o = watch(*c);
+    c->compress();
+    ASSERT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+    EXPECT_TRUE(o->failed);
+    EXPECT_EQ(describe(o->error), "The archive \"" + archive + "\" is open for writing in another program.");
+    EXPECT_FALSE(exists(archive));
+}
+
+TEST_F(CompressorTest, OnceReadBackTheArchiveIsHeldAndAnyWriteIsNoticed)
+{
+    writeBytes(dir / "src/F/a.txt", noise(5000));
+    const bool leases = leasesWorkIn(dir.path());
+    auto compress = [&](const std::string& archive) {
+        auto c = make({dir / "src/F"}, archive);
+        auto o = watch(*c);
+        c->compress();
+        EXPECT_TRUE(kztest::waitFor([&] { return o->ended(); }));
+        EXPECT_TRUE(o->completed) << describe(o->error);
+        return c;
+    };
+    // A program opening it for writing after the check: it waits while the archive is held,
+    // and the archive no longer counts.
+    auto held = compress(dir / "held.zip");
+    const std::shared_ptr<const KZCompressedArchive> archive = held->archive();
+    ASSERT_TRUE(archive);
+    if (leases) {
+        EXPECT_TRUE(archive->isLeaseHeld());
+        const int writer = ::open((dir / "held.zip").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        EXPECT_EQ(writer, -1);
+        EXPECT_EQ(errno, EWOULDBLOCK);
+        const std::string why = "The archive \"" + dir / "held.zip" +
+                                "\" was opened for writing by another program after it was read back.";
+        EXPECT_EQ(describe(archive->checkArchive()), why);
+        EXPECT_EQ(describe(archive->checkSourceBeforeRemoving(dir / "src/F")), why);
+        EXPECT_FALSE(archive->currentSize());
+    }
+    // Let go, nobody waits to write into it.
+    archive->releaseHold();
+    EXPECT_FALSE(archive->isLeaseHeld());
+    const int writer = ::open((dir / "held.zip").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_GE(writer, 0);
+    ::close(writer);
+
+    // Without a lease: bytes changed in place at the same size, the modification time put
+    // back. The change time tells.
+    auto other = compress(dir / "other.zip");
+    ASSERT_TRUE(other->archive());
+    other->archive()->releaseHold();
+    EXPECT_FALSE(other->archive()->checkArchive());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a later tick of the file system's clock
+    struct stat before {};
+    ASSERT_EQ(::stat((dir / "other.zip").c_str(), &before), 0);
+    {
+        const int fd = ::open((dir / "other.zip").c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_EQ(::pwrite(fd, "X", 1, 100), 1);
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::futimens(fd, times), 0);
+        ::close(fd);
+    }
+    EXPECT_EQ(sizeAt(dir / "other.zip"), other->archive()->stamp().size);
+    EXPECT_EQ(describe(other->archive()->checkArchive()),
+              "The archive \"" + dir / "other.zip" + "\" was changed after it was written.");
 }
 
 TEST_F(CompressorTest, CancelBeforeStartingReportsACancel)
