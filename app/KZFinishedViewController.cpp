@@ -74,8 +74,11 @@ void KZFinishedViewController::awakeFromNib()
 
 void KZFinishedViewController::showFreed()
 {
-    memoryArray_ = memoryFormatter_.arrayFromBytes(totalFreed_);
+    // Below 0 the run's archives outweigh what left the disk: the amount is shown as it is,
+    // under a caption that says the disk holds that much more.
+    memoryArray_ = memoryFormatter_.arrayFromBytes(std::abs(totalFreed_));
     ui()->totalFreedLabel->setSize(memoryArray_.first, memoryArray_.second, false);
+    ui()->totalFreedSubtitleLabel->setText(totalFreed_ < 0 ? GrewCaption : FreedCaption);
 }
 
 void KZFinishedViewController::startRatingPromptIfDue(double previousFreed)
@@ -141,6 +144,8 @@ void KZFinishedViewController::rate()
 
 QString KZFinishedViewController::printedAmount() const
 {
+    // Nothing to boast of when the disk holds as much as before, or more.
+    if (!(totalFreed_ > 0)) return {};
     // The value as the formatter gave it, in single precision, without decimals.
     const double value = double(float(memoryArray_.first));
     if (!std::isfinite(value)) return {};

@@ -34,7 +34,8 @@ public:
 
     double totalFreed() const { return totalFreed_; }
     qint64 totalCompressed() const { return totalCompressed_; }
-    // The freed total scaled by the screen's formatter (minimum unit KB): value and unit.
+    // The freed total scaled by the screen's formatter (minimum unit KB): value and unit. A
+    // total below 0 (archives that outweigh what went) is scaled by its size.
     const std::pair<double, QString>& memoryArray() const { return memoryArray_; }
 
     // Takes out the compressed row when nothing was compressed, else fills it.
@@ -49,7 +50,8 @@ public:
     void share(int kind);
 
     // The text a share of that kind posts: the amount freed, printed without decimals, or,
-    // when that prints as 0, the sentence without an amount; the microblog's with hashtags.
+    // when that prints as 0 or nothing was freed, the sentence without an amount; the
+    // microblog's with hashtags.
     QString shareText(int kind) const;
     // The web page a share of that kind opens.
     QUrl shareURL(int kind) const { return shareURLForText(kind, shareText(kind)); }
@@ -66,6 +68,9 @@ public:
     static inline const QString NoAmountFormat =
         QStringLiteral("I cleaned my computer using Sizemere for Linux. Check it out here: %1");
     static inline const QString Hashtags = QStringLiteral(" #sizemere #zandrel");
+    // The caption under the figure: what it counts.
+    static inline const QString FreedCaption = QStringLiteral("freed on your disk");
+    static inline const QString GrewCaption = QStringLiteral("more used on your disk");
     static inline const QString CompressedOne = QStringLiteral("file/folder compressed");
     static inline const QString CompressedMany = QStringLiteral("files/folders compressed");
 

@@ -454,13 +454,9 @@ void TQCompressingWindowController::finish()
         w->raise();
         w->activateWindow();
     }
-    // What left the disk, less the archive that took its place. Nothing left it unless
-    // originals were removed; an archive that is not as written claims nothing.
-    totalSaved_ = 0;
-    if (removalRan_) {
-        const std::optional<uint64_t> archiveSize = archive_ ? archive_->currentSize() : std::nullopt;
-        if (archiveSize) totalSaved_ = std::max(0.0, freedBytes_ - double(*archiveSize));
-    }
+    // What left the disk, less the archive written in its place: below 0 when the archive is
+    // the larger (the originals stayed, were gone already, or don't compress).
+    totalSaved_ = (removalRan_ ? freedBytes_ : 0.0) - (archive_ ? double(archive_->stamp().size) : 0.0);
     notify(true);
 }
 

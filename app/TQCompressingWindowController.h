@@ -18,8 +18,9 @@
 // ignore list lets go; each one only while the archive is still the file the compressor
 // made, whole and unchanged, and while the original is as it was when it was read. The
 // window names every original that stayed, and why. The saving reported is what the removal
-// freed on disk minus the archive's size: nothing when no original was removed, when those
-// removed were gone already, or when the archive's size can't be read.
+// freed on disk minus the size of the archive as it was written: negative when the archive
+// outweighs what went (no original removed, those removed gone already, contents that don't
+// compress), so that a run's figure is what left the disk less the archives it added.
 
 #include "kit/KZWindowController.h"
 #include "model/KZFile.h"

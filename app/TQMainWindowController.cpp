@@ -455,7 +455,7 @@ void TQMainWindowController::updateFinishedTotals()
 
 QString TQMainWindowController::finishedTouchBarText(double freed)
 {
-    if (freed != 0) {
+    if (freed > 0) {
         return QStringLiteral("Sizemere freed %1 from your computer!").arg(KZMemoryFormatter().stringFromBytes(freed));
     }
     return QStringLiteral("Tap the 'Start Again' button to scan another folder");

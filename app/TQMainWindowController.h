@@ -101,7 +101,7 @@ public:
 
     // The same test, for any path.
     static bool shouldAcceptFolderAtPath(const std::string& path);
-    // The Touch Bar text of the finished screen for a freed total.
+    // The Touch Bar text of the finished screen for a freed total (the amount only when above 0).
     static QString finishedTouchBarText(double freed);
 
 protected:

@@ -12,6 +12,7 @@
 #include "platform/KZTimeSlice.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -86,7 +87,8 @@ void TQRunLedger::setRootDirectory(const KZDirectoryPtr& root)
 
 void TQRunLedger::addTotalFreed(double bytes)
 {
-    if (!(bytes > 0)) return;
+    // A compression whose archive outweighs what went counts less than nothing.
+    if (bytes == 0 || !std::isfinite(bytes)) return;
     totalFreed_ += bytes;
     Q_EMIT totalsChanged();
 }

@@ -62,7 +62,9 @@ public:
 
     double totalFreed() const { return totalFreed_; }
     double totalCompressed() const { return totalCompressed_; }
-    // Adds to the run's totals (nothing for 0 or less).
+    // Adds to the run's totals: bytes that left the disk less the archives added, so a
+    // compression that outweighs what it removed subtracts; items compressed (nothing for 0
+    // or less).
     void addTotalFreed(double bytes);
     void addTotalCompressed(double items);
 

@@ -174,6 +174,33 @@ TEST(FinishedScreen, ShareTextsNameTheAmountWithoutDecimalsOrNoAmountAtAll)
     EXPECT_TRUE(justOver.controller->shareText(0).startsWith(QStringLiteral("I just cleared 1 KB ")));
 }
 
+TEST(FinishedScreen, AFigureBelowZeroSaysTheDiskHoldsThatMuchMore)
+{
+    // Archives that outweigh what went: the run's figure is below 0, and the screen says the
+    // disk holds that much more rather than showing a negative amount freed.
+    kztest::ScreenTestEnvironment env;
+    const QString noAmount = QStringLiteral("I cleaned my computer using Sizemere for Linux. Check it out here: ") +
+                             TQWebAddresses::productPage;
+    Screen grew(-218, 1), grewMore(-2'500'000, 0), zero(0, 1);
+    EXPECT_EQ(grew.form->totalFreedLabel->stringValue(), QStringLiteral("0.2KB"));
+    EXPECT_EQ(grew.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::GrewCaption);
+    EXPECT_EQ(grew.form->totalCompressedLabel->stringValue(), QStringLiteral("1")) << "it still counts as compressed";
+    EXPECT_EQ(grewMore.form->totalFreedLabel->stringValue(), QStringLiteral("2.5MB"));
+    EXPECT_EQ(grewMore.controller->shareText(0), noAmount);
+    EXPECT_EQ(grew.controller->shareText(1), noAmount + QStringLiteral(" #sizemere #zandrel"));
+    EXPECT_EQ(zero.form->totalFreedLabel->stringValue(), QStringLiteral("0.0KB"));
+    EXPECT_EQ(zero.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::FreedCaption);
+    EXPECT_EQ(zero.controller->shareText(0), noAmount);
+
+    // The caption follows the figure as late reports arrive.
+    grew.controller->setTotals(1'500'000, 1);
+    EXPECT_EQ(grew.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::FreedCaption);
+    EXPECT_EQ(grew.form->totalFreedLabel->stringValue(), QStringLiteral("1.5MB"));
+    grew.controller->setTotals(-300, 2);
+    EXPECT_EQ(grew.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::GrewCaption);
+    EXPECT_EQ(grew.form->totalFreedLabel->stringValue(), QStringLiteral("0.3KB"));
+}
+
 TEST(FinishedScreen, ShareButtonsOpenWebPagesWithTheTextEncodedWhole)
 {
     kztest::ScreenTestEnvironment env;
@@ -219,10 +246,9 @@ TEST(FinishedScreen, Screenshots)
         double freed;
         qint64 compressed;
     } shots[] = {
-        {"finished-with-compressed", 4.27e9, 3},
-        {"finished-without-compressed", 1'500'000, 0},
-        {"finished-large-amount", 123.45e12, 1},
-        {"finished-nothing-freed", 0, 0},
+        {"finished-with-compressed", 4.27e9, 3}, {"finished-without-compressed", 1'500'000, 0},
+        {"finished-large-amount", 123.45e12, 1}, {"finished-nothing-freed", 0, 0},
+        {"finished-archives-outweigh", -218, 1},
     };
     for (const auto& shot : shots) {
         Screen screen(shot.freed, shot.compressed);
