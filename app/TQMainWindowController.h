@@ -33,6 +33,7 @@ class QPushButton;
 class QVariantAnimation;
 class TQFileScanViewController;
 class TQRunLedger;
+struct TQRunTotals;
 class TQToolbarPlace;
 class TQTreemapViewController;
 class TQViewController;
@@ -150,6 +151,8 @@ private:
     void releaseScreenLater(std::unique_ptr<TQViewController> screen);
     // The finished screen on show follows the run's totals.
     void updateFinishedTotals();
+    // The status panel on the finished screen: the work still running, else congratulations.
+    void showRunStatus(const TQRunTotals& totals);
 
     int currentStep_ = FolderStep;
     bool resizable_ = false;

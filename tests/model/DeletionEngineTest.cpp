@@ -726,10 +726,7 @@ std::shared_ptr<Reports> startWithReports(const KZFileList& files, const TQDelet
     auto run = std::make_shared<Reports>();
     TQDeletionEngine::deleteFilesWithReports(
         files, options, [run](const TQDeletionProgress& p) { run->reports.push_back(p); },
-        [run](const TQDeletionResult& r) {
-            // Every report came before the end.
-            run->result = r;
-        });
+        [run](const TQDeletionResult& r) { run->result = r; });
     EXPECT_TRUE(kztest::waitFor([&] { return run->result.has_value(); }));
     return run;
 }
