@@ -39,7 +39,7 @@ void KZLCDStatusViewController::awakeFromNib()
     layout->setContentsMargins(kFaceInset, kFaceInset, kFaceInset, kFaceInset);
     layout->addWidget(animationContainer_);
     for (QWidget* state : {ui()->availableSpaceView, ui()->scanningView, ui()->finishedView, ui()->noDuplicatesView,
-                           ui()->congratsView}) {
+                           ui()->congratsView, ui()->workingView}) {
         state->setParent(animationContainer_);
         state->hide();
     }
@@ -82,6 +82,24 @@ QWidget* KZLCDStatusViewController::congratsView()
 {
     ensureLoaded();
     return ui()->congratsView;
+}
+
+QWidget* KZLCDStatusViewController::workingView()
+{
+    ensureLoaded();
+    return ui()->workingView;
+}
+
+KZLCDLabel* KZLCDStatusViewController::workingTitleLabel()
+{
+    ensureLoaded();
+    return ui()->workingTitleLabel;
+}
+
+KZProgressIndicator* KZLCDStatusViewController::workingProgressBar()
+{
+    ensureLoaded();
+    return ui()->workingProgressBar;
 }
 
 KZLCDLabel* KZLCDStatusViewController::scanningTitleLabel()
@@ -146,6 +164,16 @@ void KZLCDStatusViewController::showNoDuplicatesView(const QString& reason)
 void KZLCDStatusViewController::showCongratsView()
 {
     setCurrentView(congratsView());
+}
+
+void KZLCDStatusViewController::showWorkingView(const QString& title, double progress)
+{
+    workingTitleLabel()->setText(title);
+    workingView()->setAccessibleName(title);
+    KZProgressIndicator* bar = workingProgressBar();
+    progress = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0;
+    if (progress != bar->progress()) bar->setProgress(progress, bar->progress() >= 0);
+    setCurrentView(workingView());
 }
 
 void KZLCDStatusViewController::setProgress(double progress)

@@ -1,6 +1,7 @@
 #pragma once
 // The status panel in the main window's toolbar: one state view at a time (idle, scanning
-// with the current path and running dots, finished, no results, congratulations), swapped
+// with the current path and running dots, finished, no results, work still running,
+// congratulations), swapped
 // with a push-from-bottom transition of 0.3 s on the program's clock. Owned by the main
 // window for the life of the window; the scanning screen drives the scanning, finished and
 // no-results states. Main thread only.
@@ -39,6 +40,9 @@ public:
     // The no-results state with a line saying why (a scan that failed); empty: the usual line.
     void showNoDuplicatesView(const QString& reason);
     void showCongratsView();
+    // Work of the run still going on: its title ("Still deleting") and how far it has come
+    // (0 to 1). Shown again, it only updates the title and the bar.
+    void showWorkingView(const QString& title, double progress);
     // A fraction of 0 to 1, shown under the scanning title (the bar hides at 0).
     void setProgress(double progress);
 
@@ -62,6 +66,9 @@ public:
     QWidget* finishedView();
     QWidget* noDuplicatesView();
     QWidget* congratsView();
+    QWidget* workingView();
+    KZLCDLabel* workingTitleLabel();
+    KZProgressIndicator* workingProgressBar();
     KZLCDLabel* scanningTitleLabel();
     KZLCDLabel* dotsLabel();
     KZLCDLabel* noDuplicatesDetailLabel();

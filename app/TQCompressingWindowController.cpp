@@ -229,6 +229,53 @@ void TQCompressingWindowController::windowDidLoad()
     fileCompressor_->compress();
 }
 
+void TQCompressingWindowController::setState(State state)
+{
+    if (state_ == state) return;
+    state_ = state;
+    Q_EMIT activityChanged();
+}
+
+bool TQCompressingWindowController::isWorking() const
+{
+    return isRunning() || state_ == State::Cancelling || state_ == State::Deleting;
+}
+
+double TQCompressingWindowController::savingSoFar() const
+{
+    if (state_ == State::Complete) return totalSaved_;
+    if (state_ != State::Deleting) return 0;
+    return freedBytes_ - (archive_ ? double(archive_->stamp().size) : 0.0);
+}
+
+double TQCompressingWindowController::bytesLeftToRemove() const
+{
+    if (state_ == State::Deleting) return removalLeft_ >= 0 ? removalLeft_ : total_;
+    return isRunning() && deleteOriginal_ ? total_ : 0;
+}
+
+double TQCompressingWindowController::workDone() const
+{
+    // Zipping is the whole work, or its first half when the originals go afterwards.
+    const double zipShare = deleteOriginal_ ? 0.5 : 1.0;
+    const double zipped = total_ > 0 ? std::clamp(compressedBytes_ / total_, 0.0, 1.0) : 0.0;
+    switch (state_) {
+    case State::Preparing:
+    case State::Copying:
+        return 0;
+    case State::Compressing:
+    case State::Cancelling:
+        return zipShare * zipped;
+    case State::Deleting:
+        return zipShare + (1 - zipShare) * std::clamp(removalFraction_, 0.0, 1.0);
+    case State::Complete:
+    case State::Failed:
+    case State::Cancelled:
+        return 1;
+    }
+    return 1;
+}
+
 bool TQCompressingWindowController::isRunning() const
 {
     return state_ == State::Preparing || state_ == State::Copying || state_ == State::Compressing;
@@ -255,14 +302,16 @@ void TQCompressingWindowController::fitHeight()
 void TQCompressingWindowController::updateCopyProgress(double bytes)
 {
     if (!isRunning()) return;
-    state_ = State::Copying;
+    setState(State::Copying);
     ui()->statusLabel->setText(texts().copying.arg(memoryFormatter_.stringFromBytes(bytes), totalText_));
 }
 
 void TQCompressingWindowController::updateProgress(double bytes)
 {
     if (!isRunning()) return;
-    state_ = State::Compressing;
+    setState(State::Compressing);
+    compressedBytes_ = bytes;
+    Q_EMIT activityChanged();
     // Measured against the items' total; an archive larger than that shows a full bar.
     ui()->progressBar->setRange(0, 1000);
     ui()->progressBar->setValue(scaled(bytes, total_));
@@ -272,7 +321,7 @@ void TQCompressingWindowController::updateProgress(double bytes)
 void TQCompressingWindowController::cancel()
 {
     if (!isRunning()) return;
-    state_ = State::Cancelling;
+    setState(State::Cancelling);
     ui()->statusLabel->setText(texts().cancelling);
     ui()->cancelButton->setEnabled(false);
     if (fileCompressor_) fileCompressor_->cancel();
@@ -297,7 +346,7 @@ void TQCompressingWindowController::compressorFailed(const std::optional<KZError
 
 void TQCompressingWindowController::showFailure(const QString& reason)
 {
-    state_ = State::Failed;
+    setState(State::Failed);
     wasCancelled_ = true; // no archive the delegate may count on
     Ui::TQCompressingWindowController* form = ui();
     const KZImage caution = KZImage::themeIcon(QStringLiteral("dialog-warning"), QStringLiteral("caution"),
@@ -350,7 +399,7 @@ void TQCompressingWindowController::compressorCompleted()
 
 void TQCompressingWindowController::deleteOriginalFiles()
 {
-    state_ = State::Deleting;
+    setState(State::Deleting);
     Ui::TQCompressingWindowController* form = ui();
     form->progressBar->setRange(0, 0);
     form->statusLabel->hide();
@@ -375,8 +424,15 @@ void TQCompressingWindowController::deleteOriginalFiles()
         if (!archive) return KZError::sizemere(KZError::CompressionFailed, text("There is no archive."));
         return archive->checkSourceBeforeRemoving(path);
     };
-    TQDeletionEngine::deleteFiles(
-        removable, options, [](double) {},
+    TQDeletionEngine::deleteFilesWithReports(
+        removable, options,
+        [this](const TQDeletionProgress& progress) {
+            freedBytes_ = progress.freedBytes;
+            trashedBytes_ = progress.trashedBytes;
+            removalFraction_ = progress.fraction;
+            removalLeft_ = progress.bytesLeft;
+            Q_EMIT activityChanged();
+        },
         [this, unremovable](const TQDeletionResult& result) { originalFilesDeleted(result, unremovable); }, this);
 }
 
@@ -384,6 +440,8 @@ void TQCompressingWindowController::originalFilesDeleted(const TQDeletionResult&
 {
     removalRan_ = true;
     freedBytes_ = result.freedBytes;
+    trashedBytes_ = result.trashedBytes;
+    removalLeft_ = 0;
     removedFiles_.clear();
     for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
         removedFiles_.insert(removedFiles_.end(), list->begin(), list->end());
@@ -444,7 +502,7 @@ void TQCompressingWindowController::showStayedFiles()
 
 void TQCompressingWindowController::finish()
 {
-    state_ = State::Complete;
+    setState(State::Complete);
     Ui::TQCompressingWindowController* form = ui();
     form->progressBar->setRange(0, 1000);
     form->progressBar->setValue(1000);
@@ -458,13 +516,9 @@ void TQCompressingWindowController::finish()
         w->raise();
         w->activateWindow();
     }
-    // What left the disk, less the archive that took its place. Nothing left it unless
-    // originals were removed; an archive that is not as written claims nothing.
-    totalSaved_ = 0;
-    if (removalRan_) {
-        const std::optional<uint64_t> archiveSize = archive_ ? archive_->currentSize() : std::nullopt;
-        if (archiveSize) totalSaved_ = std::max(0.0, freedBytes_ - double(*archiveSize));
-    }
+    // What left the disk, less the archive written in its place: below 0 when the archive is
+    // the larger (the originals stayed, were gone already, or don't compress).
+    totalSaved_ = (removalRan_ ? freedBytes_ : 0.0) - (archive_ ? double(archive_->stamp().size) : 0.0);
     notify(true);
 }
 
@@ -485,7 +539,7 @@ void TQCompressingWindowController::notify(bool success)
 
 void TQCompressingWindowController::closeCancelled()
 {
-    state_ = State::Cancelled;
+    setState(State::Cancelled);
     window()->close();
     if (!reported_) {
         // A window that was never on screen has no close to report it.
@@ -523,7 +577,7 @@ void TQCompressingWindowController::windowWillClose()
     case State::Compressing:
     case State::Cancelling:
         // Closed by the program while the work runs: the work stops, and no archive is made.
-        state_ = State::Cancelled;
+        setState(State::Cancelled);
         wasCancelled_ = true;
         if (fileCompressor_ && !compressorEnded_) fileCompressor_->cancel();
         break;

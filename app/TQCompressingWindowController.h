@@ -20,8 +20,9 @@
 // unnoticed: it is let go when the removal ends), and while the original is as it was when it
 // was read. The
 // window names every original that stayed, and why. The saving reported is what the removal
-// freed on disk minus the archive's size: nothing when no original was removed, when those
-// removed were gone already, or when the archive's size can't be read.
+// freed on disk minus the size of the archive as it was written: negative when the archive
+// outweighs what went (no original removed, those removed gone already, contents that don't
+// compress), so that a run's figure is what left the disk less the archives it added.
 
 #include "kit/KZWindowController.h"
 #include "model/KZFile.h"
@@ -94,6 +95,21 @@ public:
     void setIgnoreList(KZIgnoreList list) { ignoreList_ = std::move(list); }
     State state() const { return state_; }
 
+    // ---- what the run's figures count of it while it goes ----
+    // True while the window works: preparing, copying, zipping, stopping, removing originals.
+    bool isWorking() const;
+    // What the removal of the originals has freed so far (all of it once it has ended), and
+    // the part of that the Trash took.
+    double freedBytes() const { return freedBytes_; }
+    double trashedBytes() const { return trashedBytes_; }
+    // Its share of the run's figure now: while the originals go, what they have freed less
+    // the archive; once complete, totalSaved(); otherwise 0.
+    double savingSoFar() const;
+    // The originals' bytes still to be removed, as scanned (0 when they are to stay).
+    double bytesLeftToRemove() const;
+    // How far the work has come, 0 to 1.
+    double workDone() const;
+
     // A free archive path for the files: "<name>.zip" for one item (its name without the
     // extension), "Archive.zip" for several, in the folder that holds them all; "<name> 2.zip",
     // "<name> 3.zip" ... when the name is taken on disk or by another running window. The file
@@ -108,6 +124,10 @@ public:
     // Called with every new compressor before it starts (tests: zip program, intervals).
     static void setCompressorHookForTesting(std::function<void(KZFileCompressor&)> hook);
 
+Q_SIGNALS:
+    // The state changed, or the work moved on (what the accessors above answer changed).
+    void activityChanged();
+
 protected:
     explicit TQCompressingWindowController(QObject* parent = nullptr);
 
@@ -116,6 +136,7 @@ protected:
     void windowWillClose() override;
 
 private:
+    void setState(State state);
     bool isRunning() const;
     void setHeadline(const QString& text);
     void fitHeight();
@@ -139,7 +160,11 @@ private:
     std::optional<KZIgnoreList> ignoreList_;
     std::shared_ptr<const KZCompressedArchive> archive_; // what the compressor made, once complete
     bool removalRan_ = false;                            // the originals' removal has ended
-    double freedBytes_ = 0;                              // what it freed on disk
+    double freedBytes_ = 0;                              // what it freed on disk (so far)
+    double trashedBytes_ = 0;                            // the part of it in the Trash
+    double removalFraction_ = 0;                         // how far the removal has come
+    double removalLeft_ = -1;                            // what it has left, as scanned (-1: not yet told)
+    double compressedBytes_ = 0;                         // the archive's size as zip writes it
     std::string destination_;
     TQCompressingWindowControllerDelegate* delegate_ = nullptr;
     bool wasCancelled_ = false;

@@ -116,9 +116,12 @@ void TQEmptyTrashWindowController::startRun()
 {
     running_ = true;
     ++runningSheets;
-    TQDeleteQueue::sharedInstance().deleteAllFiles([this](double fraction) { runProgressed(fraction); },
-                                                   [this](const TQDeletionResult& result) { runFinished(result); },
-                                                   this);
+    TQDeleteQueue::sharedInstance().deleteAllFilesWithReports(
+        [this](const TQDeletionProgress& progress) {
+            runProgressed(progress.fraction);
+            if (progressBlock_) progressBlock_(progress, true);
+        },
+        [this](const TQDeletionResult& result) { runFinished(result); }, this);
 }
 
 void TQEmptyTrashWindowController::runProgressed(double fraction)
@@ -135,6 +138,7 @@ void TQEmptyTrashWindowController::runFinished(const TQDeletionResult& result)
     finished_ = true;
     --runningSheets;
     result_ = result;
+    if (progressBlock_) progressBlock_({1.0, result.freedBytes, result.trashedBytes, 0.0}, false);
     ui()->progressIndicator->setValue(1000);
     ui()->progressLabel->setText(tr("Finished!"));
 

@@ -24,6 +24,9 @@ class TQEmptyTrashWindowController : public KZWindowController {
     KZ_INTERFACE_FILE(TQEmptyTrashWindowController)
 public:
     using CompletionBlock = std::function<void(const TQDeletionResult& result)>;
+    // Told how the run goes, on the main thread: each report while it runs, then once more
+    // with the run's result (running false).
+    using ProgressBlock = std::function<void(const TQDeletionProgress& progress, bool running)>;
     // How long "Finished!" shows before a run without failures closes the sheet.
     static constexpr double closeDelay = 0.3;
 
@@ -31,6 +34,7 @@ public:
     ~TQEmptyTrashWindowController() override;
 
     void setCompletionBlock(CompletionBlock block) { completionBlock_ = std::move(block); }
+    void setProgressBlock(ProgressBlock block) { progressBlock_ = std::move(block); }
     // Loads the sheet, starts the run and shows the sheet on the window. Refused (false, and
     // the completion is never called) while another sheet runs, or when this one was begun.
     bool beginSheetForWindow(QWidget* window);
@@ -76,6 +80,7 @@ private:
     void complete();
 
     CompletionBlock completionBlock_;
+    ProgressBlock progressBlock_;
     TQDeletionResult result_;
     TQFileTableModel* errorModel_ = nullptr;
     QWidget* currentView_ = nullptr;

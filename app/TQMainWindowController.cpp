@@ -426,15 +426,17 @@ void TQMainWindowController::showFinishedView()
     resetWindowTitle();
 
     // The whole run's: what earlier results screens of the folder did (Back and Next, or a
-    // rescan, make a new one) and what is still running counts too, once it reports.
-    const double freed = ledger_->totalFreed();
-    const auto compressed = static_cast<qint64>(ledger_->totalCompressed());
+    // rescan, make a new one) and what is still running, as far as it has come.
+    const TQRunTotals totals = ledger_->totals();
+    const double freed = totals.freed;
     releaseLater(finishedViewController_);
-    finishedViewController_ = KZFinishedViewController::controllerWithTotalFreed(freed, compressed);
+    finishedViewController_ =
+        KZFinishedViewController::controllerWithTotalFreed(freed, static_cast<qint64>(totals.compressed));
+    finishedViewController_->setRunTotals(totals);
     finishedViewController_->setParentWindow(window());
 
     setResizable(false);
-    lcdStatusViewController_->showCongratsView();
+    showRunStatus(totals);
     setCurrentViewController(finishedViewController_.get());
     restoreToolbar();
     ui()->finishedToolbarView->show();
@@ -448,14 +450,25 @@ void TQMainWindowController::updateFinishedTotals()
 {
     // Not while starting again: that run's screen is on its way out.
     if (currentStep_ != ResultsStep || !isFinishedScreenShown()) return;
-    const double freed = ledger_->totalFreed();
-    finishedViewController_->setTotals(freed, static_cast<qint64>(ledger_->totalCompressed()));
-    touchBarFinishedLabel_->setText(finishedTouchBarText(freed));
+    const TQRunTotals totals = ledger_->totals();
+    finishedViewController_->setRunTotals(totals);
+    touchBarFinishedLabel_->setText(finishedTouchBarText(totals.freed));
+    showRunStatus(totals);
+}
+
+void TQMainWindowController::showRunStatus(const TQRunTotals& totals)
+{
+    // "Complete" only once nothing of the run runs any more.
+    if (totals.isRunning()) {
+        lcdStatusViewController_->showWorkingView(KZFinishedViewController::workingTitle(totals), totals.progress);
+    } else {
+        lcdStatusViewController_->showCongratsView();
+    }
 }
 
 QString TQMainWindowController::finishedTouchBarText(double freed)
 {
-    if (freed != 0) {
+    if (freed > 0) {
         return QStringLiteral("Sizemere freed %1 from your computer!").arg(KZMemoryFormatter().stringFromBytes(freed));
     }
     return QStringLiteral("Tap the 'Start Again' button to scan another folder");

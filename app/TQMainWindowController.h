@@ -33,6 +33,7 @@ class QPushButton;
 class QVariantAnimation;
 class TQFileScanViewController;
 class TQRunLedger;
+struct TQRunTotals;
 class TQToolbarPlace;
 class TQTreemapViewController;
 class TQViewController;
@@ -101,7 +102,7 @@ public:
 
     // The same test, for any path.
     static bool shouldAcceptFolderAtPath(const std::string& path);
-    // The Touch Bar text of the finished screen for a freed total.
+    // The Touch Bar text of the finished screen for a freed total (the amount only when above 0).
     static QString finishedTouchBarText(double freed);
 
 protected:
@@ -150,6 +151,8 @@ private:
     void releaseScreenLater(std::unique_ptr<TQViewController> screen);
     // The finished screen on show follows the run's totals.
     void updateFinishedTotals();
+    // The status panel on the finished screen: the work still running, else congratulations.
+    void showRunStatus(const TQRunTotals& totals);
 
     int currentStep_ = FolderStep;
     bool resizable_ = false;

@@ -17,6 +17,7 @@
 #include "treemap/KZNestedTreemapView.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -433,14 +434,15 @@ void TQRemovalFlow::handOverCompressions()
 
 void TQRemovalFlow::addTotalSaved(double bytes)
 {
-    if (!(bytes > 0)) return;
+    if (bytes == 0 || !std::isfinite(bytes)) return;
     if (ledger_) ledger_->addTotalFreed(bytes);
     noteFreed(bytes);
 }
 
 void TQRemovalFlow::noteFreed(double bytes)
 {
-    if (!(bytes > 0)) return;
+    // A compression's saving may be below 0: the screen's figure follows the run's.
+    if (bytes == 0 || !std::isfinite(bytes)) return;
     totalFreed_ += bytes;
     KZNotificationCenter::defaultCenter().post(TQNotification_EnableNextButton);
 }

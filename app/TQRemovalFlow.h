@@ -148,7 +148,7 @@ public:
     double totalFreed() const { return totalFreed_; }
     double totalCompressed() const { return totalCompressed_; }
     // Adds to the freed totals (the screen's and the run's) and tells the main window
-    // (nothing for 0 or less).
+    // (nothing for 0; below 0 when archives outweigh what went).
     void addTotalSaved(double bytes);
 
 Q_SIGNALS:

@@ -12,6 +12,7 @@
 #include "platform/KZTimeSlice.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -60,9 +61,10 @@ void TQRunLedger::beginRun()
     root_ = nullptr;
     recording_ = false;
     recorded_ = {};
-    const bool changed = totalFreed_ != 0 || totalCompressed_ != 0;
+    const bool changed = totalFreed_ != 0 || totalCompressed_ != 0 || totalTrashed_ != 0 || !liveDeletions_.empty();
     totalFreed_ = 0;
     totalCompressed_ = 0;
+    totalTrashed_ = 0;
     if (changed) Q_EMIT totalsChanged();
 }
 
@@ -86,7 +88,8 @@ void TQRunLedger::setRootDirectory(const KZDirectoryPtr& root)
 
 void TQRunLedger::addTotalFreed(double bytes)
 {
-    if (!(bytes > 0)) return;
+    // A compression whose archive outweighs what went counts less than nothing.
+    if (bytes == 0 || !std::isfinite(bytes)) return;
     totalFreed_ += bytes;
     Q_EMIT totalsChanged();
 }
@@ -96,6 +99,99 @@ void TQRunLedger::addTotalCompressed(double items)
     if (!(items > 0)) return;
     totalCompressed_ += items;
     Q_EMIT totalsChanged();
+}
+
+void TQRunLedger::addTotalTrashed(double bytes)
+{
+    if (!(bytes > 0)) return;
+    totalTrashed_ += bytes;
+    Q_EMIT totalsChanged();
+}
+
+// ---- the work still running ----
+
+TQRunTotals TQRunLedger::totals() const
+{
+    TQRunTotals totals;
+    totals.freed = totalFreed_;
+    totals.inTrash = totalTrashed_;
+    totals.compressed = totalCompressed_;
+    // How far the running work has come: each operation weighed by the bytes it set out to remove.
+    double weights = 0, done = 0;
+    const auto progressed = [&](double fraction, double weight) {
+        weight = std::max(weight, 1.0);
+        weights += weight;
+        done += weight * std::clamp(fraction, 0.0, 1.0);
+    };
+    for (const auto& [id, deletion] : liveDeletions_) {
+        if (deletion.generation != generation_) continue;
+        totals.freed += deletion.progress.freedBytes;
+        totals.inTrash += deletion.progress.trashedBytes;
+        if (!deletion.running) continue;
+        ++totals.deleting;
+        totals.goneBytes += deletion.progress.freedBytes;
+        totals.leftBytes += deletion.progress.bytesLeft;
+        progressed(deletion.progress.fraction, deletion.weight);
+    }
+    for (const auto& [controller, generation] : compressions_) {
+        if (!controller || generation != generation_) continue;
+        if (controller->state() == TQCompressingWindowController::State::Complete) {
+            // Done, its window not yet closed: it counts as it will once reported.
+            totals.freed += controller->totalSaved();
+            totals.inTrash += controller->trashedBytes();
+            totals.compressed += double(controller->files().size());
+            continue;
+        }
+        if (!controller->isWorking()) continue;
+        ++totals.compressing;
+        totals.freed += controller->savingSoFar();
+        totals.inTrash += controller->trashedBytes();
+        totals.goneBytes += controller->freedBytes();
+        totals.leftBytes += controller->bytesLeftToRemove();
+        double size = 0;
+        for (const KZFilePtr& file : controller->files()) size += file->fileSize();
+        progressed(controller->workDone(), size);
+    }
+    totals.progress = weights > 0 ? done / weights : 1.0;
+    return totals;
+}
+
+quint64 TQRunLedger::startLiveDeletion()
+{
+    const quint64 id = ++nextLiveDeletion_;
+    liveDeletions_[id].generation = generation_;
+    noteActivity();
+    return id;
+}
+
+void TQRunLedger::updateLiveDeletion(quint64 id, const TQDeletionProgress& progress, bool running)
+{
+    const auto it = liveDeletions_.find(id);
+    if (it == liveDeletions_.end()) return;
+    LiveDeletion& deletion = it->second;
+    // The first report tells what the run set out to remove.
+    if (deletion.weight <= 0) deletion.weight = progress.freedBytes + progress.bytesLeft;
+    deletion.progress = progress;
+    deletion.running = running;
+    noteActivity();
+}
+
+void TQRunLedger::dropLiveDeletion(quint64 id)
+{
+    liveDeletions_.erase(id);
+    noteActivity();
+}
+
+void TQRunLedger::noteActivity()
+{
+    if (activityPending_) return;
+    activityPending_ = true;
+    KZRunOnMainThread(
+        [this] {
+            activityPending_ = false;
+            Q_EMIT totalsChanged();
+        },
+        this);
 }
 
 void TQRunLedger::recordGone(const TQDeletionResult& result)
@@ -280,18 +376,24 @@ void TQRunLedger::deleteFiles(const KZFileList& files, const TQDeletionEngine::O
     const quint64 generation = generation_;
     QPointer<const QObject> guard(screen);
     const bool useTrash = options.useTrash;
-    TQDeletionEngine::deleteFiles(
-        files, options, [](double) {},
-        [this, generation, guard, files, useTrash, report = std::move(report),
+    // What has gone counts in the run's figures as it goes.
+    const quint64 live = startLiveDeletion();
+    TQDeletionEngine::deleteFilesWithReports(
+        files, options, [this, live](const TQDeletionProgress& progress) { updateLiveDeletion(live, progress, true); },
+        [this, generation, guard, files, useTrash, live, report = std::move(report),
          orphanReport = std::move(orphanReport)](const TQDeletionResult& result) {
             runningDeletions_ = std::max(0, runningDeletions_ - 1);
+            dropLiveDeletion(live);
             recordGone(result);
             // Only what is gone leaves the tree; the folders keep counting the removed sizes.
             for (const KZFileList* list : {&result.deletedFiles, &result.nestedFiles, &result.vanishedFiles})
                 for (const KZFilePtr& file : *list) removeGoneRecord(file, true, true);
             for (const KZFilePtr& folder : partlyRemovedFolders(files, result, useTrash))
                 rescanInPlace(kz_asDirectory(folder));
-            if (generation == generation_) addTotalFreed(result.freedBytes);
+            if (generation == generation_) {
+                addTotalFreed(result.freedBytes);
+                addTotalTrashed(result.trashedBytes);
+            }
             Q_EMIT treeChanged();
             if (guard) {
                 if (report) report(result);
@@ -318,12 +420,19 @@ TQEmptyTrashWindowController* TQRunLedger::emptyQueue(QWidget* window, const QOb
     const bool useTrash = Preferences::sharedPreferences().useTrash();
     auto followUp = std::make_shared<const EmptyingFollowUp>(
         EmptyingFollowUp{QPointer<const QObject>(screen), std::move(taken), std::move(ended), std::move(afterwards)});
-    sheet->setCompletionBlock([this, generation, requested, useTrash, followUp](const TQDeletionResult& result) {
+    // What goes counts in the run's figures as it goes, until the sheet hands over its result.
+    const quint64 live = startLiveDeletion();
+    sheet->setProgressBlock([this, live](const TQDeletionProgress& progress, bool running) {
+        updateLiveDeletion(live, progress, running);
+    });
+    sheet->setCompletionBlock([this, generation, requested, useTrash, followUp, live](const TQDeletionResult& result) {
+        dropLiveDeletion(live);
         emptyingReported(generation, requested, useTrash, followUp, result);
     });
     emptying_ = true;
     if (!sheet->beginSheetForWindow(window)) {
         emptying_ = false;
+        dropLiveDeletion(live);
         return nullptr; // released on a later turn
     }
     // The sheet before goes on a later turn (this may run inside its own report).
@@ -335,7 +444,10 @@ void TQRunLedger::emptyingReported(quint64 generation, const KZFileList& request
                                    std::shared_ptr<const EmptyingFollowUp> followUp, const TQDeletionResult& result)
 {
     recordGone(result);
-    if (generation == generation_) addTotalFreed(result.freedBytes);
+    if (generation == generation_) {
+        addTotalFreed(result.freedBytes);
+        addTotalTrashed(result.trashedBytes);
+    }
     for (const KZFilePtr& folder : partlyRemovedFolders(requested, result, useTrash))
         rescanInPlace(kz_asDirectory(folder));
     auto went = std::make_shared<const KZFileList>(wentRecords(result));
@@ -391,6 +503,10 @@ void TQRunLedger::compressionStarted(TQCompressingWindowController* controller)
     if (!controller) return;
     std::erase_if(compressions_, [](const auto& entry) { return entry.first.isNull(); });
     compressions_.emplace_back(controller, generation_);
+    // Its progress, and its saving once complete, count in the run's figures before it reports.
+    connect(controller, &TQCompressingWindowController::activityChanged, this, &TQRunLedger::noteActivity,
+            Qt::UniqueConnection);
+    noteActivity();
 }
 
 void TQRunLedger::adoptCompression(TQCompressingWindowController* controller)
@@ -398,7 +514,11 @@ void TQRunLedger::adoptCompression(TQCompressingWindowController* controller)
     if (!controller) return;
     const bool known = std::any_of(compressions_.begin(), compressions_.end(),
                                    [controller](const auto& entry) { return entry.first == controller; });
-    if (!known) compressions_.emplace_back(controller, generation_);
+    if (!known) {
+        compressions_.emplace_back(controller, generation_);
+        connect(controller, &TQCompressingWindowController::activityChanged, this, &TQRunLedger::noteActivity,
+                Qt::UniqueConnection);
+    }
     controller->setDelegate(this);
 }
 
@@ -418,6 +538,8 @@ bool TQRunLedger::applyCompression(TQCompressingWindowController* controller, co
                                  [controller](const auto& entry) { return entry.first == controller; });
     const bool ofThisRun = it != compressions_.end() && it->second == generation_;
     if (it != compressions_.end()) compressions_.erase(it);
+    disconnect(controller, &TQCompressingWindowController::activityChanged, this, &TQRunLedger::noteActivity);
+    noteActivity();
     if (wasCancelled) return false;
 
     if (recording_) {
@@ -433,6 +555,7 @@ bool TQRunLedger::applyCompression(TQCompressingWindowController* controller, co
         addTotalCompressed(double(controller->files().size()));
         // What the removal freed on disk less the archive, also when only some originals went.
         addTotalFreed(totalSaved);
+        addTotalTrashed(controller->trashedBytes());
     }
     Q_EMIT treeChanged();
     return ofThisRun;

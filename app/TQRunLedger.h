@@ -13,6 +13,12 @@
 // Reports that arrive while the run's folder is being scanned again are also applied to the
 // tree that scan hands over, so an item deleted meanwhile is not drawn again.
 //
+// While an operation of the run goes, its progress counts too (totals()): what a delete or an
+// emptying has removed so far, what a compression's removal of its originals has freed less
+// its archive, and what they have left, so the finished screen can follow the bytes as they
+// go and say "complete" only once nothing runs. The part of the freed bytes that went to the
+// Trash is kept apart.
+//
 // The main window owns one for the life of the window; a results screen made without one
 // (tests) makes its own. The ledger owns the compression windows the run's screens open
 // (TQCompressionWindows): they outlive the screens, and those still running stop when the
@@ -21,6 +27,7 @@
 
 #include "app/TQCompressingWindowController.h"
 #include "app/TQEmptyTrashWindowController.h"
+#include "app/TQRunTotals.h"
 #include "model/KZFile.h"
 #include "model/TQDeletionEngine.h"
 #include "platform/widgets/KZOwnedObject.h"
@@ -30,6 +37,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -60,11 +68,21 @@ public:
     // applied to that tree as well.
     void beginScan();
 
+    // What the run's operations that have ended and reported counted.
     double totalFreed() const { return totalFreed_; }
     double totalCompressed() const { return totalCompressed_; }
-    // Adds to the run's totals (nothing for 0 or less).
+    double totalTrashed() const { return totalTrashed_; }
+    // The run's figures now: those totals with what the run's work still running (or ended and
+    // not yet reported: a delete sheet not yet closed, a compression window still open) has
+    // done so far, and how far that work has come.
+    TQRunTotals totals() const;
+    // Adds to the run's totals: bytes that left the disk less the archives added, so a
+    // compression that outweighs what it removed subtracts; items compressed (nothing for 0
+    // or less).
     void addTotalFreed(double bytes);
     void addTotalCompressed(double items);
+    // The part of the freed bytes that went to the Trash (nothing for 0 or less).
+    void addTotalTrashed(double bytes);
 
     // ---- the confirmed delete ----
     // Deletes the records in the background (TQDeletionEngine). When the run ends, the
@@ -129,7 +147,8 @@ public:
     int pendingFolderScans() const { return int(folderScans_.size()); }
 
 Q_SIGNALS:
-    // The run's totals changed.
+    // The run's totals changed, or its work still running moved on (reports of progress are
+    // gathered into one signal a turn of the event loop).
     void totalsChanged();
     // Records left or joined the held tree, or a folder of it was scanned again.
     void treeChanged();
@@ -162,6 +181,20 @@ private:
                         std::shared_ptr<const EmptyingFollowUp> followUp);
     void addArchive(const std::string& destinationPath);
 
+    // A confirmed delete or an emptying while it goes: its reports, until its result is
+    // counted in the totals.
+    struct LiveDeletion {
+        quint64 generation = 0;
+        bool running = true;
+        TQDeletionProgress progress;
+        double weight = 0; // the bytes it set out to remove, as scanned
+    };
+    quint64 startLiveDeletion();
+    void updateLiveDeletion(quint64 id, const TQDeletionProgress& progress, bool running);
+    void dropLiveDeletion(quint64 id);
+    // Tells of the work's progress: one totalsChanged() for all reports of one turn.
+    void noteActivity();
+
     static inline size_t emptyingSlice_ = 10000;
     // The longest one slice of emptied records takes on the main thread.
     static constexpr std::chrono::milliseconds kEmptyingSliceTime{8};
@@ -169,7 +202,11 @@ private:
     KZDirectoryPtr root_;
     double totalFreed_ = 0;
     double totalCompressed_ = 0;
+    double totalTrashed_ = 0;
     quint64 generation_ = 0;
+    std::map<quint64, LiveDeletion> liveDeletions_;
+    quint64 nextLiveDeletion_ = 0;
+    bool activityPending_ = false;
     int runningDeletions_ = 0;
     bool emptying_ = false;
     bool takingOut_ = false;

@@ -69,12 +69,25 @@ void TQDeleteQueue::deleteAllFiles(TQDeletionEngine::ProgressHandler progressHan
     actuallyDeleteFiles(deleteQueue_, std::move(progressHandler), std::move(finishedHandler), context);
 }
 
-void TQDeleteQueue::actuallyDeleteFiles(const KZFileList& files, TQDeletionEngine::ProgressHandler progressHandler,
-                                        TQDeletionEngine::FinishedHandler finishedHandler, const QObject* context)
+TQDeletionEngine::Options TQDeleteQueue::engineOptions() const
 {
     TQDeletionEngine::Options options;
     options.useTrash = (preferences_ ? *preferences_ : Preferences::sharedPreferences()).useTrash();
     options.trash = trash_;
     if (progressInterval_ >= 0) options.progressInterval = progressInterval_;
-    TQDeletionEngine::deleteFiles(files, options, std::move(progressHandler), std::move(finishedHandler), context);
+    return options;
+}
+
+void TQDeleteQueue::actuallyDeleteFiles(const KZFileList& files, TQDeletionEngine::ProgressHandler progressHandler,
+                                        TQDeletionEngine::FinishedHandler finishedHandler, const QObject* context)
+{
+    TQDeletionEngine::deleteFiles(files, engineOptions(), std::move(progressHandler), std::move(finishedHandler),
+                                  context);
+}
+
+void TQDeleteQueue::deleteAllFilesWithReports(TQDeletionEngine::ReportHandler reportHandler,
+                                              TQDeletionEngine::FinishedHandler finishedHandler, const QObject* context)
+{
+    TQDeletionEngine::deleteFilesWithReports(deleteQueue_, engineOptions(), std::move(reportHandler),
+                                             std::move(finishedHandler), context);
 }

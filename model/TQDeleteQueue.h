@@ -53,6 +53,9 @@ public:
     // The same for any list of records.
     void actuallyDeleteFiles(const KZFileList& files, TQDeletionEngine::ProgressHandler progressHandler,
                              TQDeletionEngine::FinishedHandler finishedHandler, const QObject* context = nullptr);
+    // deleteAllFiles whose progress reports also tell the bytes gone and left.
+    void deleteAllFilesWithReports(TQDeletionEngine::ReportHandler reportHandler,
+                                   TQDeletionEngine::FinishedHandler finishedHandler, const QObject* context = nullptr);
     KZFileList filesWithChildrenRemovedWithFiles(const KZFileList& files) const
     {
         return TQDeletionEngine::filesWithChildrenRemovedWithFiles(files);
@@ -74,6 +77,8 @@ Q_SIGNALS:
 
 private:
     void post(const QString& name, const KZFileList& files);
+    // The engine's options for a run started now.
+    TQDeletionEngine::Options engineOptions() const;
 
     KZFileList deleteQueue_;
     Preferences* preferences_ = nullptr;

@@ -49,8 +49,8 @@ enum class Fate { Deleted, Vanished, Failed };
 // main thread only.
 struct MainSide {
     KZFileList records; // the records asked for, each once, in order
-    TQDeletionEngine::ProgressHandler progress;
-    double lastProgress = 0; // what the handler was told last: the bar never goes back
+    TQDeletionEngine::ReportHandler progress;
+    double lastProgress = 0; // the fraction the handler was told last: the bar never goes back
     TQDeletionEngine::FinishedHandler finished;
     QPointer<const QObject> context;
     bool hasContext = false;
@@ -64,6 +64,7 @@ struct Work {
     std::vector<bool> isNested; // inside another listed folder: goes with it
     std::vector<Fate> fates;    // by item; a nested item is Deleted when it went with its folder
     uint64_t freedBytes = 0;    // what left the disk, as the remover and the Trash moves measured it
+    uint64_t trashedBytes = 0;  // the part of it the Trash took
     KZErrorTable errors;
 };
 
@@ -87,6 +88,8 @@ struct Progress {
         if (totalBytes <= 0) return byEntries;
         return 0.5 * byEntries + 0.5 * std::min(bytes / totalBytes, 1.0);
     }
+    // What the items not yet done hold, as scanned, when `bytes` of them are done.
+    double bytesLeft(double bytes) const { return std::max(0.0, totalBytes - bytes); }
 };
 
 // For each path (a folder's ends with "/"), whether a folder above it is among the paths.
@@ -260,9 +263,10 @@ void measureForTrash(const std::string& path, const struct statx& st, TrashMeasu
 
 // Deletes or trashes one record; answers its fate and, when it failed, the error. `freed`
 // grows by the bytes that left: what the remover unlinked (also when the item partly
-// stayed), or the size of what the Trash took, measured just before the move.
+// stayed), or the size of what the Trash took, measured just before the move (`trashed`
+// grows by that too).
 Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZErrorTable& errors, uint64_t& freed,
-               const kz::RemovalProgress& progress)
+               uint64_t& trashed, const kz::RemovalProgress& progress)
 {
     auto failed = [&](KZError error) {
         errors[s.path] = std::move(error);
@@ -306,6 +310,7 @@ Fate deleteOne(const Snapshot& s, const TQDeletionEngine::Options& options, KZEr
     if (isGone(s.target)) {
         if (toTrash) {
             freed += measure.bytes;
+            trashed += measure.bytes;
             measure.remember();
         }
         return Fate::Deleted;
@@ -352,15 +357,23 @@ Snapshot snapshotOf(const KZFile& f)
     return s;
 }
 
-void postProgress(const std::shared_ptr<MainSide>& main, double value,
+void postProgress(const std::shared_ptr<MainSide>& main, TQDeletionProgress value,
                   std::shared_ptr<std::atomic<bool>> pending = nullptr)
 {
-    KZRunOnMainThread([main, value, pending = std::move(pending)] {
+    KZRunOnMainThread([main, value, pending = std::move(pending)]() mutable {
         if (pending) pending->store(false, std::memory_order_relaxed);
         if (!main->alive() || !main->progress) return;
-        main->lastProgress = std::max(main->lastProgress, std::clamp(value, 0.0, 1.0));
-        main->progress(main->lastProgress);
+        main->lastProgress = std::max(main->lastProgress, std::clamp(value.fraction, 0.0, 1.0));
+        value.fraction = main->lastProgress;
+        main->progress(value);
     });
+}
+
+// A report of what is done: `doneBytes` of the scanned bytes, and what left the disk so far.
+TQDeletionProgress report(const Progress& progress, double doneEntries, double doneBytes, uint64_t freed,
+                          uint64_t trashed)
+{
+    return {progress.fraction(doneEntries, doneBytes), double(freed), double(trashed), progress.bytesLeft(doneBytes)};
 }
 
 void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
@@ -409,21 +422,24 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
         const double byEntries = std::min(double(entries) / current->entries, 1.0);
         const double byBytes = current->bytes > 0 ? std::min(double(bytes) / current->bytes, 1.0) : byEntries;
         const double inItem = current->recordsComplete ? 0.5 * byEntries + 0.5 * byBytes : byBytes;
+        // The bytes unlinked inside the item so far have left the disk already.
         postProgress(main,
-                     progress.fraction(progress.doneEntries + inItem * current->entries,
-                                       progress.doneBytes + inItem * current->bytes),
+                     report(progress, progress.doneEntries + inItem * current->entries,
+                            progress.doneBytes + inItem * current->bytes, work->freedBytes + bytes, work->trashedBytes),
                      progress.pending);
     };
     for (size_t c = 0;; ++c) {
         if (c >= chunks.size()) {
-            postProgress(main, 1.0);
+            postProgress(main, {1.0, double(work->freedBytes), double(work->trashedBytes), 0.0});
             break;
         }
-        postProgress(main, progress.fraction(progress.doneEntries, progress.doneBytes));
+        postProgress(main,
+                     report(progress, progress.doneEntries, progress.doneBytes, work->freedBytes, work->trashedBytes));
         progress.lastReport = std::chrono::steady_clock::now();
         for (size_t i : chunks[c]) {
             current = &work->items[i];
-            work->fates[i] = deleteOne(*current, work->options, work->errors, work->freedBytes, inside);
+            work->fates[i] =
+                deleteOne(*current, work->options, work->errors, work->freedBytes, work->trashedBytes, inside);
             progress.doneEntries += current->entries;
             progress.doneBytes += current->bytes;
         }
@@ -453,6 +469,7 @@ void run(std::shared_ptr<Work> work, std::shared_ptr<MainSide> main)
             }
         }
         result.freedBytes = double(work->freedBytes);
+        result.trashedBytes = double(work->trashedBytes);
         if (!work->errors.empty()) result.errors = std::move(work->errors);
         // The snapshots of a long run take a while to free: not on the main thread.
         KZRunInBackground([w = std::move(work)] {});
@@ -521,13 +538,23 @@ void readSlice(const std::shared_ptr<Reading>& reading)
 void TQDeletionEngine::deleteFiles(const KZFileList& files, const Options& options, ProgressHandler progressHandler,
                                    FinishedHandler finishedHandler, const QObject* context)
 {
+    ReportHandler reports;
+    if (progressHandler)
+        reports = [handler = std::move(progressHandler)](const TQDeletionProgress& p) { handler(p.fraction); };
+    deleteFilesWithReports(files, options, std::move(reports), std::move(finishedHandler), context);
+}
+
+void TQDeletionEngine::deleteFilesWithReports(const KZFileList& files, const Options& options,
+                                              ReportHandler reportHandler, FinishedHandler finishedHandler,
+                                              const QObject* context)
+{
     // The main thread only reads the records (each once), a slice at a time when the list is
     // long; everything else happens in the background, so a long list doesn't hold up the
     // window.
     auto reading = std::make_shared<Reading>();
     reading->main = std::make_shared<MainSide>();
     MainSide& main = *reading->main;
-    main.progress = std::move(progressHandler);
+    main.progress = std::move(reportHandler);
     main.finished = std::move(finishedHandler);
     main.context = context;
     main.hasContext = context != nullptr;

@@ -47,11 +47,28 @@ struct TQDeletionResult {
     // but that child is not counted again when the folder goes. Items that were already gone
     // count nothing.
     double freedBytes = 0;
+    // The part of freedBytes that went to the Trash: still on the disk until the Trash is
+    // emptied. Items removed directly (network volumes, or the Trash not chosen) are not in it.
+    double trashedBytes = 0;
+};
+
+// How far a run has come, as reported on the main thread while it goes.
+struct TQDeletionProgress {
+    // The share of the work done, 0 to 1 (as the plain progress handler gets it).
+    double fraction = 0;
+    // What has left the disk so far, counted as TQDeletionResult::freedBytes counts it; the
+    // last report before the end holds the run's whole freedBytes.
+    double freedBytes = 0;
+    // Of that, what went to the Trash.
+    double trashedBytes = 0;
+    // What the items not yet gone still hold, as the scanned records measure it.
+    double bytesLeft = 0;
 };
 
 class TQDeletionEngine {
 public:
     using ProgressHandler = std::function<void(double fraction)>;
+    using ReportHandler = std::function<void(const TQDeletionProgress& progress)>;
     using FinishedHandler = std::function<void(const TQDeletionResult& result)>;
 
     struct Options {
@@ -79,6 +96,9 @@ public:
     // (a folder's work is everything below it); it never goes back and is never NaN.
     static void deleteFiles(const KZFileList& files, const Options& options, ProgressHandler progressHandler,
                             FinishedHandler finishedHandler, const QObject* context = nullptr);
+    // The same run, its progress reports telling the bytes gone so far and those left as well.
+    static void deleteFilesWithReports(const KZFileList& files, const Options& options, ReportHandler reportHandler,
+                                       FinishedHandler finishedHandler, const QObject* context = nullptr);
 
     // The list without the records that lie inside a listed folder (by path, whether or not
     // the record is still linked to its parent), in the list's order; a record listed twice

@@ -306,7 +306,7 @@ TEST_F(CompressingWindow, ArchiveNamesAreFreeBytesWithinTheLimitAndNeverInsideAn
     EXPECT_EQ(second, longName.substr(0, 248) + " 2.zip");
 }
 
-TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNeverSavesLessThanNothing)
+TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnClose)
 {
     kztest::TempDir dir;
     env.settings.preferences().setDeleteCompressedOriginal(false);
@@ -321,8 +321,10 @@ TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNever
     EXPECT_EQ(entries(dir / "report.zip"), std::vector<std::string>{"report.pdf"});
     EXPECT_TRUE(archiveIsSound(dir / "report.zip"));
     EXPECT_TRUE(exists(dir / "report.pdf"));
-    // Nothing left the disk: the original stays, so the archive saves nothing.
-    EXPECT_EQ(c->totalSaved(), 0);
+    // Nothing left the disk: the original stays, and the archive takes room of its own.
+    const double archive = TQCompressingWindowController::fileSizeForPath(dir / "report.zip");
+    EXPECT_GT(archive, 0);
+    EXPECT_EQ(c->totalSaved(), -archive);
     EXPECT_EQ(c->window()->windowTitle(), QStringLiteral("Compression Complete"));
     EXPECT_EQ(c->ui()->titleLabel->text(), QStringLiteral("Compression complete, you may now close this window"));
     EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("200.0 KB of 200.0 KB"));
@@ -346,22 +348,9 @@ TEST_F(CompressingWindow, CompletesWithNotificationChimeAndReportOnCloseAndNever
     EXPECT_EQ(r.path, dir / "report.zip");
     EXPECT_FALSE(r.cancelled);
     EXPECT_FALSE(r.deleted);
-    EXPECT_EQ(r.saved, 0);
+    EXPECT_EQ(r.saved, -archive);
     EXPECT_TRUE(released(c));
     EXPECT_EQ(delegate.reports.size(), 1u);
-
-    // An archive larger than what it holds saves 0, not less, even with the originals gone.
-    makeDir(dir / "bin");
-    FakeTrash trash(dir / "bin");
-    env.settings.preferences().setDeleteCompressedOriginal(true);
-    writeFile(dir / "noise.bin", randomBytes(100));
-    writeFile(dir / "empty", "");
-    c = start({scanned(dir / "noise.bin"), scanned(dir / "empty")});
-    ASSERT_TRUE(waitForState(c, State::Complete));
-    EXPECT_GT(TQCompressingWindowController::fileSizeForPath(dir / "Archive.zip"), 100);
-    EXPECT_TRUE(c->originalDeleted());
-    EXPECT_EQ(c->totalSaved(), 0);
-    EXPECT_EQ(notifications().back().subtitle, QStringLiteral("Successfully compressed 2 files"));
 }
 
 TEST_F(CompressingWindow, TwoItemsOfOneNameFailWithoutTouchingEither)
@@ -807,7 +796,7 @@ TEST_F(CompressingWindow, AnOriginalChangedAfterItWasReadStaysAndTheWindowNamesI
     saveShot(c, QStringLiteral("stayed"));
     // Only what went counts, less the archive.
     const double archive = TQCompressingWindowController::fileSizeForPath(dir / "F/Archive.zip");
-    EXPECT_EQ(c->totalSaved(), std::max(0.0, 30000 - archive));
+    EXPECT_EQ(c->totalSaved(), 30000 - archive);
     c->performClose();
     ASSERT_EQ(delegate.reports.size(), 1u);
     EXPECT_FALSE(delegate.reports[0].cancelled);
@@ -833,13 +822,25 @@ TEST_F(CompressingWindow, TheSavingIsWhatTheRemovalFreedLessTheArchive)
     EXPECT_EQ(c->totalSaved(), 30000 - TQCompressingWindowController::fileSizeForPath(dir / "A.zip"));
     EXPECT_GT(c->totalSaved(), 0);
 
-    // A log emptied after the scan: nothing of its old size left the disk.
+    // A log emptied after the scan: nothing of its old size left the disk, and the archive
+    // (of an empty file) is there instead.
     writeFile(dir / "B/app.log", std::string(200000, 'l'));
     KZFilePtr log = scanned(dir / "B/app.log");
     ::truncate((dir / "B/app.log").c_str(), 0);
     c = complete({log});
     EXPECT_TRUE(c->originalDeleted());
-    EXPECT_EQ(c->totalSaved(), 0);
+    EXPECT_EQ(c->totalSaved(), -TQCompressingWindowController::fileSizeForPath(dir / "B/app.zip"));
+    EXPECT_LT(c->totalSaved(), 0);
+
+    // Contents that don't compress: the archive is larger than what went.
+    writeFile(dir / "N/noise.bin", randomBytes(100));
+    writeFile(dir / "N/empty", "");
+    c = complete({scanned(dir / "N/noise.bin"), scanned(dir / "N/empty")});
+    EXPECT_TRUE(c->originalDeleted());
+    const double noiseArchive = TQCompressingWindowController::fileSizeForPath(dir / "N/Archive.zip");
+    EXPECT_GT(noiseArchive, 100);
+    EXPECT_EQ(c->totalSaved(), 100 - noiseArchive);
+    EXPECT_EQ(notifications().back().subtitle, QStringLiteral("Successfully compressed 2 files"));
 
     // An item deleted elsewhere while its compression runs: gone already, it frees nothing here.
     writeFile(dir / "C/big.txt", std::string(200000, 'b'));
@@ -853,24 +854,26 @@ TEST_F(CompressingWindow, TheSavingIsWhatTheRemovalFreedLessTheArchive)
     }
     EXPECT_TRUE(c->originalDeleted());
     ASSERT_EQ(c->removedFiles().size(), 1u);
-    EXPECT_EQ(c->totalSaved(), 0);
+    EXPECT_EQ(c->totalSaved(), -TQCompressingWindowController::fileSizeForPath(dir / "C/big.zip"));
     const size_t asked = trash.asked.size();
-    EXPECT_EQ(asked, 2u); // A, and the log
+    EXPECT_EQ(asked, 4u); // A, the log and the two of N
 
     // The archive goes while the originals are being removed: the first was on its way, the
-    // other stays and is named; with no archive to read, nothing is claimed.
+    // other stays and is named. What went counts, less the archive as it was written.
     writeFile(dir / "D/first.txt", std::string(50000, 'f'));
     writeFile(dir / "D/second.txt", std::string(50000, 's'));
     trash.held = true;
     c = start({scanned(dir / "D/first.txt"), scanned(dir / "D/second.txt")});
     ASSERT_TRUE(kztest::waitFor([&] { return trash.entered > int(asked); }));
+    const double written = TQCompressingWindowController::fileSizeForPath(dir / "D/Archive.zip");
+    ASSERT_GT(written, 0);
     ASSERT_EQ(::unlink((dir / "D/Archive.zip").c_str()), 0);
     trash.gate.open();
     ASSERT_TRUE(waitForState(c, State::Complete));
     EXPECT_FALSE(exists(dir / "D/first.txt"));
     EXPECT_TRUE(exists(dir / "D/second.txt"));
     EXPECT_FALSE(c->originalDeleted());
-    EXPECT_EQ(c->totalSaved(), 0);
+    EXPECT_EQ(c->totalSaved(), 50000 - written);
     EXPECT_EQ(c->ui()->statusLabel->text(),
               QStringLiteral("This original was not removed:\nsecond.txt: The archive \"%1\" is no longer there.")
                   .arg(QString::fromStdString(dir / "D/Archive.zip")));
@@ -923,7 +926,7 @@ TEST_F(CompressingWindow, AnOriginalWrittenAnewAfterTheScanStaysThoughTheArchive
         EXPECT_EQ(QFile(QString::fromStdString(dir / "F/report.txt")).size(), 5000);
         EXPECT_FALSE(c->originalDeleted());
         EXPECT_TRUE(c->removedFiles().empty());
-        EXPECT_EQ(c->totalSaved(), 0);
+        EXPECT_EQ(c->totalSaved(), -TQCompressingWindowController::fileSizeForPath(dir / "F/report.zip"));
         EXPECT_EQ(c->ui()->statusLabel->text(), QStringLiteral("This original was not removed:\n"
                                                                "report.txt: The item was changed since the scan."));
         EXPECT_EQ(entries(dir / "F/report.zip"), std::vector<std::string>{"report.txt"});

@@ -1,4 +1,5 @@
 #include "app/KZFinishedViewController.h"
+#include "app/TQRunTotals.h"
 #include "app/TQWebAddresses.h"
 #include "kit/KZButton.h"
 #include "kit/KZSpaceLabel.h"
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
 #include <QTest>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
@@ -174,6 +176,33 @@ TEST(FinishedScreen, ShareTextsNameTheAmountWithoutDecimalsOrNoAmountAtAll)
     EXPECT_TRUE(justOver.controller->shareText(0).startsWith(QStringLiteral("I just cleared 1 KB ")));
 }
 
+TEST(FinishedScreen, AFigureBelowZeroSaysTheDiskHoldsThatMuchMore)
+{
+    // Archives that outweigh what went: the run's figure is below 0, and the screen says the
+    // disk holds that much more rather than showing a negative amount freed.
+    kztest::ScreenTestEnvironment env;
+    const QString noAmount = QStringLiteral("I cleaned my computer using Sizemere for Linux. Check it out here: ") +
+                             TQWebAddresses::productPage;
+    Screen grew(-218, 1), grewMore(-2'500'000, 0), zero(0, 1);
+    EXPECT_EQ(grew.form->totalFreedLabel->stringValue(), QStringLiteral("0.2KB"));
+    EXPECT_EQ(grew.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::GrewCaption);
+    EXPECT_EQ(grew.form->totalCompressedLabel->stringValue(), QStringLiteral("1")) << "it still counts as compressed";
+    EXPECT_EQ(grewMore.form->totalFreedLabel->stringValue(), QStringLiteral("2.5MB"));
+    EXPECT_EQ(grewMore.controller->shareText(0), noAmount);
+    EXPECT_EQ(grew.controller->shareText(1), noAmount + QStringLiteral(" #sizemere #zandrel"));
+    EXPECT_EQ(zero.form->totalFreedLabel->stringValue(), QStringLiteral("0.0KB"));
+    EXPECT_EQ(zero.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::FreedCaption);
+    EXPECT_EQ(zero.controller->shareText(0), noAmount);
+
+    // The caption follows the figure as late reports arrive.
+    grew.controller->setTotals(1'500'000, 1);
+    EXPECT_EQ(grew.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::FreedCaption);
+    EXPECT_EQ(grew.form->totalFreedLabel->stringValue(), QStringLiteral("1.5MB"));
+    grew.controller->setTotals(-300, 2);
+    EXPECT_EQ(grew.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::GrewCaption);
+    EXPECT_EQ(grew.form->totalFreedLabel->stringValue(), QStringLiteral("0.3KB"));
+}
+
 TEST(FinishedScreen, ShareButtonsOpenWebPagesWithTheTextEncodedWhole)
 {
     kztest::ScreenTestEnvironment env;
@@ -219,10 +248,9 @@ TEST(FinishedScreen, Screenshots)
         double freed;
         qint64 compressed;
     } shots[] = {
-        {"finished-with-compressed", 4.27e9, 3},
-        {"finished-without-compressed", 1'500'000, 0},
-        {"finished-large-amount", 123.45e12, 1},
-        {"finished-nothing-freed", 0, 0},
+        {"finished-with-compressed", 4.27e9, 3}, {"finished-without-compressed", 1'500'000, 0},
+        {"finished-large-amount", 123.45e12, 1}, {"finished-nothing-freed", 0, 0},
+        {"finished-archives-outweigh", -218, 1},
     };
     for (const auto& shot : shots) {
         Screen screen(shot.freed, shot.compressed);
@@ -233,4 +261,97 @@ TEST(FinishedScreen, Screenshots)
         EXPECT_FALSE(image.isNull());
         EXPECT_TRUE(image.save(folder + QLatin1Char('/') + QLatin1String(shot.name) + QStringLiteral(".png")));
     }
+}
+
+TEST(FinishedScreen, TheTrashLineAndTheRowOfWorkStillRunning)
+{
+    kztest::ScreenTestEnvironment env;
+    KZAppearance::install();
+    const QString folder = kztest::outputFolder() + QStringLiteral("/app");
+    QDir().mkpath(folder);
+    auto save = [&](Screen& screen, const char* name) {
+        QWidget* view = screen.controller->view();
+        view->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(
+            view->grab().toImage().save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png")));
+    };
+
+    // Part of the figure in the Trash: said under it; none: no line, and the box as without it.
+    TQRunTotals trashed;
+    trashed.freed = 812.6e6;
+    trashed.inTrash = 498e6;
+    Screen withTrash(0, 0), plain(812.6e6, 0);
+    withTrash.controller->setRunTotals(trashed);
+    EXPECT_FALSE(withTrash.form->trashNoteLabel->isHidden());
+    EXPECT_EQ(withTrash.form->trashNoteLabel->text(),
+              QStringLiteral("498.0 MB of it is in the Trash.\nEmptying the Trash frees it."));
+    EXPECT_EQ(withTrash.form->totalFreedLabel->stringValue(), QStringLiteral("812.6MB"));
+    EXPECT_TRUE(plain.form->trashNoteLabel->isHidden());
+    const int note = withTrash.form->trashNoteLabel->height();
+    EXPECT_EQ(withTrash.form->containerView->height(), plain.form->containerView->height() + note);
+    EXPECT_EQ(withTrash.form->buttonContainerView->y(), plain.form->buttonContainerView->y() + note / 2);
+    save(withTrash, "finished-with-trash");
+    save(plain, "finished-complete-no-trash");
+
+    // More went to the Trash than the figure (archives took room): not "of it".
+    TQRunTotals outweighed;
+    outweighed.freed = -218;
+    outweighed.inTrash = 300000;
+    outweighed.compressed = 1;
+    EXPECT_EQ(KZFinishedViewController::trashNote(outweighed),
+              QStringLiteral("300.0 KB went to the Trash.\nEmptying the Trash frees it."));
+    Screen grew(0, 0);
+    grew.controller->setRunTotals(outweighed);
+    EXPECT_EQ(grew.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::GrewCaption);
+    save(grew, "finished-archives-outweigh-with-trash");
+
+    // Work still running: the row says what, what has gone and what is left; the bar is part way.
+    TQRunTotals running;
+    running.freed = 120.4e6;
+    running.deleting = 1;
+    running.goneBytes = 120.4e6;
+    running.leftBytes = 289.2e6;
+    running.progress = 0.3;
+    Screen working(0, 0);
+    working.controller->setRunTotals(running);
+    EXPECT_FALSE(working.form->workingContainer->isHidden());
+    EXPECT_EQ(working.form->workingLabel->text(), QStringLiteral("Still deleting: 120.4 MB gone, 289.2 MB left"));
+    EXPECT_EQ(working.form->workingProgressBar->value(), 300);
+    EXPECT_EQ(working.form->totalFreedSubtitleLabel->text(), QStringLiteral("freed on your disk so far"));
+    EXPECT_TRUE(working.form->trashNoteLabel->isHidden());
+    save(working, "finished-running");
+    running.compressing = 1;
+    running.compressed = 0;
+    EXPECT_EQ(KZFinishedViewController::workingText(running),
+              QStringLiteral("Still deleting and compressing: 120.4 MB gone, 289.2 MB left"));
+    TQRunTotals zipping;
+    zipping.compressing = 1;
+    EXPECT_EQ(KZFinishedViewController::workingText(zipping), QStringLiteral("Still compressing"));
+
+    // It ends: the row goes, the box is as if it had never run.
+    running = TQRunTotals{};
+    running.freed = 409.6e6;
+    working.controller->setRunTotals(running);
+    EXPECT_TRUE(working.form->workingContainer->isHidden());
+    EXPECT_EQ(working.form->containerView->geometry(), plain.form->containerView->geometry());
+    EXPECT_EQ(working.form->buttonContainerView->geometry(), plain.form->buttonContainerView->geometry());
+    EXPECT_EQ(working.form->totalFreedSubtitleLabel->text(), KZFinishedViewController::FreedCaption);
+
+    // Everything at once: running, in the Trash, compressed.
+    TQRunTotals all;
+    all.freed = 2.3e9;
+    all.inTrash = 1.1e9;
+    all.compressed = 2;
+    all.deleting = 1;
+    all.goneBytes = 0.8e9;
+    all.leftBytes = 1.7e9;
+    all.progress = 0.32;
+    Screen everything(0, 0);
+    everything.controller->setRunTotals(all);
+    const QRect box = everything.form->containerView->geometry();
+    EXPECT_GE(box.top(), 0);
+    EXPECT_LT(everything.form->buttonContainerView->geometry().bottom(), everything.controller->view()->height());
+    EXPECT_LT(box.bottom(), everything.form->buttonContainerView->y());
+    save(everything, "finished-running-trash-compressed");
 }

@@ -313,9 +313,13 @@ TEST_F(Run, ACompressionStillOpenAtFinishReachesTheFinishedScreen)
     const double saved = c->totalSaved();
     EXPECT_GT(saved, 0);
     finish();
-    EXPECT_EQ(wc->finishedViewController()->totalCompressed(), 0);
-    EXPECT_TRUE(c->performClose());
+    // Complete, its window still open: its originals have gone, so it counts already.
     EXPECT_EQ(wc->finishedViewController()->totalCompressed(), 1);
+    EXPECT_EQ(wc->finishedViewController()->totalFreed(), saved);
+    EXPECT_FALSE(wc->finishedViewController()->runTotals().isRunning());
+    EXPECT_TRUE(c->performClose());
+    drain();
+    EXPECT_EQ(wc->finishedViewController()->totalCompressed(), 1) << "counted once";
     EXPECT_EQ(wc->finishedViewController()->totalFreed(), saved);
     EXPECT_TRUE(childOf(tree(), "big.zip"));
     EXPECT_FALSE(childOf(tree(), "big.bin"));
@@ -520,7 +524,7 @@ TEST(RunLedger, WhatGoesWhileTheFolderIsScannedAgainLeavesTheTreeThatScanHandsOv
     EXPECT_EQ(countNamed(second, "z.zip"), 1u);
     EXPECT_EQ(ledger.totalFreed(), 7000);
     EXPECT_EQ(ledger.totalCompressed(), 1);
-    EXPECT_EQ(totals, 2);
+    EXPECT_GE(totals, 2) << "each total, and the work's progress a turn at a time";
 
     // Back and Next: the same tree again changes nothing.
     ledger.setRootDirectory(second);

@@ -1,4 +1,4 @@
-// The status panel: its five states, the push transition on the manual clock (and a swap in
+// The status panel: its six states, the push transition on the manual clock (and a swap in
 // the middle of one), the scanning dots and the progress bar.
 
 #include "app/KZLCDLabel.h"
@@ -8,6 +8,8 @@
 #include "tests/app/AppTestSupport.h"
 
 #include <QPointer>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -22,7 +24,7 @@ struct PanelFixture {
     {
         QList<QWidget*> shown;
         for (QWidget* v : {panel->availableSpaceView(), panel->scanningView(), panel->finishedView(),
-                           panel->noDuplicatesView(), panel->congratsView()})
+                           panel->noDuplicatesView(), panel->congratsView(), panel->workingView()})
             if (v->isVisibleTo(panel->view())) shown << v;
         return shown;
     }
@@ -170,4 +172,26 @@ TEST(StatusPanel, GoingAwayMidTransitionLeavesNoTimerBehind)
     EXPECT_TRUE(view.isNull());
     EXPECT_EQ(f.clock.activeTimerCount(), 0);
     f.clock.advance(1.0);
+}
+
+TEST(StatusPanel, WorkStillRunningShowsItsTitleAndBarUntilCongratulations)
+{
+    PanelFixture f;
+    f.panel->showWorkingView(QStringLiteral("Still deleting"), 0.25);
+    f.clock.advance(1);
+    EXPECT_EQ(f.panel->currentView(), f.panel->workingView());
+    EXPECT_EQ(f.shownStates(), QList<QWidget*>{f.panel->workingView()});
+    EXPECT_EQ(f.panel->workingTitleLabel()->text(), QStringLiteral("Still deleting"));
+    EXPECT_EQ(f.panel->workingView()->accessibleName(), QStringLiteral("Still deleting"));
+    EXPECT_EQ(f.panel->workingProgressBar()->progress(), 0.25);
+    // Shown again: no new transition, the title and the bar follow.
+    f.panel->showWorkingView(QStringLiteral("Still deleting and compressing"), 0.5);
+    EXPECT_FALSE(f.panel->isTransitioning());
+    EXPECT_EQ(f.panel->workingTitleLabel()->text(), QStringLiteral("Still deleting and compressing"));
+    EXPECT_EQ(f.panel->workingProgressBar()->progress(), 0.5);
+    f.panel->showWorkingView(QStringLiteral("Still deleting"), std::nan(""));
+    EXPECT_EQ(f.panel->workingProgressBar()->progress(), 0.0);
+    f.panel->showCongratsView();
+    f.clock.advance(1);
+    EXPECT_EQ(f.shownStates(), QList<QWidget*>{f.panel->congratsView()});
 }

@@ -713,3 +713,91 @@ TEST(DeletionEngine, AFolderWhoseSmallFilesHaveNoRecordsMovesTheBarByItsBytes)
     EXPECT_LT(run->progress[1], 0.25); // the first report from inside: 256 of 2000 files
     EXPECT_TRUE(std::any_of(run->progress.begin(), run->progress.end(), [](double p) { return p > 0.3 && p < 0.7; }));
 }
+
+namespace {
+
+struct Reports {
+    std::vector<TQDeletionProgress> reports;
+    std::optional<TQDeletionResult> result;
+};
+
+std::shared_ptr<Reports> startWithReports(const KZFileList& files, const TQDeletionEngine::Options& options)
+{
+    auto run = std::make_shared<Reports>();
+    TQDeletionEngine::deleteFilesWithReports(
+        files, options, [run](const TQDeletionProgress& p) { run->reports.push_back(p); },
+        [run](const TQDeletionResult& r) { run->result = r; });
+    EXPECT_TRUE(kztest::waitFor([&] { return run->result.has_value(); }));
+    return run;
+}
+
+} // namespace
+
+TEST(DeletionEngine, ReportsFollowTheBytesAsTheyLeaveTheDisk)
+{
+    kztest::TempDir dir;
+    KZDirectoryPtr folder = folderWithRecords(dir / "many", 3000, 10);
+    folder->setFileSize(30000);
+    TQDeletionEngine::Options options;
+    options.progressInterval = 0;
+    auto run = startWithReports({folder}, options);
+    ASSERT_TRUE(run->result);
+    EXPECT_EQ(run->result->freedBytes, 30000);
+    EXPECT_EQ(run->result->trashedBytes, 0) << "nothing went to the Trash";
+    const auto& reports = run->reports;
+    ASSERT_GE(reports.size(), 3u);
+    EXPECT_EQ(reports.front().freedBytes, 0);
+    EXPECT_EQ(reports.front().bytesLeft, 30000);
+    EXPECT_EQ(reports.back().freedBytes, 30000) << "the last report holds the run's whole figure";
+    EXPECT_EQ(reports.back().bytesLeft, 0);
+    EXPECT_EQ(reports.back().fraction, 1);
+    // The figure grows while the one folder is being emptied, and what is left shrinks.
+    bool sawMiddle = false;
+    for (size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_GE(reports[i].freedBytes, reports[i - 1].freedBytes) << "at " << i;
+        EXPECT_LE(reports[i].bytesLeft, reports[i - 1].bytesLeft) << "at " << i;
+        EXPECT_EQ(reports[i].trashedBytes, 0);
+        sawMiddle = sawMiddle || (reports[i].freedBytes > 5000 && reports[i].freedBytes < 25000 &&
+                                  reports[i].bytesLeft > 0 && reports[i].bytesLeft < 30000);
+    }
+    EXPECT_TRUE(sawMiddle);
+}
+
+TEST(DeletionEngine, WhatTheTrashTookIsToldApartFromWhatWasRemovedOutright)
+{
+    kztest::TempDir dir;
+    FakeTrash trash;
+    trash.bin = dir / "bin";
+    makeDir(trash.bin);
+    makeFile(dir / "video", 367);
+    makeFile(dir / "queue/a", 100);
+    makeFile(dir / "queue/b", 31);
+    makeFile(dir / "net", 40);
+    KZFilePtr video = scanned(dir / "video"), net = scanned(dir / "net");
+    KZDirectoryPtr queue = scannedFolder(dir / "queue");
+    net->setIsNetworkItem(true); // removed outright although the Trash is chosen
+    TQDeletionEngine::Options options;
+    options.useTrash = true;
+    options.trash = &trash;
+    options.chunkSize = 1;
+    auto run = startWithReports({video, queue, net}, options);
+    ASSERT_TRUE(run->result);
+    EXPECT_FALSE(run->result->errors.has_value());
+    EXPECT_EQ(run->result->freedBytes, 367 + 131 + 40);
+    EXPECT_EQ(run->result->trashedBytes, 367 + 131);
+    EXPECT_EQ(run->reports.back().trashedBytes, 367 + 131);
+    EXPECT_EQ(run->reports.back().freedBytes, 367 + 131 + 40);
+    // Chunk by chunk: after the video, then after the folder.
+    std::vector<double> trashed;
+    for (const auto& r : run->reports) trashed.push_back(r.trashedBytes);
+    EXPECT_EQ(trashed, (std::vector<double>{0, 367, 498, 498}));
+
+    // Deleted outright, nothing is in the Trash.
+    makeFile(dir / "plain", 315);
+    options.useTrash = false;
+    run = startWithReports({scanned(dir / "plain")}, options);
+    ASSERT_TRUE(run->result);
+    EXPECT_EQ(run->result->freedBytes, 315);
+    EXPECT_EQ(run->result->trashedBytes, 0);
+    EXPECT_TRUE(trash.asked.size() == 2u);
+}
