@@ -206,6 +206,15 @@ TEST(ScreenAccessibility, StatusPanelPicturesAndRunningDotsSayWhatTheyAre)
     EXPECT_TRUE(dots.iface->state().animated);
     env.clock.advance(0.5);
     EXPECT_EQ(read(panel->dotsLabel()).name, QStringLiteral("Scanning in progress"));
+
+    // Work of the run still going after Finish: the picture and the bar say so.
+    panel->showWorkingView(QStringLiteral("Still deleting"), 0.5);
+    env.clock.advance(1);
+    expectEveryObjectNamed(root, "still working");
+    QAccessibleInterface* hourglass =
+        kztest::findAccessible(root, QAccessible::Graphic, QStringLiteral("Work still running"));
+    ASSERT_NE(hourglass, nullptr) << dump(root);
+    EXPECT_EQ(hourglass->text(QAccessible::Description), QStringLiteral("An hourglass"));
 }
 
 TEST(ScreenAccessibility, ScanningCountersReadTheirCaptionAndTheirValue)
