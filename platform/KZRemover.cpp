@@ -114,19 +114,20 @@ public:
 
 private:
     // Removes an emptied folder; a folder that kept something gives ENOTEMPTY without a
-    // failure of its own (the inner one is reported).
+    // failure of its own (the inner one is reported). A faked refusal is judged as the
+    // system's would be.
     int removeEmptied(int parentFd, const std::string& path, const char* name, bool failedInside)
     {
-        if (int fault = fileFault(FileOperation::RemoveDirectory, path)) {
-            fail(path, fault);
-            return fault;
+        int err = fileFault(FileOperation::RemoveDirectory, path);
+        if (!err) {
+            if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) {
+                removedEntry();
+                return 0;
+            }
+            err = errno;
+            if (err == ENOENT) return 0;
         }
-        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) {
-            removedEntry();
-            return 0;
-        }
-        const int err = errno;
-        if (err == ENOENT) return 0;
+        // A folder that still holds something: ENOTEMPTY, or EEXIST where the system says so.
         if (failedInside && (err == ENOTEMPTY || err == EEXIST)) return ENOTEMPTY;
         fail(path, err);
         return err;
