@@ -13,6 +13,7 @@
 #include "model/KZFileScanner.h"
 #include "model/KZPath.h"
 #include "model/TQDeleteQueue.h"
+#include "platform/KZError.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZRemover.h"
 #include "platform/widgets/KZSound.h"
@@ -24,7 +25,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
+#include <tuple>
 
 using namespace kztest;
 
@@ -364,6 +367,27 @@ TEST_F(Run, AnEmptyingStillRunningAtARescanLeavesTheTreeThatScanMade)
     EXPECT_EQ(wc->finishedViewController()->totalFreed(), 40500);
 }
 
+TEST_F(Run, AnEmptyingThatEndsAfterStartAgainAddsNothingToTheNewRun)
+{
+    DeletionGate gate(dir / "big.bin");
+    emptyQueueWith("big.bin");
+    ASSERT_TRUE(gate.waitUntilReached());
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn); // "Don't Delete"
+    wc->goNext();
+    ASSERT_TRUE(wc->isFinishedScreenShown());
+    // The sheet's run ends; while the sheet waits to close, a new run begins.
+    gate.open();
+    ASSERT_TRUE(waitFor([] { return !TQEmptyTrashWindowController::isAnySheetRunning(); }));
+    EXPECT_FALSE(exists(dir / "big.bin"));
+    click("startAgainButton");
+    drain();
+    ASSERT_EQ(wc->currentStep(), 0);
+    ASSERT_TRUE(ledger()->isEmptying());
+    env.clock.advance(TQEmptyTrashWindowController::closeDelay);
+    ASSERT_TRUE(waitFor([&] { return !ledger()->isEmptying(); }));
+    EXPECT_EQ(ledger()->totalFreed(), 0) << "the bytes belong to the run before";
+}
+
 // ---- a compression ----
 
 TEST_F(Run, ACompressionStillOpenAtFinishReachesTheFinishedScreen)
@@ -683,6 +707,42 @@ TEST(RunLedger, WhatStaysOfAFolderThatPartlyWentWhileTheFolderWasScannedAgainJoi
     ASSERT_EQ(box->childCount(), 1u);
     EXPECT_EQ(box->children()[0]->nameBytes(), "locked");
     EXPECT_EQ(second->fileSize(), 140000);
+}
+
+TEST(RunLedger, AFolderRefusedBeforeAnythingWasTouchedKeepsItsRecordAndTotal)
+{
+    ScreenTestEnvironment env;
+    TempDir dir;
+    makeFile(dir / "changed/a", 60000);
+    makeFile(dir / "home/b", 70000);
+    const KZDirectoryPtr root = scanTree(dir.path());
+    ASSERT_TRUE(root);
+    // After the scan, another folder stands at "changed" (the scanned one was moved away),
+    // and the home holds something new: both are refused, and neither is scanned again.
+    ASSERT_EQ(::rename((dir / "changed").c_str(), (dir / "changed-before").c_str()), 0);
+    makeFile(dir / "changed/new", 80000);
+    makeFile(dir / "home/new", 90000);
+    ScopedHome home(dir / "home");
+    const KZDirectoryPtr changed = kz_asDirectory(childOf(root, "changed"));
+    const KZDirectoryPtr homeFolder = kz_asDirectory(childOf(root, "home"));
+    ASSERT_TRUE(changed && homeFolder);
+    TQRunLedger ledger;
+    ledger.setRootDirectory(root);
+    std::optional<TQDeletionResult> result;
+    ledger.deleteFiles({changed, homeFolder}, {}, nullptr, {}, [&](const TQDeletionResult& r) { result = r; });
+    ASSERT_TRUE(waitFor([&] { return result.has_value(); }));
+    ASSERT_TRUE(result->errors);
+    EXPECT_EQ(result->errors->at(changed->path()).code(), KZError::ChangedSinceScan);
+    EXPECT_EQ(result->errors->at(homeFolder->path()).code(), KZError::ProtectedItem);
+    EXPECT_EQ(ledger.pendingFolderScans(), 0);
+    drainBackgroundWork();
+    for (const auto& [folder, name, size] : {std::tuple{changed, "a", 60000.0}, std::tuple{homeFolder, "b", 70000.0}}) {
+        EXPECT_EQ(folder->parent(), root.get());
+        ASSERT_EQ(folder->childCount(), 1u);
+        EXPECT_EQ(folder->children()[0]->nameBytes(), name);
+        EXPECT_EQ(folder->fileSize(), size);
+    }
+    EXPECT_EQ(root->fileSize(), 130000);
 }
 
 TEST(RunLedger, ADeleteThatEndsAfterTheLedgerWentReachesNothing)
