@@ -218,7 +218,7 @@ int KZParallelScan::openRoot(const std::string& path, int& error)
 KZDirectoryPtr KZParallelScan::run(const std::string& path)
 {
     State& s = *state_;
-    s.mounts = KZMountTable::current();
+    s.mounts = options_.mountTable ? *options_.mountTable : KZMountTable::current();
     // Removals that run while the tree is walked (KZRemovalRegistry).
     KZRemovalWindow removals;
     s.access = kz::ReadAccessShortcut(kz::ReadAccessShortcut::currentIdentity());

@@ -19,12 +19,14 @@
 #include "model/KZFile.h"
 #include "model/KZFolderIgnoreRules.h"
 #include "platform/KZDirectoryIO.h"
+#include "platform/KZMountTable.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -45,6 +47,9 @@ public:
         std::function<bool(const std::string& path, bool isDirectory)> readabilityCheck;
         // Worker threads; 0 for one per CPU the calling thread may run on (defaultThreadCount).
         unsigned threads = 0;
+        // The mount table the walk judges file systems by (tests fake one); unset: the
+        // process's, read when the walk starts.
+        std::optional<KZMountTable> mountTable;
         // Called on a scanning thread whenever the counters have moved, with the record that
         // thread made last (null when none yet). Must be cheap and thread-safe.
         std::function<void(const KZFile* latest)> progress;
