@@ -275,6 +275,7 @@ TEST_F(Run, AFolderBeingDeletedAtARescanLeavesNoTraceInTheTreeThatScanMade)
         if (item.node->file() && item.node->file()->path().find("/.sizemere-removing-") != std::string::npos)
             drawnAside.push_back(item.node->file()->path());
     EXPECT_TRUE(drawnAside.empty()) << (drawnAside.empty() ? std::string() : drawnAside.front());
+    EXPECT_TRUE(screen()->treemapView()->grab().save(outputFolder() + "/rescan-while-a-folder-is-deleted.png"));
     EXPECT_EQ(tree()->fileSize(), 40500);
 
     gate.release();
