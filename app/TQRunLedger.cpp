@@ -214,6 +214,12 @@ void TQRunLedger::replayRecorded(const Recorded& recorded)
         target->removeFromParent();
         changed = true;
     }
+    // A folder that only partly went while the new tree was scanned may be missing from it
+    // (a scan leaves out what the program is removing): it is scanned again into it.
+    for (const KZFilePtr& file : recorded.partly) {
+        const KZDirectoryPtr folder = kz_asDirectory(file);
+        if (folder && !folderAtPath(folder->path()) && folder->exists()) rescanInPlace(folder);
+    }
     for (const std::string& path : recorded.archives) {
         const KZDirectoryPtr folder = folderAtPath(kz_stringByDeletingLastPathComponent(path));
         if (!folder || childNamed(folder.get(), kz_lastPathComponent(path))) continue;
@@ -327,6 +333,7 @@ KZFileList TQRunLedger::partlyRemovedFolders(const KZFileList& requested, const 
 
 void TQRunLedger::rescanInPlace(const KZDirectoryPtr& folder)
 {
+    if (recording_) recorded_.partly.push_back(folder);
     const Preferences& preferences = Preferences::sharedPreferences();
     std::shared_ptr<KZFileScanner> scanner =
         KZFileScanner::scannerWithPaths({folder->path()}, preferences.minFileSize());
@@ -352,6 +359,22 @@ void TQRunLedger::folderScanned(const KZDirectoryPtr& folder, KZFileScanner* sca
     }
     const KZDirectoryPtr fresh = files && !files->empty() ? kz_asDirectory(files->front()) : nullptr;
     if (!fresh) return;
+    const KZDirectoryPtr record = recordInHeldTree(folder);
+    if (!record) {
+        // The tree was scanned again while the folder was being removed, and has none: the
+        // folder joins it as it is now.
+        const KZDirectoryPtr holder = folderAtPath(kz_stringByDeletingLastPathComponent(folder->path()));
+        if (!holder || childNamed(holder.get(), folder->nameBytes())) return;
+        fresh->setIsHidden(folder->isHidden());
+        fresh->setIsSystemFile(folder->isSystemFile());
+        holder->addChild(fresh.get());
+        // The folders above were measured without it.
+        const double size = fresh->fileSize();
+        for (KZDirectory* d = holder.get(); d; d = d->parent())
+            if (d->directoryFileSize() != 0) d->setFileSize(d->directoryFileSize() + size);
+        Q_EMIT treeChanged();
+        return;
+    }
     // The record stays (the tree, the queue and the screens name it); its contents and its
     // total become what is on disk now. The folders above keep counting what went, as after
     // any deletion.
@@ -359,12 +382,23 @@ void TQRunLedger::folderScanned(const KZDirectoryPtr& folder, KZFileScanner* sca
     children.reserve(fresh->childCount());
     for (KZFile* child : fresh->children()) children.emplace_back(child);
     fresh->removeAllChildren();
-    folder->removeAllChildren();
-    for (const KZFilePtr& child : children) folder->addChild(child.get());
-    folder->setRemovedFileSizes(0);
-    folder->setIgnoredSize(fresh->ignoredSize());
-    folder->setFileSize(fresh->fileSize());
+    record->removeAllChildren();
+    for (const KZFilePtr& child : children) record->addChild(child.get());
+    record->setRemovedFileSizes(0);
+    record->setIgnoredSize(fresh->ignoredSize());
+    record->setFileSize(fresh->fileSize());
     Q_EMIT treeChanged();
+}
+
+KZDirectoryPtr TQRunLedger::recordInHeldTree(const KZDirectoryPtr& folder) const
+{
+    // A record out of the held tree only below the folder it came from (queued) is the one
+    // the queue names; a record whose folder has left the tree, or has gone, is of an earlier
+    // tree.
+    const KZDirectory* parent = folder->parent();
+    if (folder == root_ || isInTree(folder.get()) || (parent && isInTree(parent))) return folder;
+    const KZDirectoryPtr holder = folderAtPath(kz_stringByDeletingLastPathComponent(folder->path()));
+    return holder ? kz_asDirectory(childNamed(holder.get(), folder->nameBytes())) : nullptr;
 }
 
 // ---- the confirmed delete ----

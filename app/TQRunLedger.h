@@ -11,7 +11,9 @@
 // screen is still there.
 //
 // Reports that arrive while the run's folder is being scanned again are also applied to the
-// tree that scan hands over, so an item deleted meanwhile is not drawn again.
+// tree that scan hands over, so an item deleted meanwhile is not drawn again. A scan leaves
+// out what the program is removing: a folder that only partly went joins a tree scanned while
+// it was being removed, as it is on disk then.
 //
 // While an operation of the run goes, its progress counts too (totals()): what a delete or an
 // emptying has removed so far, what a compression's removal of its originals has freed less
@@ -159,6 +161,7 @@ private:
     struct Recorded {
         std::vector<std::string> gone;     // paths of items that went
         std::vector<std::string> archives; // paths of archives that were made
+        KZFileList partly;                 // folders that only partly went (scanned again)
     };
 
     void recordGone(const TQDeletionResult& result);
@@ -166,6 +169,10 @@ private:
     // The listed folders that failed although something inside them may have gone.
     static KZFileList partlyRemovedFolders(const KZFileList& requested, const TQDeletionResult& result, bool useTrash);
     void rescanInPlace(const KZDirectoryPtr& folder);
+    // The record of the folder in the held tree that takes what a scan in place found: the
+    // folder itself, or the held tree's record at its path when the folder is of a tree scanned
+    // before; null when there is none.
+    KZDirectoryPtr recordInHeldTree(const KZDirectoryPtr& folder) const;
     void folderScanned(const KZDirectoryPtr& folder, KZFileScanner* scanner, const KZFileList* files);
     // What an emptying does once its sheet has closed, for the screen that asked for it.
     struct EmptyingFollowUp {

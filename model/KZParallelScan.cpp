@@ -9,6 +9,8 @@
 #include "platform/KZPackages.h"
 #include "platform/KZPathString.h"
 #include "platform/KZReadAccess.h"
+#include "platform/KZRemovalRegistry.h"
+#include "platform/KZRemover.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -99,6 +101,9 @@ struct KZParallelScan::Worker {
     int64_t items = 0;
     uint64_t bytes = 0;
     const KZFile* latest = nullptr;
+    // The items the program was removing when this worker last asked, and when that was.
+    std::vector<kz::ItemIdentity> removing;
+    uint64_t removingGeneration = 0;
 };
 
 // What a reading pass over a folder's names needs.
@@ -213,7 +218,9 @@ int KZParallelScan::openRoot(const std::string& path, int& error)
 KZDirectoryPtr KZParallelScan::run(const std::string& path)
 {
     State& s = *state_;
-    s.mounts = KZMountTable::current();
+    s.mounts = options_.mountTable ? *options_.mountTable : KZMountTable::current();
+    // Removals that run while the tree is walked (KZRemovalRegistry).
+    KZRemovalWindow removals;
     s.access = kz::ReadAccessShortcut(kz::ReadAccessShortcut::currentIdentity());
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
@@ -286,6 +293,7 @@ KZDirectoryPtr KZParallelScan::run(const std::string& path)
         }
     }
     s.prune.clear();
+    dropItemsRemovedMeanwhile(root.get(), removals.close());
     // Every folder total but the root's is computed here, off the main thread.
     for (KZFile* child : root->children())
         if (auto* d = kz_asDirectory(child)) d->fileSize();
@@ -402,6 +410,7 @@ void KZParallelScan::lookAtNames(const Look& look, size_t from, size_t to, Worke
             continue;
         }
         const std::string_view nameView(name, length);
+        if (isBeingRemoved(w, st, nameView)) continue;
         const KZFolderIgnoreRules::Answer answer = task.rules->answerForItem(nameView);
         if (answer.ignored) continue;
         const bool isDirectory = S_ISDIR(st.stx_mode);
@@ -669,6 +678,63 @@ bool KZParallelScan::isReadable(int dirFd, const char* name, const struct statx&
     if (recordMaySettle && state_->access.grants(st)) return true;
     const int mode = S_ISDIR(st.stx_mode) ? R_OK | X_OK : R_OK;
     return kz::accessAt(dirFd, name, mode, folderPath) == 0;
+}
+
+bool KZParallelScan::isBeingRemoved(Worker& w, const struct statx& st, std::string_view name) const
+{
+    const KZRemovalRegistry& registry = KZRemovalRegistry::shared();
+    if (!registry.anyRemovalRunning()) return false;
+    // A file's identity is shared by its other names, which stay: only the remover's own
+    // name of it is left out.
+    if (!S_ISDIR(st.stx_mode) && !kz::isRemovalAsideName(name)) return false;
+    if (const uint64_t generation = registry.generation(); generation != w.removingGeneration) {
+        w.removing = registry.itemsBeingRemoved();
+        w.removingGeneration = generation;
+    }
+    return std::find(w.removing.begin(), w.removing.end(), kz::identityOf(st)) != w.removing.end();
+}
+
+void KZParallelScan::dropItemsRemovedMeanwhile(KZDirectory* root, const std::vector<kz::ItemIdentity>& removed) const
+{
+    if (removed.empty() || cancelled_.load(std::memory_order_relaxed)) return;
+    // Records keep their device in a narrower form.
+    std::vector<std::pair<std::pair<uint64_t, uint64_t>, kz::ItemIdentity>> keys;
+    keys.reserve(removed.size());
+    for (const kz::ItemIdentity& item : removed)
+        keys.push_back({{KZFile::recordedDevice(item.device), item.inode}, item});
+    std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    auto removalOf = [&keys](const KZFile* f) -> const kz::ItemIdentity* {
+        if (!f->hasDeviceAndInode()) return nullptr;
+        const std::pair<uint64_t, uint64_t> key{f->device(), f->inode()};
+        const auto it = std::lower_bound(keys.begin(), keys.end(), key,
+                                         [](const auto& entry, const auto& k) { return entry.first < k; });
+        return it != keys.end() && it->first == key ? &it->second : nullptr;
+    };
+    const KZRemovalRegistry& registry = KZRemovalRegistry::shared();
+    KZFileList going;
+    std::vector<KZDirectory*> stack{root};
+    while (!stack.empty()) {
+        KZDirectory* d = stack.back();
+        stack.pop_back();
+        for (KZFile* child : d->children()) {
+            if (const kz::ItemIdentity* item = removalOf(child)) {
+                // Still being removed (a file only under the private name), or no longer there.
+                bool gone = registry.isBeingRemoved(*item) &&
+                            (child->isDirectory() || kz::isRemovalAsideName(child->nameBytes()));
+                if (!gone) {
+                    struct statx st {};
+                    gone = kz::statPath(kz::pathWithoutTrailingSlash(child->path()), STATX_INO, st) != 0 ||
+                           kz::identityOf(st) != *item;
+                }
+                if (gone) {
+                    going.emplace_back(child);
+                    continue;
+                }
+            }
+            if (auto* sub = kz_asDirectory(child)) stack.push_back(sub);
+        }
+    }
+    for (const KZFilePtr& f : going) f->deleteFromParent();
 }
 
 void KZParallelScan::noteUnreadableFolder(std::string path)

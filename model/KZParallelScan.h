@@ -7,8 +7,10 @@
 // path length matters, and a folder's only child folder is read next by the same thread,
 // without a turn through the queue. One statx per entry (the record answers readability where
 // it settles it, kz::ReadAccessShortcut); links are never followed; pseudo-file systems and
-// bind-mount loops are never entered. After the walk, folders that are packages by their extension lose
-// their records (their totals stay), and every folder total below the root is computed.
+// bind-mount loops are never entered; nor is an item the program is removing (its records go
+// too when its removal began after the walk met it). After the walk, folders that are packages
+// by their extension lose their records (their totals stay), and every folder total below the
+// root is computed.
 //
 // This class knows nothing of Qt's event loop: it counts, and calls `progress` on its own
 // threads; KZFileScanner turns that into coalesced reports on the main thread. One instance
@@ -16,13 +18,17 @@
 
 #include "model/KZFile.h"
 #include "model/KZFolderIgnoreRules.h"
+#include "platform/KZDirectoryIO.h"
+#include "platform/KZMountTable.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -41,6 +47,9 @@ public:
         std::function<bool(const std::string& path, bool isDirectory)> readabilityCheck;
         // Worker threads; 0 for one per CPU the calling thread may run on (defaultThreadCount).
         unsigned threads = 0;
+        // The mount table the walk judges file systems by (tests fake one); unset: the
+        // process's, read when the walk starts.
+        std::optional<KZMountTable> mountTable;
         // Called on a scanning thread whenever the counters have moved, with the record that
         // thread made last (null when none yet). Must be cheap and thread-safe.
         std::function<void(const KZFile* latest)> progress;
@@ -104,6 +113,12 @@ private:
     bool isReadable(int dirFd, const char* name, const struct statx& st, const std::string& folderPath,
                     bool recordMaySettle) const;
     bool followsCommonRules(const Task& task, int fd, Worker& worker) const;
+    // Whether the entry is an item the program is removing (KZRemovalRegistry): a folder, or
+    // a file under the remover's private name.
+    bool isBeingRemoved(Worker& worker, const struct statx& st, std::string_view name) const;
+    // Takes out the records of items whose removal ran while the walk went on and that are
+    // going or gone.
+    void dropItemsRemovedMeanwhile(KZDirectory* root, const std::vector<kz::ItemIdentity>& removed) const;
     void noteUnreadableFolder(std::string path);
 
     const KZIgnoreList& ignoreList_;

@@ -4,6 +4,7 @@
 #include "platform/KZFileFaults.h"
 #include "platform/KZFileIdentity.h"
 #include "platform/KZFolderStack.h"
+#include "platform/KZRemovalRegistry.h"
 #include "platform/KZSelfChangeRegistry.h"
 #include "platform/KZUserDatabase.h"
 
@@ -113,19 +114,20 @@ public:
 
 private:
     // Removes an emptied folder; a folder that kept something gives ENOTEMPTY without a
-    // failure of its own (the inner one is reported).
+    // failure of its own (the inner one is reported). A faked refusal is judged as the
+    // system's would be.
     int removeEmptied(int parentFd, const std::string& path, const char* name, bool failedInside)
     {
-        if (int fault = fileFault(FileOperation::RemoveDirectory, path)) {
-            fail(path, fault);
-            return fault;
+        int err = fileFault(FileOperation::RemoveDirectory, path);
+        if (!err) {
+            if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) {
+                removedEntry();
+                return 0;
+            }
+            err = errno;
+            if (err == ENOENT) return 0;
         }
-        if (::unlinkat(parentFd, name, AT_REMOVEDIR) == 0) {
-            removedEntry();
-            return 0;
-        }
-        const int err = errno;
-        if (err == ENOENT) return 0;
+        // A folder that still holds something: ENOTEMPTY, or EEXIST where the system says so.
         if (failedInside && (err == ENOTEMPTY || err == EEXIST)) return ENOTEMPTY;
         fail(path, err);
         return err;
@@ -291,6 +293,8 @@ int openFolder(const std::string& path)
 
 namespace {
 
+constexpr std::string_view kAsidePrefix = ".sizemere-removing-";
+
 // A name of the program's own in the item's folder: the item is set aside under it before it
 // is removed, so what is removed is the item that was checked.
 std::string asideName()
@@ -301,7 +305,7 @@ std::string asideName()
         bits = (uint64_t(::getpid()) << 40) ^ uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     bits ^= counter.fetch_add(1, std::memory_order_relaxed);
     char name[40];
-    std::snprintf(name, sizeof name, ".sizemere-removing-%016llx", static_cast<unsigned long long>(bits));
+    std::snprintf(name, sizeof name, "%s%016llx", kAsidePrefix.data(), static_cast<unsigned long long>(bits));
     return name;
 }
 
@@ -392,6 +396,13 @@ int removeCheckedItem(int parentFd, const std::string& holder, const std::string
 
 } // namespace
 
+bool isRemovalAsideName(std::string_view name)
+{
+    if (name.size() != kAsidePrefix.size() + 16 || name.substr(0, kAsidePrefix.size()) != kAsidePrefix) return false;
+    return std::all_of(name.begin() + kAsidePrefix.size(), name.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
 RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<FileIdentity>& expected,
                                const RemovalProgress& progress)
 {
@@ -429,7 +440,11 @@ RemovalResult removeItemAtPath(std::string_view rawPath, const std::optional<Fil
         const FileIdentity checked = expected ? *expected : fileIdentityAt(parentFd, name.c_str(), st);
         HeldItem held;
         err = held.hold(parentFd, name.c_str(), checked);
-        if (!err) err = removeCheckedItem(parentFd, folder, path, name, st, checked, result, progress);
+        if (!err) {
+            // Scans leave the item out from before its move until its removal has ended.
+            KZRemovalMark removing(identityOf(st));
+            err = removeCheckedItem(parentFd, folder, path, name, st, checked, result, progress);
+        }
     }
     ::close(parentFd);
     return finish(err);

@@ -60,6 +60,10 @@ int checkRemovablePath(std::string_view path);
 // whatever path leads to it.
 bool isProtectedFolder(const ItemIdentity& identity);
 
+// True for a private name the remover sets an item aside under: ".sizemere-removing-" and
+// 16 hex digits.
+bool isRemovalAsideName(std::string_view name);
+
 // Opens the folder at an absolute path of any length (links in it are followed); -1 with
 // errno set on failure.
 int openFolder(const std::string& path);
@@ -73,8 +77,10 @@ int openFolder(const std::string& path);
 // file system that can't rename removes in place, after the same check.) The move away and
 // everything under the private name are marked as the program's own change just before they
 // happen, and so is what goes inside a folder under the folder's own path too (a watcher that
-// missed the move knows it by that path), and the move back; a refused removal marks nothing. `progress`, when set, follows the work inside a
-// folder.
+// missed the move knows it by that path), and the move back; a refused removal marks nothing.
+// From just before the move until the removal ends, the item is marked as being removed
+// (KZRemovalRegistry), so that no scan records it under either name. `progress`, when set,
+// follows the work inside a folder.
 RemovalResult removeItemAtPath(std::string_view path, const std::optional<FileIdentity>& expected = std::nullopt,
                                const RemovalProgress& progress = {});
 

@@ -13,7 +13,9 @@
 #include "model/KZFileScanner.h"
 #include "model/KZPath.h"
 #include "model/TQDeleteQueue.h"
+#include "platform/KZError.h"
 #include "platform/KZFileFaults.h"
+#include "platform/KZRemover.h"
 #include "platform/widgets/KZSound.h"
 #include "tests/app/WizardTestSupport.h"
 #include "treemap/KZNestedTreemapView.h"
@@ -23,7 +25,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
+#include <tuple>
 
 using namespace kztest;
 
@@ -249,6 +253,66 @@ TEST_F(Run, AConfirmedDeleteStillRunningAtARescanLeavesTheTreeThatScanMade)
     EXPECT_EQ(ledger()->totalFreed(), 0);
 }
 
+TEST_F(Run, AFolderBeingDeletedAtARescanLeavesNoTraceInTheTreeThatScanMade)
+{
+    // The remover sets the folder aside under a private (hidden) name and empties it there;
+    // the rescan meets it there, half emptied.
+    for (int i = 0; i < 20; ++i) makeFile(dir / ("docs/more/f" + std::to_string(i)), 100);
+    env.settings.preferences().setShowHiddenFiles(true);
+    UnlinkGate gate(dir / "docs");
+    confirmDelete("docs");
+    ASSERT_TRUE(gate.waitUntilReached());
+    ASSERT_FALSE(exists(dir / "docs"));
+    rescan();
+    auto hasTrace = [&](const KZDirectoryPtr& root) {
+        for (KZFile* f : root->children())
+            if (f->nameBytes() == "docs" || f->nameBytes().rfind(".sizemere-removing-", 0) == 0) return true;
+        return false;
+    };
+    EXPECT_FALSE(hasTrace(tree()));
+    std::vector<std::string> drawnAside;
+    for (const KZTreemapDrawItem& item : screen()->treemapView()->drawItems())
+        if (item.node->file() && item.node->file()->path().find("/.sizemere-removing-") != std::string::npos)
+            drawnAside.push_back(item.node->file()->path());
+    EXPECT_TRUE(drawnAside.empty()) << (drawnAside.empty() ? std::string() : drawnAside.front());
+    EXPECT_TRUE(screen()->treemapView()->grab().save(outputFolder() + "/rescan-while-a-folder-is-deleted.png"));
+    EXPECT_EQ(tree()->fileSize(), 40500);
+
+    gate.release();
+    ASSERT_TRUE(waitFor([&] { return ledger()->runningDeletions() == 0; }));
+    EXPECT_FALSE(exists(dir / "docs"));
+    EXPECT_FALSE(hasTrace(tree()));
+    EXPECT_EQ(ledger()->totalFreed(), 5000);
+}
+
+TEST_F(Run, WhatStaysOfAFolderBeingDeletedAtARescanJoinsTheTreeThatScanMade)
+{
+    makeFile(dir / "docs/locked", 60000);
+    makeFile(dir / "docs/more/f", 100);
+    // The removal waits at its first unlink inside the folder, and can't remove "locked".
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    auto reached = std::make_shared<std::atomic<bool>>(false);
+    ScopedFaultHook hook([docs = dir / "docs", open, reached](kz::FileOperation op, const std::string& path) {
+        if (op != kz::FileOperation::Unlink || path.rfind(docs + "/", 0) != 0) return 0;
+        if (!reached->exchange(true))
+            while (!*open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return path == docs + "/locked" ? EACCES : 0;
+    });
+    confirmDelete("docs");
+    ASSERT_TRUE(waitFor([&] { return reached->load(); }));
+    rescan();
+    ASSERT_FALSE(childOf(tree(), "docs")) << "being removed when the folder was scanned again";
+    *open = true;
+    ASSERT_TRUE(waitFor([&] { return ledger()->runningDeletions() == 0 && ledger()->pendingFolderScans() == 0; }));
+    const KZDirectoryPtr docs = kz_asDirectory(childOf(tree(), "docs"));
+    ASSERT_TRUE(docs) << "what stayed is on disk, so in the tree";
+    ASSERT_EQ(docs->childCount(), 1u);
+    EXPECT_EQ(docs->children()[0]->nameBytes(), "locked");
+    EXPECT_EQ(tree()->fileSize(), 100500);
+    EXPECT_TRUE(drawn("docs"));
+    EXPECT_EQ(ledger()->totalFreed(), 3100);
+}
+
 // ---- emptying the queue through the sheet ----
 
 TEST_F(Run, AnEmptyingStillRunningAtFinishReachesTheFinishedScreen)
@@ -302,6 +366,27 @@ TEST_F(Run, AnEmptyingStillRunningAtARescanLeavesTheTreeThatScanMade)
     ASSERT_TRUE(waitFor([&] { return !ledger()->isEmptying(); }));
     finish();
     EXPECT_EQ(wc->finishedViewController()->totalFreed(), 40500);
+}
+
+TEST_F(Run, AnEmptyingThatEndsAfterStartAgainAddsNothingToTheNewRun)
+{
+    DeletionGate gate(dir / "big.bin");
+    emptyQueueWith("big.bin");
+    ASSERT_TRUE(gate.waitUntilReached());
+    env.alerts.service.answerNext(KZAlertSecondButtonReturn); // "Don't Delete"
+    wc->goNext();
+    ASSERT_TRUE(wc->isFinishedScreenShown());
+    // The sheet's run ends; while the sheet waits to close, a new run begins.
+    gate.open();
+    ASSERT_TRUE(waitFor([] { return !TQEmptyTrashWindowController::isAnySheetRunning(); }));
+    EXPECT_FALSE(exists(dir / "big.bin"));
+    click("startAgainButton");
+    drain();
+    ASSERT_EQ(wc->currentStep(), 0);
+    ASSERT_TRUE(ledger()->isEmptying());
+    env.clock.advance(TQEmptyTrashWindowController::closeDelay);
+    ASSERT_TRUE(waitFor([&] { return !ledger()->isEmptying(); }));
+    EXPECT_EQ(ledger()->totalFreed(), 0) << "the bytes belong to the run before";
 }
 
 // ---- a compression ----
@@ -554,6 +639,131 @@ TEST(RunLedger, AReportOfAnEarlierRunEditsTheTreeButCountsNothing)
     ASSERT_TRUE(waitFor([&] { return reported; }));
     EXPECT_FALSE(childOf(next, "x.bin")) << "gone from the disk, so gone from the tree";
     EXPECT_EQ(ledger.totalFreed(), 0) << "the bytes belong to the run before";
+}
+
+TEST(RunLedger, AFolderScannedAgainInPlaceLeavesOutWhatTheProgramIsRemovingInIt)
+{
+    ScreenTestEnvironment env;
+    TempDir dir;
+    makeFile(dir / "box/locked", 60000);
+    makeFile(dir / "box/inner/f1", 70000);
+    makeFile(dir / "box/inner/f2", 80000);
+    const KZDirectoryPtr root = scanTree(dir.path());
+    ASSERT_TRUE(root);
+    // Nothing in the box can go: it stays, and is scanned again in place. While that scan
+    // reads box/inner, the program begins removing it (another delete), which then waits,
+    // set aside under its private name.
+    struct Shared {
+        std::atomic<bool> second{false};
+        std::atomic<bool> reached{false};
+        std::atomic<bool> open{false};
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread removal;
+    const std::string box = dir / "box", inner = dir / "box/inner";
+    kz::setFileFaultHook([&, shared](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Read && path.rfind(inner + "/", 0) == 0 && !shared->second.exchange(true)) {
+            removal = std::thread([inner] { kz::removeItemAtPath(inner); });
+            while (!shared->reached) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (op != kz::FileOperation::Unlink || path.rfind(box + "/", 0) != 0) return 0;
+        if (!shared->second || path == box + "/locked") return EACCES;
+        if (!shared->reached.exchange(true))
+            while (!shared->open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 0;
+    });
+    TQRunLedger ledger;
+    ledger.setRootDirectory(root);
+    bool reported = false;
+    ledger.deleteFiles({childOf(root, "box")}, {}, nullptr, {}, [&](const TQDeletionResult&) { reported = true; });
+    ASSERT_TRUE(waitFor([&] { return reported && ledger.pendingFolderScans() == 0; }));
+    ASSERT_TRUE(shared->second);
+    const KZDirectoryPtr folder = kz_asDirectory(childOf(root, "box"));
+    ASSERT_TRUE(folder);
+    std::vector<std::string> names;
+    for (KZFile* f : folder->children()) names.push_back(f->nameBytes());
+    EXPECT_EQ(names, std::vector<std::string>{"locked"});
+    EXPECT_EQ(folder->fileSize(), 60000);
+
+    shared->open = true;
+    removal.join();
+    kz::setFileFaultHook({});
+    EXPECT_FALSE(exists(inner));
+    EXPECT_EQ(folder->childCount(), 1u);
+}
+
+TEST(RunLedger, WhatStaysOfAFolderThatPartlyWentWhileTheFolderWasScannedAgainJoinsTheNewTree)
+{
+    ScreenTestEnvironment env;
+    TempDir dir;
+    makeFile(dir / "box/locked", 60000);
+    makeFile(dir / "box/free", 70000);
+    makeFile(dir / "other", 80000);
+    const KZDirectoryPtr first = scanTree(dir.path());
+    ASSERT_TRUE(first);
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    auto reached = std::make_shared<std::atomic<bool>>(false);
+    ScopedFaultHook hook([box = dir / "box", open, reached](kz::FileOperation op, const std::string& path) {
+        if (op != kz::FileOperation::Unlink || path.rfind(box + "/", 0) != 0) return 0;
+        if (!reached->exchange(true))
+            while (!*open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return path == box + "/locked" ? EACCES : 0;
+    });
+    TQRunLedger ledger;
+    ledger.setRootDirectory(first);
+    ledger.beginScan();
+    bool reported = false;
+    ledger.deleteFiles({childOf(first, "box")}, {}, nullptr, {}, [&](const TQDeletionResult&) { reported = true; });
+    ASSERT_TRUE(waitFor([&] { return reached->load(); }));
+    // Scanned again while the box is being removed: the new tree has none.
+    const KZDirectoryPtr second = scanTree(dir.path());
+    ASSERT_TRUE(second);
+    ASSERT_FALSE(childOf(second, "box"));
+    *open = true;
+    ASSERT_TRUE(waitFor([&] { return reported && ledger.pendingFolderScans() == 0; }));
+    ledger.setRootDirectory(second);
+    ASSERT_TRUE(waitFor([&] { return ledger.pendingFolderScans() == 0; }));
+    const KZDirectoryPtr box = kz_asDirectory(childOf(second, "box"));
+    ASSERT_TRUE(box);
+    ASSERT_EQ(box->childCount(), 1u);
+    EXPECT_EQ(box->children()[0]->nameBytes(), "locked");
+    EXPECT_EQ(second->fileSize(), 140000);
+}
+
+TEST(RunLedger, AFolderRefusedBeforeAnythingWasTouchedKeepsItsRecordAndTotal)
+{
+    ScreenTestEnvironment env;
+    TempDir dir;
+    makeFile(dir / "changed/a", 60000);
+    makeFile(dir / "home/b", 70000);
+    const KZDirectoryPtr root = scanTree(dir.path());
+    ASSERT_TRUE(root);
+    // After the scan, another folder stands at "changed" (the scanned one was moved away),
+    // and the home holds something new: both are refused, and neither is scanned again.
+    ASSERT_EQ(::rename((dir / "changed").c_str(), (dir / "changed-before").c_str()), 0);
+    makeFile(dir / "changed/new", 80000);
+    makeFile(dir / "home/new", 90000);
+    ScopedHome home(dir / "home");
+    const KZDirectoryPtr changed = kz_asDirectory(childOf(root, "changed"));
+    const KZDirectoryPtr homeFolder = kz_asDirectory(childOf(root, "home"));
+    ASSERT_TRUE(changed && homeFolder);
+    TQRunLedger ledger;
+    ledger.setRootDirectory(root);
+    std::optional<TQDeletionResult> result;
+    ledger.deleteFiles({changed, homeFolder}, {}, nullptr, {}, [&](const TQDeletionResult& r) { result = r; });
+    ASSERT_TRUE(waitFor([&] { return result.has_value(); }));
+    ASSERT_TRUE(result->errors);
+    EXPECT_EQ(result->errors->at(changed->path()).code(), KZError::ChangedSinceScan);
+    EXPECT_EQ(result->errors->at(homeFolder->path()).code(), KZError::ProtectedItem);
+    EXPECT_EQ(ledger.pendingFolderScans(), 0);
+    drainBackgroundWork();
+    for (const auto& [folder, name, size] : {std::tuple{changed, "a", 60000.0}, std::tuple{homeFolder, "b", 70000.0}}) {
+        EXPECT_EQ(folder->parent(), root.get());
+        ASSERT_EQ(folder->childCount(), 1u);
+        EXPECT_EQ(folder->children()[0]->nameBytes(), name);
+        EXPECT_EQ(folder->fileSize(), size);
+    }
+    EXPECT_EQ(root->fileSize(), 130000);
 }
 
 TEST(RunLedger, ADeleteThatEndsAfterTheLedgerWentReachesNothing)

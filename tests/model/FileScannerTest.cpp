@@ -4,6 +4,7 @@
 #include "platform/KZDirectoryIO.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZLog.h"
+#include "platform/KZRemover.h"
 #include "tests/support/Identity.h"
 #include "tests/support/Mounts.h"
 #include "tests/support/TestSupport.h"
@@ -11,10 +12,12 @@
 #include <QObject>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -665,6 +668,155 @@ TEST(FileScanner, ItemsThatVanishDuringTheScan)
     EXPECT_LE(many->childCount(), 1u); // only the one looked at before the others went
     EXPECT_EQ(r->root->fileSize(), 2 + double(many->childCount()));
     EXPECT_EQ(r->totals.back(), r->root->fileSize());
+}
+
+// ---- the program's own removals ----
+
+// Records whose name is a private name the remover sets items aside under.
+std::vector<std::string> asideRecords(KZDirectory* root)
+{
+    std::vector<std::string> out;
+    for (const auto& [path, record] : records(root))
+        if (record->nameBytes().rfind(".sizemere-removing-", 0) == 0) out.push_back(path);
+    return out;
+}
+
+// Holds the program's removals at their first unlink at or below each given path (through
+// the fault hook) until opened: the removing threads wait there, each item set aside under
+// the remover's private name, a folder half emptied.
+class RemovalGates {
+public:
+    explicit RemovalGates(std::vector<std::string> paths) : state_(std::make_shared<State>())
+    {
+        state_->paths = std::move(paths);
+        state_->reached.assign(state_->paths.size(), false);
+        kz::setFileFaultHook([state = state_](kz::FileOperation op, const std::string& path) {
+            if (op != kz::FileOperation::Unlink) return 0;
+            for (size_t i = 0; i < state->paths.size(); ++i) {
+                const std::string& gate = state->paths[i];
+                const bool atOrBelow = path == gate || path.rfind(gate + "/", 0) == 0;
+                if (!atOrBelow) continue;
+                {
+                    std::lock_guard lock(state->mutex);
+                    if (state->reached[i]) return 0;
+                    state->reached[i] = true;
+                }
+                while (!state->open) std::this_thread::sleep_for(1ms);
+            }
+            return 0;
+        });
+    }
+    ~RemovalGates()
+    {
+        open();
+        for (std::thread& t : threads_) t.join();
+        kz::setFileFaultHook({});
+    }
+    // Starts removing the item on a thread of its own; waits until it stands at its gate.
+    bool remove(const std::string& path)
+    {
+        threads_.emplace_back([path] { kz::removeItemAtPath(path); });
+        const size_t i = size_t(std::find(state_->paths.begin(), state_->paths.end(), path) - state_->paths.begin());
+        const auto until = std::chrono::steady_clock::now() + 60s;
+        for (;;) {
+            {
+                std::lock_guard lock(state_->mutex);
+                if (state_->reached.at(i)) return true;
+            }
+            if (std::chrono::steady_clock::now() > until) return false;
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    // Lets the removals go on, and waits for them to end.
+    void open()
+    {
+        state_->open = true;
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
+
+private:
+    struct State {
+        std::vector<std::string> paths;
+        std::mutex mutex;
+        std::vector<bool> reached;
+        std::atomic<bool> open{false};
+    };
+    std::shared_ptr<State> state_;
+    std::vector<std::thread> threads_;
+};
+
+TEST(FileScanner, WhatTheProgramIsRemovingIsNeverRecorded)
+{
+    kztest::TempDir dir;
+    const std::string top = dir / "top";
+    for (int i = 0; i < 20; ++i) kztest::makeFile(top + "/big/sub/f" + std::to_string(i), 100);
+    kztest::makeFile(top + "/big/g", 10);
+    kztest::makeFile(top + "/file.bin", 30);
+    // Another name of that file, which its removal leaves in place.
+    ASSERT_EQ(::link((top + "/file.bin").c_str(), (top + "/other-name.bin").c_str()), 0);
+    kztest::makeFile(top + "/stay", 5);
+    RemovalGates gates({top + "/big", top + "/file.bin"});
+    ASSERT_TRUE(gates.remove(top + "/big"));
+    ASSERT_TRUE(gates.remove(top + "/file.bin"));
+    ASSERT_FALSE(kztest::exists(top + "/big")) << "set aside under the remover's private name";
+    ASSERT_FALSE(kztest::exists(top + "/file.bin"));
+
+    auto r = scan(top);
+    ASSERT_EQ(r->completions, 1);
+    auto all = records(r->root.get());
+    std::set<std::string> seen;
+    for (const auto& [path, record] : all) seen.insert(path);
+    EXPECT_EQ(seen, (std::set<std::string>{top + "/other-name.bin", top + "/stay"}));
+    EXPECT_EQ(r->root->fileSize(), 35);
+    EXPECT_EQ(r->counts.back(), 2);
+    // Once the removals are over, nothing of them is left to record.
+    gates.open();
+    EXPECT_FALSE(kztest::exists(top + "/big"));
+    EXPECT_TRUE(asideRecords(scan(top)->root.get()).empty());
+}
+
+TEST(FileScanner, AFolderWhoseRemovalBeginsAfterTheScanMetItLeavesNoRecord)
+{
+    // Each removal begins after the walk has looked at the folder, before its record is made
+    // and its contents read: the record the walk makes is of something going or gone.
+    kztest::TempDir dir;
+    const std::string top = dir / "top";
+    kztest::makeFile(top + "/big/f1", 100);
+    kztest::makeFile(top + "/big/sub/f2", 200);
+    kztest::makeFile(top + "/went/x", 7);
+    kztest::makeFile(top + "/kept/locked", 3);
+    kztest::makeFile(top + "/kept/free", 4);
+    kztest::makeFile(top + "/stay", 5);
+    RemovalGates gates({top + "/big"});
+    // What stays of a removal that fails partly goes back under its name, and is recorded.
+    const kz::FileFaultHook gate = kz::setFileFaultHook({});
+    kz::setFileFaultHook([gate, locked = top + "/kept/locked"](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Unlink && path == locked) return EACCES;
+        return gate(op, path);
+    });
+    kz::RemovalResult went, kept;
+    bool held = false;
+    auto r = scan(top, 0, [&](KZFileScanner& s) {
+        s.setReadabilityCheck([&](const std::string& path, bool) {
+            if (path == top + "/big/") held = gates.remove(top + "/big");           // still going at the end
+            if (path == top + "/went/") went = kz::removeItemAtPath(top + "/went"); // gone before the end
+            if (path == top + "/kept/") kept = kz::removeItemAtPath(top + "/kept");
+            return true;
+        });
+    });
+    ASSERT_EQ(r->completions, 1);
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(went.succeeded());
+    EXPECT_EQ(kept.error, ENOTEMPTY);
+    std::set<std::string> seen;
+    for (const auto& [path, record] : records(r->root.get())) seen.insert(path);
+    EXPECT_EQ(seen, (std::set<std::string>{top + "/kept/", top + "/kept/locked", top + "/stay"}));
+    EXPECT_EQ(r->root->fileSize(), 8);
+
+    gates.open();
+    EXPECT_FALSE(kztest::exists(top + "/big"));
+    EXPECT_EQ(seen.size(), records(r->root.get()).size());
 }
 
 // Makes `levels` nested folders named "d" below `top` (whose paths outgrow PATH_MAX) with a

@@ -4,19 +4,24 @@
 #include "model/KZIgnoreList.h"
 #include "model/KZParallelScan.h"
 #include "platform/KZDirectoryIO.h"
+#include "platform/KZMountTable.h"
 #include "platform/KZReadAccess.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/capability.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <map>
 #include <mutex>
 #include <sched.h>
 #include <set>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -139,6 +144,24 @@ std::optional<std::vector<std::string>> inChild(const std::function<bool()>& bec
         start = end + 1;
     }
     return lines;
+}
+
+// From here on the system refuses every access check of this process (faccessat,
+// faccessat2) with EACCES. False when no filter can be set.
+bool refuseAccessChecks()
+{
+    struct sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_faccessat, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_faccessat2, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EACCES & SECCOMP_RET_DATA)),
+    };
+    struct sock_fprog program {
+        static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter
+    };
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) == 0;
 }
 
 // The walk's records below the root as relative paths, and the identity the walk saw.
@@ -285,6 +308,42 @@ TEST(ParallelScan, TheRecordSettlesReadabilityOnlyWhereItIsCertain)
         EXPECT_FALSE(kz::ReadAccessShortcut::judgesByCommonRules(type)) << type;
     EXPECT_TRUE(kz::ReadAccessShortcut::judgesByCommonRulesMagic(0xEF53));
     EXPECT_FALSE(kz::ReadAccessShortcut::judgesByCommonRulesMagic(0x6969)); // NFS
+}
+
+TEST(ParallelScan, TheRecordSettlesReadabilityOnlyOnFileSystemsWithTheCommonRules)
+{
+    if (kz::ReadAccessShortcut::currentIdentity().moduleJudges)
+        GTEST_SKIP() << "a security module judges every access here: the record never settles it";
+    kztest::TempDir dir;
+    const std::string top = dir / "top";
+    kztest::makeFile(top + "/file.txt", 10);
+    kztest::makeFile(top + "/folder/inner.txt", 10);
+    struct statx st {};
+    ASSERT_EQ(kz::statPath(top, STATX_INO, st), 0);
+    const std::string device = std::to_string(st.stx_dev_major) + ":" + std::to_string(st.stx_dev_minor);
+    // Walks the folder with its mount faked as one of the given type, in a child process
+    // whose every access check the system refuses: what the walk asks the system is refused,
+    // what the record settles is not. (Everything here is the process's own, so the record
+    // settles it wherever it may.)
+    auto walkAs = [&](const std::string& type) {
+        return inChild(refuseAccessChecks, [&] {
+            KZParallelScan::Options options;
+            options.mountTable = KZMountTable::fromMountInfo("1 0 " + device + " / / rw - " + type + " src rw\n");
+            std::vector<std::string> out;
+            if (KZDirectoryPtr root = walk(top, options))
+                for (const std::string& p : paths(root.get())) out.push_back(p.substr(top.size() + 1));
+            return out;
+        });
+    };
+    const auto common = walkAs("ext4");
+    ASSERT_TRUE(common.has_value());
+    if (common->size() == 1 && common->front() == kNoIdentity) GTEST_SKIP() << "no system call filter can be set here";
+    EXPECT_EQ(*common, (std::vector<std::string>{"file.txt", "folder/", "folder/inner.txt"}));
+    for (const char* type : {"fuseblk", "overlay", "nfs4", "zfs"}) {
+        const auto own = walkAs(type);
+        ASSERT_TRUE(own.has_value()) << type;
+        EXPECT_EQ(*own, std::vector<std::string>{}) << type << ": the system is asked";
+    }
 }
 
 TEST(ParallelScan, ThreadCountFollowsTheAffinityMask)

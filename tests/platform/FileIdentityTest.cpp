@@ -115,6 +115,39 @@ TEST(FileIdentity, WithNeitherStampAnyChangeOfTheItemCountsAsAnotherItem)
     EXPECT_TRUE(kz::isSameFile(recorded, AT_FDCWD, (dir / "file").c_str(), lookAt(dir / "file"), true));
 }
 
+TEST(FileIdentity, WithNeitherStampTheHeldItemIsCheckedAgainWhenItIsHeld)
+{
+    // Between the check of an item and its hold, another program may put another item in its
+    // place: one moved there, or a file written anew under the old inode number. Only the
+    // change time tells such a file apart, and the hold is what keeps the number from passing
+    // on later: it must look again.
+    kztest::ScopedIdentityLimits limits(kztest::limitsFor(IdentityFileSystem::WithNeither));
+    kztest::TempDir dir;
+    makeFile(dir / "file", 10);
+    makeFile(dir / "other", 20);
+    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    const kz::FileIdentity checked = kz::fileIdentityOfPath(dir / "file").value();
+    ASSERT_EQ(checked.kind, kz::IdentityStamp::ChangeTime);
+    {
+        kz::HeldItem held;
+        EXPECT_EQ(held.hold(folder, "file", checked), 0);
+    }
+
+    kztest::rewriteWithSameInode(dir / "file", 30);
+    {
+        kz::HeldItem held;
+        EXPECT_EQ(held.hold(folder, "file", checked), ESTALE) << "written anew after the check";
+    }
+    const kz::FileIdentity rewritten = kz::fileIdentityOfPath(dir / "file").value();
+    ASSERT_EQ(::rename((dir / "other").c_str(), (dir / "file").c_str()), 0);
+    {
+        kz::HeldItem held;
+        EXPECT_EQ(held.hold(folder, "file", rewritten), ESTALE) << "another item moved there after the check";
+    }
+    ::close(folder);
+}
+
 TEST(FileIdentity, BirthTimesCountOnlyWhenTheFileSystemGivesThem)
 {
     struct statx st {};

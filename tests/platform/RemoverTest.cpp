@@ -208,6 +208,33 @@ TEST(Remover, GoesOnPastAFailureAndReportsIt)
     EXPECT_FALSE(exists(dir / "tree/free3"));
 }
 
+TEST(Remover, AFolderThatKeptSomethingReportsOnlyWhatItKept)
+{
+    // A folder that still holds something can't go: the system answers ENOTEMPTY, or EEXIST
+    // (which POSIX allows too). Either way the inner failure is the reason, not the folder.
+    for (const int answer : {ENOTEMPTY, EEXIST}) {
+        SCOPED_TRACE(answer);
+        kztest::TempDir dir;
+        makeFile(dir / "tree/sub/locked", 1);
+        makeFile(dir / "tree/sub/free", 1);
+        makeFile(dir / "tree/free", 1);
+        FaultHook hook([&](kz::FileOperation op, const std::string& path) {
+            if (op == kz::FileOperation::Unlink && path == dir / "tree/sub/locked") return EACCES;
+            if (op == kz::FileOperation::RemoveDirectory && (path == dir / "tree/sub" || path == dir / "tree"))
+                return answer;
+            return 0;
+        });
+        const auto result = kz::removeItemAtPath(dir / "tree");
+        EXPECT_EQ(result.error, ENOTEMPTY);
+        ASSERT_EQ(result.failures.size(), 1u);
+        EXPECT_EQ(result.failures[0].path, dir / "tree/sub/locked");
+        EXPECT_EQ(result.failures[0].error, EACCES);
+        EXPECT_TRUE(exists(dir / "tree/sub/locked"));
+        EXPECT_FALSE(exists(dir / "tree/sub/free"));
+        EXPECT_FALSE(exists(dir / "tree/free"));
+    }
+}
+
 TEST(Remover, ItemsVanishingMidwayAreNoFailure)
 {
     kztest::TempDir dir;

@@ -5,6 +5,7 @@
 #include "platform/KZDispatch.h"
 #include "platform/KZFileFaults.h"
 #include "platform/KZPathString.h"
+#include "platform/KZRemover.h"
 
 #include <QTest>
 #include <QThreadPool>
@@ -13,6 +14,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -198,6 +200,43 @@ TEST_F(Rescan, AFolderThatVanishedLeavesTheTreemap)
     ASSERT_TRUE(kztest::waitFor([&] { return !view->nodeLists().isReloadingPath(path); }));
     EXPECT_EQ(item(*view, "D"), nullptr);
     EXPECT_NE(item(*view, "A"), nullptr);
+}
+
+TEST_F(Rescan, AFolderBeingRemovedInsideLeavesNoTrace)
+{
+    KZDirectoryPtr r = scan(tmp.path());
+    ASSERT_TRUE(r);
+    auto view = makeView(r);
+    view->setShowsHiddenFiles(true);
+    // The program removes A/B meanwhile: set aside under a private (hidden) name beside it,
+    // half emptied, while A is scanned again.
+    kztest::UnlinkGate gate(tmp / "A/B");
+    std::thread removal([&] { kz::removeItemAtPath(tmp / "A/B"); });
+    ASSERT_TRUE(gate.waitUntilReached());
+    const auto* a = item(*view, "A");
+    ASSERT_NE(a, nullptr);
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, a->rect.toRect().topLeft() + QPoint(3, 8));
+    ASSERT_EQ(names(view->selectedFiles()), (std::vector<std::string>{"A"}));
+    const std::string path = view->selectedFiles()[0]->path();
+    view->reloadSelectedDirectory();
+    ASSERT_TRUE(kztest::waitFor([&] { return !view->nodeLists().isReloadingPath(path); }));
+    auto traces = [&] {
+        std::vector<std::string> out;
+        const KZDirectoryPtr fresh = kz_asDirectory(childNamed(r, "A"));
+        for (KZFile* f : fresh->children())
+            if (f->nameBytes() == "B" || f->nameBytes().rfind(".sizemere-removing-", 0) == 0) out.push_back(f->path());
+        for (const auto& i : view->drawItems())
+            if (i.node->file() && i.node->file()->path().find("/.sizemere-removing-") != std::string::npos)
+                out.push_back(i.node->file()->path());
+        return out;
+    };
+    EXPECT_EQ(traces(), std::vector<std::string>{});
+    EXPECT_EQ(kz_asDirectory(childNamed(r, "A"))->fileSize(), 400000);
+
+    gate.release();
+    removal.join();
+    EXPECT_FALSE(kztest::exists(tmp / "A/B"));
+    EXPECT_EQ(traces(), std::vector<std::string>{});
 }
 
 // Counts the paint events a widget receives.
