@@ -1,12 +1,27 @@
 #include "kit/KZProgressIndicator.h"
 
+#include "platform/widgets/KZAccessibleWidget.h"
+
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 
+namespace {
+// What a reader hears as the bar's value: the share done, in whole percent.
+QString percentDone(const QWidget* widget)
+{
+    const double progress = static_cast<const KZProgressIndicator*>(widget)->progress();
+    if (!std::isfinite(progress) || progress < 0) return {};
+    return QStringLiteral("%1%").arg(qRound(std::min(progress, 1.0) * 100));
+}
+} // namespace
+
 KZProgressIndicator::KZProgressIndicator(QWidget* parent) : QWidget(parent)
 {
+    // Named by its accessible name or label (else "Progress"); its value is the share done.
+    KZAccessibleWidget::registerClass(staticMetaObject, {QAccessible::ProgressBar, percentDone,
+                                                         [](const QWidget*) { return QStringLiteral("Progress"); }});
     trackLeft_ = KZImage::named(QStringLiteral("progress-background-left"));
     trackMiddle_ = KZImage::named(QStringLiteral("progress-background-middle"));
     trackRight_ = KZImage::named(QStringLiteral("progress-background-right"));

@@ -11,6 +11,7 @@
 #include "app/TQEmptyTrashWindowController.h"
 #include "app/TQPreferencesWindowController.h"
 #include "kit/KZController.h"
+#include "kit/KZProgressIndicator.h"
 #include "kit/KZSpaceLabel.h"
 #include "kit/TQTooltipPanel.h"
 #include "platform/widgets/KZCWindow.h"
@@ -215,6 +216,10 @@ TEST(ScreenAccessibility, StatusPanelPicturesAndRunningDotsSayWhatTheyAre)
         kztest::findAccessible(root, QAccessible::Graphic, QStringLiteral("Work still running"));
     ASSERT_NE(hourglass, nullptr) << dump(root);
     EXPECT_EQ(hourglass->text(QAccessible::Description), QStringLiteral("An hourglass"));
+    const AccessibleObject bar = read(panel->workingProgressBar());
+    EXPECT_EQ(bar.role, QAccessible::ProgressBar);
+    EXPECT_EQ(bar.name, QStringLiteral("Progress of the work still running"));
+    EXPECT_EQ(bar.value, QStringLiteral("50%"));
 }
 
 TEST(ScreenAccessibility, ScanningCountersReadTheirCaptionAndTheirValue)
