@@ -1,10 +1,11 @@
 #include "platform/widgets/KZSound.h"
 
-#include <QAudioDevice>
+#include <QDir>
 #include <QFile>
-#include <QMediaDevices>
-#include <QSoundEffect>
-#include <QUrl>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <canberra.h>
 
 namespace {
 std::function<void()>& testPlayer()
@@ -14,16 +15,65 @@ std::function<void()>& testPlayer()
 }
 } // namespace
 
-QSoundEffect* kz_triToneSound()
+// libcanberra plays sounds from files: the chime is written once to a private file in the
+// user's runtime folder (else the temporary folder), removed with the sound at exit.
+struct KZSound::Player {
+    ca_context* context = nullptr;
+    bool connected = false;
+    QTemporaryFile file;
+
+    ~Player()
+    {
+        if (context) ca_context_destroy(context);
+    }
+
+    bool open(const QByteArray& data)
+    {
+        if (!context) {
+            if (ca_context_create(&context) != CA_SUCCESS) return false;
+            // Only a sound server: without one the sound is silent rather than opening the
+            // sound card behind the desktop's back.
+            ca_context_set_driver(context, "pulse");
+            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Sizemere", CA_PROP_APPLICATION_ID, "sizemere",
+                                    CA_PROP_APPLICATION_ICON_NAME, "sizemere", nullptr);
+        }
+        if (!connected) connected = ca_context_open(context) == CA_SUCCESS;
+        if (!connected) return false;
+        if (file.fileName().isEmpty() || !file.exists()) {
+            QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+            if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
+            file.setFileTemplate(folder + QStringLiteral("/sizemere-chime-XXXXXX.wav"));
+            if (!file.open() || file.write(data) != data.size() || !file.flush()) {
+                file.remove();
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+KZSound::KZSound(QByteArray wave) : data_(std::move(wave)), player_(std::make_unique<Player>()) {}
+
+KZSound::~KZSound() = default;
+
+bool KZSound::play()
 {
-    static QSoundEffect* sound = []() -> QSoundEffect* {
-        if (!QFile::exists(QStringLiteral(":/sounds/tritone.wav"))) return nullptr;
-        auto* effect = new QSoundEffect;
-        effect->setSource(QUrl(QStringLiteral("qrc:/sounds/tritone.wav")));
-        effect->setVolume(0.8f);
-        return effect;
+    if (!player_->open(data_)) return false;
+    const QByteArray path = QFile::encodeName(player_->file.fileName());
+    return ca_context_play(player_->context, 0, CA_PROP_EVENT_ID, "complete", CA_PROP_EVENT_DESCRIPTION,
+                           "Compression finished", CA_PROP_MEDIA_ROLE, "event", CA_PROP_MEDIA_FILENAME,
+                           path.constData(), nullptr) == CA_SUCCESS;
+}
+
+KZSound* kz_triToneSound()
+{
+    // Kept until the process ends: its destructor then removes the chime's file.
+    static const std::unique_ptr<KZSound> sound = []() -> std::unique_ptr<KZSound> {
+        QFile resource(QStringLiteral(":/sounds/tritone.wav"));
+        if (!resource.open(QIODevice::ReadOnly)) return nullptr;
+        return std::make_unique<KZSound>(resource.readAll());
     }();
-    return sound;
+    return sound.get();
 }
 
 void kz_playTriTone()
@@ -32,8 +82,7 @@ void kz_playTriTone()
         testPlayer()();
         return;
     }
-    if (QMediaDevices::audioOutputs().isEmpty()) return;
-    if (QSoundEffect* s = kz_triToneSound()) s->play();
+    if (KZSound* s = kz_triToneSound()) s->play();
 }
 
 void kz::setTriTonePlayerForTesting(std::function<void()> player)
