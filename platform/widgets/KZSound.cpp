@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryFile>
+
+#include <map>
+#include <mutex>
 
 #include <canberra.h>
 
@@ -13,6 +15,36 @@ std::function<void()>& testPlayer()
     static std::function<void()> player;
     return player;
 }
+
+// What to call when a sound ends, by the number handed to libcanberra with it: whichever comes
+// first, the end or a refusal, takes it out, so it is called at most once and never after the
+// caller forgot it, however a driver reports.
+struct PendingEnds {
+    std::mutex mutex;
+    uintptr_t last = 0;
+    std::map<uintptr_t, std::function<void(bool)>> ends;
+
+    static PendingEnds& shared()
+    {
+        static PendingEnds pending;
+        return pending;
+    }
+    uintptr_t add(std::function<void(bool)> end)
+    {
+        std::lock_guard lock(mutex);
+        ends.emplace(++last, std::move(end));
+        return last;
+    }
+    std::function<void(bool)> take(uintptr_t key)
+    {
+        std::lock_guard lock(mutex);
+        auto it = ends.find(key);
+        if (it == ends.end()) return {};
+        std::function<void(bool)> end = std::move(it->second);
+        ends.erase(it);
+        return end;
+    }
+};
 } // namespace
 
 // libcanberra plays sounds from files: the chime is written once to a private file in the
@@ -40,7 +72,7 @@ struct KZSound::Player {
         if (!connected) connected = ca_context_open(context) == CA_SUCCESS;
         if (!connected) return false;
         if (file.fileName().isEmpty() || !file.exists()) {
-            QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+            QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
             if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
             file.setFileTemplate(folder + QStringLiteral("/sizemere-chime-XXXXXX.wav"));
             if (!file.open() || file.write(data) != data.size() || !file.flush()) {
@@ -56,13 +88,25 @@ KZSound::KZSound(QByteArray wave) : data_(std::move(wave)), player_(std::make_un
 
 KZSound::~KZSound() = default;
 
-bool KZSound::play()
+bool KZSound::play(std::function<void(bool)> finished)
 {
     if (!player_->open(data_)) return false;
     const QByteArray path = QFile::encodeName(player_->file.fileName());
-    return ca_context_play(player_->context, 0, CA_PROP_EVENT_ID, "complete", CA_PROP_EVENT_DESCRIPTION,
-                           "Compression finished", CA_PROP_MEDIA_ROLE, "event", CA_PROP_MEDIA_FILENAME,
-                           path.constData(), nullptr) == CA_SUCCESS;
+    ca_proplist* properties = nullptr;
+    if (ca_proplist_create(&properties) != CA_SUCCESS) return false;
+    ca_proplist_sets(properties, CA_PROP_EVENT_ID, "complete");
+    ca_proplist_sets(properties, CA_PROP_EVENT_DESCRIPTION, "Compression finished");
+    ca_proplist_sets(properties, CA_PROP_MEDIA_ROLE, "event");
+    ca_proplist_sets(properties, CA_PROP_MEDIA_FILENAME, path.constData());
+    const uintptr_t key = finished ? PendingEnds::shared().add(std::move(finished)) : 0;
+    const ca_finish_callback_t callback = [](ca_context*, uint32_t, int error, void* data) {
+        if (auto end = PendingEnds::shared().take(reinterpret_cast<uintptr_t>(data))) end(error == CA_SUCCESS);
+    };
+    const int played =
+        ca_context_play_full(player_->context, 0, properties, key ? callback : nullptr, reinterpret_cast<void*>(key));
+    ca_proplist_destroy(properties);
+    if (played != CA_SUCCESS && key) PendingEnds::shared().take(key);
+    return played == CA_SUCCESS;
 }
 
 KZSound* kz_triToneSound()

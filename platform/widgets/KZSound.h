@@ -21,7 +21,9 @@ public:
     // The sound as read from the resource (a RIFF WAVE file).
     const QByteArray& data() const { return data_; }
     // Hands the sound to the sound server; false when there is none or it refused the sound.
-    bool play();
+    // When it was handed over, `finished` (if given) is called once, on another thread, with
+    // whether the server played it to its end.
+    bool play(std::function<void(bool)> finished = {});
 
 private:
     struct Player;
