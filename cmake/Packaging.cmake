@@ -46,12 +46,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the program links come from dpkg-shlibdeps (libqt6svg6 among them, which also
 # holds Qt's SVG image and icon plugins, and libcanberra0); these are what it loads or runs by
-# name: Qt's platform plugins (the window), libcanberra's way to the sound server, the icon
-# theme it falls back on, and zip for compressing.
+# name: Qt's platform plugins (the window), the icon theme it falls back on, and zip for
+# compressing.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcanberra-pulse, adwaita-icon-theme, zip")
-# Text needs at least one font; opening files and web pages needs xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core | fonts-freefont-ttf | fonts-liberation2, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adwaita-icon-theme, zip")
+# Text needs at least one font; opening files and web pages needs xdg-open; the chime reaches
+# the desktop's sound server through libcanberra's PulseAudio driver (which a desktop with a
+# sound server usually has already; without it the chime is silent).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-dejavu-core | fonts-freefont-ttf | fonts-liberation2, xdg-utils, libcanberra-pulse")
 # The files a package owns come with the permissions dpkg expects, whatever the umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

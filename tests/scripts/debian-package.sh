@@ -38,10 +38,12 @@ echo "made $(basename "$deb")"
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
 names="$(echo "$depends" | tr ',|' '\n\n' | sed 's/^ *//; s/[ (].*//')"
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6dbus6 libcanberra0 libcanberra-pulse \
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6dbus6 libcanberra0 \
     qt6-qpa-plugins adwaita-icon-theme zip; do
     echo "$names" | grep -qx "$needed" || fail "Depends lacks $needed"
 done
+dpkg-deb -f "$deb" Recommends | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | grep -qx libcanberra-pulse ||
+    fail "Recommends lacks libcanberra-pulse"
 # The chime goes through libcanberra: no media framework comes with the program.
 for unwanted in libqt6multimedia6 libgstreamer1.0-0 libavcodec59 libavformat59; do
     echo "$names" | grep -qx "$unwanted" && fail "Depends names $unwanted"
