@@ -50,11 +50,13 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # compressing.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adwaita-icon-theme, zip")
-# Text needs at least one font; opening files and web pages needs xdg-open; the chime reaches
-# the desktop's sound server through libcanberra's PulseAudio driver (which a desktop with a
-# sound server usually has already; without it the chime is silent).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "fonts-dejavu-core | fonts-freefont-ttf | fonts-liberation2, xdg-utils, libcanberra-pulse")
+# Text needs at least one font; opening files and web pages needs xdg-open.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core | fonts-freefont-ttf | fonts-liberation2, xdg-utils")
+# The chime reaches the desktop's sound server through libcanberra's PulseAudio driver, which
+# desktops with a sound server (GNOME, Plasma, MATE, Cinnamon) install already. Only suggested:
+# required or recommended, it would bring a sound server and its media libraries into a system
+# that has none, where the chime is meant to be silent.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libcanberra-pulse")
 # The files a package owns come with the permissions dpkg expects, whatever the umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

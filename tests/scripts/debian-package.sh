@@ -42,11 +42,12 @@ for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6dbus6 libca
     qt6-qpa-plugins adwaita-icon-theme zip; do
     echo "$names" | grep -qx "$needed" || fail "Depends lacks $needed"
 done
-dpkg-deb -f "$deb" Recommends | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | grep -qx libcanberra-pulse ||
-    fail "Recommends lacks libcanberra-pulse"
+dpkg-deb -f "$deb" Suggests | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | grep -qx libcanberra-pulse ||
+    fail "Suggests lacks libcanberra-pulse"
 # The chime goes through libcanberra: no media framework comes with the program.
-for unwanted in libqt6multimedia6 libgstreamer1.0-0 libavcodec59 libavformat59; do
-    echo "$names" | grep -qx "$unwanted" && fail "Depends names $unwanted"
+recommended="$(dpkg-deb -f "$deb" Recommends | tr ',|' '\n\n' | sed 's/^ *//; s/[ (].*//')"
+for unwanted in libqt6multimedia6 libgstreamer1.0-0 libavcodec59 libavformat59 libcanberra-pulse pulseaudio; do
+    printf '%s\n%s\n' "$names" "$recommended" | grep -qx "$unwanted" && fail "Depends or Recommends names $unwanted"
 done
 
 dpkg-deb -x "$deb" "$work/root"
