@@ -92,7 +92,7 @@ TQChangeWatcher::TQChangeWatcher(KZDirectoryPtr root, const KZIgnoreList* ignore
     : QObject(parent), root_(std::move(root)), rootPath_(root_ ? kz::pathWithoutTrailingSlash(root_->path()) : ""),
       ignoreList_(ignoreList), hooks_(std::move(hooks))
 {
-    if (rootPath_.empty() && root_) rootPath_ = "/";
+    if (rootPath_.empty() && root_) rootPath_.push_back('/');
     // Hidden folders are watched only while hidden items are shown.
     connect(&Preferences::sharedPreferences(), &Preferences::showHiddenFilesChanged, this, [this] {
         if (events_) restart();
@@ -229,7 +229,7 @@ TQChangeWatcher::FolderListing::FolderListing(KZDirectoryPtr root, const KZIgnor
 {
     if (!root) return;
     std::string rootPath = kz::pathWithoutTrailingSlash(root->path());
-    if (rootPath.empty()) rootPath = "/";
+    if (rootPath.empty()) rootPath.push_back('/');
     stack_.push_back({std::move(root), std::move(rootPath)});
 }
 
@@ -280,7 +280,7 @@ CDEventsFolders TQChangeWatcher::foldersToWatch(const KZDirectoryPtr& root, cons
     CDEventsFolders folders;
     if (!root) return folders;
     std::string rootPath = kz::pathWithoutTrailingSlash(root->path());
-    if (rootPath.empty()) rootPath = "/";
+    if (rootPath.empty()) rootPath.push_back('/');
     folders.listed.emplace();
     FolderListing(root, ignoreList, showHiddenFiles).list(*folders.listed, -1);
     folders.skip = skipRule(rootPath, ignoreList, showHiddenFiles);

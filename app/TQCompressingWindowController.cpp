@@ -171,7 +171,8 @@ std::string TQCompressingWindowController::destinationPath() const
     const std::string prefix = folder == "/" ? folder : folder + "/";
     std::string path;
     for (long n = 1; n < 100000; ++n) {
-        const std::string suffix = n == 1 ? std::string(".zip") : " " + std::to_string(n) + ".zip";
+        const std::string suffix =
+            n == 1 ? std::string(".zip") : std::string(1, ' ').append(std::to_string(n)).append(".zip");
         path = prefix + fileNameWithin(base, suffix);
         if (!reservedPaths().count(path) && !somethingAt(path)) break;
     }

@@ -3,7 +3,7 @@
 # under their usual names ("model/KZFile.h"), and nothing else. sizemere_layer() puts one of
 # these folders on a target's include path, so an include that points upwards fails to
 # compile ("No such file"). Headers beside the including file and the generated ui_*.h still
-# resolve as they always do (the including file's folder, the target's autogen folder).
+# resolve as they always do (the including file's folder, the target's interfaces folder).
 
 set(SIZEMERE_LAYERS_FILE ${CMAKE_SOURCE_DIR}/cmake/layers.txt)
 set(SIZEMERE_LAYERS_DIR ${CMAKE_BINARY_DIR}/layers)

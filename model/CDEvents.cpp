@@ -66,7 +66,7 @@ std::string standardizedPath(const std::string& path)
 
 std::string joined(const std::string& folder, const char* name)
 {
-    return folder == "/" ? "/" + std::string(name) : folder + "/" + name;
+    return folder == "/" ? std::string(1, '/').append(name) : folder + "/" + name;
 }
 
 bool isAtOrBelow(std::string_view path, std::string_view folder)

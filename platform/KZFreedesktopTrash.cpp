@@ -357,7 +357,7 @@ std::string KZFreedesktopTrash::trashNameForAttempt(std::string_view name, int a
         stem = std::string(name.substr(0, dot));
         ext = std::string(name.substr(dot));
     }
-    const std::string suffix = attempt > 1 ? "." + std::to_string(attempt) : std::string();
+    const std::string suffix = attempt > 1 ? std::string(1, '.').append(std::to_string(attempt)) : std::string();
     const size_t room = kMaxInfoNameLength - kInfoSuffix.size();
     auto cut = [](std::string& s, size_t length) {
         // Cut on a character boundary when the bytes are UTF-8.

@@ -1,6 +1,7 @@
 // Every test program runs inside a QApplication on the offscreen platform, with the settings,
-// the Trash and caches in folders of its own: no test touches the user's real ones. A test run
-// again inside mount namespaces (tests/support/Mounts.h) reports its results to its parent.
+// the Trash and caches in folders of its own, and no sound server: no test touches the user's
+// real ones. A test run again inside mount namespaces (tests/support/Mounts.h) reports its
+// results to its parent.
 #include "tests/support/Mounts.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@ int main(int argc, char** argv)
     ::setenv("XDG_CONFIG_HOME", (base + "/config").constData(), 1);
     ::setenv("XDG_DATA_HOME", (base + "/data").constData(), 1);
     ::setenv("XDG_CACHE_HOME", (base + "/cache").constData(), 1);
+    // Sounds go to a server a test starts for itself, never to the user's: here, nowhere.
+    ::setenv("PULSE_SERVER", ("unix:" + base + "/no-sound-server").constData(), 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sizemere-tests"));
     ::testing::InitGoogleTest(&argc, argv);
