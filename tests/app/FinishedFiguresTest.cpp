@@ -102,32 +102,14 @@ private:
     std::shared_ptr<State> state_;
 };
 
-class Figures : public WizardFixture {
+class Figures : public RemovalRunFixture {
 protected:
-    Figures()
-    {
-        if (!TQTheme::availableThemes()) TQTheme::registerAvailableThemes();
-        Preferences& prefs = env.settings.preferences();
-        prefs.setUseTrash(false);
-        prefs.setHasAskedToUseDeleteQueue(true);
-        prefs.setUseDeleteQueue(false);
-        prefs.setDeleteCompressedOriginal(true);
-        kz::setTriTonePlayerForTesting([] {});
-    }
-    ~Figures() override
-    {
-        drainBackgroundWork();
-        kz::setTriTonePlayerForTesting({});
-    }
-
     // Scans the folder and notes what its files hold.
     void scan()
     {
         runToResults(dir.path());
         before = fileBytesUnder(dir.path());
     }
-    TQTreemapViewController* screen() const { return wc->treemapViewController(); }
-    TQRunLedger* ledger() const { return wc->runLedger(); }
     KZFinishedViewController* finished() const { return wc->finishedViewController(); }
     Ui::KZFinishedViewController* form() const { return finished()->ui(); }
     // What left the scanned folder since the scan.

@@ -100,31 +100,16 @@ size_t countNamed(const KZDirectoryPtr& folder, const std::string& name)
     return n;
 }
 
-class Run : public WizardFixture {
+class Run : public RemovalRunFixture {
 protected:
     Run()
     {
-        if (!TQTheme::availableThemes()) TQTheme::registerAvailableThemes();
-        Preferences& prefs = env.settings.preferences();
-        prefs.setUseTrash(false);
-        prefs.setHasAskedToUseDeleteQueue(true);
-        prefs.setUseDeleteQueue(false);
-        prefs.setDeleteCompressedOriginal(true);
-        kz::setTriTonePlayerForTesting([] {});
         makeFile(dir / "big.bin", 40000);
         makeFile(dir / "keep.txt", 500);
         makeFile(dir / "docs/a.txt", 3000);
         runToResults(dir.path());
     }
-    ~Run() override
-    {
-        // Nothing may still be running into the next test.
-        drainBackgroundWork();
-        kz::setTriTonePlayerForTesting({});
-    }
 
-    TQTreemapViewController* screen() const { return wc->treemapViewController(); }
-    TQRunLedger* ledger() const { return wc->runLedger(); }
     // The tree the next results screen shows.
     KZDirectoryPtr tree() const { return kz_asDirectory(wc->fileScanViewController()->scanResult().front()); }
     // Whether the results screen on show draws a node for the root's child of that name.

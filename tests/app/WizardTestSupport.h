@@ -10,9 +10,12 @@
 #include "kit/KZController.h"
 #include "kit/KZDropView.h"
 #include "kit/KZTouchBarController.h"
+#include "model/Preferences.h"
+#include "platform/widgets/KZSound.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/kit/FakeTouchBar.h"
 #include "tests/support/TestSupport.h"
+#include "treemap/TQTheme.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -126,6 +129,30 @@ protected:
     ScopedFakeTouchBar touchBar;
     QObject probe;
     std::unique_ptr<TQMainWindowController> wc;
+};
+
+// A run whose removals go at once: no Trash, no queue, and compressed originals go. The
+// chime is silent; nothing of a test may still be running into the next.
+class RemovalRunFixture : public WizardFixture {
+protected:
+    RemovalRunFixture()
+    {
+        if (!TQTheme::availableThemes()) TQTheme::registerAvailableThemes();
+        Preferences& prefs = env.settings.preferences();
+        prefs.setUseTrash(false);
+        prefs.setHasAskedToUseDeleteQueue(true);
+        prefs.setUseDeleteQueue(false);
+        prefs.setDeleteCompressedOriginal(true);
+        kz::setTriTonePlayerForTesting([] {});
+    }
+    ~RemovalRunFixture() override
+    {
+        drainBackgroundWork();
+        kz::setTriTonePlayerForTesting({});
+    }
+
+    TQTreemapViewController* screen() const { return wc->treemapViewController(); }
+    TQRunLedger* ledger() const { return wc->runLedger(); }
 };
 
 } // namespace kztest

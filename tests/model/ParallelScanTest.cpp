@@ -334,7 +334,11 @@ TEST(ParallelScan, TheRecordSettlesReadabilityOnlyOnFileSystemsWithTheCommonRule
     kztest::makeFile(top + "/file.txt", 10);
     kztest::makeFile(top + "/folder/inner.txt", 10);
     struct statx st {};
-    ASSERT_EQ(kz::statPath(top, STATX_INO, st), 0);
+    ASSERT_EQ(kz::statPath(top, STATX_INO | STATX_MODE | STATX_UID | STATX_GID, st), 0);
+    // The identity "nobody" may stand for owners the system could not map: the record settles
+    // nothing for it, and the system is always asked.
+    if (!kz::ReadAccessShortcut(kz::ReadAccessShortcut::currentIdentity()).grants(st))
+        GTEST_SKIP() << "the record settles nothing for this identity (uid " << ::geteuid() << ")";
     const std::string device = std::to_string(st.stx_dev_major) + ":" + std::to_string(st.stx_dev_minor);
     // Walks the folder with its mount faked as one of the given type, in a child process
     // whose every access check the system refuses: what the walk asks the system is refused,
