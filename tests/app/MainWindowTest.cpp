@@ -14,8 +14,10 @@
 #include "kit/KZController.h"
 #include "kit/KZDropView.h"
 #include "kit/KZTouchBarController.h"
+#include "model/KZPath.h"
 #include "model/Preferences.h"
 #include "model/TQDeleteQueue.h"
+#include "platform/KZFileFaults.h"
 #include "platform/KZNotificationCenter.h"
 #include "platform/widgets/KZPasteboard.h"
 #include "tests/app/AppTestSupport.h"
@@ -28,6 +30,11 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 using namespace kztest;
 
@@ -157,10 +164,22 @@ TEST_F(Wizard, CancelScanReturnsToTheFolderStepWithTheQueueEmptied)
 {
     TempDir dir;
     makeFile(dir / "f", 10);
+    // The scan is held as it opens its folder, so that Clear meets it running.
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    ScopedFaultHook hold([open, root = dir.path()](kz::FileOperation op, const std::string& path) {
+        if (op == kz::FileOperation::Read && kz_isEqualToPath(path, root))
+            while (!*open) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return 0;
+    });
+    struct Release {
+        std::shared_ptr<std::atomic<bool>> open;
+        ~Release() { *open = true; }
+    } release{open};
     choose(dir.path());
     click("nextButton");
     ASSERT_TRUE(wc->fileScanViewController()->isScanning());
     click("clearButton");
+    *open = true;
     ASSERT_TRUE(waitFor([&] { return wc->currentStep() == 0; }));
     EXPECT_TRUE(dropView()->filePaths().empty());
     EXPECT_TRUE(TQDeleteQueue::sharedInstance().queue().empty());
