@@ -70,7 +70,7 @@ void KZFinishedViewController::awakeFromNib()
     showTrashAndWork();
 
     hideCompressedIfNeeded();
-    startRatingPromptIfDue(0);
+    startRatingPromptIfDue();
 }
 
 void KZFinishedViewController::setUpType()
@@ -153,9 +153,12 @@ QString KZFinishedViewController::workingText(const TQRunTotals& totals)
                            formatter.stringFromBytes(totals.leftBytes));
 }
 
-void KZFinishedViewController::startRatingPromptIfDue(double previousFreed)
+void KZFinishedViewController::startRatingPromptIfDue()
 {
-    if (totalFreed_ < RatingPromptThreshold || previousFreed >= RatingPromptThreshold) return;
+    // On a figure that is final: while the run still deletes, the prompt would ask over the
+    // work's progress and over any alert about it.
+    if (ratingPromptStarted_ || totals_.isRunning() || totalFreed_ < RatingPromptThreshold) return;
+    ratingPromptStarted_ = true;
     // Tied to this screen: a screen that goes within the delay starts no prompt.
     KZRunOnMainThreadAfterDelay([] { KZCHappinessManager::sharedInstance().start(); }, RatingPromptDelay, this);
 }
@@ -170,7 +173,6 @@ void KZFinishedViewController::setTotals(double totalFreed, qint64 totalCompress
 
 void KZFinishedViewController::setRunTotals(const TQRunTotals& totals)
 {
-    const double previousFreed = totalFreed_;
     totals_ = totals;
     totalFreed_ = totals.freed;
     totalCompressed_ = static_cast<qint64>(totals.compressed);
@@ -179,7 +181,7 @@ void KZFinishedViewController::setRunTotals(const TQRunTotals& totals)
     showTrashAndWork();
     if (totalCompressed_ != 0) setRowShown(ui()->compressedContainer, true);
     hideCompressedIfNeeded();
-    startRatingPromptIfDue(previousFreed);
+    startRatingPromptIfDue();
 }
 
 void KZFinishedViewController::hideCompressedIfNeeded()

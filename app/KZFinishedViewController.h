@@ -4,8 +4,8 @@
 // figure, a line says how much of it went to the Trash (no line when nothing did); while work
 // of the run still runs, a row says so, with what has gone and what is left and a bar, and
 // the figure follows the bytes as they go. When a gigabyte or more was freed, the maker's
-// rating prompt starts half a second after the screen is set up (dropped if the screen goes
-// first). Sharing opens the networks' web pages with the text encoded whole into the query.
+// rating prompt starts half a second after the screen is set up, or after the work still
+// running has ended (once per screen; dropped if the screen goes first). Sharing opens the networks' web pages with the text encoded whole into the query.
 // The main window makes one per finished screen and adds its own button bar below the screen.
 
 #include "app/TQRunTotals.h"
@@ -34,7 +34,7 @@ public:
 
     // New totals while the screen shows (work that was still running when the run finished
     // has reported): the figures follow, the compressed row comes or goes, and the rating
-    // prompt starts when the freed total has just reached its threshold.
+    // prompt starts when the freed total has reached its threshold and nothing runs any more.
     void setTotals(double totalFreed, qint64 totalCompressed);
     // The run's figures as its ledger tells them: the totals as above, the Trash line and the
     // row of the work still running.
@@ -108,7 +108,7 @@ private:
     void setUpType();
     void showFreed();
     void showTrashAndWork();
-    void startRatingPromptIfDue(double previousFreed);
+    void startRatingPromptIfDue();
     // Shows or takes out one of the box's rows (the Trash line, the work, the compressed
     // row): the rows below it move, the box keeps its middle and the buttons follow its
     // bottom edge.
@@ -121,6 +121,7 @@ private:
     double totalFreed_ = 0;
     qint64 totalCompressed_ = 0;
     TQRunTotals totals_;
+    bool ratingPromptStarted_ = false;
     // The box, the buttons' y and each row's y as the form lays them out, every row shown.
     QRect fullBox_;
     int fullButtonsY_ = 0;

@@ -3,6 +3,7 @@
 #include "app/TQEmptyTrashWindowController.h"
 #include "app/TQMainWindowController.h"
 #include "app/TQPreferencesWindowController.h"
+#include "app/TQRunLedger.h"
 #include "app/TQWebAddresses.h"
 #include "kit/KZController.h"
 #include "kit/KZTouchBarController.h"
@@ -189,13 +190,7 @@ bool TQAppDelegate::confirmQuit()
         return false;
     }
     if (isDeleting()) {
-        asking_ = true;
-        KZAlert alert;
-        alert.messageText = StillDeletingMessage;
-        alert.informativeText = StillDeletingInformative;
-        alert.buttons = {QStringLiteral("Okay")};
-        KZAlertService::shared().runModal(alert);
-        asking_ = false;
+        sayStillDeleting();
         return false;
     }
     asking_ = true;
@@ -206,6 +201,25 @@ bool TQAppDelegate::confirmQuit()
         agreed = applicationShouldTerminate();
     asking_ = false;
     return agreed;
+}
+
+void TQAppDelegate::sayStillDeleting()
+{
+    asking_ = true;
+    KZAlert alert;
+    alert.messageText = StillDeletingMessage;
+    alert.informativeText = StillDeletingInformative;
+    alert.buttons = {QStringLiteral("Okay")};
+    // The alert holds only while the delete runs: once it has ended, the alert goes by itself
+    // rather than stay up saying what is no longer so.
+    QMetaObject::Connection ended;
+    if (TQRunLedger* ledger = mainWindowController_ ? mainWindowController_->runLedger() : nullptr)
+        ended = connect(ledger, &TQRunLedger::totalsChanged, this, [this, &alert] {
+            if (!isDeleting()) KZAlertService::shared().abortModal(alert);
+        });
+    KZAlertService::shared().runModal(alert);
+    disconnect(ended);
+    asking_ = false;
 }
 
 bool TQAppDelegate::requestQuit()

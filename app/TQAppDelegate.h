@@ -97,6 +97,8 @@ private:
     void endProgram();
     // The delete sheet or a confirmed delete is running.
     bool isDeleting() const;
+    // The alert of a quit while a confirmed delete runs; it closes when the delete ends.
+    void sayStillDeleting();
 
     std::unique_ptr<TQMainWindowController> mainWindowController_;
     std::unique_ptr<TQPreferencesWindowController> preferencesWindowController_;

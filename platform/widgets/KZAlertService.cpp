@@ -12,6 +12,9 @@ namespace {
 
 KZAlertService* overridden = nullptr;
 
+// Marks a modal alert that the program ended.
+constexpr const char* abortedProperty = "kz_abortedModal";
+
 QMessageBox* makeBox(const KZAlert& alert, QWidget* parent, std::vector<QAbstractButton*>& buttons)
 {
     auto* box = new QMessageBox(parent);
@@ -102,8 +105,22 @@ KZAlertResult KZMessageBoxAlertService::runModal(const KZAlert& alert)
 {
     std::vector<QAbstractButton*> buttons;
     std::unique_ptr<QMessageBox> box(makeBox(alert, nullptr, buttons));
+    modal_.emplace_back(&alert, box.get());
     box->exec();
+    modal_.pop_back();
+    if (box->property(abortedProperty).toBool()) return {KZModalResponseAbort, false};
     return resultOf(box.get(), buttons);
+}
+
+void KZMessageBoxAlertService::abortModal(const KZAlert& alert)
+{
+    for (const auto& [shown, box] : modal_) {
+        if (shown != &alert || !box) continue;
+        box->setProperty(abortedProperty, true);
+        // An alert shown above it stays; this one hides now and answers once that one has.
+        static_cast<QDialog*>(box.data())->done(QDialog::Rejected);
+        return;
+    }
 }
 
 KZAlertResult KZScriptedAlertService::nextAnswer()
@@ -117,8 +134,8 @@ KZAlertResult KZScriptedAlertService::nextAnswer()
 void KZScriptedAlertService::beginSheet(const KZAlert& alert, QWidget* window, double delaySeconds,
                                         Completion completion)
 {
-    shown_.push_back({alert, window, true});
     const KZAlertResult r = nextAnswer();
+    shown_.push_back({alert, window, true, r.response});
     KZRunOnMainThreadAfterDelay(
         [r, completion = std::move(completion)] {
             if (completion) completion(r);
@@ -128,8 +145,26 @@ void KZScriptedAlertService::beginSheet(const KZAlert& alert, QWidget* window, d
 
 KZAlertResult KZScriptedAlertService::runModal(const KZAlert& alert)
 {
+    const size_t index = shown_.size();
     shown_.push_back({alert, nullptr, false});
-    return nextAnswer();
+    bool aborted = false;
+    // Alerts shown while the hook runs answer at once.
+    if (whileModal_ && modal_.empty()) {
+        modal_.emplace_back(&alert, false);
+        const std::function<void()> whileModal = whileModal_;
+        whileModal();
+        aborted = modal_.back().second;
+        modal_.pop_back();
+    }
+    const KZAlertResult r = aborted ? KZAlertResult{KZModalResponseAbort, false} : nextAnswer();
+    shown_[index].response = r.response;
+    return r;
+}
+
+void KZScriptedAlertService::abortModal(const KZAlert& alert)
+{
+    for (auto& [shown, aborted] : modal_)
+        if (shown == &alert) aborted = true;
 }
 
 void kz_beginSheetModalForWindow(const KZAlert& alert, QWidget* window, KZAlertService::Completion completion)

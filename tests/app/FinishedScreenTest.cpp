@@ -145,6 +145,35 @@ TEST(FinishedScreen, RatingPromptStartsHalfASecondAfterAGigabyteWhileTheScreenLi
         env.clock.advance(5);
         EXPECT_EQ(promptsShown(env), 0);
     }
+    {
+        // A gigabyte gone while the run still deletes asks nothing over the work still going;
+        // the prompt comes once it has ended, once.
+        Screen running(0, 0);
+        TQRunTotals totals;
+        totals.deleting = 1;
+        totals.freed = totals.goneBytes = 1.5e9;
+        totals.leftBytes = 0.5e9;
+        running.controller->setRunTotals(totals);
+        totals.freed = totals.goneBytes = 1.9e9;
+        totals.leftBytes = 0.1e9;
+        running.controller->setRunTotals(totals);
+        env.clock.advance(5);
+        EXPECT_EQ(promptsShown(env), 0);
+        totals = {};
+        totals.freed = 2e9;
+        running.controller->setRunTotals(totals);
+        env.clock.advance(0.49);
+        EXPECT_EQ(promptsShown(env), 0);
+        env.clock.advance(0.01);
+        EXPECT_EQ(promptsShown(env), 1);
+        KZUserDefaults::standardUserDefaults().removeObject(KZCHappinessManager::PromptAnsweredKey);
+        totals.freed = 0.5e9;
+        running.controller->setRunTotals(totals);
+        totals.freed = 3e9;
+        running.controller->setRunTotals(totals);
+        env.clock.advance(5);
+        EXPECT_EQ(promptsShown(env), 1);
+    }
 }
 
 TEST(FinishedScreen, ShareTextsNameTheAmountWithoutDecimalsOrNoAmountAtAll)

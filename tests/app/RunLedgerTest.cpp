@@ -517,6 +517,32 @@ TEST_F(Quitting, WaitsForAConfirmedDeleteAndSaysWhy)
     EXPECT_EQ(ended, 1);
 }
 
+TEST_F(Quitting, TheStillDeletingAlertGoesWhenTheDeleteEnds)
+{
+    DeletionGate gate(dir / "big.bin");
+    env.alerts.service.answerNext(KZAlertFirstButtonReturn);
+    ASSERT_TRUE(wc->treemapViewController()->removalFlow()->removeFiles({record("big.bin")}));
+    ASSERT_TRUE(gate.waitUntilReached());
+    // The delete ends while the alert is up and nobody answers it: the alert would go on
+    // saying the items are still being deleted.
+    bool ended = false;
+    env.alerts.service.setWhileModal([&] {
+        gate.open();
+        ended = waitFor([&] { return !wc->isDeleting(); });
+        drain();
+    });
+    EXPECT_FALSE(delegate->requestQuit());
+    env.alerts.service.setWhileModal({});
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(env.alerts.service.shown().size(), 2u);
+    EXPECT_EQ(env.alerts.service.shown()[1].alert.messageText, TQAppDelegate::StillDeletingMessage);
+    EXPECT_EQ(env.alerts.service.shown()[1].response, KZModalResponseAbort) << "the alert closed by itself";
+    EXPECT_EQ(this->ended, 0) << "quitting again is the user's choice";
+    EXPECT_FALSE(exists(dir / "big.bin"));
+    EXPECT_TRUE(delegate->requestQuit());
+    EXPECT_EQ(this->ended, 1);
+}
+
 TEST_F(Quitting, WaitsForAnEmptyingWhileItsSheetRuns)
 {
     Preferences::sharedPreferences().setUseDeleteQueue(true);

@@ -12,8 +12,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -108,6 +110,71 @@ TEST(AlertService, ScriptedServiceRecordsAndAnswers)
     EXPECT_TRUE(r->suppressionState);
     EXPECT_EQ(KZAlertService::shared().runModal(a).response, KZAlertFirstButtonReturn);
     EXPECT_EQ(scoped.service.shown().size(), 2u);
+}
+
+TEST(AlertService, AModalAlertTheProgramEndsAnswersAbort)
+{
+    // The program ends the alert it showed; an alert that nobody ends waits for its answer.
+    KZMessageBoxAlertService real;
+    KZAlert alert;
+    alert.messageText = "Still working";
+    alert.buttons = {"Okay"};
+    bool seen = false;
+    bool stillUp = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(kztest::waitFor([] { return QApplication::activeModalWidget() != nullptr; }));
+        seen = true;
+        real.abortModal(alert);
+        // An alert still showing now was not ended: close it so the test goes on.
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            stillUp = true;
+            box->reject();
+        }
+    });
+    EXPECT_EQ(real.runModal(alert).response, KZModalResponseAbort);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(stillUp);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    real.abortModal(alert); // not showing: nothing to do
+
+    // Another alert shown above it stays, with its own answer to come.
+    KZAlert above;
+    above.messageText = "Rate it?";
+    above.buttons = {"Rate", "No Thanks"};
+    int aboveResponse = 0;
+    bool aboveStayed = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(kztest::waitFor([] { return QApplication::activeModalWidget() != nullptr; }));
+        QTimer::singleShot(0, [&] {
+            ASSERT_TRUE(kztest::waitFor([&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                return box && box->text() == above.messageText;
+            }));
+            real.abortModal(alert);
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            aboveStayed = box && box->text() == above.messageText;
+            if (box) QTest::keyClick(box, Qt::Key_Escape);
+        });
+        aboveResponse = real.runModal(above).response;
+    });
+    EXPECT_EQ(real.runModal(alert).response, KZModalResponseAbort);
+    EXPECT_TRUE(aboveStayed);
+    EXPECT_EQ(aboveResponse, KZAlertSecondButtonReturn);
+
+    // The scripted service: only an alert showing (while its hook runs) can be ended, and only
+    // by naming it.
+    KZScriptedAlertService scripted;
+    scripted.abortModal(alert);
+    EXPECT_EQ(scripted.runModal(alert).response, KZAlertFirstButtonReturn);
+    scripted.setWhileModal([&] {
+        EXPECT_EQ(scripted.runModal(above).response, KZAlertFirstButtonReturn);
+        scripted.abortModal(above);
+    });
+    EXPECT_EQ(scripted.runModal(alert).response, KZAlertFirstButtonReturn);
+    scripted.setWhileModal([&] { scripted.abortModal(alert); });
+    EXPECT_EQ(scripted.runModal(alert).response, KZModalResponseAbort);
+    ASSERT_EQ(scripted.shown().size(), 4u);
+    EXPECT_EQ(scripted.shown()[3].response, KZModalResponseAbort);
 }
 
 TEST(WindowUtilities, ContentResizingKeepsTopAndCentre)
