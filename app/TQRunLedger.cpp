@@ -369,9 +369,7 @@ void TQRunLedger::folderScanned(const KZDirectoryPtr& folder, KZFileScanner* sca
         fresh->setIsSystemFile(folder->isSystemFile());
         holder->addChild(fresh.get());
         // The folders above were measured without it.
-        const double size = fresh->fileSize();
-        for (KZDirectory* d = holder.get(); d; d = d->parent())
-            if (d->directoryFileSize() != 0) d->setFileSize(d->directoryFileSize() + size);
+        holder->moveTotalsBy(fresh->fileSize());
         Q_EMIT treeChanged();
         return;
     }

@@ -671,6 +671,11 @@ void KZDirectory::replaceChild(KZFile* old, KZFile* fresh)
     fresh->retain();
     *slot = fresh;
     old->release();
+    moveTotalsBy(difference);
+}
+
+void KZDirectory::moveTotalsBy(double difference)
+{
     // A total not computed yet (0) is summed from the children when it is first read.
     for (KZDirectory* folder = this; folder; folder = folder->parent())
         if (folder->directoryFileSize_ != 0) folder->directoryFileSize_ += difference;

@@ -248,6 +248,9 @@ public:
     // move by the difference between the two records' sizes. Nothing happens when `old` is not
     // a child of this folder.
     void replaceChild(KZFile* old, KZFile* fresh);
+    // Moves this folder's total and the totals of the folders above it by `difference` (a
+    // child came or went without its size being kept); totals not computed yet stay so.
+    void moveTotalsBy(double difference);
 
     double ignoredSize() const { return ignoredSize_; }
     void setIgnoredSize(double v) { ignoredSize_ = v; }
